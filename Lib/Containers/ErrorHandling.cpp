@@ -1,0 +1,86 @@
+#include "ErrorHandling.h"
+
+#include "OString.h"
+
+namespace {
+
+// One record per thread; code 0 means nothing has been raised.
+struct ErrorRecord {
+    OString text;
+    TInt code = ENoError;
+};
+
+ErrorRecord& record()
+{
+    thread_local ErrorRecord theRecord;
+    return theRecord;
+}
+
+const char* nameForCode(TInt aCode)
+{
+    switch (aCode) {
+    case ENullPointer: return "NullPointerException";
+    case EIndexOutOfBounds: return "IndexOutOfBoundsException";
+    case EDivisionByZero: return "DivisionByZeroException";
+    case EDataFormat: return "DataFormatException: ";
+    case ERange: return "RangeException";
+    case EInvalidArgument: return "InvalidArgumentException";
+    case EIO: return "IOException";
+    case EMath: return "MathException";
+    case EAssertionFailed: return "AssertionFailedException";
+    case EVMError: return "VMException";
+    case EUnsupportedFeature: return "UnsupportedFeatureException";
+    default: return nullptr;
+    }
+}
+
+}
+
+namespace ErrorHandling {
+
+OString errorName(TInt aCode)
+{
+    if (const char* name = nameForCode(aCode))
+        return OString(name);
+    return OString("UnknownException (CODE:") + OString(aCode) + OString(")");
+}
+
+void raise(TInt aCode, const OString& aMessage)
+{
+    OString text = errorName(aCode);
+    if (aMessage.length() > 0)
+        text = text + OString(": ") + aMessage;
+    ErrorRecord& r = record();
+    r.text = text;
+    r.code = aCode;
+    throw ErrorHandlingException();
+}
+
+void raise(TInt aCode, const char* aMessage)
+{
+    raise(aCode, OString(aMessage));
+}
+
+void raise(TInt aCode)
+{
+    raise(aCode, OString());
+}
+
+TInt currentErrorCode()
+{
+    return record().code;
+}
+
+OString currentErrorText()
+{
+    return record().text;
+}
+
+void clearError()
+{
+    ErrorRecord& r = record();
+    r.text = OString();
+    r.code = ENoError;
+}
+
+}
