@@ -1,0 +1,62 @@
+#ifndef KELVO_ARENA_H
+#define KELVO_ARENA_H
+
+#include <cstring>
+
+#include "Types.h"
+
+// The address space of one machine. Programs speak in 32-bit addresses, so
+// every address they can form is an offset into one reservation of 4 GiB
+// (plus a little slack for multi-byte reads at the very top). Untouched
+// pages read as zero and cost nothing; whatever a broken program does with
+// an address, it stays inside this reservation and never reaches host
+// memory. Address 0 is null: the guard region at the start is never handed
+// out, so no object ever has a small address.
+class Arena {
+public:
+    static constexpr TUint32 KGuardSize = 64 * 1024;
+    static constexpr TUint32 KDefaultLimit = 0xF0000000u;
+
+    // aLimit: the highest address (exclusive) that allocation may reach.
+    explicit Arena(TUint32 aLimit = KDefaultLimit);
+    ~Arena();
+
+    Arena(const Arena&) = delete;
+    Arena& operator=(const Arena&) = delete;
+
+    // Hands out aBytes (rounded up to 8) of fresh, zeroed space and returns
+    // its address. Running past the limit raises a VM error (code 10).
+    TUint32 allocate(TUint32 aBytes);
+
+    // The end of what has been handed out so far.
+    TUint32 top() const { return iTop; }
+    TUint32 limit() const { return iLimit; }
+
+    // Host view of an address. Always inside the reservation.
+    TUint8* host(TUint32 aAddress) const { return iBase + aAddress; }
+
+    // The VM address of a host pointer into this arena.
+    TUint32 address(const void* aPointer) const
+    {
+        return static_cast<TUint32>(static_cast<const TUint8*>(aPointer) - iBase);
+    }
+
+    TUint32 word(TUint32 aAddress) const
+    {
+        TUint32 value;
+        std::memcpy(&value, iBase + aAddress, sizeof value);
+        return value;
+    }
+
+    void setWord(TUint32 aAddress, TUint32 aValue)
+    {
+        std::memcpy(iBase + aAddress, &aValue, sizeof aValue);
+    }
+
+private:
+    TUint8* iBase;
+    TUint32 iTop;
+    TUint32 iLimit;
+};
+
+#endif

@@ -1,0 +1,87 @@
+#include "BlockStartIndex.h"
+
+#include <bit>
+
+#include "ErrorHandling.h"
+
+void BlockStartIndex::cover(TUint32 aEnd)
+{
+    TInt words = static_cast<TInt>((TUint64(aEnd) / 4 + 63) / 64);
+    if (words > iBits.count())
+        iBits.grow(words - iBits.count());
+    TInt summaryWords = (words + 63) / 64;
+    if (summaryWords > iSummary.count())
+        iSummary.grow(summaryWords - iSummary.count());
+}
+
+// Only the heap's own bookkeeping calls set and clear, but with addresses
+// derived from arena words a program can overwrite: check them.
+void BlockStartIndex::checkCovered(TUint32 aAddress) const
+{
+    if (aAddress % 4 != 0 || aAddress / 4 / 64 >= TUint32(iBits.count()))
+        ErrorHandling::raise(EVMError, "Corrupt heap");
+}
+
+void BlockStartIndex::set(TUint32 aAddress)
+{
+    checkCovered(aAddress);
+    TUint32 bit = aAddress / 4;
+    iBits[bit / 64] |= TUint64(1) << (bit % 64);
+    iSummary[bit / 4096] |= TUint64(1) << ((bit / 64) % 64);
+}
+
+void BlockStartIndex::clear(TUint32 aAddress)
+{
+    checkCovered(aAddress);
+    TUint32 bit = aAddress / 4;
+    TUint64& word = iBits[bit / 64];
+    word &= ~(TUint64(1) << (bit % 64));
+    if (word == 0)
+        iSummary[bit / 4096] &= ~(TUint64(1) << ((bit / 64) % 64));
+}
+
+TBool BlockStartIndex::isSet(TUint32 aAddress) const
+{
+    TUint32 bit = aAddress / 4;
+    if (aAddress % 4 != 0 || bit / 64 >= TUint32(iBits.count()))
+        return EFalse;
+    return (iBits[bit / 64] >> (bit % 64)) & 1;
+}
+
+namespace {
+
+// Index of the highest set bit of aWord at or below aBit, or -1.
+TInt highestAtOrBelow(TUint64 aWord, TInt aBit)
+{
+    TUint64 masked = aBit >= 63 ? aWord : aWord & ((TUint64(2) << aBit) - 1);
+    return masked ? 63 - std::countl_zero(masked) : -1;
+}
+
+}
+
+TUint32 BlockStartIndex::findAtOrBelow(TUint32 aAddress, TUint32 aFloor) const
+{
+    TInt64 bit = aAddress / 4;
+    TInt64 floorBit = aFloor / 4;
+    if (bit / 64 >= iBits.count())
+        return 0;
+    TInt64 word = bit / 64;
+    TInt found = highestAtOrBelow(iBits[word], static_cast<TInt>(bit % 64));
+    while (found < 0) {
+        // Skip empty map words 64 at a time through the summary.
+        TInt64 prev = word - 1;
+        if (prev < floorBit / 64)
+            return 0;
+        TInt64 summaryWord = prev / 64;
+        TInt s = highestAtOrBelow(iSummary[summaryWord], static_cast<TInt>(prev % 64));
+        while (s < 0) {
+            if (--summaryWord < 0 || summaryWord * 64 * 64 + 4095 < floorBit)
+                return 0;
+            s = highestAtOrBelow(iSummary[summaryWord], 63);
+        }
+        word = summaryWord * 64 + s;
+        found = highestAtOrBelow(iBits[word], 63);
+    }
+    TInt64 result = word * 64 + found;
+    return result < floorBit ? 0 : static_cast<TUint32>(result * 4);
+}

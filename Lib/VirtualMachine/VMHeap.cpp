@@ -1,0 +1,511 @@
+#include "VMHeap.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "ErrorHandling.h"
+
+using namespace HeapEntry;
+
+namespace {
+
+// Requests are kept below 2 GiB so that every capacity has a size class
+// and no size arithmetic can wrap.
+const TUint32 KMaxRequest = 0x7FFF0000u;
+
+TUint32 roundUp4(TUint32 aSize)
+{
+    return (aSize + 3) & ~TUint32(3);
+}
+
+}
+
+VMHeap::VMHeap(Arena& aArena)
+    : iArena(aArena), iRoots(iNodes)
+{
+    for (TInt i = 0; i < KSizeClasses; ++i)
+        iFreeHeapEntries.append(LinkedList<TUint32>(iNodes));
+    addEntryToFreeEntries(addPool(iPoolSize));
+}
+
+VMHeap::~VMHeap() = default;
+
+TInt VMHeap::sizeClass(TUint32 aCapacity)
+{
+    TInt k = 0;
+    while (k < 32 && (TUint64(1) << k) < aCapacity)
+        ++k;
+    return k;
+}
+
+// Lays out a pool: leading terminator, one free block, closing terminator.
+// Terminators are never free, so coalescing stops at them.
+TUint32 VMHeap::addPool(TUint32 aPoolBytes)
+{
+    TUint32 bytes = aPoolBytes + 80;
+    TUint32 pool = iArena.allocate(bytes);
+    iBlockStarts.cover(pool + bytes);
+    iPools.append(pool);
+    iPoolBytes.append(bytes);
+    iTotalSizeOfPools += bytes;
+
+    layBlock(pool, 0);
+    setField(pool, KGcCode, GC_CODE_TERMINATOR);
+    TUint32 entry = pool + KOverhead;
+    layBlock(entry, aPoolBytes);
+    TUint32 closing = entry + KOverhead + aPoolBytes;
+    setField(closing, KCapacity, 0);
+    setField(closing, KGcCode, GC_CODE_TERMINATOR);
+    iBlockStarts.set(closing);
+    return entry;
+}
+
+// Writes a block's capacity and trailer and records where it starts.
+void VMHeap::layBlock(TUint32 aHeader, TUint32 aCapacity)
+{
+    setField(aHeader, KCapacity, aCapacity);
+    iArena.setWord(aHeader + KHeaderSize + aCapacity, aCapacity + KOverhead);
+    iBlockStarts.set(aHeader);
+}
+
+// The block after aHeader. Capacities are arena words a broken program can
+// overwrite, so the answer must be a block start we recorded ourselves.
+TUint32 VMHeap::nextBlock(TUint32 aHeader) const
+{
+    TUint64 next = TUint64(aHeader) + KOverhead + field(aHeader, KCapacity);
+    if (next > 0xFFFFFFFFu || !iBlockStarts.isSet(static_cast<TUint32>(next)))
+        ErrorHandling::raise(EVMError, "Corrupt heap");
+    return static_cast<TUint32>(next);
+}
+
+TUint32 VMHeap::previousBlock(TUint32 aHeader) const
+{
+    TUint32 length = iArena.word(aHeader - KTrailerSize);
+    if (length > aHeader || !iBlockStarts.isSet(aHeader - length) || length < KOverhead)
+        ErrorHandling::raise(EVMError, "Corrupt heap");
+    return aHeader - length;
+}
+
+void VMHeap::addEntryToFreeEntries(TUint32 aHeader)
+{
+    TInt k = sizeClass(field(aHeader, KCapacity));
+    if (k >= KSizeClasses)
+        ErrorHandling::raise(EVMError, "indexInFreeEntries < int ( freeHeapEntries.size() )");
+    LinkedListIterator<TUint32> node = iFreeHeapEntries[k].append(aHeader);
+    setField(aHeader, KFreeIterator, node.number());
+}
+
+void VMHeap::removeFromFreeEntries(TUint32 aHeader)
+{
+    TInt k = sizeClass(field(aHeader, KCapacity));
+    iFreeHeapEntries.at(k).remove(LinkedListIterator<TUint32>(field(aHeader, KFreeIterator)));
+    setField(aHeader, KFreeIterator, 0);
+}
+
+// Any block of a higher class is big enough, so its oldest block is taken
+// at once; only the request's own class needs a first-fit scan.
+TUint32 VMHeap::findFreeEntry(TUint32 aSize)
+{
+    TInt k = sizeClass(aSize);
+    for (TInt i = k + 1; i < KSizeClasses; ++i) {
+        LinkedList<TUint32>& list = iFreeHeapEntries[i];
+        if (!list.isEmpty()) {
+            TUint32 header = list.value(list.first());
+            removeFromFreeEntries(header);
+            return header;
+        }
+    }
+    if (k >= KSizeClasses)
+        return 0;
+    LinkedList<TUint32>& list = iFreeHeapEntries[k];
+    for (LinkedListIterator<TUint32> it = list.first(); !it.isNull(); it = list.next(it)) {
+        TUint32 header = list.value(it);
+        if (field(header, KCapacity) >= aSize) {
+            removeFromFreeEntries(header);
+            return header;
+        }
+    }
+    return 0;
+}
+
+// Splits the tail of a block off as a new free block when it is big enough
+// to be worth a header of its own.
+void VMHeap::splitOff(TUint32 aHeader, TUint32 aSize)
+{
+    TUint32 capacity = field(aHeader, KCapacity);
+    TUint32 remainder = capacity - aSize;
+    if (remainder <= KMaxWaste)
+        return;
+    TUint32 rest = aHeader + KOverhead + aSize;
+    std::memset(iArena.host(rest), 0, KHeaderSize);
+    layBlock(rest, remainder - KOverhead);
+    addEntryToFreeEntries(rest);
+    layBlock(aHeader, aSize);
+}
+
+TUint32 VMHeap::createHeapEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
+{
+    if (aSize > KMaxRequest)
+        ErrorHandling::raise(EVMError, "Out of VM memory");
+    TUint32 size = roundUp4(aSize);
+    TUint32 header = findFreeEntry(size);
+    if (header == 0)
+        header = addPool(size > iPoolSize ? size : iPoolSize);
+    ++iEntries;
+    splitOff(header, size);
+    setField(header, KGcCode, aGcCode);
+    setField(header, KSize, size);
+    setField(header, KObjectKind, static_cast<TUint32>(aObjectKind));
+    setField(header, KMarked, 0);
+    setField(header, KFreeIterator, 0);
+    std::memset(iArena.host(header + KHeaderSize), 0, field(header, KCapacity));
+    return header;
+}
+
+TUint32 VMHeap::createObject(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
+{
+    return createHeapEntry(aSize, aObjectKind, aGcCode) + KHeaderSize;
+}
+
+TUint32 VMHeap::createArray(TInt aCount, GcCode aGcCode)
+{
+    if (aCount < 0 || TUint64(aCount) * 4 > KMaxRequest)
+        ErrorHandling::raise(EVMError, "Out of VM memory");
+    return createObject(static_cast<TUint32>(aCount) * 4, KObjectKindRaw, aGcCode);
+}
+
+// Splits an entry in use after its first aSize1 payload bytes; the rest of
+// its block becomes a second entry in use, of size aSize2. Returns the
+// second header.
+TUint32 VMHeap::carve(TUint32 aHeader, TUint32 aSize1, TUint32 aSize2, TInt aKind2, GcCode aCode2)
+{
+    TUint32 capacity = field(aHeader, KCapacity);
+    TUint32 second = aHeader + KOverhead + aSize1;
+    layBlock(aHeader, aSize1);
+    setField(aHeader, KSize, aSize1);
+    layBlock(second, capacity - aSize1 - KOverhead);
+    setField(second, KSize, aSize2);
+    setField(second, KObjectKind, static_cast<TUint32>(aKind2));
+    setField(second, KMarked, 0);
+    setField(second, KGcCode, aCode2);
+    setField(second, KFreeIterator, 0);
+    ++iEntries;
+    return second;
+}
+
+TUint32 VMHeap::createObjectPair(TUint32 aSize1, TInt aKind1, GcCode aCode1,
+                                 TUint32 aSize2, TInt aKind2, GcCode aCode2, TUint32& aSecond)
+{
+    TUint32 size1 = roundUp4(aSize1);
+    TUint32 size2 = roundUp4(aSize2);
+    if (size1 > KMaxRequest / 2 || size2 > KMaxRequest / 2)
+        ErrorHandling::raise(EVMError, "Out of VM memory");
+    TUint32 header = createHeapEntry(size1 + KOverhead + size2, aKind1, aCode1);
+    aSecond = carve(header, size1, size2, aKind2, aCode2) + KHeaderSize;
+    return header + KHeaderSize;
+}
+
+TUint32 VMHeap::createObjectTriple(TUint32 aSize1, TInt aKind1, GcCode aCode1,
+                                   TUint32 aSize2, TInt aKind2, GcCode aCode2,
+                                   TUint32 aSize3, TInt aKind3, GcCode aCode3,
+                                   TUint32& aSecond, TUint32& aThird)
+{
+    TUint32 size1 = roundUp4(aSize1);
+    TUint32 size2 = roundUp4(aSize2);
+    TUint32 size3 = roundUp4(aSize3);
+    if (size1 > KMaxRequest / 4 || size2 > KMaxRequest / 4 || size3 > KMaxRequest / 4)
+        ErrorHandling::raise(EVMError, "Out of VM memory");
+    TUint32 header = createHeapEntry(size1 + 2 * KOverhead + size2 + size3, aKind1, aCode1);
+    TUint32 second = carve(header, size1, size2 + KOverhead + size3, aKind2, aCode2);
+    TUint32 third = carve(second, size2, size3, aKind3, aCode3);
+    aSecond = second + KHeaderSize;
+    aThird = third + KHeaderSize;
+    return header + KHeaderSize;
+}
+
+TUint32 VMHeap::createHostObject(TUint32 aSize, GcCode aGcCode, GCObject* aObject)
+{
+    TUint32 reference;
+    try {
+        reference = createObject(aSize < 8 ? 8 : aSize, KObjectKindNative, aGcCode);
+    } catch (const ErrorHandlingException&) {
+        delete aObject;
+        throw;
+    }
+    iArena.setWord(reference, ENativeHostObject);
+    iArena.setWord(reference + 4, iHostObjects.add(aObject));
+    return reference;
+}
+
+GCObject* VMHeap::hostObject(TUint32 aReference) const
+{
+    TUint32 header = checkedHeader(aReference);
+    GCObject* object = nullptr;
+    if (static_cast<TInt>(field(header, KObjectKind)) == KObjectKindNative
+        && iArena.word(aReference) == ENativeHostObject)
+        object = iHostObjects.find(iArena.word(aReference + 4));
+    if (!object)
+        ErrorHandling::raise(EVMError, "Invalid native object");
+    return object;
+}
+
+// The header of a reference that names an entry in use; anything else is
+// a VM error, so that nothing below acts on a forged address.
+TUint32 VMHeap::checkedHeader(TUint32 aReference) const
+{
+    if (!isReference(aReference))
+        ErrorHandling::raise(EVMError, "Invalid heap reference");
+    return aReference - KHeaderSize;
+}
+
+TBool VMHeap::isReference(TUint32 aReference) const
+{
+    if (aReference < KHeaderSize)
+        return EFalse;
+    TUint32 header = aReference - KHeaderSize;
+    return iBlockStarts.isSet(header) && !isFree(header)
+        && field(header, KGcCode) != GC_CODE_TERMINATOR;
+}
+
+void VMHeap::freeObject(TUint32 aReference)
+{
+    if (aReference == 0)
+        return;
+    freeEntry(checkedHeader(aReference));
+}
+
+// Runs what an entry owns outside the arena: the stream of a stream holder,
+// the host object of a native object. Words that do not name anything (a
+// program may have overwritten them) are left alone.
+void VMHeap::finalise(TUint32 aHeader)
+{
+    TUint32 payload = aHeader + KHeaderSize;
+    if (field(aHeader, KGcCode) == GC_CODE_STREAM_HOLDER) {
+        TUint32 typeId = iArena.word(payload);
+        if (typeId == FILE_READER_TYPE_ID || typeId == FILE_WRITER_TYPE_ID)
+            iHostObjects.release(iArena.word(payload + 4));
+        iArena.setWord(payload + 4, 0);
+    }
+    if (field(aHeader, KObjectKind) != 0 && iArena.word(payload) == ENativeHostObject)
+        iHostObjects.release(iArena.word(payload + 4));
+}
+
+TUint32 VMHeap::freeEntry(TUint32 aHeader)
+{
+    if (isFree(aHeader))
+        ErrorHandling::raise(EVMError, "he->freeHeapEntryIterator == LinkedListIterator< HeapEntry* > ()");
+    --iEntries;
+    finalise(aHeader);
+    setField(aHeader, KObjectKind, 0);
+    setField(aHeader, KGcCode, GC_CODE_FREE);
+    setField(aHeader, KMarked, 0);
+
+    TUint32 header = aHeader;
+    for (TUint32 next = nextBlock(header); isFree(next); next = nextBlock(header)) {
+        removeFromFreeEntries(next);
+        iBlockStarts.clear(next);
+        layBlock(header, field(header, KCapacity) + KOverhead + field(next, KCapacity));
+    }
+    for (;;) {
+        TUint32 previous = previousBlock(header);
+        if (!isFree(previous))
+            break;
+        removeFromFreeEntries(previous);
+        iBlockStarts.clear(header);
+        layBlock(previous, field(previous, KCapacity) + KOverhead + field(header, KCapacity));
+        header = previous;
+    }
+    addEntryToFreeEntries(header);
+    return header;
+}
+
+void VMHeap::addRoot(TUint32 aReference)
+{
+    iRoots.append(aReference - KHeaderSize);
+}
+
+void VMHeap::removeRoot(TUint32 aReference)
+{
+    LinkedListIterator<TUint32> it = iRoots.find(aReference - KHeaderSize);
+    if (it.isNull()) {
+        std::fprintf(stderr, "Error: Removing non-existing root: %d\n", static_cast<TInt>(aReference));
+        return;
+    }
+    iRoots.remove(it);
+}
+
+TBool VMHeap::isRoot(TUint32 aReference) const
+{
+    return !iRoots.find(aReference - KHeaderSize).isNull();
+}
+
+// The end of the pool containing aAddress, or 0 when it is in none. Pools
+// are handed out by the arena in ascending order, so a binary search finds
+// the candidate.
+TUint32 VMHeap::poolEnd(TUint32 aAddress) const
+{
+    TInt low = 0;
+    TInt high = iPools.count() - 1;
+    while (low <= high) {
+        TInt middle = (low + high) / 2;
+        if (aAddress < iPools[middle])
+            high = middle - 1;
+        else if (aAddress >= iPools[middle] + iPoolBytes[middle])
+            low = middle + 1;
+        else
+            return iPools[middle] + iPoolBytes[middle];
+    }
+    return 0;
+}
+
+TUint32 VMHeap::belongsToPools(TUint32 aCandidateHeader) const
+{
+    TUint32 end = poolEnd(aCandidateHeader);
+    if (end == 0 || aCandidateHeader >= end - KHeaderSize)
+        return 0;   // no pool, or inside a closing terminator
+    return iBlockStarts.findAtOrBelow(aCandidateHeader, 0);
+}
+
+void VMHeap::sweep()
+{
+    for (TInt i = 0; i < iPools.count(); ++i)
+        sweepPool(i);
+}
+
+void VMHeap::sweepPool(TInt aPool)
+{
+    TUint32 header = iPools[aPool];
+    TUint32 end = iPools[aPool] + iPoolBytes[aPool] - KHeaderSize;
+    if (field(header, KGcCode) != GC_CODE_TERMINATOR)
+        ErrorHandling::raise(EVMError, "he->gcCode == GC_CODE_TERMINATOR");
+    header = nextBlock(header);
+    while (header < end) {
+        if (!isFree(header)) {
+            if (field(header, KMarked)) {
+                setField(header, KMarked, 0);
+            } else {
+                header = freeEntry(header);
+                setField(header, KMarked, 0);
+            }
+        }
+        header = nextBlock(header);
+    }
+}
+
+void VMHeap::clearMarks()
+{
+    for (TInt i = 0; i < iPools.count(); ++i) {
+        TUint32 header = nextBlock(iPools[i]);
+        TUint32 end = iPools[i] + iPoolBytes[i] - KHeaderSize;
+        for (; header < end; header = nextBlock(header))
+            setField(header, KMarked, 0);
+    }
+}
+
+void VMHeap::finalSweep()
+{
+    try {
+        clearMarks();
+    } catch (const ErrorHandlingException&) {
+    }
+    iRoots.clear();
+    try {
+        sweep();
+    } catch (const ErrorHandlingException&) {
+        // The machine is going away; what could not be swept is released
+        // with the arena and the host-object table.
+    }
+}
+
+TBool VMHeap::isMarked(TUint32 aReference) const
+{
+    return field(checkedHeader(aReference), KMarked) != 0;
+}
+
+TUint32 VMHeap::makeHandle(TUint32 aTypeId, TUint32 aWord1, TUint32 aWord2)
+{
+    TUint32 handle = createObject(12, KObjectKindRaw, GC_CODE_DRAW_TARGET);
+    iArena.setWord(handle, aTypeId);
+    iArena.setWord(handle + 4, aWord1);
+    iArena.setWord(handle + 8, aWord2);
+    return handle;
+}
+
+TUint32 VMHeap::bitmapOf(TUint32 aHandle) const
+{
+    checkedHeader(aHandle);
+    if (iArena.word(aHandle) != BITMAP_TYPE_ID)
+        ErrorHandling::raise(EVMError, "Invalid typeid on bitmap");
+    return iArena.word(aHandle + 8);
+}
+
+void VMHeap::setBitmap(TUint32 aHandle, TUint32 aBitmap)
+{
+    checkedHeader(aHandle);
+    if (iArena.word(aHandle) != BITMAP_TYPE_ID)
+        ErrorHandling::raise(EVMError);
+    iArena.setWord(aHandle + 8, aBitmap);
+}
+
+TUint32 VMHeap::createStreamHolder(TUint32 aTypeId, GCObject* aStream)
+{
+    TUint32 holder;
+    try {
+        holder = createObject(8, KObjectKindRaw, GC_CODE_STREAM_HOLDER);
+    } catch (const ErrorHandlingException&) {
+        delete aStream;
+        throw;
+    }
+    iArena.setWord(holder, aTypeId);
+    iArena.setWord(holder + 4, aStream ? iHostObjects.add(aStream) : 0);
+    return holder;
+}
+
+GCObject* VMHeap::streamOf(TUint32 aHolder) const
+{
+    TUint32 header = checkedHeader(aHolder);
+    if (field(header, KGcCode) != GC_CODE_STREAM_HOLDER)
+        ErrorHandling::raise(EVMError, "Invalid stream holder");
+    return iHostObjects.find(iArena.word(aHolder + 4));
+}
+
+TBool VMHeap::checkInvariant() const
+{
+    TUint64 freeSpace = 0, used = 0, waste = 0;
+    TInt entries = 0, freeBlocks = 0;
+    for (TInt i = 0; i < iPools.count(); ++i) {
+        TUint32 header = iPools[i];
+        TUint32 end = iPools[i] + iPoolBytes[i] - KHeaderSize;
+        if (field(header, KGcCode) != GC_CODE_TERMINATOR || field(header, KCapacity) != 0)
+            return EFalse;
+        TBool previousFree = EFalse;
+        for (header = nextBlock(header); header < end; header = nextBlock(header)) {
+            TUint32 capacity = field(header, KCapacity);
+            if (!iBlockStarts.isSet(header) || iArena.word(header + KHeaderSize + capacity) != capacity + KOverhead)
+                return EFalse;
+            if (isFree(header)) {
+                if (previousFree || field(header, KGcCode) != GC_CODE_FREE)
+                    return EFalse;   // two free neighbours should have merged
+                freeSpace += capacity;
+                ++freeBlocks;
+                previousFree = ETrue;
+            } else {
+                TUint32 size = field(header, KSize);
+                if (size > capacity)
+                    return EFalse;
+                used += size;
+                waste += capacity - size;
+                ++entries;
+                previousFree = EFalse;
+            }
+        }
+        if (header != end || field(end, KGcCode) != GC_CODE_TERMINATOR)
+            return EFalse;
+    }
+    TInt listed = 0;
+    for (const LinkedList<TUint32>& list : iFreeHeapEntries)
+        listed += list.count();
+    TUint64 overhead = iTotalSizeOfPools - freeSpace - used - waste;
+    TUint64 expectedOverhead = TUint64(entries + freeBlocks) * KOverhead + TUint64(iPools.count()) * (KOverhead + KHeaderSize);
+    return entries == iEntries && listed == freeBlocks && overhead == expectedOverhead;
+}

@@ -1,0 +1,159 @@
+#ifndef KELVO_VMHEAP_H
+#define KELVO_VMHEAP_H
+
+#include "Arena.h"
+#include "BlockStartIndex.h"
+#include "GCObject.h"
+#include "HeapEntry.h"
+#include "HostObjects.h"
+#include "LinkedList.h"
+#include "Types.h"
+#include "Vec.h"
+
+// The one operation the heap needs from its machine: a full collection that
+// also scans the interpreter's stack.
+class InterfaceForCallingGc {
+public:
+    virtual void garbageCollect() = 0;
+
+protected:
+    ~InterfaceForCallingGc() = default;
+};
+
+// Per-class layout that marking follows, borrowed from the machine's tables.
+struct ClassLayouts {
+    const Vec<Vec<TInt32>>* referenceFields = nullptr;
+    const Vec<Vec<TInt32>>* vectorFields = nullptr;
+    const Vec<Vec<TInt8>>* vectorFieldFlags = nullptr;
+};
+
+// The memory of the virtual machine: pools of blocks in the machine's arena
+// with segregated first-in first-out free lists, splitting and boundary-tag
+// coalescing, a root list for objects the host keeps, and the mark and sweep
+// of the collector. Every address it takes from outside (a program's
+// reference, a conservatively scanned word) is checked against the index of
+// block starts before it is trusted, so a broken program gets a VM error
+// rather than corrupting the heap's own structures.
+class VMHeap {
+public:
+    static constexpr TUint32 KDefaultPoolSize = 64000;
+    static constexpr TInt KSizeClasses = 32;
+
+    explicit VMHeap(Arena& aArena);
+    ~VMHeap();
+
+    VMHeap(const VMHeap&) = delete;
+    VMHeap& operator=(const VMHeap&) = delete;
+
+    // Allocation. Sizes are payload bytes; every payload starts zeroed.
+    TUint32 createHeapEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode);
+    TUint32 createObject(TUint32 aSize, TInt aObjectKind, GcCode aGcCode);
+    TUint32 createArray(TInt aCount, GcCode aGcCode);
+    TUint32 createObjectPair(TUint32 aSize1, TInt aKind1, GcCode aCode1,
+                             TUint32 aSize2, TInt aKind2, GcCode aCode2, TUint32& aSecond);
+    TUint32 createObjectTriple(TUint32 aSize1, TInt aKind1, GcCode aCode1,
+                               TUint32 aSize2, TInt aKind2, GcCode aCode2,
+                               TUint32 aSize3, TInt aKind3, GcCode aCode3,
+                               TUint32& aSecond, TUint32& aThird);
+
+    // A native object whose state lives on the host: payload word 0 says
+    // so, word 1 is the handle. The heap owns aObject from here on.
+    TUint32 createHostObject(TUint32 aSize, GcCode aGcCode, GCObject* aObject);
+    // The host object of a reference; anything else raises a VM error.
+    GCObject* hostObject(TUint32 aReference) const;
+
+    // Explicit release; null is ignored, anything that is not an entry in
+    // use raises a VM error.
+    void freeObject(TUint32 aReference);
+    TUint32 freeEntry(TUint32 aHeader);
+
+    // Roots: objects the host keeps alive.
+    void addRoot(TUint32 aReference);
+    void removeRoot(TUint32 aReference);
+    TBool isRoot(TUint32 aReference) const;
+
+    // The header of the block containing aCandidateHeader + 24, or 0.
+    TUint32 belongsToPools(TUint32 aCandidateHeader) const;
+    // True when aReference is the payload of an entry in use.
+    TBool isReference(TUint32 aReference) const;
+
+    // Collection (the machine adds the stack scan in garbageCollect).
+    void setClassLayouts(const ClassLayouts& aLayouts) { iClassLayouts = aLayouts; }
+    void setGcInterface(InterfaceForCallingGc* aInterface) { iGcInterface = aInterface; }
+    InterfaceForCallingGc* gcInterface() const { return iGcInterface; }
+    void mark(TUint32 aReference);
+    void markIfInHeap(TUint32 aWord);
+    void markVectorReference(TUint32 aCell, TBool aElementsAreReferences);
+    void markRoots();
+    void collect();
+    void sweep();
+    // Clears every mark; called when a mark phase fails half-way.
+    void abandonMarking();
+    // Frees every entry in use, roots included, running every finaliser.
+    void finalSweep();
+    TBool isMarked(TUint32 aReference) const;
+
+    // Handle records.
+    TUint32 makeHandle(TUint32 aTypeId, TUint32 aWord1, TUint32 aWord2);
+    TUint32 bitmapOf(TUint32 aHandle) const;
+    void setBitmap(TUint32 aHandle, TUint32 aBitmap);
+    TUint32 createStreamHolder(TUint32 aTypeId, GCObject* aStream);
+    GCObject* streamOf(TUint32 aHolder) const;
+
+    // Accounting.
+    TInt nOfEntries() const { return iEntries; }
+    TUint64 totalSizeOfPools() const { return iTotalSizeOfPools; }
+    TInt poolCount() const { return iPools.count(); }
+    TInt liveHostObjects() const { return iHostObjects.liveCount(); }
+    void setPoolSize(TUint32 aBytes) { iPoolSize = aBytes; }
+
+    // Walks every pool and checks the block structure, the free lists and
+    // totalSizeOfPools == free + used + waste + overhead. For tests.
+    TBool checkInvariant() const;
+
+    // Header field access.
+    TUint32 field(TUint32 aHeader, TUint32 aOffset) const { return iArena.word(aHeader + aOffset); }
+    void setField(TUint32 aHeader, TUint32 aOffset, TUint32 aValue) { iArena.setWord(aHeader + aOffset, aValue); }
+    Arena& arena() const { return iArena; }
+
+private:
+    static TInt sizeClass(TUint32 aCapacity);
+    TUint32 findFreeEntry(TUint32 aSize);
+    TUint32 addPool(TUint32 aPoolBytes);
+    void addEntryToFreeEntries(TUint32 aHeader);
+    void removeFromFreeEntries(TUint32 aHeader);
+    void splitOff(TUint32 aHeader, TUint32 aSize);
+    TUint32 carve(TUint32 aHeader, TUint32 aSize1, TUint32 aSize2, TInt aKind2, GcCode aCode2);
+    void layBlock(TUint32 aHeader, TUint32 aCapacity);
+    TBool isFree(TUint32 aHeader) const { return field(aHeader, HeapEntry::KFreeIterator) != 0; }
+    TUint32 nextBlock(TUint32 aHeader) const;
+    TUint32 previousBlock(TUint32 aHeader) const;
+    TUint32 poolEnd(TUint32 aAddress) const;
+    void finalise(TUint32 aHeader);
+    TUint32 checkedHeader(TUint32 aReference) const;
+    void drainMarkStack();
+    void traceEntry(TUint32 aReference, TUint32 aHeader);
+    void traceInstance(TUint32 aReference);
+    void traceVectorCell(TUint32 aCell, TBool aElementsAreReferences);
+    void pushIfNotNull(TUint32 aReference);
+    void sweepPool(TInt aPool);
+    void clearMarks();
+
+    Arena& iArena;
+    ListNodePool<TUint32> iNodes;
+    TUint32 iPoolSize = KDefaultPoolSize;
+    Vec<TUint32> iPools;          // addresses, ascending
+    Vec<TUint32> iPoolBytes;      // full allocation size of each pool
+    Vec<LinkedList<TUint32>> iFreeHeapEntries;
+    LinkedList<TUint32> iRoots;
+    TInt iEntries = 0;
+    TUint64 iTotalSizeOfPools = 0;
+    ClassLayouts iClassLayouts;
+    InterfaceForCallingGc* iGcInterface = nullptr;
+    Vec<TUint32> iPendingObjects;
+    Vec<TUint32> iMarkStack;
+    BlockStartIndex iBlockStarts;
+    HostObjects iHostObjects;
+};
+
+#endif

@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "Arena.h"
+#include "VMHeap.h"
+
+using namespace HeapEntry;
+
+namespace {
+
+class HeapAllocation : public ::testing::Test {
+protected:
+    TUint32 header(TUint32 aReference) const { return aReference - KHeaderSize; }
+    TUint32 capacity(TUint32 aReference) const { return heap.field(header(aReference), KCapacity); }
+    TUint32 size(TUint32 aReference) const { return heap.field(header(aReference), KSize); }
+
+    Arena arena;
+    VMHeap heap {arena};
+};
+
+TEST_F(HeapAllocation, SizesRoundUpAndPayloadsStartZeroed)
+{
+    TUint32 five = heap.createObject(5, KObjectKindRaw, GC_CODE_PLAIN);
+    EXPECT_EQ(size(five), 8u);
+    arena.setWord(five, 0xDEADBEEF);
+    heap.freeObject(five);
+    TUint32 again = heap.createObject(8, KObjectKindRaw, GC_CODE_PLAIN);
+    EXPECT_EQ(arena.word(again), 0u);
+
+    TUint32 a = heap.createObject(0, KObjectKindRaw, GC_CODE_PLAIN);
+    TUint32 b = heap.createObject(0, KObjectKindRaw, GC_CODE_PLAIN);
+    EXPECT_NE(a, b);
+    EXPECT_LE(capacity(a), 28u);
+    EXPECT_GE(a, Arena::KGuardSize);
+    EXPECT_TRUE(heap.checkInvariant());
+}
+
+TEST_F(HeapAllocation, RemainderOf28StaysAsWasteButOf32IsSplitOff)
+{
+    // A fresh heap's first pool is one free block of 64000 bytes.
+    Arena arenaA, arenaB;
+    VMHeap exact(arenaA), split(arenaB);
+    TUint32 a = exact.createObject(64000 - 28, KObjectKindRaw, GC_CODE_PLAIN);
+    EXPECT_EQ(exact.field(a - KHeaderSize, KCapacity), 64000u);
+    EXPECT_EQ(exact.field(a - KHeaderSize, KSize), 64000u - 28);
+
+    TUint32 b = split.createObject(64000 - 32, KObjectKindRaw, GC_CODE_PLAIN);
+    EXPECT_EQ(split.field(b - KHeaderSize, KCapacity), 64000u - 32);
+    TUint32 rest = b + 64000 - 32 + KTrailerSize;
+    EXPECT_EQ(split.field(rest, KCapacity), 4u);
+    EXPECT_NE(split.field(rest, KFreeIterator), 0u);
+    EXPECT_TRUE(exact.checkInvariant());
+    EXPECT_TRUE(split.checkInvariant());
+}
+
+TEST_F(HeapAllocation, AdjacentFreeBlocksMergeInAnyOrder)
+{
+    const int orders[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+    for (const auto& order : orders) {
+        TUint32 blocks[3];
+        for (TUint32& b : blocks)
+            b = heap.createObject(40, KObjectKindRaw, GC_CODE_PLAIN);
+        TUint32 wall = heap.createObject(4, KObjectKindRaw, GC_CODE_PLAIN);
+        TUint32 sum = capacity(blocks[0]) + capacity(blocks[1]) + capacity(blocks[2]);
+        for (int i : order)
+            heap.freeObject(blocks[i]);
+        EXPECT_EQ(heap.field(header(blocks[0]), KCapacity), sum + 56);
+        EXPECT_TRUE(heap.checkInvariant());
+        heap.freeObject(wall);
+    }
+}
+
+TEST_F(HeapAllocation, LargeRequestsGetAPoolOfTheirOwnAndPoolsNeverMerge)
+{
+    TUint32 big = heap.createObject(100001, KObjectKindRaw, GC_CODE_PLAIN);
+    EXPECT_EQ(heap.poolCount(), 2);
+    EXPECT_EQ(capacity(big), 100004u);
+    EXPECT_EQ(heap.totalSizeOfPools(), TUint64(64000 + 80 + 100004 + 80));
+
+    // Fill the rest of the first pool so that the next pool starts right
+    // after it, then free everything: the pools stay separate.
+    TUint32 filler = heap.createObject(64000 - 28 - 200, KObjectKindRaw, GC_CODE_PLAIN);
+    TUint32 nextPool = heap.createObject(70000, KObjectKindRaw, GC_CODE_PLAIN);
+    EXPECT_EQ(heap.poolCount(), 3);
+    heap.freeObject(big);
+    heap.freeObject(filler);
+    heap.freeObject(nextPool);
+    EXPECT_EQ(capacity(nextPool), 70000u);
+    EXPECT_TRUE(heap.checkInvariant());
+}
+
+TEST_F(HeapAllocation, PairsAndTriplesComeFromOneBlock)
+{
+    TUint32 second = 0, third = 0;
+    TUint32 first = heap.createObjectPair(16, KObjectKindNative, GC_CODE_VECTOR, 5, KObjectKindRaw,
+                                          GC_CODE_VECTOR_CELL, second);
+    EXPECT_EQ(second, first + 16 + KOverhead);
+    EXPECT_EQ(size(second), 8u);
+    EXPECT_EQ(heap.field(header(second), KGcCode), GC_CODE_VECTOR_CELL);
+    EXPECT_EQ(heap.nOfEntries(), 2);
+
+    TUint32 a = heap.createObjectTriple(8, KObjectKindRaw, GC_CODE_PLAIN, 4, KObjectKindRaw, GC_CODE_REF_CELL,
+                                        12, KObjectKindRaw, GC_CODE_PLAIN, second, third);
+    EXPECT_EQ(second, a + 8 + KOverhead);
+    EXPECT_EQ(third, second + 4 + KOverhead);
+    EXPECT_EQ(heap.nOfEntries(), 5);
+    EXPECT_TRUE(heap.checkInvariant());
+}
+
+TEST_F(HeapAllocation, RootsAndTheMissingRootMessage)
+{
+    TUint32 object = heap.createObject(8, KObjectKindRaw, GC_CODE_PLAIN);
+    heap.addRoot(object);
+    EXPECT_TRUE(heap.isRoot(object));
+    heap.removeRoot(object);
+    EXPECT_FALSE(heap.isRoot(object));
+    testing::internal::CaptureStderr();
+    heap.removeRoot(object);
+    std::string expected = "Error: Removing non-existing root: " + std::to_string(static_cast<TInt>(object)) + "\n";
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), expected);
+}
+
+TEST_F(HeapAllocation, BelongsToPoolsFindsTheContainingBlock)
+{
+    TUint32 a = heap.createObject(40, KObjectKindRaw, GC_CODE_PLAIN);
+    EXPECT_EQ(heap.belongsToPools(header(a)), header(a));
+    EXPECT_EQ(heap.belongsToPools(header(a) + 30), header(a));
+    EXPECT_EQ(heap.belongsToPools(a + 40), header(a));     // the trailer still belongs to it
+    EXPECT_EQ(heap.belongsToPools(Arena::KGuardSize - 100), 0u);
+    EXPECT_EQ(heap.belongsToPools(0xFFFFFFF0u), 0u);
+}
+
+TEST_F(HeapAllocation, ForgedOrRepeatedReleasesAreVmErrors)
+{
+    TUint32 a = heap.createObject(40, KObjectKindRaw, GC_CODE_PLAIN);
+    EXPECT_THROW(heap.freeObject(a + 4), ErrorHandlingException);
+    EXPECT_EQ(ErrorHandling::currentErrorCode(), EVMError);
+    EXPECT_THROW(heap.freeObject(12345), ErrorHandlingException);
+    heap.freeObject(a);
+    EXPECT_THROW(heap.freeObject(a), ErrorHandlingException);
+    heap.freeObject(0);
+    EXPECT_TRUE(heap.checkInvariant());
+}
+
+TEST_F(HeapAllocation, OverwrittenHeadersGiveVmErrorsNotCrashes)
+{
+    TUint32 a = heap.createObject(40, KObjectKindRaw, GC_CODE_PLAIN);
+    TUint32 b = heap.createObject(40, KObjectKindRaw, GC_CODE_PLAIN);
+    heap.setField(header(a), KCapacity, 0x7FFFFFF0u);   // as a stray store would
+    EXPECT_THROW(heap.freeObject(a), ErrorHandlingException);
+    EXPECT_THROW(heap.sweep(), ErrorHandlingException);
+    heap.setField(header(b), KFreeIterator, 0xABCDEFu);
+    EXPECT_THROW(heap.freeObject(b), ErrorHandlingException);
+}
+
+TEST_F(HeapAllocation, RunningOutOfArenaIsAVmError)
+{
+    Arena small(Arena::KGuardSize + 200000);
+    VMHeap tight(small);
+    EXPECT_THROW(tight.createObject(150000, KObjectKindRaw, GC_CODE_PLAIN), ErrorHandlingException);
+    EXPECT_EQ(ErrorHandling::currentErrorCode(), EVMError);
+    EXPECT_THROW(tight.createObject(0xFFFFFFF0u, KObjectKindRaw, GC_CODE_PLAIN), ErrorHandlingException);
+    EXPECT_TRUE(tight.checkInvariant());
+}
+
+TEST_F(HeapAllocation, InvariantHoldsThroughRandomChurn)
+{
+    std::mt19937 random(12345);
+    std::vector<TUint32> live;
+    for (int step = 0; step < 100000; ++step) {
+        int action = random() % 1000;
+        if (action < 600 || live.empty()) {
+            TUint32 bytes = random() % 4 == 0 ? random() % 5000 : random() % 64;
+            live.push_back(heap.createObject(bytes, KObjectKindRaw, GC_CODE_PLAIN));
+        } else if (action < 999) {
+            std::size_t i = random() % live.size();
+            heap.freeObject(live[i]);
+            live[i] = live.back();
+            live.pop_back();
+        } else {
+            // Keep a random half alive through a collection.
+            std::vector<TUint32> kept;
+            for (TUint32 r : live) {
+                if (random() % 2 != 0) {
+                    heap.addRoot(r);
+                    kept.push_back(r);
+                }
+            }
+            heap.collect();
+            for (TUint32 r : kept)
+                heap.removeRoot(r);
+            live = kept;
+        }
+        if (step % 5000 == 0) {
+            ASSERT_TRUE(heap.checkInvariant()) << "step " << step;
+        }
+    }
+    EXPECT_TRUE(heap.checkInvariant());
+    EXPECT_EQ(heap.nOfEntries(), static_cast<TInt>(live.size()));
+}
+
+}

@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+
+#include "Arena.h"
+#include "OString.h"
+#include "OVector.h"
+#include "VMHeap.h"
+
+using namespace HeapEntry;
+
+namespace {
+
+// Counts its destructions so that tests can see finalisers run once.
+class CountedObject : public GCObject {
+public:
+    explicit CountedObject(int& aDestroyed) : iDestroyed(aDestroyed) {}
+    ~CountedObject() override { ++iDestroyed; }
+
+private:
+    int& iDestroyed;
+};
+
+// An object that holds a reference the tables do not know about.
+class HoldingObject : public GCObject {
+public:
+    explicit HoldingObject(TUint32 aHeld) : iHeld(aHeld) {}
+    void collectReferences(Vec<TUint32>& aPending, TInt) override { aPending.append(iHeld); }
+
+private:
+    TUint32 iHeld;
+};
+
+class HeapCollection : public ::testing::Test {
+protected:
+    // Class 1: fields 1 and 2 hold references, field 3 a vector of
+    // references. Class 2: field 1 holds a vector of plain values.
+    HeapCollection()
+    {
+        for (int i = 0; i < 3; ++i) {
+            referenceFields.append(Vec<TInt32>());
+            vectorFields.append(Vec<TInt32>());
+            vectorFlags.append(Vec<TInt8>());
+        }
+        referenceFields[1].append(1);
+        referenceFields[1].append(2);
+        vectorFields[1].append(3);
+        vectorFlags[1].append(-1);
+        vectorFields[2].append(1);
+        vectorFlags[2].append(0);
+        heap.setClassLayouts(ClassLayouts {&referenceFields, &vectorFields, &vectorFlags});
+    }
+
+    TUint32 instance(TUint32 aClass, TUint32 aWords = 4)
+    {
+        TUint32 object = heap.createObject(4 * aWords, KObjectKindRaw, GC_CODE_INSTANCE);
+        arena.setWord(object, aClass);
+        return object;
+    }
+
+    TUint32 plain() { return heap.createObject(8, KObjectKindRaw, GC_CODE_PLAIN); }
+
+    TBool alive(TUint32 aReference) const { return heap.isReference(aReference); }
+
+    void collectKeeping(TUint32 aRoot)
+    {
+        heap.addRoot(aRoot);
+        heap.collect();
+        heap.removeRoot(aRoot);
+    }
+
+    Vec<Vec<TInt32>> referenceFields;
+    Vec<Vec<TInt32>> vectorFields;
+    Vec<Vec<TInt8>> vectorFlags;
+    Arena arena;
+    VMHeap heap {arena};
+};
+
+TEST_F(HeapCollection, InstancesKeepOnlyWhatTheirTablesName)
+{
+    TUint32 root = instance(1);
+    TUint32 viaField = plain();
+    TUint32 viaUntypedField = plain();
+    arena.setWord(root + 4, viaField);
+    arena.setWord(root + 12, viaUntypedField);   // field 3 is a vector field, holds no vector
+    arena.setWord(root + 12, 0);
+    TUint32 garbage = plain();
+    collectKeeping(root);
+    EXPECT_TRUE(alive(root));
+    EXPECT_TRUE(alive(viaField));
+    EXPECT_FALSE(alive(viaUntypedField));
+    EXPECT_FALSE(alive(garbage));
+
+    arena.setWord(root + 4, 0);
+    collectKeeping(root);
+    EXPECT_FALSE(alive(viaField));
+    EXPECT_TRUE(heap.checkInvariant());
+}
+
+TEST_F(HeapCollection, CellsCyclesAndRoots)
+{
+    TUint32 a = instance(1);
+    TUint32 b = instance(1);
+    arena.setWord(a + 4, b);
+    arena.setWord(b + 4, a);
+    TUint32 cell = heap.createArray(1, GC_CODE_REF_CELL);
+    TUint32 target = plain();
+    arena.setWord(cell, target);
+    heap.addRoot(cell);
+    heap.collect();
+    EXPECT_FALSE(alive(a));
+    EXPECT_FALSE(alive(b));
+    EXPECT_TRUE(alive(target));
+    heap.removeRoot(cell);
+    heap.collect();
+    EXPECT_FALSE(alive(cell));
+    EXPECT_FALSE(alive(target));
+    EXPECT_EQ(heap.nOfEntries(), 0);
+}
+
+TEST_F(HeapCollection, VectorFieldsTraceElementsOnlyWhenFlagged)
+{
+    TUint32 element = plain();
+    TUint32 vector = OWordVector::create(heap, 0);
+    TUint8 value[4];
+    std::memcpy(value, &element, 4);
+    OWordVector(heap, vector).append(value);
+
+    TUint32 flagged = instance(1);
+    arena.setWord(flagged + 12, vector);
+    collectKeeping(flagged);
+    EXPECT_TRUE(alive(vector));
+    EXPECT_TRUE(alive(OWordVector(heap, vector).storage()));
+    EXPECT_TRUE(alive(element));
+
+    TUint32 unflagged = instance(2);
+    arena.setWord(unflagged + 4, vector);
+    collectKeeping(unflagged);
+    EXPECT_TRUE(alive(vector));
+    EXPECT_TRUE(alive(OWordVector(heap, vector).storage()));
+    EXPECT_FALSE(alive(element));
+}
+
+TEST_F(HeapCollection, VectorCellsAndNegativeCounts)
+{
+    TUint32 cell = 0;
+    TUint32 vector = heap.createObjectPair(16, KObjectKindNative, GC_CODE_VECTOR, 8, KObjectKindRaw,
+                                           GC_CODE_REF_VECTOR_CELL, cell);
+    OWordVector::initialise(heap, vector, 3);
+    TUint32 element = plain();
+    arena.setWord(OWordVector(heap, vector).elementAddress(2), element);
+    arena.setWord(cell, vector);
+    collectKeeping(cell);
+    EXPECT_TRUE(alive(element));
+
+    arena.setWord(vector + 12, 0xFFFFFFFFu);
+    heap.addRoot(cell);
+    EXPECT_THROW(heap.collect(), ErrorHandlingException);
+    EXPECT_EQ(ErrorHandling::currentErrorCode(), EIndexOutOfBounds);
+    heap.removeRoot(cell);
+}
+
+TEST_F(HeapCollection, ConservativeWordsKeepInteriorTargetsAndIgnoreFreeSpace)
+{
+    TUint32 object = heap.createObject(64, KObjectKindRaw, GC_CODE_PLAIN);
+    TUint32 vector = OByteVector::create(heap, 5);
+    TUint32 freed = plain();
+    heap.freeObject(freed);
+
+    heap.markIfInHeap(object + 40);
+    heap.markIfInHeap(vector);
+    heap.markIfInHeap(freed);           // a stale number: ignored
+    heap.markIfInHeap(12);              // in the guard region
+    heap.sweep();
+    EXPECT_TRUE(alive(object));
+    EXPECT_TRUE(alive(vector));
+    EXPECT_TRUE(alive(OByteVector(heap, vector).storage()));
+    EXPECT_TRUE(heap.checkInvariant());
+}
+
+TEST_F(HeapCollection, DrawTargetHandlesKeepBitmapAndContainer)
+{
+    TUint32 bitmap = plain();
+    TUint32 container = plain();
+    TUint32 handle = heap.makeHandle(BITMAP_TYPE_ID, container, bitmap);
+    collectKeeping(handle);
+    EXPECT_TRUE(alive(bitmap));
+    EXPECT_TRUE(alive(container));
+    EXPECT_EQ(heap.bitmapOf(handle), bitmap);
+
+    TUint32 canvas = heap.makeHandle(CANVAS_TYPE_ID, container, 0);
+    EXPECT_THROW(heap.bitmapOf(canvas), ErrorHandlingException);
+    EXPECT_EQ(ErrorHandling::currentErrorText().toQString(), QString("VMException: Invalid typeid on bitmap"));
+
+    arena.setWord(canvas, 9);
+    heap.addRoot(canvas);
+    EXPECT_THROW(heap.collect(), ErrorHandlingException);
+    EXPECT_EQ(ErrorHandling::currentErrorCode(), EVMError);
+    heap.removeRoot(canvas);
+}
+
+TEST_F(HeapCollection, FinalisersRunExactlyOnce)
+{
+    int destroyed = 0;
+    TUint32 kept = heap.createHostObject(8, GC_CODE_STRING, new CountedObject(destroyed));
+    TUint32 dropped = heap.createHostObject(8, GC_CODE_STRING, new CountedObject(destroyed));
+    TUint32 stream = heap.createStreamHolder(FILE_READER_TYPE_ID, new CountedObject(destroyed));
+    EXPECT_EQ(heap.liveHostObjects(), 3);
+    heap.addRoot(kept);
+    heap.collect();
+    EXPECT_EQ(destroyed, 2);
+    EXPECT_FALSE(alive(dropped));
+    EXPECT_FALSE(alive(stream));
+    heap.collect();
+    EXPECT_EQ(destroyed, 2);
+    heap.finalSweep();   // roots included
+    EXPECT_EQ(destroyed, 3);
+    EXPECT_EQ(heap.liveHostObjects(), 0);
+    EXPECT_EQ(heap.nOfEntries(), 0);
+}
+
+TEST_F(HeapCollection, HostObjectsCanHoldReferences)
+{
+    TUint32 held = plain();
+    TUint32 holder = heap.createHostObject(8, GC_CODE_PLAIN, new HoldingObject(held));
+    collectKeeping(holder);
+    EXPECT_TRUE(alive(held));
+    // An overwritten handle names nothing: the host is never reached.
+    arena.setWord(holder + 4, 777);
+    EXPECT_THROW(heap.hostObject(holder), ErrorHandlingException);
+}
+
+TEST_F(HeapCollection, LongChainsDoNotExhaustTheNativeStack)
+{
+    const int length = 1000000;
+    TUint32 head = 0;
+    for (int i = 0; i < length; ++i) {
+        TUint32 node = instance(1);
+        arena.setWord(node + 4, head);
+        head = node;
+    }
+    collectKeeping(head);
+    EXPECT_EQ(heap.nOfEntries(), length);
+    heap.collect();
+    EXPECT_EQ(heap.nOfEntries(), 0);
+    EXPECT_TRUE(heap.checkInvariant());
+}
+
+TEST_F(HeapCollection, ForgedReferencesInTypedFieldsAreVmErrors)
+{
+    TUint32 root = instance(1);
+    arena.setWord(root + 4, root + 2);   // not a payload address
+    heap.addRoot(root);
+    EXPECT_THROW(heap.collect(), ErrorHandlingException);
+    EXPECT_EQ(ErrorHandling::currentErrorCode(), EVMError);
+    arena.setWord(root + 4, 0);
+    arena.setWord(root, 99);             // a class the tables do not have
+    EXPECT_THROW(heap.collect(), ErrorHandlingException);
+    arena.setWord(root, 1);
+    heap.collect();
+    heap.removeRoot(root);
+}
+
+}
