@@ -21,7 +21,7 @@ enum TErrorCode {
     EDataFormat = 4,
     ERange = 5,
     EInvalidArgument = 6,
-    EIO = 7,
+    EInputOutput = 7,
     EMath = 8,
     EAssertionFailed = 9,
     EVMError = 10,

@@ -2,6 +2,7 @@
 #define KELVO_VEC_H
 
 #include <cassert>
+#include <cstddef>
 #include <new>
 #include <utility>
 
@@ -163,7 +164,7 @@ public:
             ErrorHandling::raise(EInvalidArgument);
         if (aCapacity < 1)
             aCapacity = 1;
-        T* storage = static_cast<T*>(::operator new(sizeof(T) * static_cast<size_t>(aCapacity), std::nothrow));
+        T* storage = static_cast<T*>(::operator new(sizeof(T) * static_cast<std::size_t>(aCapacity), std::nothrow));
         if (!storage)
             ErrorHandling::raise(EInvalidArgument);
         for (TInt i = 0; i < iCount; ++i) {

@@ -1,0 +1,119 @@
+#include "ErrorHandling.h"
+#include "Vec.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+template <typename F>
+void expectRaises(TInt aCode, F aAction)
+{
+    EXPECT_THROW(aAction(), ErrorHandlingException);
+    EXPECT_EQ(ErrorHandling::currentErrorCode(), aCode);
+}
+
+// Counts live instances, so that a missed or doubled destructor shows.
+struct Counted {
+    static int iLive;
+    int iValue;
+    Counted(int aValue = 0) : iValue(aValue) { ++iLive; }
+    Counted(const Counted& aOther) : iValue(aOther.iValue) { ++iLive; }
+    Counted(Counted&& aOther) noexcept : iValue(aOther.iValue) { ++iLive; }
+    Counted& operator=(const Counted&) = default;
+    ~Counted() { --iLive; }
+};
+int Counted::iLive = 0;
+
+}
+
+TEST(VecTest, CapacityFollowsTheGrowthRules)
+{
+    EXPECT_EQ(Vec<int>(0).capacity(), 7);
+    EXPECT_EQ(Vec<int>(-4).capacity(), 7);
+    Vec<int> made(5);
+    EXPECT_EQ(made.capacity(), 11);
+    EXPECT_EQ(made.count(), 0);
+
+    Vec<int> grown;
+    grown.append(1);
+    EXPECT_EQ(grown.capacity(), 8);
+    for (int i = 1; i < 8; ++i)
+        grown.append(i);
+    EXPECT_EQ(grown.capacity(), 8);
+    grown.append(8);
+    EXPECT_EQ(grown.capacity(), 8 * 5 / 4 + 8);
+
+    Vec<int> bulk(3);
+    bulk.append(1);
+    bulk.append(2);
+    bulk.append(grown);
+    EXPECT_EQ(bulk.count(), 11);
+    EXPECT_EQ(bulk.capacity(), 11);
+    EXPECT_EQ(bulk[10], 8);
+}
+
+TEST(VecTest, BadIndexesAndCountsRaiseInvalidArgument)
+{
+    Vec<int> v;
+    v.append(1);
+    v.append(2);
+    expectRaises(EInvalidArgument, [&] { v.at(2); });
+    expectRaises(EInvalidArgument, [&] { v.at(-1); });
+    expectRaises(EInvalidArgument, [&] { v.reserve(1); });
+    expectRaises(EInvalidArgument, [&] { v.truncate(3); });
+    expectRaises(EInvalidArgument, [&] { v.append(v, 1, 2); });
+    EXPECT_EQ(v.count(), 2);
+    EXPECT_EQ(v.at(1), 2);
+}
+
+TEST(VecTest, AppendingFromItselfSurvivesReallocation)
+{
+    Vec<std::string> v;
+    v.append(std::string("first element, long enough to live on the heap"));
+    while (v.count() < v.capacity())
+        v.append(std::to_string(v.count()));
+    v.append(v[0]);
+    EXPECT_EQ(v.last(), v[0]);
+
+    const TInt before = v.count();
+    v.append(v);
+    ASSERT_EQ(v.count(), 2 * before);
+    for (TInt i = 0; i < before; ++i)
+        EXPECT_EQ(v[before + i], v[i]);
+}
+
+TEST(VecTest, EveryElementIsDestroyedExactlyOnce)
+{
+    {
+        Vec<Counted> v;
+        for (int i = 0; i < 50; ++i)
+            v.append(Counted(i));
+        EXPECT_EQ(Counted::iLive, 50);
+
+        Vec<Counted> copy(v);
+        Vec<Counted> assigned(3);
+        assigned.append(Counted(-1));
+        assigned = copy;
+        EXPECT_EQ(Counted::iLive, 150);
+
+        Vec<Counted> moved(std::move(copy));
+        EXPECT_EQ(Counted::iLive, 150);
+        assigned = std::move(moved);
+        EXPECT_EQ(Counted::iLive, 100);
+
+        v.truncate(10);
+        v.grow(5);
+        v.reserve(100);
+        EXPECT_EQ(Counted::iLive, 65);
+        EXPECT_EQ(v[9].iValue, 9);
+        EXPECT_EQ(v[14].iValue, 0);
+
+        v.clear();
+        EXPECT_EQ(v.capacity(), 0);
+        EXPECT_EQ(v.data(), nullptr);
+        EXPECT_EQ(Counted::iLive, 50);
+    }
+    EXPECT_EQ(Counted::iLive, 0);
+}
