@@ -10,7 +10,7 @@ using namespace HeapEntry;
 
 void VMHeap::mark(TUint32 aReference)
 {
-    iMarkStack.append(aReference);
+    markOne(aReference);
     drainMarkStack();
 }
 
@@ -25,19 +25,24 @@ void VMHeap::drainMarkStack()
     while (!iMarkStack.isEmpty()) {
         TUint32 reference = iMarkStack.last();
         iMarkStack.removeLast();
-        TUint32 header = reference - KHeaderSize;
-        // Marking anything but an entry in use means the heap or a typed
-        // slot is broken.
-        if (reference < KHeaderSize || !iBlockStarts.isSet(header) || isFree(header)
-            || field(header, KGcCode) == GC_CODE_FREE || field(header, KGcCode) == GC_CODE_TERMINATOR) {
-            iMarkStack.truncate(0);
-            ErrorHandling::raise(EVMError, "Invalid reference in collection");
-        }
-        if (field(header, KMarked))
-            continue;
-        setField(header, KMarked, 1);
-        traceEntry(reference, header);
+        markOne(reference);
     }
+}
+
+// Marks one entry and queues what it refers to. Marking anything but an
+// entry in use means the heap or a typed slot is broken.
+void VMHeap::markOne(TUint32 aReference)
+{
+    TUint32 header = aReference - KHeaderSize;
+    if (aReference < KHeaderSize || !iBlockStarts.isSet(header) || isFree(header)
+        || field(header, KGcCode) == GC_CODE_FREE || field(header, KGcCode) == GC_CODE_TERMINATOR) {
+        iMarkStack.truncate(0);
+        ErrorHandling::raise(EVMError, "Invalid reference in collection");
+    }
+    if (field(header, KMarked))
+        return;
+    setField(header, KMarked, 1);
+    traceEntry(aReference, header);
 }
 
 void VMHeap::traceEntry(TUint32 aReference, TUint32 aHeader)
@@ -138,6 +143,9 @@ void VMHeap::markVectorReference(TUint32 aCell, TBool aElementsAreReferences)
 // ignored: a stale number on the stack is not an error.
 void VMHeap::markIfInHeap(TUint32 aWord)
 {
+    // Most stack words are small numbers: reject them before any lookup.
+    if (aWord - KHeaderSize < iPools[0] || aWord - KHeaderSize >= iPoolsEnd)
+        return;
     TUint32 header = belongsToPools(aWord - KHeaderSize);
     if (header == 0 || isFree(header) || field(header, KGcCode) == GC_CODE_TERMINATOR)
         return;

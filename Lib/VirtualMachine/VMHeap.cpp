@@ -1,5 +1,6 @@
 #include "VMHeap.h"
 
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -32,10 +33,7 @@ VMHeap::~VMHeap() = default;
 
 TInt VMHeap::sizeClass(TUint32 aCapacity)
 {
-    TInt k = 0;
-    while (k < 32 && (TUint64(1) << k) < aCapacity)
-        ++k;
-    return k;
+    return aCapacity < 2 ? 0 : std::bit_width(aCapacity - 1);
 }
 
 // Lays out a pool: leading terminator, one free block, closing terminator.
@@ -47,6 +45,7 @@ TUint32 VMHeap::addPool(TUint32 aPoolBytes)
     iBlockStarts.cover(pool + bytes);
     iPools.append(pool);
     iPoolBytes.append(bytes);
+    iPoolsEnd = pool + bytes;
     iTotalSizeOfPools += bytes;
 
     layBlock(pool, 0);
@@ -92,13 +91,17 @@ void VMHeap::addEntryToFreeEntries(TUint32 aHeader)
     if (k >= KSizeClasses)
         ErrorHandling::raise(EVMError, "indexInFreeEntries < int ( freeHeapEntries.size() )");
     LinkedListIterator<TUint32> node = iFreeHeapEntries[k].append(aHeader);
+    iNonEmptyClasses |= TUint32(1) << k;
     setField(aHeader, KFreeIterator, node.number());
 }
 
 void VMHeap::removeFromFreeEntries(TUint32 aHeader)
 {
     TInt k = sizeClass(field(aHeader, KCapacity));
-    iFreeHeapEntries.at(k).remove(LinkedListIterator<TUint32>(field(aHeader, KFreeIterator)));
+    LinkedList<TUint32>& list = iFreeHeapEntries.at(k);
+    list.remove(LinkedListIterator<TUint32>(field(aHeader, KFreeIterator)));
+    if (list.isEmpty())
+        iNonEmptyClasses &= ~(TUint32(1) << k);
     setField(aHeader, KFreeIterator, 0);
 }
 
@@ -107,13 +110,12 @@ void VMHeap::removeFromFreeEntries(TUint32 aHeader)
 TUint32 VMHeap::findFreeEntry(TUint32 aSize)
 {
     TInt k = sizeClass(aSize);
-    for (TInt i = k + 1; i < KSizeClasses; ++i) {
-        LinkedList<TUint32>& list = iFreeHeapEntries[i];
-        if (!list.isEmpty()) {
-            TUint32 header = list.value(list.first());
-            removeFromFreeEntries(header);
-            return header;
-        }
+    TUint32 larger = k + 1 < KSizeClasses ? iNonEmptyClasses & ~((TUint32(2) << k) - 1) : 0;
+    if (larger != 0) {
+        LinkedList<TUint32>& list = iFreeHeapEntries[std::countr_zero(larger)];
+        TUint32 header = list.value(list.first());
+        removeFromFreeEntries(header);
+        return header;
     }
     if (k >= KSizeClasses)
         return 0;

@@ -132,6 +132,7 @@ private:
     void finalise(TUint32 aHeader);
     TUint32 checkedHeader(TUint32 aReference) const;
     void drainMarkStack();
+    void markOne(TUint32 aReference);
     void traceEntry(TUint32 aReference, TUint32 aHeader);
     void traceInstance(TUint32 aReference);
     void traceVectorCell(TUint32 aCell, TBool aElementsAreReferences);
@@ -144,7 +145,9 @@ private:
     TUint32 iPoolSize = KDefaultPoolSize;
     Vec<TUint32> iPools;          // addresses, ascending
     Vec<TUint32> iPoolBytes;      // full allocation size of each pool
+    TUint32 iPoolsEnd = 0;        // end of the highest pool
     Vec<LinkedList<TUint32>> iFreeHeapEntries;
+    TUint32 iNonEmptyClasses = 0;       // bit k: free list k has entries
     LinkedList<TUint32> iRoots;
     TInt iEntries = 0;
     TUint64 iTotalSizeOfPools = 0;
