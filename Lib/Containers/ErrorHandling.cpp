@@ -16,22 +16,28 @@ ErrorRecord& record()
     return theRecord;
 }
 
+// The names that open the texts, indexed by code.
+const char* const KNames[] = {
+    nullptr,
+    "NullPointerException",
+    "IndexOutOfBoundsException",
+    "DivisionByZeroException",
+    "DataFormatException: ",
+    "RangeException",
+    "InvalidArgumentException",
+    "IOException",
+    "MathException",
+    "AssertionFailedException",
+    "VMException",
+    nullptr,
+    nullptr,
+    "UnsupportedFeatureException",
+};
+
 const char* nameForCode(TInt aCode)
 {
-    switch (aCode) {
-    case ENullPointer: return "NullPointerException";
-    case EIndexOutOfBounds: return "IndexOutOfBoundsException";
-    case EDivisionByZero: return "DivisionByZeroException";
-    case EDataFormat: return "DataFormatException: ";
-    case ERange: return "RangeException";
-    case EInvalidArgument: return "InvalidArgumentException";
-    case EIO: return "IOException";
-    case EMath: return "MathException";
-    case EAssertionFailed: return "AssertionFailedException";
-    case EVMError: return "VMException";
-    case EUnsupportedFeature: return "UnsupportedFeatureException";
-    default: return nullptr;
-    }
+    const TInt count = static_cast<TInt>(sizeof(KNames) / sizeof(KNames[0]));
+    return aCode >= 0 && aCode < count ? KNames[aCode] : nullptr;
 }
 
 }

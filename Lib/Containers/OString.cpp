@@ -1,1 +1,244 @@
-// (being written)
+#include "OString.h"
+
+#include <cstring>
+#include <memory>
+
+#include "ErrorHandling.h"
+
+namespace {
+
+// Lengths stay far enough below 2^31 that a capacity of 1.2 times the
+// length still fits the buffer's 32-bit field, and that the sum of two
+// lengths cannot overflow.
+const TInt64 KMaxLength = 1000000000;
+
+TInt capacityFor(TInt aLength)
+{
+    const TReal product = aLength * 1.2;
+    return product < 10.0 ? 10 : static_cast<TInt>(product);
+}
+
+}
+
+// A fresh buffer for aLength units, not yet attached (count 0). Lengths that
+// come from arithmetic are checked here, before anything is allocated.
+OStringBuffer* OString::newBuffer(TInt64 aLength)
+{
+    if (aLength > KMaxLength)
+        ErrorHandling::raise(EInvalidArgument);
+    const TInt length = static_cast<TInt>(aLength);
+    const TInt capacity = capacityFor(length);
+    // Owned here until the record exists, so a failed allocation leaks nothing.
+    std::unique_ptr<TUint16[]> data(new TUint16[capacity + 1]);
+    data[length] = 0;
+    return new OStringBuffer{data.release(), 0, capacity, length};
+}
+
+// Attaches before releasing, so that re-attaching the current buffer is
+// harmless.
+void OString::attach(OStringBuffer* aBuffer)
+{
+    if (aBuffer)
+        ++aBuffer->iRefCount;
+    release();
+    pBuffer = aBuffer;
+}
+
+void OString::release()
+{
+    if (pBuffer && --pBuffer->iRefCount == 0) {
+        delete[] pBuffer->iData;
+        delete pBuffer;
+    }
+    pBuffer = nullptr;
+}
+
+// Makes this string a private copy of aCount units.
+void OString::setUnits(const TUint16* aUnits, TInt aCount)
+{
+    if (aCount <= 0) {
+        release();
+        return;
+    }
+    OStringBuffer* buffer = newBuffer(aCount);
+    std::memcpy(buffer->iData, aUnits, sizeof(TUint16) * static_cast<size_t>(aCount));
+    attach(buffer);
+}
+
+// For in-place edits: the new length and its terminating 0.
+void OString::setLength(TInt aLength)
+{
+    pBuffer->iLength = aLength;
+    pBuffer->iData[aLength] = 0;
+}
+
+TBool OString::checkRange(TInt aStart, TInt aEnd) const
+{
+    if (aStart == 0 && aEnd == -1)
+        return EFalse;
+    if (aStart > aEnd || aStart < 0 || aEnd >= length())
+        ErrorHandling::raise(ERange);
+    return ETrue;
+}
+
+void OString::checkIndex(TInt aIndex) const
+{
+    if (aIndex < 0 || aIndex >= length())
+        ErrorHandling::raise(EIndexOutOfBounds);
+}
+
+OString::OString() = default;
+
+OString::OString(const char* aText, TInt aStart)
+{
+    const TInt length = aText ? static_cast<TInt>(std::strlen(aText)) : 0;
+    if (aStart >= 0 && aStart < length)
+        *this = OString(reinterpret_cast<const TUint8*>(aText), aStart, length - 1);
+}
+
+OString::OString(const TUint16* aUnits, TInt aStart)
+{
+    TInt length = 0;
+    while (aUnits && aUnits[length] != 0)
+        ++length;
+    if (aStart >= 0 && aStart < length)
+        setUnits(aUnits + aStart, length - aStart);
+}
+
+OString::OString(const TUint8* aBytes, TInt aStart, TInt aEnd)
+{
+    if (aStart > aEnd || aStart < 0)
+        return;
+    OStringBuffer* buffer = newBuffer(TInt64(aEnd) - aStart + 1);
+    for (TInt i = 0; i < buffer->iLength; ++i)
+        buffer->iData[i] = aBytes[aStart + i];
+    attach(buffer);
+}
+
+OString::OString(const TUint16* aUnits, TInt aStart, TInt aEnd)
+{
+    if (aStart > aEnd || aStart < 0)
+        return;
+    OStringBuffer* buffer = newBuffer(TInt64(aEnd) - aStart + 1);
+    std::memcpy(buffer->iData, aUnits + aStart, sizeof(TUint16) * static_cast<size_t>(buffer->iLength));
+    attach(buffer);
+}
+
+OString::OString(const OString& aSource, TInt aStart, TInt aEnd)
+{
+    if (!aSource.checkRange(aStart, aEnd))
+        return;
+    if (aStart == 0 && aEnd == aSource.length() - 1)
+        attach(aSource.pBuffer);
+    else
+        setUnits(aSource.units() + aStart, aEnd - aStart + 1);
+}
+
+OString::OString(const OString& aSource, TInt aFrom)
+{
+    if (aFrom < 0 || aFrom >= aSource.length())
+        return;
+    *this = OString(aSource, aFrom, aSource.length() - 1);
+}
+
+OString::OString(const OString& aSource, TInt aStart, TInt aEnd, TInt aStep)
+{
+    const TBool nonEmpty = aSource.checkRange(aStart, aEnd);
+    if (aStep < 1)
+        ErrorHandling::raise(EInvalidArgument);
+    if (!nonEmpty)
+        return;
+    if (aStep == 1) {
+        *this = OString(aSource, aStart, aEnd);
+        return;
+    }
+    const TInt span = aEnd - aStart + 1;
+    OStringBuffer* buffer = newBuffer(span / aStep + (span % aStep ? 1 : 0));
+    for (TInt i = 0; i < buffer->iLength; ++i)
+        buffer->iData[i] = aSource.pBuffer->iData[aStart + i * aStep];
+    attach(buffer);
+}
+
+OString::OString(const OString& aOther)
+    : GCObject(aOther)
+{
+    attach(aOther.pBuffer);
+}
+
+OString::OString(OString&& aOther) noexcept
+    : pBuffer(aOther.pBuffer)
+{
+    aOther.pBuffer = nullptr;
+}
+
+OString::~OString()
+{
+    release();
+}
+
+OString& OString::operator=(const OString& aOther)
+{
+    if (aOther.pBuffer != pBuffer)
+        attach(aOther.pBuffer);
+    return *this;
+}
+
+OString& OString::operator=(OString&& aOther) noexcept
+{
+    if (this != &aOther) {
+        release();
+        pBuffer = aOther.pBuffer;
+        aOther.pBuffer = nullptr;
+    }
+    return *this;
+}
+
+OString OString::filled(TUint16 aUnit, TInt aCount)
+{
+    if (aCount < 0)
+        ErrorHandling::raise(EInvalidArgument);
+    OString result;
+    if (aCount == 0)
+        return result;
+    OStringBuffer* buffer = newBuffer(aCount);
+    for (TInt i = 0; i < aCount; ++i)
+        buffer->iData[i] = aUnit;
+    result.attach(buffer);
+    return result;
+}
+
+OString OString::repeated(const OString& aSource, TInt aCount)
+{
+    OString result(aSource);
+    result.repeat(aCount);
+    return result;
+}
+
+TUint16 OString::charAt(TInt aIndex) const
+{
+    checkIndex(aIndex);
+    return pBuffer->iData[aIndex];
+}
+
+QString OString::toQString() const
+{
+    if (!pBuffer)
+        return QString();
+    return QString(reinterpret_cast<const QChar*>(pBuffer->iData), pBuffer->iLength);
+}
+
+OString OString::fromQString(const QString& aText)
+{
+    OString result;
+    if (aText.size() > KMaxLength)
+        ErrorHandling::raise(EInvalidArgument);
+    result.setUnits(reinterpret_cast<const TUint16*>(aText.utf16()), static_cast<TInt>(aText.size()));
+    return result;
+}
+
+OString operator+(const OString& aLeft, const OString& aRight)
+{
+    OString result(aLeft);
+    result.append(aRight);
+    return result;
+}

@@ -1,0 +1,232 @@
+#include "OString.h"
+
+#include <functional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "ErrorHandling.h"
+
+namespace {
+
+std::string text(const OString& aString)
+{
+    return aString.toQString().toStdString();
+}
+
+template <typename F>
+TInt raisedCode(F aCall)
+{
+    try {
+        aCall();
+    } catch (const ErrorHandlingException&) {
+        return ErrorHandling::currentErrorCode();
+    }
+    return ENoError;
+}
+
+// Applies aEdit to a fresh "hello world" and returns the result.
+std::string edited(const std::function<void(OString&)>& aEdit)
+{
+    OString s("hello world");
+    aEdit(s);
+    return text(s);
+}
+
+}
+
+TEST(OStringEdit, EditsThroughOneSharerLeaveTheOthersUnchanged)
+{
+    const std::function<void(OString&)> edits[] = {
+        [](OString& s) { s.setCharAt(0, 'J'); },
+        [](OString& s) { s.removeRange(1, 2); },
+        [](OString& s) { s.removeAll("l"); },
+        [](OString& s) { s.replaceRange(0, 0, "HH"); },
+        [](OString& s) { s.replaceAll("o", "0"); },
+        [](OString& s) { s.insertTo(5, "!!", 0, 1); },
+        [](OString& s) { s.append(s); },
+        [](OString& s) { s.repeat(2); },
+        [](OString& s) { s.toUpperCase(); },
+        [](OString& s) { s.trim(); s.removeTail(1); },
+    };
+    for (const auto& edit : edits) {
+        const OString original("hello world");
+        OString copy(original);
+        edit(copy);
+        EXPECT_EQ(text(original), "hello world");
+        EXPECT_NE(copy.units(), original.units());
+    }
+}
+
+TEST(OStringEdit, UnsharedEditsStayInPlaceWhileTheyFit)
+{
+    OString s("abc");
+    const TUint16* buffer = s.units();
+    s.setCharAt(0, 'x');
+    s.append("defg");
+    s.replaceRange(1, 1, "BB");
+    s.insertTo(0, "<", 0, 0);
+    EXPECT_EQ(text(s), "<xBBcdefg");
+    EXPECT_EQ(s.units(), buffer);
+    s.append("1");
+    EXPECT_EQ(s.capacity(), 10);
+    s.append("2");
+    EXPECT_NE(s.units(), buffer);
+    EXPECT_EQ(s.capacity(), 13);
+    EXPECT_EQ(s.units()[s.length()], 0);
+}
+
+TEST(OStringEdit, DeletionShrinksBufferThatLostMoreThanHalf)
+{
+    OString s = OString::filled('a', 100);
+    const TUint16* buffer = s.units();
+    s.removeRange(0, 38);
+    EXPECT_EQ(s.length(), 61);
+    EXPECT_EQ(s.units(), buffer);
+    s.removeCharAt(0);
+    EXPECT_EQ(s.length(), 60);
+    EXPECT_NE(s.units(), buffer);
+    EXPECT_EQ(s.capacity(), 72);
+}
+
+TEST(OStringEdit, UnchangedTextKeepsTheSharedBuffer)
+{
+    const OString original("a b");
+    OString copy(original);
+    copy.setCharAt(1, ' ');
+    copy.trim();
+    copy.repeat(1);
+    copy.replaceAll("x", "y");
+    EXPECT_EQ(copy.units(), original.units());
+}
+
+TEST(OStringEdit, RemovesRangesAndCounts)
+{
+    EXPECT_EQ(edited([](OString& s) { s.removeRange(5, 10); }), "hello");
+    EXPECT_EQ(edited([](OString& s) { s.removeCharAt(4); }), "hell world");
+    EXPECT_EQ(edited([](OString& s) { s.removeHead(6); }), "world");
+    EXPECT_EQ(edited([](OString& s) { s.removeTail(6); }), "hello");
+    EXPECT_EQ(edited([](OString& s) { s.removeHead(11); }), "");
+    OString s("abc");
+    EXPECT_EQ(raisedCode([&] { s.removeRange(0, -1); }), ERange);
+    EXPECT_EQ(raisedCode([&] { s.removeRange(1, 3); }), ERange);
+    EXPECT_EQ(raisedCode([&] { s.removeCharAt(3); }), EIndexOutOfBounds);
+    EXPECT_EQ(raisedCode([&] { s.removeHead(4); }), EInvalidArgument);
+    EXPECT_EQ(text(s), "abc");
+}
+
+TEST(OStringEdit, RemovesOccurrences)
+{
+    EXPECT_EQ(edited([](OString& s) { s.removeFirst("o"); }), "hell world");
+    EXPECT_EQ(edited([](OString& s) { s.removeLast("o"); }), "hello wrld");
+    EXPECT_EQ(edited([](OString& s) { s.removeFirst("O", 5, EFalse); }), "hello wrld");
+    EXPECT_EQ(edited([](OString& s) { s.removeLast("l", 0, 4); }), "helo world");
+    EXPECT_EQ(edited([](OString& s) { s.removeAll("L", EFalse); }), "heo word");
+    EXPECT_EQ(edited([](OString& s) { s.removeAll("l", 4); }), "hello word");
+    OString a("aaaaa");
+    a.removeAll("aa");
+    EXPECT_EQ(text(a), "a");
+    a.removeAll("a");
+    EXPECT_TRUE(a.units() == nullptr);
+}
+
+TEST(OStringEdit, ReplacesRangesAndOccurrences)
+{
+    EXPECT_EQ(edited([](OString& s) { s.replaceRange(0, 4, "bye"); }), "bye world");
+    EXPECT_EQ(edited([](OString& s) { s.replaceRange(0, -1, "x"); }), "hello world");
+    EXPECT_EQ(edited([](OString& s) { s.replaceFirst("l", "L"); }), "heLlo world");
+    EXPECT_EQ(edited([](OString& s) { s.replaceLast("l", "L"); }), "hello worLd");
+    EXPECT_EQ(edited([](OString& s) { s.replaceFirst("L", "", 4, EFalse); }), "hello word");
+    EXPECT_EQ(edited([](OString& s) { s.replaceAll("l", "LL"); }), "heLLLLo worLLd");
+    EXPECT_EQ(edited([](OString& s) { s.replaceAll("ll", "_"); }), "he_o world");
+    EXPECT_EQ(edited([](OString& s) { s.replaceAll("o", "0", 0, 5); }), "hell0 world");
+
+    const OString replacement("new");
+    OString s("old");
+    s.replaceRange(0, 2, replacement);
+    EXPECT_EQ(s.units(), replacement.units());
+    OString t("abc");
+    EXPECT_EQ(raisedCode([&] { t.replaceRange(0, -1, OString()); }), ERange);
+}
+
+TEST(OStringEdit, ReplacementAndInsertionMayBeTheStringItself)
+{
+    OString s("abc");
+    s.replaceRange(1, 1, s);
+    EXPECT_EQ(text(s), "aabcc");
+    s.replaceAll("a", s);
+    EXPECT_EQ(text(s), "aabccaabccbcc");
+    OString t("abcd");
+    t.insert(1, t, 2);
+    EXPECT_EQ(text(t), "acdbcd");
+    t.append(t);
+    EXPECT_EQ(text(t), "acdbcdacdbcd");
+}
+
+TEST(OStringEdit, InsertsAtPositions)
+{
+    EXPECT_EQ(edited([](OString& s) { s.insertTo(5, "XYZ", 1, 2); }), "helloYZ world");
+    EXPECT_EQ(edited([](OString& s) { s.prepend(">"); }), ">hello world");
+    EXPECT_EQ(edited([](OString& s) { s.insert(11, "!?", 1); }), "hello world?");
+    EXPECT_EQ(edited([](OString& s) { s.insertTo(99, "", 0, -1); }), "hello world");
+    OString s("abc");
+    EXPECT_EQ(raisedCode([&] { s.insertTo(4, "x", 0, 0); }), EIndexOutOfBounds);
+    EXPECT_EQ(raisedCode([&] { s.insertTo(0, "x", 0, 1); }), ERange);
+
+    const OString source("source");
+    OString empty;
+    empty.append(source);
+    EXPECT_EQ(empty.units(), source.units());
+    OString part;
+    part.insertTo(0, source, 1, 2);
+    EXPECT_EQ(text(part), "ou");
+}
+
+TEST(OStringEdit, RepeatsInPlaceWhenItFits)
+{
+    OString s("ab");
+    const TUint16* buffer = s.units();
+    s.repeat(5);
+    EXPECT_EQ(text(s), "ababababab");
+    EXPECT_EQ(s.units(), buffer);
+    s.repeat(2);
+    EXPECT_EQ(s.length(), 20);
+    EXPECT_EQ(s.capacity(), 24);
+    s.repeat(0);
+    EXPECT_TRUE(s.units() == nullptr);
+    EXPECT_EQ(raisedCode([&] { s.repeat(-1); }), EInvalidArgument);
+}
+
+TEST(OStringEdit, MapsCasePerUnit)
+{
+    const TUint16 units[] = {'a', 0xDF, 0xD83D, 0xE9, 'Z'};
+    OString s(units, 0, 4);
+    s.toUpperCase();
+    EXPECT_EQ(s.length(), 5);
+    EXPECT_EQ(s.charAt(0), 'A');
+    EXPECT_EQ(s.charAt(1), 0xDF) << "sharp s has no one-unit upper case";
+    EXPECT_EQ(s.charAt(2), 0xD83D);
+    EXPECT_EQ(s.charAt(3), 0xC9);
+    s.toLowerCase();
+    EXPECT_EQ(s.charAt(4), 'z');
+}
+
+TEST(OStringEdit, TrimsWhitespace)
+{
+    OString s("  a \t\t b  ");
+    s.trim();
+    EXPECT_EQ(text(s), "a b");
+    OString tabFirst("x\t  y");
+    tabFirst.trim();
+    EXPECT_EQ(text(tabFirst), "x\ty");
+    OString blank("   ");
+    blank.trim();
+    EXPECT_TRUE(blank.units() == nullptr);
+
+    EXPECT_EQ(edited([](OString& s) { s.prepend(" \t"); s.trimStart(); }), "hello world");
+    OString ends("  a  b  ");
+    ends.trimEnd();
+    EXPECT_EQ(text(ends), "  a  b");
+    ends.trimStart();
+    EXPECT_EQ(text(ends), "a  b");
+}

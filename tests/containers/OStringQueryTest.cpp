@@ -1,0 +1,179 @@
+#include "OString.h"
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ErrorHandling.h"
+
+namespace {
+
+template <typename F>
+TInt raisedCode(F aCall)
+{
+    try {
+        aCall();
+    } catch (const ErrorHandlingException&) {
+        return ErrorHandling::currentErrorCode();
+    }
+    return ENoError;
+}
+
+std::vector<std::string> pieces(const Vec<OString>& aPieces)
+{
+    std::vector<std::string> result;
+    for (const OString& piece : aPieces)
+        result.push_back(piece.toQString().toStdString());
+    return result;
+}
+
+}
+
+TEST(OStringQuery, IndexOfHonoursInclusiveRanges)
+{
+    const OString s("abcab");
+    EXPECT_EQ(s.indexOf("ab"), 0);
+    EXPECT_EQ(s.indexOf("ab", 1), 3);
+    EXPECT_EQ(s.indexOf("ab", 1, 4), 3);
+    EXPECT_EQ(s.indexOf("ab", 1, 3), -1) << "a match must end within the range";
+    EXPECT_EQ(s.indexOf("AB", 1, EFalse), 3);
+    EXPECT_EQ(s.indexOf(""), -1);
+    EXPECT_EQ(s.indexOf("abcabc"), -1);
+    EXPECT_EQ(s.indexOf(s, 0, 4, ETrue), 0);
+
+    EXPECT_EQ(s.lastIndexOf("ab"), 3);
+    EXPECT_EQ(s.lastIndexOf("ab", 0, 3), 0);
+    EXPECT_EQ(s.lastIndexOf("B", 0, EFalse), 4);
+}
+
+TEST(OStringQuery, RangeChecksAcceptOnlyTheEmptyRangeOnEmptyText)
+{
+    const OString empty;
+    EXPECT_EQ(empty.indexOf("a"), -1);
+    EXPECT_EQ(empty.countOf("a"), 0);
+    EXPECT_EQ(raisedCode([&] { empty.indexOf("a", 0, 0); }), ERange);
+    const OString s("abc");
+    EXPECT_EQ(s.indexOf("a", 0, -1), -1);
+    EXPECT_EQ(raisedCode([&] { s.indexOf("a", -1, 1); }), ERange);
+    EXPECT_EQ(raisedCode([&] { s.indexOf("a", 2, 1); }), ERange);
+    EXPECT_EQ(raisedCode([&] { s.lastIndexOf("a", 0, 3); }), ERange);
+    EXPECT_EQ(raisedCode([&] { s.countOf("a", 3); }), ERange);
+    EXPECT_EQ(raisedCode([&] { s.compareRange("a", 1, 5); }), ERange);
+}
+
+TEST(OStringQuery, CountsNonOverlappingOccurrences)
+{
+    const OString s("aaaa");
+    EXPECT_EQ(s.countOf("aa"), 2);
+    EXPECT_EQ(s.countOf("a"), 4);
+    EXPECT_EQ(s.countOf("aa", 1), 1);
+    EXPECT_EQ(s.countOf("A", EFalse), 4);
+    EXPECT_EQ(s.countOf(""), 0);
+    EXPECT_EQ(s.countOf("aaaaa"), 0);
+}
+
+TEST(OStringQuery, ComparesByFirstDifferenceThenLength)
+{
+    EXPECT_EQ(OString("abc").compareTo("abd"), -1);
+    EXPECT_EQ(OString("ab").compareTo("abc"), -1);
+    EXPECT_EQ(OString("").compareTo("xyz"), -3);
+    EXPECT_EQ(OString("ABC").compareTo("abc", EFalse), 0);
+    EXPECT_EQ(OString("ABC").compareTo("abc"), 'A' - 'a');
+    EXPECT_EQ(OString("xxabc").compareTo("abc", 2), 0);
+    EXPECT_EQ(OString("xxabc").compareRange("ab", 2, 3), 0);
+    EXPECT_EQ(OString("xxabc").compareRange("", 1, 3), 3);
+    EXPECT_TRUE(OString("a") <= OString("a"));
+    EXPECT_FALSE(OString("B") >= OString("a"));
+}
+
+TEST(OStringQuery, EqualityAndAffixes)
+{
+    const OString s("Hello");
+    EXPECT_TRUE(s == OString("Hello"));
+    EXPECT_TRUE(s != OString("hello"));
+    EXPECT_TRUE(s.equals("hELLO", EFalse));
+    EXPECT_TRUE(OString() == OString(""));
+    EXPECT_FALSE(s.equals("Hell"));
+    EXPECT_TRUE(s.equals("llo", 2));
+    EXPECT_TRUE(s.regionEquals("ell", 1, 3));
+    EXPECT_FALSE(s.regionEquals("ell", 1, 4));
+    EXPECT_FALSE(s.regionEquals("x", 0, -1));
+    EXPECT_EQ(raisedCode([&] { s.regionEquals("", 0, 1); }), EInvalidArgument);
+
+    EXPECT_TRUE(s.startsWith("he", EFalse));
+    EXPECT_TRUE(s.endsWith("LO", EFalse));
+    EXPECT_FALSE(s.endsWith("Hello!"));
+    EXPECT_FALSE(s.startsWith(""));
+    EXPECT_FALSE(s.endsWith(""));
+    EXPECT_FALSE(OString().startsWith("a"));
+}
+
+TEST(OStringQuery, MostFrequentCharPrefersEarliestOnTies)
+{
+    EXPECT_EQ(OString("abcbca").mostFrequentChar(), 'a');
+    EXPECT_EQ(OString("abbb").mostFrequentChar(), 'b');
+    EXPECT_EQ(OString("abbba").mostFrequentChar(3), 'b');
+    EXPECT_EQ(OString("xAbBa").mostFrequentChar(1, 4, EFalse), 'a');
+    EXPECT_EQ(OString("xBbAa").mostFrequentChar(EFalse), 'b');
+    EXPECT_EQ(raisedCode([] { OString().mostFrequentChar(); }), EDataFormat);
+    EXPECT_EQ(raisedCode([] { OString("ab").mostFrequentChar(0, -1); }), ERange);
+}
+
+TEST(OStringQuery, SplitDropsEmptyPieces)
+{
+    using P = std::vector<std::string>;
+    EXPECT_EQ(pieces(OString("a,,b,").split(",")), (P{"a", "b"}));
+    EXPECT_EQ(pieces(OString(",a").split(",")), (P{"a"}));
+    EXPECT_EQ(pieces(OString("one--two--three").split("--")), (P{"one", "two", "three"}));
+    EXPECT_EQ(pieces(OString("aXbxc").split("x", EFalse)), (P{"a", "b", "c"}));
+    EXPECT_TRUE(OString("abc").split(",").isEmpty());
+    EXPECT_TRUE(OString("ab").split("abc").isEmpty());
+    EXPECT_TRUE(OString().split("").isEmpty());
+    EXPECT_EQ(raisedCode([] { OString("abc").split(""); }), EInvalidArgument);
+}
+
+TEST(OStringQuery, ParseIntReadsLeadingDigits)
+{
+    EXPECT_EQ(OString::digitValue('7', 7), -1);
+    EXPECT_EQ(OString::digitValue('Z', 36), 35);
+    EXPECT_EQ(OString::digitValue('-', 36), -1);
+    EXPECT_EQ(OString("ff").parseInt(16), 255);
+    EXPECT_EQ(OString(" \t42abc").parseInt(10), 42);
+    EXPECT_EQ(OString("4294967297").parseInt(10), 1) << "wraps in 32 bits";
+    EXPECT_EQ(raisedCode([] { OString("z").parseInt(10); }), EDataFormat);
+    EXPECT_EQ(raisedCode([] { OString("-1").parseInt(10); }), EDataFormat);
+    EXPECT_EQ(raisedCode([] { OString("   ").parseInt(10); }), EDataFormat);
+    EXPECT_EQ(raisedCode([] { OString("1").parseInt(37); }), EInvalidArgument);
+    EXPECT_EQ(raisedCode([] { OString("1").parseInt(1); }), EInvalidArgument);
+}
+
+TEST(OStringQuery, ParseUnsigned64ReportsOverflowAndStrayUnits)
+{
+    TBool ok = ETrue;
+    EXPECT_EQ(OString(" 18446744073709551615").parseUnsigned64(10, ok), ULLONG_MAX);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(OString("18446744073709551616").parseUnsigned64(10, ok), 1844674407370955161ULL);
+    EXPECT_FALSE(ok);
+    // This overflow wraps to a value above the previous one.
+    EXPECT_EQ(OString("30000000000000000000").parseUnsigned64(10, ok), 3000000000000000000ULL);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(OString("12x").parseUnsigned64(10, ok), 12u);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(OString("  ").parseUnsigned64(10, ok), 0u);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(raisedCode([&] { OString("1").parseUnsigned64(0, ok); }), EInvalidArgument);
+}
+
+TEST(OStringQuery, ParseDecimalAcceptsOneSign)
+{
+    EXPECT_EQ(OString(" -12x").parseDecimal(), -12);
+    EXPECT_EQ(OString("+5").parseDecimal(), 5);
+    EXPECT_EQ(OString("+-0").parseDecimal(), 0);
+    EXPECT_EQ(OString("-2147483648").parseDecimal(), INT_MIN);
+    EXPECT_EQ(raisedCode([] { OString("-").parseDecimal(); }), EDataFormat);
+    EXPECT_EQ(raisedCode([] { OString("+-5").parseDecimal(); }), EDataFormat);
+    EXPECT_EQ(raisedCode([] { OString(" ").parseDecimal(); }), EDataFormat);
+    EXPECT_EQ(raisedCode([] { OString().parseDecimal(); }), EDataFormat);
+}
