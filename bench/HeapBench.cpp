@@ -55,15 +55,12 @@ void BM_FullCollection(benchmark::State& aState)
 {
     Arena arena;
     VMHeap heap(arena);
-    Vec<Vec<TInt32>> referenceFields, vectorFields;
-    Vec<Vec<TInt8>> flags;
-    for (int i = 0; i < 2; ++i) {
-        referenceFields.append(Vec<TInt32>());
-        vectorFields.append(Vec<TInt32>());
-        flags.append(Vec<TInt8>());
-    }
-    referenceFields[1].append(1);
-    heap.setClassLayouts(ClassLayouts {&referenceFields, &vectorFields, &flags});
+    ClassTables tables;
+    tables.referenceFields.grow(2);
+    tables.vectorFields.grow(2);
+    tables.vectorFieldFlags.grow(2);
+    tables.referenceFields[1].append(1);
+    heap.setClassTables(&tables);
     TUint32 head = 0;
     for (int64_t i = 0; i < aState.range(0); ++i) {
         TUint32 node = heap.createObject(12, KObjectKindRaw, GC_CODE_INSTANCE);

@@ -93,14 +93,14 @@ void VMHeap::traceEntry(TUint32 aReference, TUint32 aHeader)
 // Follows only the fields that the class tables say hold references.
 void VMHeap::traceInstance(TUint32 aReference)
 {
-    if (!iClassLayouts.referenceFields)
+    if (!iClassTables)
         return;
     TInt classIndex = static_cast<TInt>(iArena.word(aReference));
-    const Vec<TInt32>& references = iClassLayouts.referenceFields->at(classIndex);
+    const Vec<TInt32>& references = iClassTables->referenceFields.at(classIndex);
     for (TInt32 index : references)
         pushIfNotNull(iArena.word(aReference + 4 * static_cast<TUint32>(index)));
-    const Vec<TInt32>& vectors = iClassLayouts.vectorFields->at(classIndex);
-    const Vec<TInt8>& flags = iClassLayouts.vectorFieldFlags->at(classIndex);
+    const Vec<TInt32>& vectors = iClassTables->vectorFields.at(classIndex);
+    const Vec<TInt8>& flags = iClassTables->vectorFieldFlags.at(classIndex);
     for (TInt i = 0; i < vectors.count(); ++i)
         traceVectorCell(aReference + 4 * static_cast<TUint32>(vectors[i]), flags.at(i) != 0);
 }

@@ -7,6 +7,7 @@
 #include "HeapEntry.h"
 #include "HostObjects.h"
 #include "LinkedList.h"
+#include "ProgramTables.h"
 #include "Types.h"
 #include "Vec.h"
 
@@ -18,13 +19,6 @@ public:
 
 protected:
     ~InterfaceForCallingGc() = default;
-};
-
-// Per-class layout that marking follows, borrowed from the machine's tables.
-struct ClassLayouts {
-    const Vec<Vec<TInt32>>* referenceFields = nullptr;
-    const Vec<Vec<TInt32>>* vectorFields = nullptr;
-    const Vec<Vec<TInt8>>* vectorFieldFlags = nullptr;
 };
 
 // The memory of the virtual machine: pools of blocks in the machine's arena
@@ -78,7 +72,8 @@ public:
     TBool isReference(TUint32 aReference) const;
 
     // Collection (the machine adds the stack scan in garbageCollect).
-    void setClassLayouts(const ClassLayouts& aLayouts) { iClassLayouts = aLayouts; }
+    // The instance layouts that marking follows, owned by the machine.
+    void setClassTables(const ClassTables* aTables) { iClassTables = aTables; }
     void setGcInterface(InterfaceForCallingGc* aInterface) { iGcInterface = aInterface; }
     InterfaceForCallingGc* gcInterface() const { return iGcInterface; }
     void mark(TUint32 aReference);
@@ -151,7 +146,7 @@ private:
     LinkedList<TUint32> iRoots;
     TInt iEntries = 0;
     TUint64 iTotalSizeOfPools = 0;
-    ClassLayouts iClassLayouts;
+    const ClassTables* iClassTables = nullptr;
     InterfaceForCallingGc* iGcInterface = nullptr;
     Vec<TUint32> iPendingObjects;
     Vec<TUint32> iMarkStack;

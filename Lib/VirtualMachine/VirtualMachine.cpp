@@ -2,9 +2,35 @@
 
 #include "ErrorHandling.h"
 
-VirtualMachine::VirtualMachine()
+VirtualMachine::VirtualMachine(TUint32 aArenaLimit)
+    : iArena(aArenaLimit),
+      iStackAddress(iArena.allocate(KStackSlots * 4)),
+      iHeap(iArena)
 {
     iLoadFlags.grow(KLoadFlagCount);
+    iHeap.setClassTables(&iClasses);
+    iHeap.setGcInterface(this);
+}
+
+// Frees every entry, roots included, so that every finaliser runs before
+// the arena goes away.
+VirtualMachine::~VirtualMachine()
+{
+    iHeap.finalSweep();
+}
+
+void VirtualMachine::enterFrame(TInt32 aMethodRecord, TInt32 aFrameBase)
+{
+    iMethodStack.append(aMethodRecord);
+    iFrameBaseStack.append(aFrameBase);
+}
+
+void VirtualMachine::leaveFrame()
+{
+    if (iMethodStack.isEmpty())
+        ErrorHandling::raise(EInvalidArgument);
+    iMethodStack.removeLast();
+    iFrameBaseStack.removeLast();
 }
 
 void VirtualMachine::fatalError(const OString& aMessage, TInt aPosition)

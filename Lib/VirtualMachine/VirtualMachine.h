@@ -1,6 +1,7 @@
 #ifndef KELVO_VIRTUALMACHINE_H
 #define KELVO_VIRTUALMACHINE_H
 
+#include "Arena.h"
 #include "CAppsString.h"
 #include "ImageFormat.h"
 #include "OString.h"
@@ -8,16 +9,23 @@
 #include "ProgramTables.h"
 #include "Stream.h"
 #include "Types.h"
+#include "VMHeap.h"
 #include "Vec.h"
 
 // The machine that runs Kelvo bytecode. Loading turns an image into the
 // program tables below, which the interpreter, the method binding and the
-// collector read.
-class VirtualMachine {
+// collector read. The machine owns one arena: its operand stack and every
+// heap pool live there, and every address a program forms is an offset
+// into it.
+class VirtualMachine : public InterfaceForCallingGc {
 public:
     static const TInt KLoadFlagCount = 255;
+    static constexpr TInt KStackSlots = 15256;
+    // Only the first 15000 slots count as the stack when slots are scanned.
+    static constexpr TInt KScannedStackSlots = 15000;
 
-    VirtualMachine();
+    explicit VirtualMachine(TUint32 aArenaLimit = Arena::KDefaultLimit);
+    ~VirtualMachine();
     VirtualMachine(const VirtualMachine&) = delete;
     VirtualMachine& operator=(const VirtualMachine&) = delete;
 
@@ -47,6 +55,29 @@ public:
     TInt32 highestClassIndex() const { return iHighestClassIndex; }
     const Vec<OString>& stringConstants() const { return iStringConstants; }
 
+    Arena& arena() { return iArena; }
+    VMHeap& heap() { return iHeap; }
+
+    // The operand stack: slot i is the word at stackAddress() + 4 * i.
+    TUint32 stackAddress() const { return iStackAddress; }
+    TUint32 slot(TInt32 aIndex) const { return iArena.word(slotAddress(aIndex)); }
+    void setSlot(TInt32 aIndex, TUint32 aValue) { iArena.setWord(slotAddress(aIndex), aValue); }
+    TUint32 slotAddress(TInt32 aIndex) const { return iStackAddress + 4 * static_cast<TUint32>(aIndex); }
+    TInt32 top() const { return iTop; }
+    void setTop(TInt32 aTop) { iTop = aTop; }
+
+    // One entry per active frame: its method record (negative: none) and
+    // the index of its base slot.
+    void enterFrame(TInt32 aMethodRecord, TInt32 aFrameBase);
+    void leaveFrame();
+    const Vec<TInt32>& methodStack() const { return iMethodStack; }
+    const Vec<TInt32>& frameBaseStack() const { return iFrameBaseStack; }
+
+    // The full collection: the frames' slots by their records, the gaps
+    // and the newest frame's operand area conservatively, then the roots,
+    // then the sweep.
+    void garbageCollect() override;
+
 private:
     // Where one image's indices start in the machine's tables, and where
     // its virtual names went.
@@ -71,6 +102,17 @@ private:
     void installStrings(const ImageFormat::Image& aImage);
     void installCode(const ImageFormat::Bytes& aCode, const LoadContext& aContext);
     TUint32 rewriteOperand(Opcodes::EOperandKind aKind, TUint32 aValue, const LoadContext& aContext);
+    void scanFrames();
+    void scanFrame(const MethodGCInfo& aRecord, TInt32 aBase);
+    TBool isStackAddress(TUint32 aWord) const;
+
+    // Declared first: everything below lives in it.
+    Arena iArena;
+    TUint32 iStackAddress;
+    VMHeap iHeap;
+    TInt32 iTop = -1;
+    Vec<TInt32> iMethodStack;
+    Vec<TInt32> iFrameBaseStack;
 
     Vec<TBool> iLoadFlags;
     Vec<BytecodeStruct> iImages;

@@ -35,18 +35,16 @@ protected:
     // references. Class 2: field 1 holds a vector of plain values.
     HeapCollection()
     {
-        for (int i = 0; i < 3; ++i) {
-            referenceFields.append(Vec<TInt32>());
-            vectorFields.append(Vec<TInt32>());
-            vectorFlags.append(Vec<TInt8>());
-        }
-        referenceFields[1].append(1);
-        referenceFields[1].append(2);
-        vectorFields[1].append(3);
-        vectorFlags[1].append(-1);
-        vectorFields[2].append(1);
-        vectorFlags[2].append(0);
-        heap.setClassLayouts(ClassLayouts {&referenceFields, &vectorFields, &vectorFlags});
+        tables.referenceFields.grow(3);
+        tables.vectorFields.grow(3);
+        tables.vectorFieldFlags.grow(3);
+        tables.referenceFields[1].append(1);
+        tables.referenceFields[1].append(2);
+        tables.vectorFields[1].append(3);
+        tables.vectorFieldFlags[1].append(-1);
+        tables.vectorFields[2].append(1);
+        tables.vectorFieldFlags[2].append(0);
+        heap.setClassTables(&tables);
     }
 
     TUint32 instance(TUint32 aClass, TUint32 aWords = 4)
@@ -67,9 +65,7 @@ protected:
         heap.removeRoot(aRoot);
     }
 
-    Vec<Vec<TInt32>> referenceFields;
-    Vec<Vec<TInt32>> vectorFields;
-    Vec<Vec<TInt8>> vectorFlags;
+    ClassTables tables;
     Arena arena;
     VMHeap heap {arena};
 };

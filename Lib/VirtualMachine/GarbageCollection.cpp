@@ -1,0 +1,82 @@
+// The machine's half of a collection: the scan of the operand stack. Slots
+// that a frame's record describes are marked by what it says they hold;
+// everything else below the top (gaps between frames, frames without a
+// record, the newest frame's temporaries) is scanned conservatively.
+
+#include "VirtualMachine.h"
+
+#include "ErrorHandling.h"
+
+void VirtualMachine::garbageCollect()
+{
+    try {
+        scanFrames();
+    } catch (const ErrorHandlingException&) {
+        iHeap.abandonMarking();
+        throw;
+    }
+    iHeap.collect();
+}
+
+TBool VirtualMachine::isStackAddress(TUint32 aWord) const
+{
+    return aWord >= iStackAddress && aWord < iStackAddress + KScannedStackSlots * 4;
+}
+
+void VirtualMachine::scanFrames()
+{
+    // Only slots that exist are scanned, whatever the frame bases say.
+    TInt32 top = iTop < KStackSlots ? iTop : KStackSlots - 1;
+    if (top < 0)
+        return;
+    TInt32 scan = 0;
+    for (TInt i = 0; i < iMethodStack.count(); ++i) {
+        TInt32 record = iMethodStack[i];
+        if (record < 0)
+            continue;
+        TInt32 base = iFrameBaseStack[i];
+        for (; scan < base && scan <= top; ++scan)
+            iHeap.markIfInHeap(slot(scan));
+        const MethodGCInfo& info = iMethodRecords.at(record);
+        scanFrame(info, base);
+        TInt64 next = TInt64(base) + info.sizeCount1 + info.sizeCount2 + info.sizeCount3 + 1;
+        scan = next > scan ? static_cast<TInt32>(next < top + 1 ? next : top + 1) : scan;
+    }
+    for (; scan <= top; ++scan)
+        iHeap.markIfInHeap(slot(scan));
+}
+
+// The slots one record describes, each only when it is on the stack below
+// the top. Words that point into the stack are not heap references.
+void VirtualMachine::scanFrame(const MethodGCInfo& aRecord, TInt32 aBase)
+{
+    TInt32 top = iTop < KStackSlots ? iTop : KStackSlots - 1;
+    auto live = [&](TInt32 aOffset, TInt32 aExtra) {
+        TInt64 index = TInt64(aBase) + aOffset + aExtra;
+        return index >= 0 && TInt64(aBase) + aOffset >= 0 && index <= top;
+    };
+    for (TInt32 offset : aRecord.possibleReferenceSlots) {
+        if (!live(offset, 0))
+            continue;
+        TUint32 word = slot(aBase + offset);
+        if (word != 0 && !isStackAddress(word))
+            iHeap.markIfInHeap(word);
+    }
+    for (TInt i = 0; i < aRecord.indirectVectorSlots.count(); ++i) {
+        TInt32 offset = aRecord.indirectVectorSlots[i];
+        if (live(offset, 0))
+            iHeap.markVectorReference(slot(aBase + offset), aRecord.indirectVectorFlags[i] != 0);
+    }
+    for (TInt32 offset : aRecord.referenceSlots) {
+        if (!live(offset, 0))
+            continue;
+        TUint32 word = slot(aBase + offset);
+        if (word != 0 && !isStackAddress(word))
+            iHeap.mark(word);
+    }
+    for (TInt i = 0; i < aRecord.vectorSlots.count(); ++i) {
+        TInt32 offset = aRecord.vectorSlots[i];
+        if (live(offset, 1) && (slot(aBase + offset) != 0 || slot(aBase + offset + 1) != 0))
+            iHeap.markVectorReference(slotAddress(aBase + offset), aRecord.vectorFlags[i] != 0);
+    }
+}
