@@ -22,20 +22,16 @@ public:
             iOut.push_back(static_cast<TUint8>(aValue >> (8 * i)));
     }
 
-    // A value of width 1, 2 or 4; fails when it does not fit.
+    // A value of aWidth bytes; fails when it does not fit.
     void value(TUint32 aValue, TUint8 aWidth, const char* aWhat)
     {
-        if (aWidth != 1 && aWidth != 2 && aWidth != 4) {
-            fail(std::string("width of ") + aWhat + " must be 1, 2 or 4");
-            return;
-        }
-        if (aWidth < 4 && aValue >= (1u << (8 * aWidth))) {
+        if (!fits(aValue, aWidth)) {
             fail(std::string(aWhat) + " " + std::to_string(aValue) + " does not fit in "
                  + std::to_string(aWidth) + " byte(s)");
             return;
         }
         for (int i = 0; i < aWidth; ++i)
-            iOut.push_back(static_cast<TUint8>(aValue >> (8 * i)));
+            iOut.push_back(i < 4 ? static_cast<TUint8>(aValue >> (8 * i)) : 0);
     }
 
     void string(const Bytes& aText)
@@ -100,12 +96,20 @@ void writeMethodRecord(Output& aOut, const Image& aImage, const MethodRecord& aR
     aOut.flaggedSlots(aRecord.vectorSlots, aRecord.slotWidth, "vector slot");
 }
 
-TUint8 widest(const std::vector<TUint32>& aValues)
+TUint32 largest(const std::vector<TUint32>& aValues)
 {
     TUint32 highest = 0;
     for (TUint32 v : aValues)
         highest = std::max(highest, v);
-    return widthFor(highest);
+    return highest;
+}
+
+TUint32 largestFlagged(const std::vector<FlaggedSlot>& aSlots)
+{
+    TUint32 highest = 0;
+    for (const FlaggedSlot& s : aSlots)
+        highest = std::max(highest, s.index);
+    return highest;
 }
 
 }
@@ -119,46 +123,62 @@ TUint8 widthFor(TUint32 aValue)
     return 4;
 }
 
-void chooseSmallestWidths(Image& aImage)
+bool fits(TUint32 aValue, TUint8 aWidth)
 {
-    std::vector<TUint32> values[EWidthCount];
+    return aWidth >= 4 || aValue < (1u << (8 * aWidth));
+}
+
+TUint32 largestSlot(const ClassRecord& aClass)
+{
+    return std::max(largest(aClass.referenceFields), largestFlagged(aClass.vectorFields));
+}
+
+TUint32 largestSlot(const MethodRecord& aRecord)
+{
+    return std::max({largest(aRecord.possibleReferenceSlots), largest(aRecord.referenceSlots),
+                     largestFlagged(aRecord.indirectVectorSlots), largestFlagged(aRecord.vectorSlots)});
+}
+
+void largestValues(const Image& aImage, TUint32 aLargest[EWidthCount])
+{
+    std::fill(aLargest, aLargest + EWidthCount, 0);
+    auto note = [aLargest](EWidth aWidth, TUint32 aValue) { aLargest[aWidth] = std::max(aLargest[aWidth], aValue); };
     for (const StaticMethod& m : aImage.staticMethods) {
-        values[ECodeAddressWidth].push_back(m.codeAddress);
-        values[EMethodIndexWidth].push_back(m.methodRecord);
+        note(ECodeAddressWidth, m.codeAddress);
+        note(EMethodIndexWidth, m.methodRecord);
     }
     for (const VirtualMethod& m : aImage.virtualMethods) {
-        values[EImplementationCountWidth].push_back(static_cast<TUint32>(m.implementations.size()));
+        note(EImplementationCountWidth, static_cast<TUint32>(m.implementations.size()));
         for (const Implementation& i : m.implementations) {
-            values[EClassIndexWidth].push_back(i.classIndex);
-            values[ECodeAddressWidth].push_back(i.codeAddress);
-            values[EMethodIndexWidth].push_back(i.methodRecord);
+            note(EClassIndexWidth, i.classIndex);
+            note(ECodeAddressWidth, i.codeAddress);
+            note(EMethodIndexWidth, i.methodRecord);
         }
     }
-    for (ClassRecord& c : aImage.classes) {
-        values[ESuperFlagWidth].push_back(c.superFlag);
+    for (const ClassRecord& c : aImage.classes) {
+        note(ESuperFlagWidth, c.superFlag);
         if (c.superFlag != 0)
-            values[EClassIndexWidth].push_back(c.superClass);
-        values[EInterfaceCountWidth].push_back(static_cast<TUint32>(c.interfaces.size()));
-        values[EClassIndexWidth].insert(values[EClassIndexWidth].end(), c.interfaces.begin(), c.interfaces.end());
-        std::vector<TUint32> slots = c.referenceFields;
-        for (const FlaggedSlot& s : c.vectorFields)
-            slots.push_back(s.index);
-        c.slotWidth = widest(slots);
+            note(EClassIndexWidth, c.superClass);
+        note(EInterfaceCountWidth, static_cast<TUint32>(c.interfaces.size()));
+        note(EClassIndexWidth, largest(c.interfaces));
     }
-    for (MethodRecord& r : aImage.methodRecords) {
-        values[EFrameCountWidth1].push_back(r.sizeCount1);
-        values[EFrameCountWidth2].push_back(r.sizeCount2);
-        values[EFrameCountWidth3].push_back(r.sizeCount3);
-        std::vector<TUint32> slots = r.possibleReferenceSlots;
-        slots.insert(slots.end(), r.referenceSlots.begin(), r.referenceSlots.end());
-        for (const FlaggedSlot& s : r.indirectVectorSlots)
-            slots.push_back(s.index);
-        for (const FlaggedSlot& s : r.vectorSlots)
-            slots.push_back(s.index);
-        r.slotWidth = widest(slots);
+    for (const MethodRecord& r : aImage.methodRecords) {
+        note(EFrameCountWidth1, r.sizeCount1);
+        note(EFrameCountWidth2, r.sizeCount2);
+        note(EFrameCountWidth3, r.sizeCount3);
     }
+}
+
+void chooseSmallestWidths(Image& aImage)
+{
+    TUint32 highest[EWidthCount];
+    largestValues(aImage, highest);
     for (int i = 0; i < EWidthCount; ++i)
-        aImage.widths[i] = widest(values[i]);
+        aImage.widths[i] = widthFor(highest[i]);
+    for (ClassRecord& c : aImage.classes)
+        c.slotWidth = widthFor(largestSlot(c));
+    for (MethodRecord& r : aImage.methodRecords)
+        r.slotWidth = widthFor(largestSlot(r));
 }
 
 bool write(const Image& aImage, Bytes& aOut, std::string& aError)

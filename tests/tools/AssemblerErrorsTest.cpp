@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include "AsmTestSupport.h"
+
+namespace {
+
+struct ErrorCase {
+    const char* source;
+    const char* message;
+};
+
+// Each case puts its fault on a line other than the first where it can, so
+// that the line number is checked too.
+const ErrorCase KCases[] = {
+    {"nop\nfrobnicate 1\n", "t.kasm:2: unknown mnemonic 'frobnicate'"},
+    {"nop\n.frob\n", "t.kasm:2: unknown directive '.frob'"},
+    {"nop\nldc 1, 2\n", "t.kasm:2: 'ldc' takes 1 operand(s), 2 given"},
+    {"nop\ncall here\n", "t.kasm:2: 'call' takes 2 operand(s), 1 given"},
+    {"nop\n56 1\n", "t.kasm:2: operation 56 takes 0 operand(s), 1 given"},
+    {"nop\n256\n", "t.kasm:2: a mnemonic or an operation number 256 is out of range (0 to 255)"},
+    {"nop\njmp nowhere\n", "t.kasm:2: undefined label 'nowhere'"},
+    {"nop\nsetclass Point\n", "t.kasm:2: undefined class 'Point'"},
+    {"a:\ncall a, frame\n", "t.kasm:2: undefined method record 'frame'"},
+    {"nop\nldstr greeting\n", "t.kasm:2: undefined string 'greeting'"},
+    {"nop\ncallvirt \"draw\"\n", "t.kasm:2: undefined virtual method \"draw\""},
+    {".static \"main\" 0, 0\n.static \"x\" nowhere, 0\n", "t.kasm:2: undefined label 'nowhere'"},
+    {".class A\n.class B super=C\n", "t.kasm:2: undefined class 'C'"},
+    {".virtual \"v\"\n.impl A, 0, 0\n", "t.kasm:2: undefined class 'A'"},
+    {"nop\nldloc.s -129\n", "t.kasm:2: 'ldloc.s' operand -129 is out of range (-128 to 255)"},
+    {"nop\nldloc.s 256\n", "t.kasm:2: 'ldloc.s' operand 256 is out of range (-128 to 255)"},
+    {"nop\nnewarray -1, 2\n", "t.kasm:2: 'newarray' operand -1 is out of range (0 to 255)"},
+    {"nop\nldc 0x100000000\n", "t.kasm:2: 'ldc' operand 4294967296 is out of range (-2147483648 to 4294967295)"},
+    {"nop\nldc here\n", "t.kasm:2: 'ldc' operand must be a number"},
+    {"nop\ncall \"x\", -1\n", "t.kasm:2: expected a label or a number"},
+    {"a:\nnop\na:\n", "t.kasm:3: duplicate label 'a' (first defined at line 1)"},
+    {".class A\n.class A\n", "t.kasm:2: duplicate class 'A' (first defined at line 1)"},
+    {".record r\n.record r\n", "t.kasm:2: duplicate method record 'r' (first defined at line 1)"},
+    {".string s \"a\"\n.string s \"b\"\n", "t.kasm:2: duplicate string 's' (first defined at line 1)"},
+    {".identity \"a\"\n.identity \"b\"\n", "t.kasm:2: duplicate .identity (first given at line 1)"},
+    {".width classindex=2\n.width classindex=4\n", "t.kasm:2: duplicate .width classindex (first given at line 1)"},
+    {".class A refs=1 refs=2\n", "t.kasm:1: attribute 'refs' given twice"},
+    {".class A size1=1\n", "t.kasm:1: unknown class attribute 'size1'"},
+    {".record r super=A\n", "t.kasm:1: unknown method record attribute 'super'"},
+    {".width wide=2\n", "t.kasm:1: unknown width 'wide'"},
+    {".class A vectors=1:all\n", "t.kasm:1: a vector slot's flag is 'refs' or a number"},
+    {".class A superflag=2\n", "t.kasm:1: superflag other than 0 needs super="},
+    {".class A super=A superflag=0\n", "t.kasm:1: a class with super= needs a superflag other than 0"},
+    {"nop\n.impl 0, 0, 0\n", "t.kasm:2: .impl must follow a .virtual"},
+    {".virtual \"v\"\n.virtual \"v\"\ncallvirt \"v\"\n",
+     "t.kasm:3: virtual method \"v\" is listed more than once; give its position as a number"},
+    {".identity \"123456789012345678901\"\n", "t.kasm:1: an identity text holds at most 20 bytes"},
+    {".identity hex \"0011\"\n", "t.kasm:1: a hex identity is 40 hex digits"},
+    {"nop\n.cut 1000\n", "t.kasm:2: cannot cut after 1000 bytes: the image has 53"},
+    {"nop\nldstr \"open\n", "t.kasm:2: unterminated text literal"},
+    {"nop\nldstr \"\\q\"\n", "t.kasm:2: unknown escape '\\q'"},
+    {"nop\nldstr \"\\u{D800}\"\n", "t.kasm:2: \\u{} names no character"},
+    {"nop\nldstr \"\\xG0\"\n", "t.kasm:2: \\x needs hex digits"},
+    {"nop\nldc 12ab\n", "t.kasm:2: malformed number '12ab'"},
+    {"nop\nldc 5 6\n", "t.kasm:2: unexpected '6' at the end of the line"},
+    {"nop\nldc #\n", "t.kasm:2: unexpected character '#'"},
+    {"nop\n.magic 0xFF\n", "t.kasm:2: expected ',' at the end of the line"},
+};
+
+TEST(AssemblerErrors, EachFaultIsReportedWithItsLine)
+{
+    for (const ErrorCase& c : KCases)
+        EXPECT_EQ(assembleError(c.source), c.message) << c.source;
+}
+
+// A width or slot width forced below what the values need is reported at
+// the line that forced it, not when the image is written.
+TEST(AssemblerErrors, ForcedWidthTooSmallForItsValues)
+{
+    EXPECT_EQ(assembleError(".width codeaddress=1\n.static \"m\" 300, 0\n"),
+              "t.kasm:1: width codeaddress of 1 byte(s) cannot hold 300");
+    EXPECT_EQ(assembleError("nop\n.record r refs=70000 slotwidth=2\n"),
+              "t.kasm:2: slot width of 2 byte(s) cannot hold 70000");
+    EXPECT_EQ(assembleError(".class A refs=256 slotwidth=0\n"), "t.kasm:1: slot width of 0 byte(s) cannot hold 256");
+}
+
+TEST(AssemblerErrors, ShortJumpBeyondItsRange)
+{
+    // The distance counts from the operand's last byte, code index 2.
+    std::string source = "jmp.s far\n.bytes 0";
+    for (int i = 0; i < 32766; ++i)
+        source += ",0";
+    source += "\nfar:\n";
+    EXPECT_EQ(assembleError(source), "t.kasm:1: 'far' is 32768 bytes away, too far for 'jmp.s'");
+
+    // One byte less is the farthest a short jump reaches.
+    source = "jmp.s far\n.bytes 0";
+    for (int i = 0; i < 32765; ++i)
+        source += ",0";
+    source += "\nfar:\n";
+    const Assembler::Assembly assembly = assembleOk(source);
+    EXPECT_EQ(assembly.image.code[1], 0xFF);
+    EXPECT_EQ(assembly.image.code[2], 0x7F);
+}
+
+}

@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include "AsmTestSupport.h"
+
+using ImageFormat::Bytes;
+
+namespace {
+
+Bytes codeOf(const std::string& aSource)
+{
+    return assembleOk(aSource).image.code;
+}
+
+Bytes bytesOf(const std::string& aText)
+{
+    return Bytes(aText.begin(), aText.end());
+}
+
+TEST(Assembler, JumpDistancesCountFromTheOperandsLastByte)
+{
+    const Bytes code = codeOf(
+        "back:\n"
+        "    nop\n"            // 0
+        "    jz.s back\n"      // 1: 0 - 3
+        "    jmp fwd\n"        // 4: 10 - 8
+        "    nop\n"            // 9
+        "fwd:\n"
+        "    jmp back\n"       // 10: 0 - 14
+        "    jz.s fwd\n"       // 15: 10 - 17
+        "    jmp fwd+1\n"      // 18: 11 - 22
+        "self: jz.s self\n");  // 23: 23 - 25
+    const Bytes expected = {0,    10, 0xFD, 0xFF, 13, 2,  0,  0,  0,  0,  13, 0xF2, 0xFF,
+                            0xFF, 0xFF, 10, 0xF9, 0xFF, 13, 0xF5, 0xFF, 0xFF, 0xFF, 10, 0xFE, 0xFF};
+    EXPECT_EQ(code, expected);
+}
+
+TEST(Assembler, HandlerDistanceCountsFromTheNextInstruction)
+{
+    const Bytes code = codeOf(
+        ".class Error\n"
+        "    try Error, handler\n"  // 0: next 9, handler 10
+        "    nop\n"
+        "handler:\n"
+        "    try *, 0\n"            // 10
+        "    try 0, handler\n");    // 19: next 28
+    const Bytes expected = {117, 0,    0,    0,    0,    1,    0,    0,    0,    0,
+                            117, 0xFF, 0xFF, 0xFF, 0xFF, 0,    0,    0,    0,    117,
+                            0,   0,    0,    0,    0xEE, 0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(code, expected);
+}
+
+// Numbers go in as they are: raw distances, addresses and indices, also
+// ones that name nothing, so that broken programs can be written.
+TEST(Assembler, NumbersStandWhereNamesMay)
+{
+    const Bytes code = codeOf("jmp.s 5\ncall 300, -1\nsetclass 7\nldstr 9\ncallvirt 3\n");
+    const Bytes expected = {12, 5, 0,    14,   0x2C, 1, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 22, 7, 0, 0, 0,
+                            21, 9, 0, 0, 0, 15, 3,    0, 0, 0};
+    EXPECT_EQ(code, expected);
+}
+
+TEST(Assembler, OperationsByNumber)
+{
+    EXPECT_EQ(codeOf("20 5\n"), codeOf("ldc 5\n"));
+    EXPECT_EQ(codeOf("56\n255\n0\n"), (Bytes {56, 255, 0}));
+    EXPECT_EQ(codeOf(".bytes 20, 1, -1\n"), (Bytes {20, 1, 0xFF}));
+    EXPECT_EQ(codeOf("a: b: nop\njmp.s a\njmp.s b+1\n"), (Bytes {0, 12, 0xFD, 0xFF, 12, 0xFB, 0xFF}));
+}
+
+TEST(Assembler, LiteralStringsShareEntriesInTextOrder)
+{
+    const Assembler::Assembly assembly = assembleOk(
+        ".string a \"x\"\n"
+        "ldstr \"y\"\n"
+        "ldstr \"x\"\n"
+        ".string b \"y\"\n"
+        "ldstr b\n");
+    EXPECT_EQ(assembly.image.strings, (std::vector<Bytes> {bytesOf("x"), bytesOf("y"), bytesOf("y")}));
+    EXPECT_EQ(assembly.image.code, (Bytes {21, 1, 0, 0, 0, 21, 0, 0, 0, 0, 21, 2, 0, 0, 0}));
+}
+
+TEST(Assembler, EscapesInLiterals)
+{
+    const Assembler::Assembly assembly =
+        assembleOk(".string s \"a\\n\\t\\\\\\\"\\x00\\xfF\\u{20AC}\\u{1F600}\xC3\xA9; not a comment\"\n");
+    const Bytes expected = {'a',  '\n', '\t', '\\', '"',  0,    0xFF, 0xE2, 0x82, 0xAC, 0xF0, 0x9F, 0x98,
+                            0x80, 0xC3, 0xA9, ';',  ' ',  'n',  'o',  't',  ' ',  'a',  ' ',  'c',  'o',
+                            'm',  'm',  'e',  'n',  't'};
+    EXPECT_EQ(assembly.image.strings.at(0), expected);
+}
+
+TEST(Assembler, TablesByName)
+{
+    const Assembler::Assembly assembly = assembleOk(
+        ".class A refs=1,2 vectors=3:refs,4,5:7 super=B superflag=9 interfaces=B,2\n"
+        ".class B\n"
+        ".record r size1=1 size2=2 size3=3 possiblerefs=4 indirectvectors=5:refs refs=6,7 vectors=8\n"
+        ".static \"main\" entry, r\n"
+        ".virtual \"v\"\n"
+        ".impl B, entry+1, -1\n"
+        ".virtual \"w\"\n"
+        "entry: nop\n"
+        "callvirt \"w\"\n");
+    const ImageFormat::Image& image = assembly.image;
+    const ImageFormat::ClassRecord& a = image.classes.at(0);
+    EXPECT_EQ(a.referenceFields, (std::vector<TUint32> {1, 2}));
+    ASSERT_EQ(a.vectorFields.size(), 3u);
+    EXPECT_EQ(a.vectorFields[0].flag, 0xFF);
+    EXPECT_EQ(a.vectorFields[1].flag, 0);
+    EXPECT_EQ(a.vectorFields[2].flag, 7);
+    EXPECT_EQ(a.vectorFields[2].index, 5u);
+    EXPECT_EQ(a.superFlag, 9u);
+    EXPECT_EQ(a.superClass, 1u);
+    EXPECT_EQ(a.interfaces, (std::vector<TUint32> {1, 2}));
+    EXPECT_EQ(image.classes.at(1).superFlag, 0u);
+
+    const ImageFormat::MethodRecord& r = image.methodRecords.at(0);
+    EXPECT_EQ(r.sizeCount1, 1u);
+    EXPECT_EQ(r.sizeCount2, 2u);
+    EXPECT_EQ(r.sizeCount3, 3u);
+    EXPECT_EQ(r.possibleReferenceSlots, (std::vector<TUint32> {4}));
+    EXPECT_EQ(r.indirectVectorSlots.at(0).flag, 0xFF);
+    EXPECT_EQ(r.referenceSlots, (std::vector<TUint32> {6, 7}));
+    EXPECT_EQ(r.vectorSlots.at(0).index, 8u);
+
+    EXPECT_EQ(image.staticMethods.at(0).name, bytesOf("main"));
+    EXPECT_EQ(image.staticMethods.at(0).methodRecord, 0u);
+    const ImageFormat::Implementation& i = image.virtualMethods.at(0).implementations.at(0);
+    EXPECT_EQ(i.classIndex, 1u);
+    EXPECT_EQ(i.codeAddress, 1u);
+    EXPECT_EQ(i.methodRecord, 0xFFFFFFFFu);
+    EXPECT_TRUE(image.virtualMethods.at(1).implementations.empty());
+    EXPECT_EQ(image.code, (Bytes {0, 15, 1, 0, 0, 0}));
+}
+
+TEST(Assembler, WidthsAreTheSmallestThatHoldTheValues)
+{
+    const ImageFormat::Image empty = assembleOk("").image;
+    for (TUint8 w : empty.widths)
+        EXPECT_EQ(w, 1);
+
+    const Assembler::Assembly assembly = assembleOk(
+        ".class A super=70000 interfaces=300 refs=255\n"
+        ".class B vectors=256\n"
+        ".record r refs=65536 size3=256\n"
+        ".static \"m\" 300, -1\n");
+    const ImageFormat::Image& image = assembly.image;
+    EXPECT_EQ(image.widths[ImageFormat::ECodeAddressWidth], 2);
+    EXPECT_EQ(image.widths[ImageFormat::EMethodIndexWidth], 4);
+    EXPECT_EQ(image.widths[ImageFormat::EClassIndexWidth], 4);
+    EXPECT_EQ(image.widths[ImageFormat::ESuperFlagWidth], 1);
+    EXPECT_EQ(image.widths[ImageFormat::EFrameCountWidth1], 1);
+    EXPECT_EQ(image.widths[ImageFormat::EFrameCountWidth3], 2);
+    EXPECT_EQ(image.classes[0].slotWidth, 1);
+    EXPECT_EQ(image.classes[1].slotWidth, 2);
+    EXPECT_EQ(image.methodRecords[0].slotWidth, 4);
+    EXPECT_EQ(assembly.bytes[KWidthsAt + ImageFormat::EClassIndexWidth], 4);
+}
+
+// Any width byte may be forced, also ones the machine refuses; values then
+// take that many bytes.
+TEST(Assembler, ForcedWidthsAreWrittenAsGiven)
+{
+    const Assembler::Assembly assembly = assembleOk(
+        ".width codeaddress=4 methodindex=3\n"
+        ".static \"m\" 5, 6\n");
+    const Bytes& bytes = assembly.bytes;
+    EXPECT_EQ(bytes[KWidthsAt + ImageFormat::ECodeAddressWidth], 4);
+    EXPECT_EQ(bytes[KWidthsAt + ImageFormat::EMethodIndexWidth], 3);
+    const Bytes entry(bytes.begin() + KStaticTableAt, bytes.begin() + KStaticTableAt + 16);
+    EXPECT_EQ(entry, (Bytes {1, 0, 0, 0, 1, 0, 0, 0, 'm', 5, 0, 0, 0, 6, 0, 0}));
+
+    const Bytes withSlotWidth = assembleOk(".class A refs=1 slotwidth=4\n").bytes;
+    const std::size_t classAt = KStaticTableAt + 8;
+    EXPECT_EQ(Bytes(withSlotWidth.begin() + classAt, withSlotWidth.begin() + classAt + 13),
+              (Bytes {1, 0, 0, 0, 4, 1, 0, 0, 0, 1, 0, 0, 0}));
+}
+
+TEST(Assembler, Identity)
+{
+    const Assembler::Assembly text = assembleOk(".identity \"abc\"\n");
+    EXPECT_EQ(Bytes(text.bytes.begin() + KIdentityAt, text.bytes.begin() + KMagicAt),
+              (Bytes {'a', 'b', 'c', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(text.bytes[0], 20);
+
+    const Assembler::Assembly hex = assembleOk(".identity hex \"00112233 44556677 8899aabb ccddeeff 0102a0B0\"\n");
+    EXPECT_EQ(hex.image.identity[1], 0x11);
+    EXPECT_EQ(hex.image.identity[19], 0xB0);
+
+    // Without one, the identity follows from the rest of the image.
+    const Bytes first = assembleOk("ldc 1\n").bytes;
+    const Bytes again = assembleOk("; the same program\nldc 1\n").bytes;
+    const Bytes other = assembleOk("ldc 2\n").bytes;
+    EXPECT_EQ(first, again);
+    EXPECT_NE(Bytes(first.begin() + KIdentityAt, first.begin() + KMagicAt),
+              Bytes(other.begin() + KIdentityAt, other.begin() + KMagicAt));
+    EXPECT_NE(Bytes(first.begin() + KIdentityAt, first.begin() + KMagicAt), Bytes(20, 0));
+}
+
+TEST(Assembler, RawHeaderBytesAndCut)
+{
+    const Assembler::Assembly assembly = assembleOk(
+        ".identitylength 19\n"
+        ".magic 0xFE, 0xFF\n"
+        ".width superflag=0\n"
+        ".cut 30\n");
+    const Bytes& bytes = assembly.bytes;
+    ASSERT_EQ(bytes.size(), 30u);
+    EXPECT_EQ(bytes[0], 19);
+    EXPECT_EQ(bytes[KMagicAt], 0xFE);
+    EXPECT_EQ(bytes[KMagicAt + 1], 0xFF);
+    EXPECT_EQ(bytes[KWidthsAt + ImageFormat::ESuperFlagWidth], 0);
+    EXPECT_EQ(assembleOk(".cut 0\n").bytes.size(), 0u);
+}
+
+TEST(Assembler, WindowsLineEndings)
+{
+    EXPECT_EQ(codeOf("a:\r\n  jmp.s a\r\n"), (Bytes {12, 0xFE, 0xFF}));
+}
+
+}

@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "AsmTestSupport.h"
+#include "Disassembler.h"
+#include "ImageCheck.h"
+#include "ImageWriter.h"
+#include "Opcodes.h"
+
+using ImageFormat::Bytes;
+using ImageFormat::Image;
+
+namespace {
+
+std::vector<std::filesystem::path> samples()
+{
+    std::vector<std::filesystem::path> result;
+    for (const auto& entry : std::filesystem::directory_iterator(KELVO_SAMPLES_DIR)) {
+        if (entry.path().extension() == ".kasm")
+            result.push_back(entry.path());
+    }
+    return result;
+}
+
+std::string readText(const std::filesystem::path& aPath)
+{
+    std::ifstream in(aPath, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Disassembles aImage and assembles the text again.
+Bytes reassemble(const Image& aImage)
+{
+    const std::string text = Disassembler::disassemble(aImage);
+    Assembler::Assembly assembly;
+    std::string error;
+    EXPECT_TRUE(Assembler::assemble(text, "disassembly", assembly, error)) << error << "\n" << text;
+    return assembly.bytes;
+}
+
+Bytes write(const Image& aImage)
+{
+    Bytes bytes;
+    std::string error;
+    EXPECT_TRUE(ImageWriter::write(aImage, bytes, error)) << error;
+    return bytes;
+}
+
+Image imageWithCode(const Bytes& aCode)
+{
+    Image image;
+    image.code = aCode;
+    return image;
+}
+
+TEST(Disassembler, EverySampleSurvivesTheRoundTrip)
+{
+    const std::vector<std::filesystem::path> paths = samples();
+    ASSERT_GE(paths.size(), 5u);
+    for (const std::filesystem::path& path : paths) {
+        SCOPED_TRACE(path.filename().string());
+        const Assembler::Assembly assembly = assembleOk(readText(path));
+        EXPECT_TRUE(ImageCheck::check(assembly.bytes).loadable);
+        Image image;
+        ASSERT_TRUE(ImageCheck::read(assembly.bytes, image));
+        EXPECT_EQ(reassemble(image), assembly.bytes);
+    }
+}
+
+// The catalogue sample must keep up with the operation table.
+TEST(Disassembler, OperationsSampleHoldsEveryValidOperation)
+{
+    const Bytes code = assembleOk(readText(std::filesystem::path(KELVO_SAMPLES_DIR) / "operations.kasm")).image.code;
+    std::set<TInt> seen;
+    for (std::size_t at = 0; at < code.size(); at += Opcodes::info(code[at]).size)
+        seen.insert(code[at]);
+    for (TInt op = 0; op < 256; ++op) {
+        if (Opcodes::isValid(static_cast<TUint8>(op))) {
+            EXPECT_TRUE(seen.count(op)) << "operation " << op << " is missing";
+        }
+    }
+}
+
+TEST(Disassembler, InvalidOperationsAndTruncatedCode)
+{
+    // 56 is no operation; the code ends one byte into an ldc.
+    const Image image = imageWithCode({56, 0, 20, 7});
+    const std::string text = Disassembler::disassemble(image);
+    EXPECT_NE(text.find("\n    56\n    nop\n    .bytes 20,7\n"), std::string::npos) << text;
+    EXPECT_EQ(reassemble(image), write(image));
+}
+
+// Targets inside an instruction or outside the code cannot carry a label.
+TEST(Disassembler, TargetsThatAreNoInstructionStayNumbers)
+{
+    const Image image = imageWithCode({
+        12, 0xFF, 0xFF,              // 0: jmp.s 1, into its own operand
+        14, 0, 0, 0, 0, 1, 0, 0, 0,  // 3: call 0, record 1 (no such record)
+        10, 0x10, 0,                 // 12: jz.s 30, beyond the code
+        117, 0xFE, 0xFF, 0xFF, 0xFF, 0xF7, 0xFF, 0xFF, 0xFF,  // 15: try -2, handler 15
+    });
+    const std::string text = Disassembler::disassemble(image);
+    EXPECT_NE(text.find("L0:\n    jmp.s -1\n    call L0, 1\n    jz.s 16\nL15:\n    try -2, L15\n"), std::string::npos)
+        << text;
+    EXPECT_EQ(reassemble(image), write(image));
+}
+
+// Text that is not UTF-8, and control characters, come out as escapes.
+TEST(Disassembler, StringsThatAreNotUtf8)
+{
+    Image image;
+    image.strings = {
+        {'a', 0xFF, 'b'},
+        {0xC3, 0x28},                 // a lead without its continuation
+        {0xE0, 0x80, 0x80},           // overlong
+        {0xED, 0xA0, 0x80},           // a surrogate
+        {0xC3, 0xA9, 0xC2, 0x85, '\r', 0x7F},
+        {0xE2, 0x82},                 // cut off by the end
+    };
+    image.staticMethods.push_back({{0xFE, 'n'}, 0, 0});
+    const std::string text = Disassembler::disassemble(image);
+    EXPECT_NE(text.find(".string str0 \"a\\xFFb\"\n"
+                        ".string str1 \"\\xC3(\"\n"
+                        ".string str2 \"\\xE0\\x80\\x80\"\n"
+                        ".string str3 \"\\xED\\xA0\\x80\"\n"
+                        ".string str4 \"\xC3\xA9\\u{85}\\x0D\\x7F\"\n"
+                        ".string str5 \"\\xE2\\x82\"\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(".static \"\\xFEn\" 0, 0"), std::string::npos) << text;
+    EXPECT_EQ(reassemble(image), write(image));
+}
+
+// Another producer may use wider widths than needed, raw super-class
+// flags, names listed twice and indices beyond their tables.
+TEST(Disassembler, ImagesFromOtherProducers)
+{
+    Image image;
+    std::fill(std::begin(image.widths), std::end(image.widths), 4);
+    image.identity[0] = 'k';
+    image.classes.resize(2);
+    image.classes[0].slotWidth = 2;
+    image.classes[0].superFlag = 0x10000;
+    image.classes[0].superClass = 9;
+    image.classes[1].interfaces = {0, 300};
+    image.methodRecords.resize(1);
+    image.methodRecords[0].slotWidth = 4;
+    image.methodRecords[0].vectorSlots = {{0xFF, 2}};
+    image.virtualMethods = {{{'v'}, {{1, 0, 0xFFFFFFFF}}}, {{'v'}, {}}, {{'w'}, {}}};
+    image.code = {15, 0, 0, 0, 0, 15, 2, 0, 0, 0, 15, 7, 0, 0, 0, 22, 2, 0, 0, 0};
+    const std::string text = Disassembler::disassemble(image);
+    for (const char* line : {".identity \"k\"",
+                             ".class class0 super=9 superflag=65536 slotwidth=2",
+                             ".class class1 interfaces=class0,300",
+                             ".record record0 size1=0 size2=0 size3=0 vectors=2:refs slotwidth=4",
+                             ".impl class1, L0, -1",
+                             "    callvirt 0\n    callvirt \"w\"\n    callvirt 7\n    setclass 2\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+    EXPECT_EQ(reassemble(image), write(image));
+}
+
+}
