@@ -1,12 +1,10 @@
 // kelvo-asm: assembles a text program into a bytecode image.
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <iostream>
-#include <iterator>
+#include <string>
 
 #include "Assembler.h"
+#include "ToolFiles.h"
 
 namespace {
 
@@ -25,45 +23,20 @@ std::string defaultOutput(const std::string& aInput)
 
 int main(int argc, char** argv)
 {
-    std::string input;
-    std::string output;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc && output.empty()) {
-            output = argv[++i];
-        } else if (argv[i][0] != '-' && input.empty()) {
-            input = argv[i];
-        } else {
-            std::cerr << KUsage;
-            return 2;
-        }
-    }
-    if (input.empty()) {
-        std::cerr << KUsage;
+    ToolFiles::Arguments arguments;
+    if (!ToolFiles::parseArguments(argc, argv, KUsage, arguments))
         return 2;
-    }
-    if (output.empty())
-        output = defaultOutput(input);
+    const std::string output = arguments.output.empty() ? defaultOutput(arguments.input) : arguments.output;
 
-    std::ifstream in(input, std::ios::binary);
-    if (!in) {
-        std::cerr << "kelvo-asm: cannot read " << input << ": " << std::strerror(errno) << "\n";
+    std::string source;
+    if (!ToolFiles::readWhole("kelvo-asm", arguments.input, source))
         return 1;
-    }
-    const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-
     Assembler::Assembly assembly;
     std::string error;
-    if (!Assembler::assemble(source, input, assembly, error)) {
+    if (!Assembler::assemble(source, arguments.input, assembly, error)) {
         std::cerr << error << "\n";
         return 1;
     }
-
-    std::ofstream out(output, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(assembly.bytes.data()), static_cast<std::streamsize>(assembly.bytes.size()));
-    out.close();
-    if (!out) {
-        std::cerr << "kelvo-asm: cannot write " << output << "\n";
-        return 1;
-    }
-    return 0;
+    const std::string bytes(assembly.bytes.begin(), assembly.bytes.end());
+    return ToolFiles::writeWhole("kelvo-asm", output, bytes) ? 0 : 1;
 }

@@ -94,6 +94,13 @@ public:
         return node;
     }
 
+    // A node whose number came from a list's own links, which only ever
+    // hold numbers this pool handed out: no checks on the hot path.
+    ListEntry<T>& linked(TUint32 aNumber)
+    {
+        return iBlocks[TInt(aNumber >> KBlockShift)][aNumber & KSlotMask];
+    }
+
     TInt countInUse() const { return iInUse; }
     TInt blockCount() const { return iBlocks.count(); }
 
@@ -177,8 +184,8 @@ public:
     {
         const TUint32 number = iPool->allocate(aValue);
         if (iTail != 0) {
-            iPool->entry(iTail).iNext = number;
-            iPool->entry(number).iPrevious = iTail;
+            iPool->linked(iTail).iNext = number;
+            iPool->linked(number).iPrevious = iTail;
         } else {
             iHead = number;
         }
@@ -198,11 +205,11 @@ public:
         if ((previous == 0 && iHead != number) || (following == 0 && iTail != number))
             ErrorHandling::raise(EInvalidArgument, "List node not in this list");
         if (previous != 0)
-            iPool->entry(previous).iNext = following;
+            iPool->linked(previous).iNext = following;
         else
             iHead = following;
         if (following != 0)
-            iPool->entry(following).iPrevious = previous;
+            iPool->linked(following).iPrevious = previous;
         else
             iTail = previous;
         iPool->release(number);
@@ -222,7 +229,7 @@ public:
     void clear()
     {
         while (iHead != 0) {
-            const TUint32 following = iPool->entry(iHead).iNext;
+            const TUint32 following = iPool->linked(iHead).iNext;
             iPool->release(iHead);
             iHead = following;
         }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "Capacity.h"
 #include "ErrorHandling.h"
 
 namespace {
@@ -11,12 +12,6 @@ namespace {
 // length still fits the buffer's 32-bit field, and that the sum of two
 // lengths cannot overflow.
 const TInt64 KMaxLength = 1000000000;
-
-TInt capacityFor(TInt aLength)
-{
-    const TReal product = aLength * 1.2;
-    return product < 10.0 ? 10 : static_cast<TInt>(product);
-}
 
 }
 
@@ -27,7 +22,7 @@ OStringBuffer* OString::newBuffer(TInt64 aLength)
     if (aLength > KMaxLength)
         ErrorHandling::raise(EInvalidArgument);
     const TInt length = static_cast<TInt>(aLength);
-    const TInt capacity = capacityFor(length);
+    const TInt capacity = growthCapacity(length);
     // Owned here until the record exists, so a failed allocation leaks nothing.
     std::unique_ptr<TUint16[]> data(new TUint16[capacity + 1]);
     data[length] = 0;

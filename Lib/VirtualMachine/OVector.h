@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "Capacity.h"
 #include "ErrorHandling.h"
 #include "HeapEntry.h"
 #include "Types.h"
@@ -13,15 +14,6 @@ template <typename T, TInt N>
 struct ObjectWrapper {
     static constexpr TUint32 KSize = sizeof(T) * N;
 };
-
-// The capacity given to storage made for aCount elements: 1.2 times the
-// count, at least 10, so that short vectors stay small and appends rarely
-// reallocate.
-inline TInt vectorCapacityFor(TInt aCount)
-{
-    TReal scaled = aCount * 1.2;
-    return scaled < 10.0 ? 10 : static_cast<TInt>(scaled);
-}
 
 // A vector object in the heap, 16 bytes: a kind word (in place of a
 // virtual table; it also records the element size), the address of the
@@ -55,7 +47,7 @@ public:
         aHeap.arena().setWord(aAddress, KKindWord);
         OVector vector(aHeap, aAddress);
         if (aCount > 0) {
-            TInt capacity = vectorCapacityFor(aCount);
+            TInt capacity = growthCapacity(aCount);
             vector.setStorage(allocateStorage(aHeap, capacity), capacity);
         }
         vector.setCount(aCount);
@@ -85,7 +77,7 @@ public:
         if (capacity() >= n + 1) {
             std::memmove(host(aIndex + 1), host(aIndex), bytes(n - aIndex));
         } else {
-            TInt newCapacity = vectorCapacityFor(n + 1);
+            TInt newCapacity = growthCapacity(n + 1);
             TUint32 newStorage = allocateStorage(iHeap, newCapacity);
             TUint32 oldStorage = storage();
             Arena& arena = iHeap.arena();

@@ -1,6 +1,5 @@
 #include "VMHeap.h"
 
-#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -30,11 +29,6 @@ VMHeap::VMHeap(Arena& aArena)
 }
 
 VMHeap::~VMHeap() = default;
-
-TInt VMHeap::sizeClass(TUint32 aCapacity)
-{
-    return aCapacity < 2 ? 0 : std::bit_width(aCapacity - 1);
-}
 
 // Lays out a pool: leading terminator, one free block, closing terminator.
 // Terminators are never free, so coalescing stops at them.

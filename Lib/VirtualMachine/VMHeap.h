@@ -1,6 +1,8 @@
 #ifndef KELVO_VMHEAP_H
 #define KELVO_VMHEAP_H
 
+#include <bit>
+
 #include "Arena.h"
 #include "BlockStartIndex.h"
 #include "GCObject.h"
@@ -112,7 +114,11 @@ public:
     Arena& arena() const { return iArena; }
 
 private:
-    static TInt sizeClass(TUint32 aCapacity);
+    // The smallest k with 2^k >= aCapacity (0 below 2).
+    static TInt sizeClass(TUint32 aCapacity)
+    {
+        return aCapacity < 2 ? 0 : std::bit_width(aCapacity - 1);
+    }
     TUint32 findFreeEntry(TUint32 aSize);
     TUint32 addPool(TUint32 aPoolBytes);
     void addEntryToFreeEntries(TUint32 aHeader);

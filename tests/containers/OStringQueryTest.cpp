@@ -7,19 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "ErrorHandling.h"
+#include "RaisedCode.h"
 
 namespace {
-
-template <typename F>
-TInt raisedCode(F aCall)
-{
-    try {
-        aCall();
-    } catch (const ErrorHandlingException&) {
-        return ErrorHandling::currentErrorCode();
-    }
-    return ENoError;
-}
 
 std::vector<std::string> pieces(const Vec<OString>& aPieces)
 {

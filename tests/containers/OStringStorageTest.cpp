@@ -6,23 +6,13 @@
 #include <gtest/gtest.h>
 
 #include "ErrorHandling.h"
+#include "RaisedCode.h"
 
 namespace {
 
 std::string text(const OString& aString)
 {
     return aString.toQString().toStdString();
-}
-
-template <typename F>
-TInt raisedCode(F aCall)
-{
-    try {
-        aCall();
-    } catch (const ErrorHandlingException&) {
-        return ErrorHandling::currentErrorCode();
-    }
-    return ENoError;
 }
 
 TBool isNull(const OString& aString)

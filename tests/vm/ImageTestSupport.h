@@ -10,6 +10,7 @@
 #include "ImageFormat.h"
 #include "ImageWriter.h"
 #include "MemoryStreams.h"
+#include "RaisedCode.h"
 
 // Images for reader and loader tests are built as ImageFormat::Image,
 // written with the shared writer and, when they must be broken, patched.
@@ -47,18 +48,6 @@ inline void setStream(VESTRA::MemoryInputStream& aStream, const ImageFormat::Byt
 {
     static const TUint8 KNothing = 0;
     aStream.setBuffer(aBytes.empty() ? &KNothing : aBytes.data(), static_cast<TInt>(aBytes.size()));
-}
-
-// The error code that aAction raised, or 0 when it raised nothing.
-template <typename Action>
-TInt raisedCode(Action aAction)
-{
-    try {
-        aAction();
-    } catch (const ErrorHandlingException&) {
-        return ErrorHandling::currentErrorCode();
-    }
-    return ENoError;
 }
 
 }
