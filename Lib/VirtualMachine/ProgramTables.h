@@ -63,4 +63,52 @@ struct ClassTables {
     Vec<TInt32> superClasses;
 };
 
+// One bound entry point. Depths are the numbers of "*" after each "<" of
+// the exported name: how many cells wrap the value the method expects.
+struct MethodHandle {
+    TBool hasResult = EFalse;          // the name begins with "("
+    TInt32 resultDepth = 0;
+    CAppsString name;
+    Vec<TInt32> parameterDepths;
+    TInt32 reserved = 0;               // kept for layout; nothing reads it
+    TInt32 exportedMethod = -1;
+};
+
+// A top-level call that arrived while another was running.
+struct StoredMethodCall {
+    TInt32 binding = -1;
+    Vec<TUint32> arguments;
+    Vec<TInt32> givenDepths;
+    TInt32 resultDepth = -1;
+};
+
+// An active protected region (instruction 117).
+struct HandlerRecord {
+    TInt32 catchClass = 0;             // 0 or negative catches everything
+    TInt32 savedTop = 0;
+    TInt32 handlerAddress = 0;
+};
+
+// The machine's entry points, in the order of its binding indices.
+enum TEntryPoint {
+    EEntryMain,
+    EEntrySystemTimerEvent,
+    EEntryDraw,
+    EEntryKeyPressed,
+    EEntryKeyReleased,
+    EEntryOrientationChanged,
+    EEntryPointerEvent,
+    EEntryPointerPressed,
+    EEntryPointerDragged,
+    EEntryPointerReleased,
+    EEntryExitEvent,
+    EEntryForegroundEvent,
+    EEntryBackgroundEvent,
+    EEntryInternalThrow,
+    EEntryNeverBound,
+    EEntryPrintThrowable,
+    EEntryPrintThrowableAndExit,
+    EEntryPointCount
+};
+
 #endif

@@ -8,6 +8,8 @@ VirtualMachine::VirtualMachine(TUint32 aArenaLimit)
       iHeap(iArena)
 {
     iLoadFlags.grow(KLoadFlagCount);
+    for (TInt32& index : iBindingIndices)
+        index = -1;
     iHeap.setClassTables(&iClasses);
     iHeap.setGcInterface(this);
 }

@@ -3,6 +3,7 @@
 
 #include "Arena.h"
 #include "CAppsString.h"
+#include "FrameworkServices.h"
 #include "ImageFormat.h"
 #include "OString.h"
 #include "Opcodes.h"
@@ -29,10 +30,11 @@ public:
     VirtualMachine(const VirtualMachine&) = delete;
     VirtualMachine& operator=(const VirtualMachine&) = delete;
 
-    // Loads the application's image and answers its index. Whatever goes
-    // wrong while reading ends in the fatal error, so that a broken image
-    // is reported the same way however it is broken.
-    TInt load(VESTRA::InputStream& aStream, const CAppsString& aImageName);
+    // Loads the application's image, binds the entry points and runs
+    // "main". Whatever goes wrong while reading ends in the fatal error, so
+    // that a broken image is reported the same way however it is broken.
+    // Answers the image's index.
+    TInt load(VESTRA::InputStream& aStream, const CAppsString& aImageName, FrameworkServices* aServices);
 
     // Reads one image and installs its tables after those already present.
     // An image already loaded under the same name and identity is not read
@@ -78,6 +80,71 @@ public:
     // then the sweep.
     void garbageCollect() override;
 
+    // ---- The interpreter (Interpreter.cpp) ----
+
+    // Executes from pc until pc is negative. Errors leave as
+    // ErrorHandlingException with pc and top written back, so that the
+    // top-level call can convert them and run again.
+    void run();
+    TInt32 pc() const { return iPc; }
+    void setPc(TInt32 aPc) { iPc = aPc; }
+    TInt32 handlerCount() const { return iHandlerCount; }
+    // A limit on executed jumps, calls and returns, for fuzzing; negative
+    // means none. Running out raises a VM error.
+    void setInstructionBudget(TInt64 aBudget) { iBudget = aBudget; }
+
+    // The implementation of exported method aExportedMethod for receivers
+    // of class aClassIndex (-1 for static methods), or nullptr.
+    const MethodEntry* findImplementation(TInt32 aExportedMethod, TInt32 aClassIndex) const;
+    // Pushes the frame entries of a call whose return-address slot is
+    // aReturnSlot: its record (negative: none) and its base slot.
+    void enterCalledFrame(TInt32 aMethodRecord, TInt32 aReturnSlot);
+
+    // ---- String values (StringValues.cpp) ----
+
+    // A string value: a reference cell holding a string object, made as
+    // one object pair.
+    TUint32 newStringValue(const OString& aText);
+    // The text of a string value; a null value raises code 1.
+    const OString& stringOf(TUint32 aStringValue);
+
+    // ---- Natives and entry points (NativeDispatch.cpp, MethodBinding.cpp,
+    //      TopLevelCall.cpp, SystemNatives.cpp, DebugNatives.cpp) ----
+
+    // The machine of the calling thread, through which natives and the host
+    // reach it.
+    static VirtualMachine* current();
+    static void setCurrent(VirtualMachine* aMachine);
+
+    FrameworkServices* services() const { return iServices; }
+
+    // Instruction 78: the family of group aGroup with operation aOperation.
+    void callNative(TInt aGroup, TInt aOperation);
+
+    // Binds a name to an exported method of image aImageIndex; answers the
+    // binding index or -1.
+    TInt bindMethod(const CAppsString& aName, TInt aImageIndex);
+    const Vec<MethodHandle>& bindings() const { return iBindings; }
+    TInt32 bindingIndex(TEntryPoint aEntryPoint) const { return iBindingIndices[aEntryPoint]; }
+
+    // Wraps (aDifference > 0) or unwraps (< 0) aValue by cells.
+    TUint32 depthConversion(TInt aDifference, TUint32 aValue, GcCode aCellCode);
+
+    // Outcomes of a top-level call besides an ordinary return.
+    static const TInt32 KOutcomeExit = -1;
+    static const TInt32 KOutcomeFatal = -2;
+
+    // A top-level call made now: refused with "VM concurrency error" while
+    // another runs. Answers the result (0 without one); aOutcome receives
+    // 0, KOutcomeExit or KOutcomeFatal.
+    TUint32 callMethodDirect(TInt32 aBinding, const Vec<TUint32>& aArguments, const Vec<TInt32>& aGivenDepths,
+                             TInt32 aResultDepth, TInt32& aOutcome);
+    // A top-level call made now, or after the running one when one runs.
+    void callMethod(TInt32 aBinding, const Vec<TUint32>& aArguments, const Vec<TInt32>& aGivenDepths,
+                    TInt32 aResultDepth);
+    TBool isRunning() const { return iRunningBinding >= 0; }
+    TUint32 applicationObject() const { return iApplicationObject; }
+
 private:
     // Where one image's indices start in the machine's tables, and where
     // its virtual names went.
@@ -102,6 +169,9 @@ private:
     void installStrings(const ImageFormat::Image& aImage);
     void installCode(const ImageFormat::Bytes& aCode, const LoadContext& aContext);
     TUint32 rewriteOperand(Opcodes::EOperandKind aKind, TUint32 aValue, const LoadContext& aContext);
+    void bindEntryPoints(TInt aImageIndex);
+    void throwUncaught(TUint32 aException, TInt32 aReturnAddress);
+    void checkHandlerCount() const;
     void scanFrames();
     void scanFrame(const MethodGCInfo& aRecord, TInt32 aBase);
     TBool isStackAddress(TUint32 aWord) const;
@@ -111,8 +181,24 @@ private:
     TUint32 iStackAddress;
     VMHeap iHeap;
     TInt32 iTop = -1;
+    TInt32 iPc = -1;
     Vec<TInt32> iMethodStack;
     Vec<TInt32> iFrameBaseStack;
+    static constexpr TInt KHandlerRecords = 128;
+    TInt32 iHandlerCount = 0;
+    HandlerRecord iHandlers[KHandlerRecords];
+    TInt64 iBudget = -1;
+    // Code bytes followed by a run of invalid operations, so that running
+    // off the end, or reading the operands of a cut-off instruction, stops
+    // at an invalid operation instead of leaving the array.
+    Vec<TUint8> iExecutableCode;
+
+    TUint32 iApplicationObject = 0;
+    TInt32 iBindingIndices[EEntryPointCount];
+    Vec<MethodHandle> iBindings;
+    TInt32 iRunningBinding = -1;
+    Vec<StoredMethodCall> iStoredCalls;
+    FrameworkServices* iServices = nullptr;
 
     Vec<TBool> iLoadFlags;
     Vec<BytecodeStruct> iImages;
