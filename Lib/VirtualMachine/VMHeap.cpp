@@ -228,9 +228,14 @@ TUint32 VMHeap::createHostObject(TUint32 aSize, GcCode aGcCode, GCObject* aObjec
         delete aObject;
         throw;
     }
-    iArena.setWord(reference, ENativeHostObject);
-    iArena.setWord(reference + 4, iHostObjects.add(aObject));
+    attachHostObject(reference, aObject);
     return reference;
+}
+
+void VMHeap::attachHostObject(TUint32 aReference, GCObject* aObject)
+{
+    iArena.setWord(aReference, ENativeHostObject);
+    iArena.setWord(aReference + 4, iHostObjects.add(aObject));
 }
 
 GCObject* VMHeap::hostObject(TUint32 aReference) const

@@ -55,6 +55,9 @@ public:
     // A native object whose state lives on the host: payload word 0 says
     // so, word 1 is the handle. The heap owns aObject from here on.
     TUint32 createHostObject(TUint32 aSize, GcCode aGcCode, GCObject* aObject);
+    // Makes the native object at aReference (8 bytes or more, allocated by
+    // the caller) stand for aObject. The heap owns aObject from here on.
+    void attachHostObject(TUint32 aReference, GCObject* aObject);
     // The host object of a reference; anything else raises a VM error.
     GCObject* hostObject(TUint32 aReference) const;
 

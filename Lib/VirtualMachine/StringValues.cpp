@@ -1,0 +1,30 @@
+// String values: what instructions 21 and 55 push and what string natives
+// take. A string value is a reference cell holding a string object; the
+// object's text is an OString kept on the host behind a handle.
+
+#include "VirtualMachine.h"
+
+#include "ErrorHandling.h"
+
+TUint32 VirtualMachine::newStringValue(const OString& aText)
+{
+    TUint32 cell = 0;
+    TUint32 object = iHeap.createObjectPair(8, HeapEntry::KObjectKindNative, GC_CODE_STRING,
+                                            4, HeapEntry::KObjectKindRaw, GC_CODE_REF_CELL, cell);
+    iHeap.attachHostObject(object, new OString(aText));
+    iArena.setWord(cell, object);
+    return cell;
+}
+
+const OString& VirtualMachine::stringOf(TUint32 aStringValue)
+{
+    if (aStringValue == 0)
+        ErrorHandling::raise(ENullPointer, "NULL pointer");
+    TUint32 object = iArena.word(aStringValue);
+    if (object == 0)
+        ErrorHandling::raise(ENullPointer, "NULL pointer");
+    const OString* text = dynamic_cast<const OString*>(iHeap.hostObject(object));
+    if (!text)
+        ErrorHandling::raise(EVMError, "Not a string");
+    return *text;
+}
