@@ -152,7 +152,7 @@ Verdict check(const Bytes& aBytes)
     VESTRA::MemoryInputStream stream;
     fill(stream, aBytes);
     try {
-        machine.load(stream, CAppsString(KImageName));
+        machine.load(stream, CAppsString(KImageName), nullptr);
     } catch (const ErrorHandlingException&) {
         verdict.loadError = currentError();
     }

@@ -1,6 +1,7 @@
 #include "FileUtility.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cassert>
@@ -24,6 +25,27 @@ QString nativePath(const Str16& aPath)
 TBool isUsable(const Str16& aPath)
 {
     return aPath.length() > 0 && !FileUtility::isRelative(aPath);
+}
+
+TBool isSeparator(TUint16 aUnit)
+{
+    return aUnit == '/' || aUnit == '\\';
+}
+
+// Hidden names are skipped by their leading dot rather than by the
+// platform's notion of hidden, so that the rule is the same everywhere.
+TBool listEntries(const Str16& aPath, QDir::Filters aFilter, Vec<Str16>& aNames)
+{
+    aNames.clear();
+    if (!FileUtility::directoryExists(aPath))
+        return EFalse;
+    const QDir directory(nativePath(aPath));
+    const QStringList names = directory.entryList(aFilter | QDir::NoSymLinks, QDir::Unsorted);
+    for (const QString& name : names) {
+        if (!name.startsWith(QLatin1Char('.')))
+            aNames.append(Str16(name));
+    }
+    return ETrue;
 }
 
 }
@@ -65,4 +87,71 @@ TBool FileUtility::directoryExists(const Str16& aPath)
 TBool FileUtility::makePath(const Str16& aPath)
 {
     return isUsable(aPath) && QDir().mkpath(nativePath(aPath));
+}
+
+Str16 FileUtility::join(const Str16& aBase, const Str16& aPath)
+{
+    if (aBase.isEmpty())
+        return aPath;
+    if (aPath.isEmpty())
+        return aBase;
+    Str16 result(aBase);
+    if (!isSeparator(aBase[aBase.length() - 1]))
+        result.append(static_cast<TUint16>(platformSeparator().unicode()));
+    const TInt skip = isSeparator(aPath[0]) ? 1 : 0;
+    result.append(aPath, skip, aPath.length() - skip);
+    return result;
+}
+
+TBool FileUtility::fileExists(const Str16& aPath)
+{
+    return aPath.length() > 0 && QFile::exists(nativePath(aPath));
+}
+
+TBool FileUtility::removeFile(const Str16& aPath)
+{
+    return isUsable(aPath) && QFile::remove(nativePath(aPath));
+}
+
+TBool FileUtility::listFiles(const Str16& aPath, Vec<Str16>& aNames)
+{
+    return listEntries(aPath, QDir::Files, aNames);
+}
+
+TBool FileUtility::listDirectories(const Str16& aPath, Vec<Str16>& aNames)
+{
+    return listEntries(aPath, QDir::Dirs | QDir::NoDotAndDotDot, aNames);
+}
+
+TBool FileUtility::removeDirectoryRecursively(const Str16& aPath)
+{
+    Vec<Str16> names;
+    if (!listFiles(aPath, names))
+        return EFalse;
+    for (const Str16& name : names) {
+        if (!removeFile(join(aPath, name)))
+            return EFalse;
+    }
+    if (!listDirectories(aPath, names))
+        return EFalse;
+    for (const Str16& name : names) {
+        if (!removeDirectoryRecursively(join(aPath, name)))
+            return EFalse;
+    }
+    return QDir().rmdir(nativePath(aPath));
+}
+
+TBool FileUtility::renameDirectory(const Str16& aSource, const Str16& aTarget)
+{
+    return isUsable(aSource) && isUsable(aTarget) && QDir().rename(nativePath(aSource), nativePath(aTarget));
+}
+
+TBool FileUtility::moveFile(const Str16& aSource, const Str16& aTarget)
+{
+    if (!isUsable(aSource) || !isUsable(aTarget))
+        return EFalse;
+    const Str16 parent = parentDirectory(aTarget);
+    if (!directoryExists(parent) && !makePath(parent))
+        return EFalse;
+    return QFile::rename(nativePath(aSource), nativePath(aTarget));
 }

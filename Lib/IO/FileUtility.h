@@ -3,6 +3,7 @@
 
 #include "CAppsString.h"
 #include "Types.h"
+#include "Vec.h"
 
 // Paths handed to the file helpers: absolute, native, 16-bit units.
 typedef CAppsString Str16;
@@ -26,6 +27,28 @@ public:
     // Creates the directory and every missing parent; false for an empty or
     // relative path or when the platform refuses.
     static TBool makePath(const Str16& aPath);
+
+    // aPath below aBase with exactly one separator between them; a leading
+    // separator of aPath does not make it absolute. Either may be empty.
+    static Str16 join(const Str16& aBase, const Str16& aPath);
+
+    // Relative paths are tested as they are; false for an empty path.
+    static TBool fileExists(const Str16& aPath);
+    static TBool removeFile(const Str16& aPath);
+
+    // The names, not the paths, of the regular files or the subdirectories,
+    // in the platform's order. Symbolic links and names that begin with a
+    // dot are left out. The list is cleared first; false when the directory
+    // cannot be listed.
+    static TBool listFiles(const Str16& aPath, Vec<Str16>& aNames);
+    static TBool listDirectories(const Str16& aPath, Vec<Str16>& aNames);
+
+    // Removes what the listings show, then the directory itself, so a
+    // directory holding hidden entries or links survives and answers false.
+    static TBool removeDirectoryRecursively(const Str16& aPath);
+    static TBool renameDirectory(const Str16& aSource, const Str16& aTarget);
+    // Creates the target's missing parent directories first.
+    static TBool moveFile(const Str16& aSource, const Str16& aTarget);
 };
 
 #endif

@@ -89,8 +89,9 @@ void appendWord(Vec<TUint8>& aCode, TUint32 aValue)
 
 }
 
-TInt VirtualMachine::load(VESTRA::InputStream& aStream, const CAppsString& aImageName)
+TInt VirtualMachine::load(VESTRA::InputStream& aStream, const CAppsString& aImageName, FrameworkServices* aServices)
 {
+    iServices = aServices;
     for (TBool& flag : iLoadFlags)
         flag = EFalse;
     TInt imageIndex = -1;
@@ -103,6 +104,7 @@ TInt VirtualMachine::load(VESTRA::InputStream& aStream, const CAppsString& aImag
     }
     if (!read)
         fatalError(KReadError, 0);
+    startApplication(imageIndex);
     return imageIndex;
 }
 

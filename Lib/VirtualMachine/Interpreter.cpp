@@ -202,13 +202,30 @@ void VirtualMachine::run()
         DISPATCH(); \
     } while (0)
     // Every transfer of control: the stack must be within its bounds, the
-    // target inside the code, and the budget (when set) not used up.
-#define TRANSFER() \
+    // target inside the code, and the budget (when set) not used up. Only a
+    // return may leave the code, and only to a negative address, which ends
+    // the run.
+#define CHECK_TRANSFER() \
     do { \
         if (static_cast<TUint32>(top + 1) > static_cast<TUint32>(KStackLimit)) \
             stackFault(pc, top); \
-        if (iBudget >= 0 && --iBudget < 0) \
-            FAIL(EVMError, "Instruction budget exhausted"); \
+        if (iBudget >= 0 && --iBudget < 0) { \
+            SYNC(); \
+            fatalError(OString("Instruction budget exhausted"), pc); \
+        } \
+    } while (0)
+#define TRANSFER() \
+    do { \
+        CHECK_TRANSFER(); \
+        if (static_cast<TUint32>(pc) >= static_cast<TUint32>(codeLength)) { \
+            SYNC(); \
+            fatalError(OString("Internal error: invalid code address"), pc); \
+        } \
+        DISPATCH(); \
+    } while (0)
+#define RETURN_TRANSFER() \
+    do { \
+        CHECK_TRANSFER(); \
         if (static_cast<TUint32>(pc) >= static_cast<TUint32>(codeLength)) { \
             if (pc < 0) \
                 goto stop; \
@@ -365,7 +382,7 @@ op_16: {
     TInt32 returnAddress = static_cast<TInt32>(SLOT(top - I32(1)));
     top -= I32(5);
     pc = returnAddress;
-    TRANSFER();
+    RETURN_TRANSFER();
 }
 op_17: {
     TInt32 gcCode = U8(1);
@@ -720,8 +737,10 @@ op_117: {
     NEXT(9);
 }
 op_118: {
+    // Only leaving is meaningful: a positive count would bring back records
+    // of regions that were never entered.
     TInt32 count = iHandlerCount + I8(1);
-    if (count < 0 || count >= KHandlerRecords)
+    if (I8(1) > 0 || count < 0)
         FAIL(EVMError, "Protected regions out of balance");
     iHandlerCount = count;
     NEXT(2);
@@ -1000,4 +1019,6 @@ stop:
 #undef DISPATCH
 #undef NEXT
 #undef TRANSFER
+#undef RETURN_TRANSFER
+#undef CHECK_TRANSFER
 }

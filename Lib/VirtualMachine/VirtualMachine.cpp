@@ -19,6 +19,8 @@ VirtualMachine::VirtualMachine(TUint32 aArenaLimit)
 VirtualMachine::~VirtualMachine()
 {
     iHeap.finalSweep();
+    if (current() == this)
+        setCurrent(nullptr);
 }
 
 void VirtualMachine::enterFrame(TInt32 aMethodRecord, TInt32 aFrameBase)

@@ -33,7 +33,9 @@ public:
     // Loads the application's image, binds the entry points and runs
     // "main". Whatever goes wrong while reading ends in the fatal error, so
     // that a broken image is reported the same way however it is broken.
-    // Answers the image's index.
+    // A missing or fatally failing main raises code 11 too; a main that
+    // asks to end the application ends it through aServices, which the
+    // machine keeps for its natives. Answers the image's index.
     TInt load(VESTRA::InputStream& aStream, const CAppsString& aImageName, FrameworkServices* aServices);
 
     // Reads one image and installs its tables after those already present.
@@ -131,8 +133,8 @@ public:
     TUint32 depthConversion(TInt aDifference, TUint32 aValue, GcCode aCellCode);
 
     // Outcomes of a top-level call besides an ordinary return.
-    static const TInt32 KOutcomeExit = -1;
-    static const TInt32 KOutcomeFatal = -2;
+    static constexpr TInt32 KOutcomeExit = -1;
+    static constexpr TInt32 KOutcomeFatal = -2;
 
     // A top-level call made now: refused with "VM concurrency error" while
     // another runs. Answers the result (0 without one); aOutcome receives
@@ -140,10 +142,28 @@ public:
     TUint32 callMethodDirect(TInt32 aBinding, const Vec<TUint32>& aArguments, const Vec<TInt32>& aGivenDepths,
                              TInt32 aResultDepth, TInt32& aOutcome);
     // A top-level call made now, or after the running one when one runs.
+    // Run now, an application that asks to end is ended through the host,
+    // and a fatal end raises code 11.
     void callMethod(TInt32 aBinding, const Vec<TUint32>& aArguments, const Vec<TInt32>& aGivenDepths,
                     TInt32 aResultDepth);
     TBool isRunning() const { return iRunningBinding >= 0; }
     TUint32 applicationObject() const { return iApplicationObject; }
+
+    // ---- Host events (HostEvents.cpp) ----
+    // Each calls its entry point when the application can take it and
+    // answers the outcome (0, KOutcomeExit or KOutcomeFatal), so that the
+    // host can end the process. A queued event answers 0 when it waits;
+    // the outcome of its run then reaches the caller of the running call.
+
+    // Direct: refused with the fatal error while application code runs.
+    TInt32 drawEvent(TUint32 aCanvasHandle);
+    TInt32 timerEvent(TUint32 aListener);
+    // Queued.
+    TInt32 pointerEvent(TInt aKind, TInt aX, TInt aY, TInt aModifiers);
+    TInt32 orientationEvent(TUint32 aListener, TInt aOrientation);
+    TInt32 exitEvent();
+    TInt32 foregroundEvent();
+    TInt32 backgroundEvent();
 
 private:
     // Where one image's indices start in the machine's tables, and where
@@ -170,8 +190,35 @@ private:
     void installCode(const ImageFormat::Bytes& aCode, const LoadContext& aContext);
     TUint32 rewriteOperand(Opcodes::EOperandKind aKind, TUint32 aValue, const LoadContext& aContext);
     void bindEntryPoints(TInt aImageIndex);
+    TInt bindingFor(TInt aExportedMethod, const CAppsString& aName, const Vec<TInt32>& aDepths);
+
+    // Natives and the stack they share.
+    struct NativeFamily;
+    static const NativeFamily* nativeFamily(TInt aGroup);
+    [[noreturn]] void undefinedOperation(TInt aGroup) const;
+    void pushSlot(TUint32 aValue);
+    void debugNative(TInt aOperation);
+    void systemNative(TInt aOperation);
+    void setApplicationObject(TUint32 aObject);
+
+    // Top-level calls.
+    void startApplication(TInt aImageIndex);
+    TInt32 callEntryPoint(TEntryPoint aEntryPoint, TBool aQueued, const Vec<TUint32>& aArguments,
+                          const Vec<TInt32>& aGivenDepths);
+    TInt32 callOrQueue(TInt32 aBinding, const Vec<TUint32>& aArguments, const Vec<TInt32>& aGivenDepths,
+                       TInt32 aResultDepth);
+    void stopOnOutcome(TInt32 aOutcome);
+    TInt32 runEntryPoint(const MethodHandle& aHandle, const Vec<TUint32>& aArguments,
+                         const Vec<TInt32>& aGivenDepths);
+    void placeArguments(const MethodHandle& aHandle, const Vec<TUint32>& aArguments,
+                        const Vec<TInt32>& aGivenDepths);
+    const MethodEntry* entryPointImplementation(const MethodHandle& aHandle);
+    TInt32 runConvertingFailures();
+    void throwIntoApplication();
+    void endTopLevelCall(TInt aMethodDepth, TInt32 aHandlerCount, TInt32 aTop);
+    TInt32 runOldestStoredCall();
     void throwUncaught(TUint32 aException, TInt32 aReturnAddress);
-    void checkHandlerCount() const;
+    TBool isSubclass(TInt32 aClass, TInt32 aAncestor) const;
     void scanFrames();
     void scanFrame(const MethodGCInfo& aRecord, TInt32 aBase);
     TBool isStackAddress(TUint32 aWord) const;

@@ -35,7 +35,8 @@ protected:
         EXPECT_TRUE(ImageWriter::write(image, bytes, error)) << error;
         VESTRA::MemoryInputStream stream;
         stream.setBuffer(bytes.data(), static_cast<TInt>(bytes.size()));
-        machine.load(stream, CAppsString("index.mcb"));
+        TInt index = -1;
+        EXPECT_TRUE(machine.readImage(CAppsString("index.mcb"), stream, index));
     }
 
     TUint32 plain() { return heap().createObject(8, KObjectKindRaw, GC_CODE_PLAIN); }

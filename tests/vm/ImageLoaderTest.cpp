@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ImageTestSupport.h"
+#include "RecordingServices.h"
 #include "VirtualMachine.h"
 
 using namespace ImageFormat;
@@ -312,12 +313,13 @@ TEST(VirtualMachineLoad, EveryReadFailureBecomesTheFatalError)
     Image badVirtual;
     badVirtual.code = {15, 0, 0, 0, 0};
 
+    RecordingServices services;
     for (const Bytes& bytes : {badLength, badWidth, shortRead, bytesOf(badVirtual), Bytes()}) {
         VESTRA::MemoryInputStream stream;
         setStream(stream, bytes);
         VirtualMachine machine;
         EXPECT_FALSE(machine.isFatal());
-        EXPECT_EQ(raisedCode([&] { machine.load(stream, CAppsString(KImageName)); }), EFatalError);
+        EXPECT_EQ(raisedCode([&] { machine.load(stream, CAppsString(KImageName), &services); }), EFatalError);
         EXPECT_TRUE(machine.isFatal());
     }
 }

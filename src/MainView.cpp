@@ -1,0 +1,77 @@
+#include "MainView.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <QFile>
+#include <QPainter>
+#include <QPaintEvent>
+
+#include "Clock.h"
+
+namespace {
+
+const char* const KImageName = "index.mcb";
+
+}
+
+MainView::MainView(const CAppsString& aApplicationDirectory, QWidget* aParent)
+    : MainViewBase(aParent)
+    , iApplicationDirectory(aApplicationDirectory)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::StrongFocus);
+    setWindowState(Qt::WindowFullScreen);
+}
+
+// The machine goes first, while the log file and the directory that its
+// objects may still use exist; it stays current until it is gone.
+MainView::~MainView()
+{
+    const TBool wasCurrent = VirtualMachine::current() == iMachine.get();
+    iMachine.reset();
+    if (wasCurrent)
+        VirtualMachine::setCurrent(nullptr);
+}
+
+void MainView::load()
+{
+    iStartTime = Clock::wallClockMicros();
+    iMachine = std::make_unique<VirtualMachine>();
+    VirtualMachine::setCurrent(iMachine.get());
+    const std::unique_ptr<VESTRA::InputStream> image(openInputStream(OString(KImageName)));
+    if (!image || !image->isOpen()) {
+        Str16 path;
+        resolvePath(OString(KImageName), path);
+        std::fprintf(stderr, "Failed to open '%s'\n", QFile::encodeName(path.toQString()).constData());
+        std::exit(1);
+    }
+    iMachine->load(*image, CAppsString(KImageName), this);
+    update();
+}
+
+void MainView::displaySignal(const QString& aState)
+{
+    iDisplayOn = aState != QLatin1String("off");
+}
+
+// Until the application draws, the window shows black rather than whatever
+// the platform left behind.
+void MainView::paintEvent(QPaintEvent* aEvent)
+{
+    QPainter painter(this);
+    painter.fillRect(aEvent->rect(), Qt::black);
+}
+
+void MainView::showEvent(QShowEvent* aEvent)
+{
+    MainViewBase::showEvent(aEvent);
+    iWindowVisible = ETrue;
+}
+
+void MainView::hideEvent(QHideEvent* aEvent)
+{
+    MainViewBase::hideEvent(aEvent);
+    iWindowVisible = EFalse;
+}

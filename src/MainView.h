@@ -1,0 +1,89 @@
+#ifndef KELVO_MAINVIEW_H
+#define KELVO_MAINVIEW_H
+
+// The project's headers come before Qt's (see OString.h).
+#include "CAppsString.h"
+#include "FileUtility.h"
+#include "MainViewBase.h"
+#include "VirtualMachine.h"
+
+#include <memory>
+
+#include <QString>
+
+// The one full-screen window of the runtime and the machine's host. It owns
+// the machine and the log file, and resolves every path the application
+// names below the application directory.
+class MainView : public MainViewBase {
+    Q_OBJECT
+
+public:
+    explicit MainView(const CAppsString& aApplicationDirectory, QWidget* aParent = nullptr);
+    ~MainView() override;
+
+    // The start-up: a new machine becomes the thread's current one, reads
+    // "index.mcb" from the application directory and runs "main". Without
+    // a readable image the process ends with status 1.
+    void load();
+
+    VirtualMachine* machine() const { return iMachine.get(); }
+    // The window is shown and the display is on.
+    TBool isForeground() const { return iWindowVisible && iDisplayOn; }
+
+    VESTRA::OutputStream* openOutputStream(const OString& aPath, TInt aMode) override;
+    VESTRA::InputStream* openInputStream(const OString& aPath) override;
+    TBool deleteFile(const OString& aPath) override;
+    TBool fileExists(const OString& aPath) override;
+    TBool unsupportedFileQuery(const OString& aPath) override;
+    TBool moveFile(const OString& aSource, const OString& aTarget) override;
+    TBool listDirectory(const OString& aPath, Vec<OString>& aFiles, Vec<OString>& aDirectories) override;
+    TBool createDirectory(const OString& aPath) override;
+    TBool removeDirectory(const OString& aPath) override;
+    TBool renameDirectory(const OString& aOldPath, const OString& aNewPath) override;
+    TBool directoryExists(const OString& aPath) override;
+
+    TInt unsupportedQueryA() override;
+    TInt unsupportedQueryB() override;
+    OString pathSeparator() override;
+    OString platformName() override;
+    TUint64 currentTimeMillis() override;
+    TUint64 elapsedMillis() override;
+    void log(const OString& aMessage) override;
+    void openLogFile(const OString& aPath) override;
+    TInt unsupportedRequest(const OString& aRequest) override;
+    [[noreturn]] void exitApplication() override;
+    void setScreenFlag(TBool aFlag) override;
+    void setOrientation(TInt aOrientation) override;
+    TInt getOrientation() override;
+    TInt callDll(TInt aExtension, TInt aOperation, TInt aTop, TUint32 aStackBase) override;
+    void getScreenSize(TInt& aWidth, TInt& aHeight) override;
+    void setInteractive(TBool aInteractive) override;
+    void addScreenListener(TUint32 aObject) override;
+    void removeScreenListener(TUint32 aObject) override;
+    TInt addTimer(TUint32 aListener, TInt aDelay) override;
+    TUint32 removeTimer(TInt aTimerId) override;
+    TBool updateTimerDelay(TInt aTimerId, TInt aNewDelay) override;
+    OString applicationDirectory() override;
+
+public slots:
+    // The device's display state: "off" or anything else for on.
+    void displaySignal(const QString& aState);
+
+protected:
+    void paintEvent(QPaintEvent* aEvent) override;
+    void showEvent(QShowEvent* aEvent) override;
+    void hideEvent(QHideEvent* aEvent) override;
+
+private:
+    TBool resolvePath(const OString& aPath, Str16& aResolved) const;
+
+    TInt64 iStartTime = 0;
+    CAppsString iApplicationDirectory;
+    TInt iOrientation = 2;
+    std::shared_ptr<VESTRA::OutputStream> iLogFile;
+    TBool iWindowVisible = EFalse;
+    TBool iDisplayOn = ETrue;
+    std::unique_ptr<VirtualMachine> iMachine;
+};
+
+#endif

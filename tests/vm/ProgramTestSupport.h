@@ -1,0 +1,46 @@
+#ifndef KELVO_PROGRAMTESTSUPPORT_H
+#define KELVO_PROGRAMTESTSUPPORT_H
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "Assembler.h"
+#include "ImageTestSupport.h"
+#include "MemoryStreams.h"
+#include "VirtualMachine.h"
+
+// Machine tests write their programs in assembly (docs/assembly.md).
+namespace ProgramTestSupport {
+
+inline ImageFormat::Bytes assembled(const std::string& aSource)
+{
+    Assembler::Assembly assembly;
+    std::string error;
+    EXPECT_TRUE(Assembler::assemble(aSource, "test.kasm", assembly, error)) << error;
+    return assembly.bytes;
+}
+
+// Reads the program's tables without binding or starting anything.
+inline TInt readProgram(VirtualMachine& aMachine, const std::string& aSource, const char* aName = "index.mcb")
+{
+    const ImageFormat::Bytes bytes = assembled(aSource);
+    VESTRA::MemoryInputStream stream;
+    ImageTestSupport::setStream(stream, bytes);
+    TInt index = -1;
+    EXPECT_TRUE(aMachine.readImage(CAppsString(aName), stream, index));
+    return index;
+}
+
+// Loads the program as the host does: binds its entry points and runs main.
+inline void loadProgram(VirtualMachine& aMachine, const std::string& aSource, FrameworkServices& aServices)
+{
+    const ImageFormat::Bytes bytes = assembled(aSource);
+    VESTRA::MemoryInputStream stream;
+    ImageTestSupport::setStream(stream, bytes);
+    aMachine.load(stream, CAppsString("index.mcb"), &aServices);
+}
+
+}
+
+#endif
