@@ -4,14 +4,22 @@
 
 #include "ErrorHandling.h"
 
+// The maps grow by doubling: pools arrive one at a time, and growing by
+// exactly what each needs would copy the whole map every time.
 void BlockStartIndex::cover(TUint32 aEnd)
 {
     TInt words = static_cast<TInt>((TUint64(aEnd) / 4 + 63) / 64);
-    if (words > iBits.count())
-        iBits.grow(words - iBits.count());
-    TInt summaryWords = (words + 63) / 64;
-    if (summaryWords > iSummary.count())
-        iSummary.grow(summaryWords - iSummary.count());
+    growTo(iBits, words);
+    growTo(iSummary, (words + 63) / 64);
+}
+
+void BlockStartIndex::growTo(Vec<TUint64>& aMap, TInt aWords)
+{
+    if (aWords <= aMap.count())
+        return;
+    if (aWords > aMap.capacity())
+        aMap.reserve(aWords > aMap.capacity() * 2 ? aWords : aMap.capacity() * 2);
+    aMap.grow(aWords - aMap.count());
 }
 
 // Only the heap's own bookkeeping calls set and clear, but with addresses

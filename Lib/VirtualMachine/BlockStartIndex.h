@@ -24,6 +24,7 @@ public:
 
 private:
     void checkCovered(TUint32 aAddress) const;
+    static void growTo(Vec<TUint64>& aMap, TInt aWords);
 
     Vec<TUint64> iBits;      // bit i: a block starts at address 4 * i
     Vec<TUint64> iSummary;   // bit j: word j of iBits is not zero

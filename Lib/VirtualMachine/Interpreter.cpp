@@ -34,16 +34,18 @@ const TInt32 KStackLimit = VirtualMachine::KScannedStackSlots;
 // other way (arithmetically when that is to the right).
 inline TInt32 shiftLeft(TInt32 aValue, TInt32 aCount)
 {
-    if (aCount >= 0)
-        return aCount <= 31 ? static_cast<TInt32>(static_cast<TUint32>(aValue) << aCount) : 0;
-    return -aCount <= 31 ? aValue >> -aCount : 0;
+    const TInt64 count = aCount;
+    if (count >= 0)
+        return count <= 31 ? static_cast<TInt32>(static_cast<TUint32>(aValue) << count) : 0;
+    return -count <= 31 ? aValue >> -count : 0;
 }
 
 inline TInt32 shiftRight(TInt32 aValue, TInt32 aCount)
 {
-    if (aCount >= 0)
-        return aCount <= 31 ? aValue >> aCount : 0;
-    return -aCount <= 31 ? static_cast<TInt32>(static_cast<TUint32>(aValue) << -aCount) : 0;
+    const TInt64 count = aCount;
+    if (count >= 0)
+        return count <= 31 ? aValue >> count : 0;
+    return -count <= 31 ? static_cast<TInt32>(static_cast<TUint32>(aValue) << -count) : 0;
 }
 
 // Truncating division; INT_MIN / -1 wraps instead of trapping.

@@ -42,12 +42,16 @@ TUint32 VMHeap::addPool(TUint32 aPoolBytes)
     iPoolsEnd = pool + bytes;
     iTotalSizeOfPools += bytes;
 
+    // Headers are written in full: the pages are fresh, but a broken
+    // program may have stored into them before the pool was laid here.
+    TUint32 entry = pool + KOverhead;
+    TUint32 closing = entry + KOverhead + aPoolBytes;
+    std::memset(iArena.host(pool), 0, KHeaderSize);
+    std::memset(iArena.host(entry), 0, KHeaderSize);
+    std::memset(iArena.host(closing), 0, KHeaderSize);
     layBlock(pool, 0);
     setField(pool, KGcCode, GC_CODE_TERMINATOR);
-    TUint32 entry = pool + KOverhead;
     layBlock(entry, aPoolBytes);
-    TUint32 closing = entry + KOverhead + aPoolBytes;
-    setField(closing, KCapacity, 0);
     setField(closing, KGcCode, GC_CODE_TERMINATOR);
     iBlockStarts.set(closing);
     return entry;
@@ -145,7 +149,10 @@ TUint32 VMHeap::createHeapEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
         ErrorHandling::raise(EVMError, "Out of VM memory");
     TUint32 size = roundUp4(aSize);
     TUint32 header = findFreeEntry(size);
-    if (header == 0)
+    // A new pool is fresh arena memory, which is zero already: not writing
+    // it keeps untouched pages of large objects uncommitted.
+    const TBool fresh = header == 0;
+    if (fresh)
         header = addPool(size > iPoolSize ? size : iPoolSize);
     ++iEntries;
     splitOff(header, size);
@@ -154,7 +161,8 @@ TUint32 VMHeap::createHeapEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
     setField(header, KObjectKind, static_cast<TUint32>(aObjectKind));
     setField(header, KMarked, 0);
     setField(header, KFreeIterator, 0);
-    std::memset(iArena.host(header + KHeaderSize), 0, field(header, KCapacity));
+    if (!fresh)
+        std::memset(iArena.host(header + KHeaderSize), 0, field(header, KCapacity));
     return header;
 }
 
