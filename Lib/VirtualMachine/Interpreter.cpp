@@ -59,6 +59,13 @@ inline TInt32 remainder(TInt32 aDividend, TInt32 aDivisor)
     return aDivisor == -1 ? 0 : aDividend % aDivisor;
 }
 
+// Sums of indices and operands from the image wrap like the machine's
+// 32-bit words instead of overflowing; the result is checked where used.
+inline TInt32 wrapped(TInt64 aValue)
+{
+    return static_cast<TInt32>(static_cast<TUint32>(aValue));
+}
+
 inline TInt32 truth(bool aValue)
 {
     return aValue ? -1 : 0;
@@ -294,7 +301,7 @@ op_1:
     NEXT(2);
 op_2:
     ++top;
-    T = SLOT(top + I32(1));
+    T = SLOT(wrapped(TInt64(top) + I32(1)));
     NEXT(5);
 op_3:
     ++top;
@@ -302,7 +309,7 @@ op_3:
     NEXT(2);
 op_4:
     ++top;
-    T = stackBase + 4u * static_cast<TUint32>(top + I32(1));
+    T = stackBase + 4u * static_cast<TUint32>(wrapped(TInt64(top) + I32(1)));
     NEXT(5);
 op_5:
     GUARD(T);
@@ -345,14 +352,14 @@ op_10: {
 op_11: {
     TUint32 value = T;
     --top;
-    pc = value == 0 ? pc + 4 + I32(1) : pc + 5;
+    pc = value == 0 ? wrapped(TInt64(pc) + 4 + I32(1)) : pc + 5;
     TRANSFER();
 }
 op_12:
     pc += 2 + I16(1);
     TRANSFER();
 op_13:
-    pc += 4 + I32(1);
+    pc = wrapped(TInt64(pc) + 4 + I32(1));
     TRANSFER();
 op_14: {
     TInt32 address = I32(1);
@@ -381,8 +388,8 @@ op_16: {
         FAIL(EInvalidArgument, "");
     iMethodStack.removeLast();
     iFrameBaseStack.removeLast();
-    TInt32 returnAddress = static_cast<TInt32>(SLOT(top - I32(1)));
-    top -= I32(5);
+    TInt32 returnAddress = static_cast<TInt32>(SLOT(wrapped(TInt64(top) - I32(1))));
+    top = wrapped(TInt64(top) - I32(5));
     pc = returnAddress;
     RETURN_TRANSFER();
 }
@@ -735,7 +742,7 @@ op_117: {
     HandlerRecord& record = iHandlers[++iHandlerCount];
     record.catchClass = I32(1);
     record.savedTop = top;
-    record.handlerAddress = pc + 9 + I32(5);
+    record.handlerAddress = wrapped(TInt64(pc) + 9 + I32(5));
     NEXT(9);
 }
 op_118: {
