@@ -16,6 +16,7 @@
 
 #include "ErrorHandling.h"
 #include "OVector.h"
+#include "Superinstructions.h"
 
 namespace {
 
@@ -24,7 +25,6 @@ typedef TUint32 __attribute__((may_alias)) AliasedWord;
 // Bytes of invalid operations after the code, so that running off the end
 // or decoding a cut-off instruction stops at an invalid operation.
 const TInt KCodePadding = 16;
-const TUint8 KInvalidOperation = 56;
 
 // Slots beyond this many are headroom: a program whose stack reaches it is
 // stopped, and the slots above stay free for the error's own handling.
@@ -69,6 +69,34 @@ inline TInt32 wrapped(TInt64 aValue)
 inline TInt32 truth(bool aValue)
 {
     return aValue ? -1 : 0;
+}
+
+// The comparison instructions 39 to 44 on two words.
+inline bool compares(TUint8 aOperation, TUint32 aLeft, TUint32 aRight)
+{
+    const TInt32 left = static_cast<TInt32>(aLeft);
+    const TInt32 right = static_cast<TInt32>(aRight);
+    switch (aOperation) {
+    case 39: return left == right;
+    case 40: return left < right;
+    case 41: return left <= right;
+    case 42: return left != right;
+    case 43: return left > right;
+    default: return left >= right;
+    }
+}
+
+// The arithmetic and bit instructions 26 to 28 and 45 to 47 on two words.
+inline TUint32 combines(TUint8 aOperation, TUint32 aLeft, TUint32 aRight)
+{
+    switch (aOperation) {
+    case 26: return aLeft + aRight;
+    case 27: return aLeft - aRight;
+    case 28: return aLeft * aRight;
+    case 45: return aLeft & aRight;
+    case 46: return aLeft | aRight;
+    default: return aLeft ^ aRight;
+    }
 }
 
 inline TInt32 signedByte(TUint32 aValue)
@@ -143,7 +171,8 @@ void VirtualMachine::run()
     if (iExecutableCode.count() != iCode.count() + KCodePadding) {
         iExecutableCode = iCode;
         for (TInt i = 0; i < KCodePadding; ++i)
-            iExecutableCode.append(KInvalidOperation);
+            iExecutableCode.append(Superinstructions::KInvalidOperation);
+        iDispatch = Superinstructions::dispatchTable(iExecutableCode);
     }
 
     static void* const KLabels[256] = {
@@ -166,8 +195,9 @@ void VirtualMachine::run()
         INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, &&op_156, &&op_157, &&op_158, &&op_159,
         &&op_160, &&op_161, &&op_162, &&op_163, &&op_164, &&op_165, &&op_166, &&op_167, &&op_168, &&op_169,
         &&op_170, &&op_171, &&op_172, &&op_173, &&op_174, &&op_175, &&op_176, &&op_177, &&op_178, &&op_179,
-        &&op_180, &&op_181, &&op_182, &&op_183, &&op_184, &&op_185, INVALID, INVALID, INVALID, INVALID,
-        INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
+        &&op_180, &&op_181, &&op_182, &&op_183, &&op_184, &&op_185, &&fused_compare_jump_short,
+        &&fused_compare_jump, &&fused_arithmetic, &&fused_copy,
+        &&fused_increment, &&fused_add_local, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
         INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
         INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
         INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
@@ -180,6 +210,7 @@ void VirtualMachine::run()
     TUint8* const mem = iArena.host(0);
     const TUint32 stackBase = iStackAddress;
     const TUint8* const code = iExecutableCode.data();
+    const TUint8* const dispatch = iDispatch.data();
     const TInt32 codeLength = iCode.count();
     TInt32 pc = iPc;
     TInt32 top = iTop;
@@ -204,7 +235,7 @@ void VirtualMachine::run()
 #define U8(offset) static_cast<TInt32>(code[pc + (offset)])
 #define I16(offset) readShort(code + pc + (offset))
 #define I32(offset) readWord(code + pc + (offset))
-#define DISPATCH() goto* KLabels[code[pc]]
+#define DISPATCH() goto* KLabels[dispatch[pc]]
 #define NEXT(size) \
     do { \
         pc += (size); \
@@ -1008,6 +1039,56 @@ op_185: {
     ++top;
     T = array;
     NEXT(size);
+}
+
+fused_compare_jump_short:
+fused_compare_jump: {
+    const TUint32 local = SLOT(top + 1 + I8(1));
+    const TUint32 constant = static_cast<TUint32>(I32(3));
+    const bool holds = compares(code[pc + 7], local, constant);
+    SLOT(top + 2) = constant;
+    SLOT(top + 1) = static_cast<TUint32>(truth(holds));
+    if (code[pc + 8] == 10)
+        pc = holds ? pc + 11 : pc + 10 + I16(9);
+    else
+        pc = holds ? pc + 13 : wrapped(TInt64(pc) + 12 + I32(9));
+    TRANSFER();
+}
+fused_arithmetic: {
+    const TUint32 local = SLOT(top + 1 + I8(1));
+    const TUint32 constant = static_cast<TUint32>(I32(3));
+    SLOT(top + 2) = constant;
+    ++top;
+    T = combines(code[pc + 7], local, constant);
+    NEXT(8);
+}
+fused_copy: {
+    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + I8(1));
+    if (address == 0)
+        goto op_3;
+    SLOT(top + 1) = address;
+    const TUint32 value = SLOT(top + 2 + I8(3));
+    SLOT(top + 2) = value;
+    STORE(address, value);
+    NEXT(5);
+}
+fused_increment: {
+    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + I8(1));
+    if (address == 0)
+        goto op_3;
+    SLOT(top + 1) = address;
+    STORE(address, LOAD(address) + 1);
+    NEXT(3);
+}
+fused_add_local: {
+    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + I8(1));
+    if (address == 0)
+        goto op_3;
+    SLOT(top + 1) = address;
+    const TUint32 value = SLOT(top + 2 + I8(3));
+    SLOT(top + 2) = value;
+    STORE(address, LOAD(address) + value);
+    NEXT(5);
 }
 
 stop:

@@ -239,6 +239,8 @@ private:
     // off the end, or reading the operands of a cut-off instruction, stops
     // at an invalid operation instead of leaving the array.
     Vec<TUint8> iExecutableCode;
+    // What to run at each code position (see Superinstructions.h).
+    Vec<TUint8> iDispatch;
 
     TUint32 iApplicationObject = 0;
     TInt32 iBindingIndices[EEntryPointCount];
