@@ -964,27 +964,14 @@ op_169:
     top -= 2;
     NEXT(1);
 op_170:
-    N = truth(signedByte(N) == signedByte(T));
-    --top;
-    NEXT(1);
 op_171:
-    N = truth(signedByte(N) < signedByte(T));
-    --top;
-    NEXT(1);
 op_172:
-    N = truth(signedByte(N) <= signedByte(T));
-    --top;
-    NEXT(1);
 op_173:
-    N = truth(signedByte(N) != signedByte(T));
-    --top;
-    NEXT(1);
 op_174:
-    N = truth(signedByte(N) > signedByte(T));
-    --top;
-    NEXT(1);
 op_175:
-    N = truth(signedByte(N) >= signedByte(T));
+    // Byte comparisons: 170 to 175 are 39 to 44 on sign-extended bytes.
+    N = truth(compares(static_cast<TUint8>(code[pc] - 131), static_cast<TUint32>(signedByte(N)),
+                       static_cast<TUint32>(signedByte(T))));
     --top;
     NEXT(1);
 op_176: {
@@ -1002,27 +989,14 @@ op_177: {
     NEXT(1);
 }
 op_178:
-    N = truth(signedShort(N) == signedShort(T));
-    --top;
-    NEXT(1);
 op_179:
-    N = truth(signedShort(N) < signedShort(T));
-    --top;
-    NEXT(1);
 op_180:
-    N = truth(signedShort(N) <= signedShort(T));
-    --top;
-    NEXT(1);
 op_181:
-    N = truth(signedShort(N) != signedShort(T));
-    --top;
-    NEXT(1);
 op_182:
-    N = truth(signedShort(N) > signedShort(T));
-    --top;
-    NEXT(1);
 op_183:
-    N = truth(signedShort(N) >= signedShort(T));
+    // 16-bit comparisons: 178 to 183 are 39 to 44 on sign-extended halves.
+    N = truth(compares(static_cast<TUint8>(code[pc] - 139), static_cast<TUint32>(signedShort(N)),
+                       static_cast<TUint32>(signedShort(T))));
     --top;
     NEXT(1);
 op_184:
