@@ -201,6 +201,10 @@ TInt32 VirtualMachine::runConvertingFailures()
             if (code == EFatalError)
                 return KOutcomeFatal;
         }
+        // A conversion counts against the budget like a call, so that a hook
+        // that fails at once cannot keep a budgeted machine busy.
+        if (iBudget >= 0 && --iBudget < 0)
+            fatalError(OString("Instruction budget exhausted"), iPc);
         throwIntoApplication();
     }
 }
