@@ -223,6 +223,7 @@ private:
     void checkIndex(TInt aIndex) const;
 
     TBool matchesAt(TInt aPosition, const OString& aSub, TBool aCaseSensitive) const;
+    void replaceFound(TInt aPosition, TInt aLength, const OString& aReplacement);
     Vec<TInt> findAll(const OString& aSub, TInt aStart, TInt aEnd, TBool aCaseSensitive) const;
     TInt skipSpaces() const;
 

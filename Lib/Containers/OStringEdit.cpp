@@ -161,12 +161,18 @@ void OString::removeTail(TInt aCount)
         removeRange(length() - aCount, length() - 1);
 }
 
+// The single-occurrence edits: a search (which answers -1 for an empty
+// sub-string, an empty range or no match) and then the replacement of what
+// it found; an empty replacement removes it.
+void OString::replaceFound(TInt aPosition, TInt aLength, const OString& aReplacement)
+{
+    if (aPosition >= 0)
+        replaceRange(aPosition, aPosition + aLength - 1, aReplacement);
+}
+
 void OString::removeFirst(const OString& aSub, TInt aStart, TInt aEnd, TBool aCaseSensitive)
 {
-    const TInt subLength = aSub.length();
-    const TInt position = indexOf(aSub, aStart, aEnd, aCaseSensitive);
-    if (position >= 0)
-        removeRange(position, position + subLength - 1);
+    replaceFound(indexOf(aSub, aStart, aEnd, aCaseSensitive), aSub.length(), OString());
 }
 
 void OString::removeFirst(const OString& aSub, TInt aFrom, TBool aCaseSensitive)
@@ -181,10 +187,7 @@ void OString::removeFirst(const OString& aSub, TBool aCaseSensitive)
 
 void OString::removeLast(const OString& aSub, TInt aStart, TInt aEnd, TBool aCaseSensitive)
 {
-    const TInt subLength = aSub.length();
-    const TInt position = lastIndexOf(aSub, aStart, aEnd, aCaseSensitive);
-    if (position >= 0)
-        removeRange(position, position + subLength - 1);
+    replaceFound(lastIndexOf(aSub, aStart, aEnd, aCaseSensitive), aSub.length(), OString());
 }
 
 void OString::removeLast(const OString& aSub, TInt aFrom, TBool aCaseSensitive)
@@ -232,16 +235,7 @@ void OString::replaceRange(TInt aStart, TInt aEnd, const OString& aReplacement)
 void OString::replaceFirst(const OString& aSub, const OString& aReplacement, TInt aStart, TInt aEnd,
                            TBool aCaseSensitive)
 {
-    if (aSub.isEmpty())
-        return;
-    if (aReplacement.isEmpty()) {
-        removeFirst(aSub, aStart, aEnd, aCaseSensitive);
-        return;
-    }
-    const TInt subLength = aSub.length();
-    const TInt position = indexOf(aSub, aStart, aEnd, aCaseSensitive);
-    if (position >= 0)
-        replaceRange(position, position + subLength - 1, aReplacement);
+    replaceFound(indexOf(aSub, aStart, aEnd, aCaseSensitive), aSub.length(), aReplacement);
 }
 
 void OString::replaceFirst(const OString& aSub, const OString& aReplacement, TInt aFrom,
@@ -258,16 +252,7 @@ void OString::replaceFirst(const OString& aSub, const OString& aReplacement, TBo
 void OString::replaceLast(const OString& aSub, const OString& aReplacement, TInt aStart, TInt aEnd,
                           TBool aCaseSensitive)
 {
-    if (aSub.isEmpty())
-        return;
-    if (aReplacement.isEmpty()) {
-        removeLast(aSub, aStart, aEnd, aCaseSensitive);
-        return;
-    }
-    const TInt subLength = aSub.length();
-    const TInt position = lastIndexOf(aSub, aStart, aEnd, aCaseSensitive);
-    if (position >= 0)
-        replaceRange(position, position + subLength - 1, aReplacement);
+    replaceFound(lastIndexOf(aSub, aStart, aEnd, aCaseSensitive), aSub.length(), aReplacement);
 }
 
 void OString::replaceLast(const OString& aSub, const OString& aReplacement, TInt aFrom,
