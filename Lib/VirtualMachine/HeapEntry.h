@@ -57,6 +57,10 @@ enum TNativeKind : TUint32 {
     ENativeVector = 2
 };
 
+// Bits 8 to 15 of a vector's kind word hold its element size; this bit
+// says that its elements are references.
+const TUint32 KVectorOfReferences = 1u << 16;
+
 // TYPEID words of the handle records.
 enum TTypeId : TUint32 {
     CANVAS_TYPE_ID = 1,

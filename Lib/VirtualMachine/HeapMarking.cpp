@@ -70,9 +70,10 @@ void VMHeap::traceEntry(TUint32 aReference, TUint32 aHeader)
         pushIfNotNull(iArena.word(aReference));
         break;
     case GC_CODE_VECTOR:
-        // A vector found only by a conservative word must keep its storage;
-        // whether its elements are references only typed slots can tell.
-        pushIfNotNull(iArena.word(aReference + 4));
+        // A vector found only by a conservative word must keep its storage,
+        // and its elements when its kind word says they are references;
+        // for other vectors only typed slots can tell.
+        traceVector(aReference, (iArena.word(aReference) & KVectorOfReferences) != 0);
         break;
     case GC_CODE_DRAW_TARGET: {
         TUint32 typeId = iArena.word(aReference);
@@ -113,15 +114,23 @@ void VMHeap::traceVectorCell(TUint32 aCell, TBool aElementsAreReferences)
     if (vector == 0)
         return;
     iMarkStack.append(vector);
-    TInt count = static_cast<TInt>(iArena.word(vector + 12));
-    if (count == 0)
-        return;
+    traceVector(vector, aElementsAreReferences);
+}
+
+// Storage stays live whatever the count: a vector emptied by removals keeps
+// storage that later insertions write into.
+void VMHeap::traceVector(TUint32 aVector, TBool aElementsAreReferences)
+{
+    TInt count = static_cast<TInt>(iArena.word(aVector + 12));
     if (count < 0) {
         iMarkStack.truncate(0);
         ErrorHandling::raise(EIndexOutOfBounds);
     }
-    TUint32 storage = iArena.word(vector + 4);
-    if (!isReference(storage) || TUint64(count) * 4 > field(storage - KHeaderSize, KCapacity)) {
+    TUint32 storage = iArena.word(aVector + 4);
+    if (storage == 0)
+        return;
+    if (!isReference(storage)
+        || (aElementsAreReferences && TUint64(count) * 4 > field(storage - KHeaderSize, KCapacity))) {
         iMarkStack.truncate(0);
         ErrorHandling::raise(EVMError, "Invalid vector");
     }

@@ -10,8 +10,6 @@ namespace {
 
 const char KInvalidGroup[] = "Internal error: invalid group in native call: ";
 const char KNotAvailable[] = " natives are not available yet";
-const char KStackOverflow[] = "Stack overflow";
-const char KStackUnderflow[] = "Stack underflow";
 
 }
 
@@ -27,23 +25,23 @@ const VirtualMachine::NativeFamily* VirtualMachine::nativeFamily(TInt aGroup)
 {
     static const NativeFamily KFamilies[EGroupLimit] = {
         {nullptr, nullptr, nullptr},
-        {"Vector", "Vector:", nullptr},
+        {"Vector", "Vector:", &VirtualMachine::byteVectorNative},
         {nullptr, nullptr, nullptr},
-        {"Vector", "Vector:", nullptr},
-        {"Vector", "Vector:", nullptr},
-        {"Vector", "Vector:", nullptr},
-        {"Vector", "Vector:", nullptr},
-        {"Vector", "Vector:", nullptr},
-        {"String", "String:", nullptr},
-        {"Byte", "Byte:", nullptr},
-        {"Char", "Char:", nullptr},
-        {"Fixed", "Fixed:", nullptr},
-        {"Long", "Long:", nullptr},
-        {"Color", "Color:", nullptr},
-        {"Range", "Range:", nullptr},
-        {"Size", "Size:", nullptr},
-        {"Position", "Position:", nullptr},
-        {"Rectangle", "Rectangle:", nullptr},
+        {"Vector", "Vector:", &VirtualMachine::wordVectorNative},
+        {"Vector", "Vector:", &VirtualMachine::doubleWordVectorNative},
+        {"Vector", "Vector:", &VirtualMachine::tripleWordVectorNative},
+        {"Vector", "Vector:", &VirtualMachine::quadWordVectorNative},
+        {"Vector", "Vector:", &VirtualMachine::referenceVectorNative},
+        {"String", "String:", &VirtualMachine::stringNative},
+        {"Byte", "Byte:", &VirtualMachine::byteNative},
+        {"Char", "Char:", &VirtualMachine::charNative},
+        {"Fixed", "Fixed:", &VirtualMachine::fixedNative},
+        {"Long", "Long:", &VirtualMachine::longNative},
+        {"Color", "Color:", &VirtualMachine::colorNative},
+        {"Range", "Range:", &VirtualMachine::rangeNative},
+        {"Size", "Size:", &VirtualMachine::sizeNative},
+        {"Position", "Position:", &VirtualMachine::positionNative},
+        {"Rectangle", "Rectangle:", &VirtualMachine::rectangleNative},
         {"Graphics", "Graphics:", nullptr},
         {"Bitmap", "Bitmap:", nullptr},
         {"Font", "Font:", nullptr},
@@ -52,15 +50,15 @@ const VirtualMachine::NativeFamily* VirtualMachine::nativeFamily(TInt aGroup)
         {"InputStream", "InputStream:", nullptr},
         {"FileReader", "FileReader:", nullptr},
         {"FileSystem", "FileSystem:", nullptr},
-        {"Math", "Math:", nullptr},
-        {"Number", "Number:", nullptr},
-        {"Encoder", "Encoder:", nullptr},
-        {"DateTime", "DateTime:", nullptr},
+        {"Math", "Math:", &VirtualMachine::mathNative},
+        {"Number", "Number:", &VirtualMachine::numberNative},
+        {"Encoder", "Encoder:", &VirtualMachine::encoderNative},
+        {"DateTime", "DateTime:", &VirtualMachine::dateTimeNative},
         {"Debug", "Debug:", &VirtualMachine::debugNative},
         {"Screen", "Screen:", nullptr},
         {"System", "System:", &VirtualMachine::systemNative},
         {"Timer", "Timer:", nullptr},
-        {"Hash", "Hash:", nullptr},
+        {"Hash", "Hash:", &VirtualMachine::hashNative},
         {"KeyEvent", "KeyEvent: invalid opcode", nullptr},
     };
     if (aGroup <= 0 || aGroup >= EGroupLimit || !KFamilies[aGroup].name)
@@ -83,16 +81,4 @@ void VirtualMachine::callNative(TInt aGroup, TInt aOperation)
 void VirtualMachine::undefinedOperation(TInt aGroup) const
 {
     ErrorHandling::raise(EVMError, OString(nativeFamily(aGroup)->prefix) + OString(iPc));
-}
-
-// Slots past the stack's end belong to the heap, so a push there stops the
-// machine, as the interpreter's own stack faults do.
-void VirtualMachine::pushSlot(TUint32 aValue)
-{
-    if (iTop >= KStackSlots - 1)
-        fatalError(KStackOverflow, iPc);
-    if (iTop < -1)
-        fatalError(KStackUnderflow, iPc);
-    ++iTop;
-    setSlot(iTop, aValue);
 }

@@ -16,7 +16,8 @@ struct ObjectWrapper {
 };
 
 // A vector object in the heap, 16 bytes: a kind word (in place of a
-// virtual table; it also records the element size), the address of the
+// virtual table; it also records the element size and whether the elements
+// are references), the address of the
 // element storage, the capacity and the count. Everything lives in the
 // arena, so the collector reads a vector without asking the host. Storage
 // is a plain heap entry of its own; storage that is replaced is not freed
@@ -39,12 +40,14 @@ public:
     }
 
     // Fills in a vector object allocated by the caller (for instance as
-    // part of an object pair with its cell).
-    static void initialise(VMHeap& aHeap, TUint32 aAddress, TInt aCount)
+    // part of an object pair with its cell). A vector of references says
+    // so in its kind word, so that the collector follows its elements even
+    // when nothing typed refers to it.
+    static void initialise(VMHeap& aHeap, TUint32 aAddress, TInt aCount, TBool aElementsAreReferences = EFalse)
     {
         if (aCount < 0)
             ErrorHandling::raise(EInvalidArgument);
-        aHeap.arena().setWord(aAddress, KKindWord);
+        aHeap.arena().setWord(aAddress, KKindWord | (aElementsAreReferences ? KVectorOfReferences : 0));
         OVector vector(aHeap, aAddress);
         if (aCount > 0) {
             TInt capacity = growthCapacity(aCount);

@@ -16,14 +16,24 @@ TUint32 VirtualMachine::newStringValue(const OString& aText)
     return cell;
 }
 
+TUint32 VirtualMachine::newStringObject(const OString& aText)
+{
+    return iHeap.createHostObject(8, GC_CODE_STRING, new OString(aText));
+}
+
 const OString& VirtualMachine::stringOf(TUint32 aStringValue)
+{
+    return editableStringOf(aStringValue);
+}
+
+OString& VirtualMachine::editableStringOf(TUint32 aStringValue)
 {
     if (aStringValue == 0)
         ErrorHandling::raise(ENullPointer, "NULL pointer");
     TUint32 object = iArena.word(aStringValue);
     if (object == 0)
         ErrorHandling::raise(ENullPointer, "NULL pointer");
-    const OString* text = dynamic_cast<const OString*>(iHeap.hostObject(object));
+    OString* text = dynamic_cast<OString*>(iHeap.hostObject(object));
     if (!text)
         ErrorHandling::raise(EVMError, "Not a string");
     return *text;

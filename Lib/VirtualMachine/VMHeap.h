@@ -140,6 +140,7 @@ private:
     void traceEntry(TUint32 aReference, TUint32 aHeader);
     void traceInstance(TUint32 aReference);
     void traceVectorCell(TUint32 aCell, TBool aElementsAreReferences);
+    void traceVector(TUint32 aVector, TBool aElementsAreReferences);
     void pushIfNotNull(TUint32 aReference);
     void sweepPool(TInt aPool);
     void clearMarks();

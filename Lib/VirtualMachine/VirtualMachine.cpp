@@ -1,6 +1,7 @@
 #include "VirtualMachine.h"
 
 #include "ErrorHandling.h"
+#include "RandomGenerator.h"
 
 VirtualMachine::VirtualMachine(TUint32 aArenaLimit)
     : iArena(aArenaLimit),

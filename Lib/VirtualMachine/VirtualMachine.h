@@ -1,6 +1,8 @@
 #ifndef KELVO_VIRTUALMACHINE_H
 #define KELVO_VIRTUALMACHINE_H
 
+#include <memory>
+
 #include "Arena.h"
 #include "CAppsString.h"
 #include "FrameworkServices.h"
@@ -18,6 +20,8 @@
 // collector read. The machine owns one arena: its operand stack and every
 // heap pool live there, and every address a program forms is an offset
 // into it.
+class RandomGenerator;
+
 class VirtualMachine : public InterfaceForCallingGc {
 public:
     static const TInt KLoadFlagCount = 255;
@@ -107,8 +111,51 @@ public:
     // A string value: a reference cell holding a string object, made as
     // one object pair.
     TUint32 newStringValue(const OString& aText);
+    // A string object alone, for a cell that already exists.
+    TUint32 newStringObject(const OString& aText);
     // The text of a string value; a null value raises code 1.
     const OString& stringOf(TUint32 aStringValue);
+    // The same text, to be edited in place: every reference to this string
+    // object sees the edit, other objects that share its buffer do not.
+    OString& editableStringOf(TUint32 aStringValue);
+
+    // ---- Vector values (VectorValues.cpp) ----
+
+    // A new vector of aCount zeroed elements of aElementSize bytes (1, 4,
+    // 8, 12 or 16) in a new vector cell, made as one object pair; a cell
+    // of references when aElementsAreReferences. Answers the cell.
+    TUint32 newVectorValue(TUint32 aElementSize, TInt aCount, TBool aElementsAreReferences);
+    // The vector object that a vector cell refers to. A null cell or a
+    // cell without a vector raises code 1; a word that is no vector object
+    // with elements of aElementSize bytes raises a VM error.
+    TUint32 vectorOf(TUint32 aCell, TUint32 aElementSize);
+
+    // ---- Operands of natives (NativeOperands.cpp) ----
+    // Depth 0 is the top slot. Reading or writing below the bottom of the
+    // stack stops the machine, as the interpreter's own stack faults do.
+
+    TUint32 operand(TInt aDepth);
+    TInt32 intOperand(TInt aDepth) { return static_cast<TInt32>(operand(aDepth)); }
+    void setOperand(TInt aDepth, TUint32 aValue);
+    // A reference operand; null raises code 1 "NULL pointer".
+    TUint32 referenceOperand(TInt aDepth);
+    // Removes the top aCount slots.
+    void popOperands(TInt aCount);
+    // Replaces the top aCount slots by one result in the lowest of them.
+    void replaceOperands(TInt aCount, TUint32 aResult);
+    // Pushes one slot; past the end of the stack stops the machine.
+    void pushSlot(TUint32 aValue);
+    // A fixed-point value takes two slots, the low word below the high
+    // word; aDepth names the high word.
+    TInt64 fixedOperand(TInt aDepth);
+    void setFixedOperand(TInt aDepth, TInt64 aValue);
+    // Replaces the top aCount slots by a fixed-point result in the lowest
+    // two of them.
+    void replaceOperandsWithFixed(TInt aCount, TInt64 aValue);
+    // A fixed-point value in memory: the low word at aAddress, the high
+    // word after it.
+    TInt64 fixedAt(TUint32 aAddress) const;
+    void setFixedAt(TUint32 aAddress, TInt64 aValue);
 
     // ---- Natives and entry points (NativeDispatch.cpp, MethodBinding.cpp,
     //      TopLevelCall.cpp, SystemNatives.cpp, DebugNatives.cpp) ----
@@ -192,14 +239,50 @@ private:
     void bindEntryPoints(TInt aImageIndex);
     TInt bindingFor(TInt aExportedMethod, const CAppsString& aName, const Vec<TInt32>& aDepths);
 
-    // Natives and the stack they share.
+    // Natives: one entry per family, with the operation code.
     struct NativeFamily;
     static const NativeFamily* nativeFamily(TInt aGroup);
     [[noreturn]] void undefinedOperation(TInt aGroup) const;
-    void pushSlot(TUint32 aValue);
     void debugNative(TInt aOperation);
     void systemNative(TInt aOperation);
     void setApplicationObject(TUint32 aObject);
+
+    // Numbers (LongNatives.cpp, FixedNatives.cpp, MathNatives.cpp,
+    // NumberNatives.cpp).
+    void byteNative(TInt aOperation);
+    void longNative(TInt aOperation);
+    void fixedNative(TInt aOperation);
+    void mathNative(TInt aOperation);
+    void numberNative(TInt aOperation);
+    // The machine's random generator, made at its first use.
+    RandomGenerator& randomGenerator();
+
+    // Strings, characters and text encoding (StringNatives.cpp,
+    // CharNatives.cpp, EncoderNatives.cpp).
+    void stringNative(TInt aOperation);
+    void charNative(TInt aOperation);
+    void encoderNative(TInt aOperation);
+
+    // Vectors, ranges and hashes (VectorNatives.cpp, RangeNatives.cpp,
+    // HashNatives.cpp). The six vector families share one implementation.
+    template <typename Vector>
+    void vectorNative(TInt aOperation, TBool aPrimitive);
+    void byteVectorNative(TInt aOperation);
+    void wordVectorNative(TInt aOperation);
+    void doubleWordVectorNative(TInt aOperation);
+    void tripleWordVectorNative(TInt aOperation);
+    void quadWordVectorNative(TInt aOperation);
+    void referenceVectorNative(TInt aOperation);
+    void rangeNative(TInt aOperation);
+    void hashNative(TInt aOperation);
+
+    // Dates and geometry values (DateTimeNatives.cpp, ColorNatives.cpp,
+    // GeometryNatives.cpp).
+    void dateTimeNative(TInt aOperation);
+    void colorNative(TInt aOperation);
+    void positionNative(TInt aOperation);
+    void rectangleNative(TInt aOperation);
+    void sizeNative(TInt aOperation);
 
     // Top-level calls.
     void startApplication(TInt aImageIndex);
@@ -242,6 +325,7 @@ private:
     // What to run at each code position (see Superinstructions.h).
     Vec<TUint8> iDispatch;
 
+    std::unique_ptr<RandomGenerator> iRandomGenerator;
     TUint32 iApplicationObject = 0;
     TInt32 iBindingIndices[EEntryPointCount];
     Vec<MethodHandle> iBindings;

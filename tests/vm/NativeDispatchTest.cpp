@@ -15,9 +15,9 @@ TEST(NativeDispatch, GroupsWithoutAFamilyAreFatal)
 TEST(NativeDispatch, MissingFamiliesAndUndefinedOperationsSaySo)
 {
     VirtualMachine machine;
-    EXPECT_EQ(raisedCode([&] { machine.callNative(8, 1); }), EUnsupportedFeature);
+    EXPECT_EQ(raisedCode([&] { machine.callNative(18, 1); }), EUnsupportedFeature);
     EXPECT_EQ(ErrorHandling::currentErrorText(),
-              OString("UnsupportedFeatureException: String natives are not available yet"));
+              OString("UnsupportedFeatureException: Graphics natives are not available yet"));
     EXPECT_EQ(raisedCode([&] { machine.callNative(35, 1); }), EUnsupportedFeature);
 
     machine.setPc(57);

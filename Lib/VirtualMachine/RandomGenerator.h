@@ -1,0 +1,24 @@
+#ifndef KELVO_RANDOMGENERATOR_H
+#define KELVO_RANDOMGENERATOR_H
+
+#include "Types.h"
+
+// The Mersenne Twister MT19937 with the seeding of its 1998 reference code
+// (word 0 is the seed, each further word 69069 times the one before), so a
+// seed gives the published 32-bit sequence. One per machine.
+class RandomGenerator {
+public:
+    explicit RandomGenerator(TUint32 aSeed);
+
+    TUint32 next();
+
+private:
+    static constexpr TInt KStateWords = 624;
+
+    void regenerate();
+
+    TUint32 iState[KStateWords];
+    TInt iIndex;
+};
+
+#endif

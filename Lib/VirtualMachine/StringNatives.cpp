@@ -1,0 +1,10 @@
+// Placeholder: replaced by the family's implementation.
+
+#include "VirtualMachine.h"
+
+#include "NativeGroups.h"
+
+void VirtualMachine::stringNative(TInt)
+{
+    undefinedOperation(EGroupString);
+}
