@@ -1,5 +1,6 @@
 #include "OString.h"
 
+#include <string_view>
 #include <unordered_map>
 
 #include "CharClass.h"
@@ -76,6 +77,14 @@ TInt OString::indexOf(const OString& aSub, TInt aStart, TInt aEnd, TBool aCaseSe
     const TInt rangeLength = aEnd - aStart + 1;
     if (aSub.pBuffer == pBuffer && subLength == rangeLength)
         return 0;
+    if (aCaseSensitive) {
+        // Exact searches are the common case, and the library's search
+        // finds candidates with a fast scan for the first unit.
+        std::u16string_view range(reinterpret_cast<const char16_t*>(pBuffer->iData) + aStart, rangeLength);
+        std::u16string_view sub(reinterpret_cast<const char16_t*>(aSub.pBuffer->iData), subLength);
+        std::size_t found = range.find(sub);
+        return found == std::u16string_view::npos ? -1 : aStart + static_cast<TInt>(found);
+    }
     for (TInt position = aStart; position <= aEnd - subLength + 1; ++position) {
         if (matchesAt(position, aSub, aCaseSensitive))
             return position;
