@@ -1,5 +1,7 @@
 #include "RandomGenerator.h"
 
+#include <algorithm>
+
 namespace {
 
 const TInt KShift = 397;
@@ -36,4 +38,36 @@ TUint32 RandomGenerator::next()
     y ^= (y << 15) & 0xEFC60000u;
     y ^= y >> 18;
     return y;
+}
+
+// In 64 bits, so that the span of the whole int range, 2^32, still works.
+TInt32 RandomGenerator::nextInt(TInt32 aFirst, TInt32 aSecond)
+{
+    const TInt64 low = std::min(aFirst, aSecond);
+    const TInt64 high = std::max(aFirst, aSecond);
+    return static_cast<TInt32>(low + next() % (high - low + 1));
+}
+
+// A span that does not fit in a fixed-point value is split at zero: one
+// value is drawn in each half, and a third draw picks one of them.
+TInt64 RandomGenerator::nextFixed(TInt64 aFirst, TInt64 aSecond)
+{
+    const TInt64 low = std::min(aFirst, aSecond);
+    const TInt64 high = std::max(aFirst, aSecond);
+    TInt64 span;
+    if (!__builtin_sub_overflow(high, low, &span))
+        return nextFixedInSpan(low, high);
+    const TInt64 negative = nextFixedInSpan(low, 0);
+    const TInt64 positive = nextFixedInSpan(0, high);
+    return next() % 2 == 0 ? positive : negative;
+}
+
+// The next output read as the fraction 0.r times the span, truncated, above
+// aLow. The span is unsigned so that the lower half of the widest range,
+// 2^63 from the minimum to zero, is no special case.
+TInt64 RandomGenerator::nextFixedInSpan(TInt64 aLow, TInt64 aHigh)
+{
+    const TUint64 span = static_cast<TUint64>(aHigh) - static_cast<TUint64>(aLow);
+    const TUint64 offset = static_cast<TUint64>((static_cast<unsigned __int128>(next()) * span) >> 32);
+    return static_cast<TInt64>(static_cast<TUint64>(aLow) + offset);
 }

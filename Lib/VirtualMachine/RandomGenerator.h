@@ -11,11 +11,16 @@ public:
     explicit RandomGenerator(TUint32 aSeed);
 
     TUint32 next();
+    // Between the two bounds, given in either order, both included.
+    TInt32 nextInt(TInt32 aFirst, TInt32 aSecond);
+    // A fixed-point value from the lower bound up to the higher one.
+    TInt64 nextFixed(TInt64 aFirst, TInt64 aSecond);
 
 private:
     static constexpr TInt KStateWords = 624;
 
     void regenerate();
+    TInt64 nextFixedInSpan(TInt64 aLow, TInt64 aHigh);
 
     TUint32 iState[KStateWords];
     TInt iIndex;

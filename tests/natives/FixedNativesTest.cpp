@@ -1,0 +1,188 @@
+#include <string>
+
+#include "NativeTestSupport.h"
+#include "ORaw.h"
+
+using ORaw::KOne;
+
+namespace {
+
+const TInt KFixed = 11;
+const TInt64 KHalf = KOne / 2;
+
+class FixedNatives : public NativeTest {
+protected:
+    FixedNatives() { pushInt(77); }
+
+    // A fixed-point variable in memory, as a field or a local would be.
+    TUint32 newVariable(TInt64 aValue)
+    {
+        const TUint32 address = machine.heap().createObject(8, HeapEntry::KObjectKindRaw, GC_CODE_PLAIN);
+        machine.setFixedAt(address, aValue);
+        return address;
+    }
+    TBool sentinelAt(TInt aDepth) { return intAt(aDepth) == 77 && depth() == aDepth + 1; }
+};
+
+}
+
+TEST_F(FixedNatives, ConversionsWidenTheTopSlotToTwo)
+{
+    push(newVariable(-KHalf));
+    call(KFixed, 1);
+    EXPECT_TRUE(sentinelAt(2));
+    EXPECT_EQ(fixedAt(0), -KHalf);
+    machine.popOperands(2);
+
+    push(0x1FE);   // the byte -2 with bits above it
+    call(KFixed, 2);
+    EXPECT_TRUE(sentinelAt(2));
+    EXPECT_EQ(fixedAt(0), -2 * KOne);
+    machine.popOperands(2);
+
+    pushInt(-7);
+    call(KFixed, 3);
+    EXPECT_TRUE(sentinelAt(2));
+    EXPECT_EQ(fixedAt(0), -7 * KOne);
+    machine.popOperands(2);
+
+    pushString("  -12.5");
+    call(KFixed, 4);
+    EXPECT_TRUE(sentinelAt(2));
+    EXPECT_EQ(fixedAt(0), -12 * KOne - KHalf);
+}
+
+TEST_F(FixedNatives, ArithmeticTakesFourSlotsToTwo)
+{
+    struct Case {
+        TInt code;
+        TInt64 y;
+        TInt64 x;
+        TInt64 result;
+    };
+    const Case cases[] = {
+        {7, KOne + KHalf, 2 * KOne + KHalf / 2, 3 * KOne + KHalf + KHalf / 2},
+        {7, ORaw::KMax, KOne, ORaw::KMax},
+        {8, KOne, 3 * KOne + KHalf, -2 * KOne - KHalf},
+        {9, -3 * KOne, KHalf, -KOne - KHalf},
+        {10, 7 * KOne, 2 * KOne, 3 * KOne + KHalf},
+        {11, -2 * KOne, 3 * KOne, -8 * KOne},
+    };
+    for (const Case& c : cases) {
+        pushFixed(c.y);
+        pushFixed(c.x);
+        call(KFixed, c.code);
+        ASSERT_TRUE(sentinelAt(2)) << c.code;
+        EXPECT_EQ(fixedAt(0), c.result) << c.code;
+        machine.popOperands(2);
+    }
+}
+
+TEST_F(FixedNatives, AssigningOperationsChangeTheVariable)
+{
+    const TUint32 variable = newVariable(10 * KOne);
+    const TInt64 afterEach[] = {10 * KOne + KHalf, 10 * KOne, 5 * KOne, 10 * KOne};
+    for (TInt code = 12; code <= 15; ++code) {
+        push(variable);
+        pushFixed(KHalf);
+        call(KFixed, code);
+        ASSERT_TRUE(sentinelAt(0)) << code;
+        EXPECT_EQ(machine.fixedAt(variable), afterEach[code - 12]) << code;
+    }
+    push(variable);
+    call(KFixed, 16);
+    EXPECT_TRUE(sentinelAt(0));
+    EXPECT_EQ(machine.fixedAt(variable), 11 * KOne);
+    push(variable);
+    call(KFixed, 17);
+    push(variable);
+    call(KFixed, 17);
+    EXPECT_EQ(machine.fixedAt(variable), 9 * KOne);
+
+    machine.setFixedAt(variable, ORaw::KMax);
+    push(variable);
+    call(KFixed, 16);
+    EXPECT_EQ(machine.fixedAt(variable), ORaw::KMax);
+}
+
+TEST_F(FixedNatives, ComparisonsTakeFourSlotsToOne)
+{
+    struct Case {
+        TInt64 y;
+        TInt64 x;
+        TInt32 results[6];   // codes 18 to 23: ==, !=, <, <=, >, >=
+    };
+    const Case cases[] = {
+        {KHalf, 1, {0, 1, 0, 0, 1, 1}},
+        {-1, 0, {0, 1, 1, 1, 0, 0}},
+        {KOne, 2 * KOne, {0, 1, 1, 1, 0, 0}},
+        {-KOne, -KOne, {1, 0, 0, 1, 0, 1}},
+    };
+    for (const Case& c : cases) {
+        for (TInt code = 18; code <= 23; ++code) {
+            pushFixed(c.y);
+            pushFixed(c.x);
+            call(KFixed, code);
+            ASSERT_TRUE(sentinelAt(1)) << code;
+            EXPECT_EQ(intAt(0), c.results[code - 18]) << code << ": " << c.y << ", " << c.x;
+            machine.popOperands(1);
+        }
+    }
+}
+
+TEST_F(FixedNatives, FailuresLeaveStackAndVariablesAsTheyWere)
+{
+    pushFixed(KOne);
+    pushFixed(0);
+    EXPECT_EQ(raised(KFixed, 10), EMath);
+    EXPECT_EQ(errorText(), "MathException");
+    EXPECT_TRUE(sentinelAt(4));
+    EXPECT_EQ(fixedAt(2), KOne);
+    machine.popOperands(4);
+
+    const TUint32 variable = newVariable(KOne);
+    push(variable);
+    pushFixed(0);
+    EXPECT_EQ(raised(KFixed, 15), EMath);
+    EXPECT_TRUE(sentinelAt(3));
+    EXPECT_EQ(machine.fixedAt(variable), KOne);
+    machine.popOperands(3);
+
+    push(variable);
+    pushInt(-2);
+    EXPECT_EQ(raised(KFixed, 24), EInvalidArgument);
+    EXPECT_TRUE(sentinelAt(2));
+    machine.popOperands(2);
+
+    pushString("12.");
+    EXPECT_EQ(raised(KFixed, 4), EDataFormat);
+    EXPECT_TRUE(sentinelAt(1));
+    machine.popOperands(1);
+}
+
+TEST_F(FixedNatives, NullReferencesRaise)
+{
+    struct Case {
+        TInt code;
+        TInt above;   // slots pushed above the null reference
+    };
+    for (const Case& c : {Case{1, 0}, Case{4, 0}, Case{12, 2}, Case{15, 2}, Case{16, 0}, Case{17, 0},
+                          Case{24, 1}, Case{25, 0}}) {
+        push(0);
+        for (TInt i = 0; i < c.above; ++i)
+            pushInt(1);
+        EXPECT_EQ(raised(KFixed, c.code), ENullPointer) << c.code;
+        EXPECT_EQ(errorText(), "NullPointerException: NULL pointer");
+        EXPECT_TRUE(sentinelAt(c.above + 1));
+        machine.popOperands(c.above + 1);
+    }
+}
+
+TEST_F(FixedNatives, UndefinedOperationsNameTheFamily)
+{
+    const std::string expected = "VMException: Fixed:" + std::to_string(machine.pc());
+    for (TInt code : {0, 31, 100}) {
+        EXPECT_EQ(raised(KFixed, code), EVMError) << code;
+        EXPECT_EQ(errorText(), expected);
+    }
+}
