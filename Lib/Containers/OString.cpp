@@ -9,9 +9,11 @@
 namespace {
 
 // Lengths stay far enough below 2^31 that a capacity of 1.2 times the
-// length still fits the buffer's 32-bit field, and that the sum of two
-// lengths cannot overflow.
-const TInt64 KMaxLength = 1000000000;
+// length still fits the buffer's 32-bit field and the sum of two lengths
+// cannot overflow. The limit is lower still (64 Mi units, 128 MB) because
+// a program that repeats a string a huge number of times must get an
+// error, not exhaust the host's memory.
+const TInt64 KMaxLength = 1 << 26;
 
 }
 
