@@ -1,20 +1,231 @@
-// Placeholder: replaced by the family's implementation.
+// Position (group 16), Rectangle (group 17) and Size (group 15) natives.
+// The values are runs of signed words: a position is x, y; a size width,
+// height; a rectangle x, y, width, height. Natives that change a value get
+// the address of its first word (a ref); values passed by value take one
+// slot per word, first word deepest.
 
 #include "VirtualMachine.h"
 
+#include <climits>
+
+#include "ErrorHandling.h"
 #include "NativeGroups.h"
 
-void VirtualMachine::positionNative(TInt)
+namespace {
+
+const TInt KPairWords = 2;
+const TInt KRectangleWords = 4;
+
+// Word offsets within a rectangle.
+const TUint32 KX = 0;
+const TUint32 KY = 4;
+const TUint32 KWidth = 8;
+const TUint32 KHeight = 12;
+
+void fillWords(Arena& aArena, TUint32 aAddress, TInt aWords, TUint32 aValue)
 {
-    undefinedOperation(EGroupPosition);
+    for (TInt i = 0; i < aWords; ++i)
+        aArena.setWord(aAddress + 4 * i, aValue);
 }
 
-void VirtualMachine::rectangleNative(TInt)
+// Read in full before writing, so that overlapping values copy as values.
+void copyWords(Arena& aArena, TUint32 aTarget, TUint32 aSource, TInt aWords)
 {
-    undefinedOperation(EGroupRectangle);
+    TUint32 words[KRectangleWords];
+    for (TInt i = 0; i < aWords; ++i)
+        words[i] = aArena.word(aSource + 4 * i);
+    for (TInt i = 0; i < aWords; ++i)
+        aArena.setWord(aTarget + 4 * i, words[i]);
 }
 
-void VirtualMachine::sizeNative(TInt)
+// Stores the aWords operands above the ref, first word deepest.
+void storeOperands(VirtualMachine& aMachine, TUint32 aTarget, TInt aWords)
 {
-    undefinedOperation(EGroupSize);
+    for (TInt i = 0; i < aWords; ++i)
+        aMachine.arena().setWord(aTarget + 4 * i, aMachine.operand(aWords - 1 - i));
+}
+
+// Two values of aWords words each on top of the stack.
+TUint32 topValuesEqual(VirtualMachine& aMachine, TInt aWords)
+{
+    for (TInt i = 0; i < aWords; ++i) {
+        if (aMachine.operand(2 * aWords - 1 - i) != aMachine.operand(aWords - 1 - i))
+            return 0;
+    }
+    return 1;
+}
+
+// Widths and heights that natives check must not be negative.
+TUint32 checkedExtent(TInt64 aValue)
+{
+    if (aValue < 0 || aValue > INT_MAX)
+        ErrorHandling::raise(EInvalidArgument);
+    return static_cast<TUint32>(aValue);
+}
+
+TUint32 checkedExtentOperand(VirtualMachine& aMachine, TInt aDepth)
+{
+    return checkedExtent(aMachine.intOperand(aDepth));
+}
+
+}
+
+void VirtualMachine::positionNative(TInt aOperation)
+{
+    switch (aOperation) {
+    case 1:
+        fillWords(iArena, referenceOperand(0), KPairWords, 0);
+        popOperands(1);
+        break;
+    case 2: {
+        TUint32 target = referenceOperand(1);
+        copyWords(iArena, target, referenceOperand(0), KPairWords);
+        popOperands(2);
+        break;
+    }
+    case 3:
+        storeOperands(*this, referenceOperand(2), KPairWords);
+        popOperands(3);
+        break;
+    case 4:
+    case 5:
+        replaceOperands(1, iArena.word(referenceOperand(0) + 4 * (aOperation - 4)));
+        break;
+    case 6:
+    case 7:
+        iArena.setWord(referenceOperand(1) + 4 * (aOperation - 6), operand(0));
+        popOperands(2);
+        break;
+    case 8:
+        replaceOperands(2 * KPairWords, topValuesEqual(*this, KPairWords));
+        break;
+    case 9:
+        replaceOperands(2 * KPairWords, 1 - topValuesEqual(*this, KPairWords));
+        break;
+    default:
+        undefinedOperation(EGroupPosition);
+    }
+}
+
+void VirtualMachine::sizeNative(TInt aOperation)
+{
+    switch (aOperation) {
+    case 1:
+        fillWords(iArena, referenceOperand(0), KPairWords, 0);
+        popOperands(1);
+        break;
+    case 2: {
+        TUint32 target = referenceOperand(1);
+        copyWords(iArena, target, referenceOperand(0), KPairWords);
+        popOperands(2);
+        break;
+    }
+    case 3: {
+        TUint32 target = referenceOperand(2);
+        TUint32 width = checkedExtentOperand(*this, 1);
+        TUint32 height = checkedExtentOperand(*this, 0);
+        iArena.setWord(target, width);
+        iArena.setWord(target + 4, height);
+        popOperands(3);
+        break;
+    }
+    case 4:
+    case 5:
+        replaceOperands(1, iArena.word(referenceOperand(0) + 4 * (aOperation - 4)));
+        break;
+    case 6:
+    case 7: {
+        TUint32 target = referenceOperand(1) + 4 * (aOperation - 6);
+        iArena.setWord(target, checkedExtentOperand(*this, 0));
+        popOperands(2);
+        break;
+    }
+    case 8:
+        replaceOperands(2 * KPairWords, topValuesEqual(*this, KPairWords));
+        break;
+    case 9:
+        replaceOperands(2 * KPairWords, 1 - topValuesEqual(*this, KPairWords));
+        break;
+    default:
+        undefinedOperation(EGroupSize);
+    }
+}
+
+void VirtualMachine::rectangleNative(TInt aOperation)
+{
+    switch (aOperation) {
+    case 1:
+        fillWords(iArena, referenceOperand(0), KRectangleWords, 0);
+        popOperands(1);
+        break;
+    case 2: {
+        TUint32 target = referenceOperand(1);
+        copyWords(iArena, target, referenceOperand(0), KRectangleWords);
+        popOperands(2);
+        break;
+    }
+    case 3:
+        storeOperands(*this, referenceOperand(4), KRectangleWords);
+        popOperands(5);
+        break;
+    case 4:
+    case 5: {
+        // The position or the size, two slots in place of the ref.
+        TUint32 pair = referenceOperand(0) + 8 * (aOperation - 4);
+        TUint32 first = iArena.word(pair);
+        TUint32 second = iArena.word(pair + 4);
+        setOperand(0, first);
+        pushSlot(second);
+        break;
+    }
+    case 6: case 7: case 8: case 9:
+        replaceOperands(1, iArena.word(referenceOperand(0) + 4 * (aOperation - 6)));
+        break;
+    case 10:
+    case 11: {
+        // The right or bottom edge, in 32-bit arithmetic.
+        TUint32 rectangle = referenceOperand(0);
+        TUint32 start = aOperation == 10 ? KX : KY;
+        TUint32 extent = aOperation == 10 ? KWidth : KHeight;
+        replaceOperands(1, iArena.word(rectangle + start) + iArena.word(rectangle + extent));
+        break;
+    }
+    case 12:
+    case 13:
+        storeOperands(*this, referenceOperand(2) + (aOperation == 12 ? KX : KWidth), KPairWords);
+        popOperands(3);
+        break;
+    case 14:
+    case 15:
+        iArena.setWord(referenceOperand(1) + 4 * (aOperation - 14), operand(0));
+        popOperands(2);
+        break;
+    case 16:
+    case 17: {
+        TUint32 target = referenceOperand(1) + (aOperation == 16 ? KWidth : KHeight);
+        iArena.setWord(target, checkedExtentOperand(*this, 0));
+        popOperands(2);
+        break;
+    }
+    case 18:
+    case 19: {
+        // The extent that puts the far edge at the operand. The difference
+        // is taken in 64 bits: in 32 it could wrap into a width that looks
+        // valid but puts the edge elsewhere.
+        TUint32 rectangle = referenceOperand(1);
+        TUint32 start = aOperation == 18 ? KX : KY;
+        TInt64 extent = TInt64(intOperand(0)) - static_cast<TInt32>(iArena.word(rectangle + start));
+        iArena.setWord(rectangle + (aOperation == 18 ? KWidth : KHeight), checkedExtent(extent));
+        popOperands(2);
+        break;
+    }
+    case 20:
+        replaceOperands(2 * KRectangleWords, topValuesEqual(*this, KRectangleWords));
+        break;
+    case 21:
+        replaceOperands(2 * KRectangleWords, 1 - topValuesEqual(*this, KRectangleWords));
+        break;
+    default:
+        undefinedOperation(EGroupRectangle);
+    }
 }

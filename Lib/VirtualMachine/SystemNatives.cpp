@@ -3,13 +3,13 @@
 
 #include "VirtualMachine.h"
 
+#include "DateTime.h"
 #include "ErrorHandling.h"
 #include "NativeGroups.h"
 
 namespace {
 
 const char KNoCallstack[] = "No Callstack available";
-const char KNoDates[] = "Date and time natives are not available yet";
 const char KNoFonts[] = "Font natives are not available yet";
 const char KNotAnObject[] = "The application object must be an object";
 
@@ -44,7 +44,8 @@ void VirtualMachine::systemNative(TInt aOperation)
         pushSlot(static_cast<TUint32>(iServices->currentTimeMillis()));
         break;
     case 9:
-        ErrorHandling::raise(EUnsupportedFeature, KNoDates);
+        replaceOperands(1, newDateTimeValue(dateTimeOf(operand(0))));
+        break;
     case 10:
     case 11:
     case 12:

@@ -21,6 +21,9 @@
 // heap pool live there, and every address a program forms is an offset
 // into it.
 class RandomGenerator;
+namespace Vestra {
+class DateTime;
+}
 
 class VirtualMachine : public InterfaceForCallingGc {
 public:
@@ -129,6 +132,16 @@ public:
     // cell without a vector raises code 1; a word that is no vector object
     // with elements of aElementSize bytes raises a VM error.
     TUint32 vectorOf(TUint32 aCell, TUint32 aElementSize);
+
+    // ---- Date-time values (DateTimeNatives.cpp) ----
+
+    // A new date-time object holding aValue.
+    TUint32 newDateTimeObject(const Vestra::DateTime& aValue);
+    // A reference cell holding a new date-time object, as natives answer.
+    TUint32 newDateTimeValue(const Vestra::DateTime& aValue);
+    // The value of a date-time object. Null raises code 1; anything that
+    // is not a date-time object raises a VM error.
+    Vestra::DateTime dateTimeOf(TUint32 aObject);
 
     // ---- Operands of natives (NativeOperands.cpp) ----
     // Depth 0 is the top slot. Reading or writing below the bottom of the

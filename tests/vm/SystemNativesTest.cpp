@@ -92,7 +92,7 @@ TEST_F(Natives, EndingTheApplicationAndWhatIsNotAvailable)
     pushString("bye");
     EXPECT_EQ(raisedCode([&] { system(2); }), EExitRequest);
     EXPECT_EQ(services.requests, Lines{"bye"});
-    for (TInt operation : {9, 10, 11, 12})
+    for (TInt operation : {10, 11, 12})
         EXPECT_EQ(raisedCode([&] { system(operation); }), EUnsupportedFeature) << operation;
 }
 
