@@ -1,0 +1,462 @@
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "NativeTestSupport.h"
+#include "OVector.h"
+
+namespace {
+
+typedef std::vector<TInt32> Words;
+
+const TInt KBytes = 1;
+const TInt KWords = 3;
+const TInt KQuads = 6;
+const TInt KReferences = 7;
+
+class VectorNatives : public NativeTest {
+protected:
+    VMHeap& heap() { return machine.heap(); }
+    Arena& arena() { return machine.arena(); }
+
+    // A vector cell of aSize-byte elements made of aWords: one byte each
+    // for byte vectors, else the words of the elements in order.
+    TUint32 vector(TUint32 aSize, const Words& aWords, TBool aReferences = EFalse)
+    {
+        const TInt count = aSize == 1 ? TInt(aWords.size()) : TInt(aWords.size() * 4 / aSize);
+        TUint32 cell = machine.newVectorValue(aSize, count, aReferences);
+        const TUint32 storage = arena().word(arena().word(cell) + 4);
+        for (std::size_t i = 0; i < aWords.size(); ++i) {
+            if (aSize == 1)
+                *arena().host(storage + TUint32(i)) = static_cast<TUint8>(aWords[i]);
+            else
+                arena().setWord(storage + 4 * TUint32(i), static_cast<TUint32>(aWords[i]));
+        }
+        return cell;
+    }
+
+    // The elements of the vector that a cell (or any word 0) refers to, in
+    // the form vector() takes.
+    Words words(TUint32 aCell, TUint32 aSize)
+    {
+        const TUint32 object = arena().word(aCell);
+        const TInt count = static_cast<TInt>(arena().word(object + 12));
+        const TUint32 storage = arena().word(object + 4);
+        Words result;
+        for (TInt i = 0; i < (aSize == 1 ? count : count * TInt(aSize) / 4); ++i) {
+            if (aSize == 1)
+                result.push_back(static_cast<TInt8>(*arena().host(storage + TUint32(i))));
+            else
+                result.push_back(static_cast<TInt32>(arena().word(storage + 4 * TUint32(i))));
+        }
+        return result;
+    }
+
+    // A two-word vector variable on the heap, as a target cell.
+    TUint32 target() { return heap().createArray(2, GC_CODE_VECTOR_CELL); }
+
+    void pushAll(const Words& aValues)
+    {
+        for (TInt32 value : aValues)
+            pushInt(value);
+    }
+
+    std::string undefinedText() { return "VMException: Vector:" + std::to_string(machine.pc()); }
+};
+
+// ---- The typed view: capacity and shifting ----
+
+TEST_F(VectorNatives, StorageGrowsByAFifthAndNeverBelowTen)
+{
+    OWordVector vector(heap(), OWordVector::create(heap(), 0));
+    EXPECT_EQ(vector.storage(), 0u);
+    TUint32 firstStorage = 0;
+    for (TInt32 i = 0; i < 11; ++i) {
+        TUint8 value[4];
+        std::memcpy(value, &i, 4);
+        vector.append(value);
+        if (i == 0)
+            firstStorage = vector.storage();
+        EXPECT_EQ(vector.capacity(), i < 10 ? 10 : 13);
+        EXPECT_EQ(vector.storage() == firstStorage, i < 10);
+    }
+    for (TInt i = 0; i < 11; ++i)
+        EXPECT_EQ(arena().word(vector.elementAddress(i)), TUint32(i));
+}
+
+TEST_F(VectorNatives, RemovalsShiftInPlaceUntilHalfEmpty)
+{
+    TUint32 cell = vector(4, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    OWordVector kept(heap(), arena().word(cell));
+    ASSERT_EQ(kept.capacity(), 12);
+    const TUint32 storage = kept.storage();
+    kept.remove(2, 3);
+    EXPECT_EQ(kept.storage(), storage);
+    EXPECT_EQ(words(cell, 4), Words({0, 1, 5, 6, 7, 8, 9}));
+
+    cell = vector(4, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    OWordVector moved(heap(), arena().word(cell));
+    const TUint32 oldStorage = moved.storage();
+    moved.remove(1, 6);
+    EXPECT_NE(moved.storage(), oldStorage);
+    EXPECT_EQ(moved.capacity(), 10);
+    EXPECT_EQ(words(cell, 4), Words({0, 7, 8, 9}));
+
+    // Storage for the remaining count would be no smaller: it stays.
+    const TUint32 small = moved.storage();
+    moved.remove(0, 4);
+    EXPECT_EQ(moved.storage(), small);
+    EXPECT_EQ(moved.count(), 0);
+}
+
+TEST_F(VectorNatives, AVectorInsertedIntoItselfSeesItsOldContents)
+{
+    // In place (room for six) and moved (no room for twelve).
+    for (TInt round = 0; round < 2; ++round) {
+        TUint32 cell = vector(4, {1, 2, 3});
+        OWordVector self(heap(), arena().word(cell));
+        if (round == 1)
+            self.repeat(2);
+        const Words before = words(cell, 4);
+        const TUint32 storage = self.storage();
+        self.insert(1, self.elements(), self.count());
+        EXPECT_EQ(self.storage() == storage, round == 0);
+        Words expected = {before[0]};
+        expected.insert(expected.end(), before.begin(), before.end());
+        expected.insert(expected.end(), before.begin() + 1, before.end());
+        EXPECT_EQ(words(cell, 4), expected);
+    }
+}
+
+TEST_F(VectorNatives, OverwrittenVectorWordsAreRefused)
+{
+    TUint32 cell = vector(4, {1, 2, 3});
+    TUint32 object = arena().word(cell);
+    const TUint32 storage = arena().word(object + 4);
+    struct Forgery {
+        TUint32 offset;
+        TUint32 value;
+    };
+    for (Forgery forgery : {Forgery{12, 11}, Forgery{12, 0xFFFFFFFFu}, Forgery{4, storage + 4},
+                            Forgery{8, 0x40000000u}}) {
+        const TUint32 original = arena().word(object + forgery.offset);
+        arena().setWord(object + forgery.offset, forgery.value);
+        OWordVector forged(heap(), object);
+        TUint8 value[4] = {};
+        EXPECT_EQ(raisedCode([&] { forged.elementAddress(0); }), EVMError);
+        EXPECT_EQ(raisedCode([&] { forged.append(value); }), EVMError);
+        EXPECT_EQ(raisedCode([&] { forged.repeat(2); }), EVMError);
+        push(cell);
+        EXPECT_EQ(raised(KWords, 11), EVMError);
+        pushInt(1);
+        EXPECT_EQ(raised(KWords, 24), EVMError);
+        machine.setTop(0);
+        arena().setWord(object + forgery.offset, original);
+    }
+    EXPECT_EQ(words(cell, 4), Words({1, 2, 3}));
+}
+
+TEST_F(VectorNatives, NewVectorsOfReferencesAreMarkedForTheCollector)
+{
+    TUint32 cell = vector(4, {TInt32(heap().createArray(1, GC_CODE_PLAIN)), 0}, ETrue);
+    // The flag lets the collector find the elements of a vector that only
+    // a conservatively scanned word refers to.
+    for (TInt group : {KWords, KReferences}) {
+        TUint32 copy = target();
+        push(copy);
+        push(cell);
+        call(group, 2);
+        const TUint32 kind = arena().word(arena().word(copy));
+        EXPECT_EQ((kind & KVectorOfReferences) != 0, group == KReferences);
+        push(cell);
+        pushInt(0);
+        pushInt(-1);
+        call(group, 82);
+        const TUint32 kindInCell = arena().word(arena().word(at(0)));
+        EXPECT_EQ((kindInCell & KVectorOfReferences) != 0, group == KReferences);
+        machine.setTop(0);
+    }
+}
+
+// ---- Operations ----
+
+TEST_F(VectorNatives, EmptyEndsAndNegativeCountsAreRefused)
+{
+    TUint32 empty = vector(4, {});
+    for (TInt operation : {9, 10}) {
+        push(empty);
+        EXPECT_EQ(raised(KWords, operation), EIndexOutOfBounds);
+        EXPECT_EQ(at(0), empty);
+        machine.setTop(0);
+    }
+    TUint32 made = target();
+    push(made);
+    push(empty);
+    pushInt(0);
+    EXPECT_EQ(raised(KWords, 5), EInvalidArgument);
+    machine.setTop(0);
+    push(made);
+    pushAll({5, -1});
+    EXPECT_EQ(raised(KWords, 3), EInvalidArgument);
+    EXPECT_EQ(depth(), 3);
+    EXPECT_EQ(arena().word(made), 0u);
+}
+
+// Codes 14 and 28 take a stretch of a source; what lies outside the source
+// gives nothing, but a negative start is an error.
+TEST_F(VectorNatives, StretchesOfASource)
+{
+    struct Case {
+        TInt32 from;
+        TInt32 length;
+        Words inserted;
+    };
+    for (Case c : {Case{1, 2, {8, 9}}, Case{1, -1, {8, 9}}, Case{2, 5, {}}, Case{4, -1, {}},
+                   Case{INT_MAX, INT_MAX, {}}, Case{0, 0, {}}}) {
+        TUint32 cell = vector(4, {1, 2});
+        push(cell);
+        push(vector(4, {7, 8, 9}));
+        pushAll({c.from, c.length, 2});
+        call(KWords, 14);
+        Words expected = {1, 2};
+        expected.insert(expected.end(), c.inserted.begin(), c.inserted.end());
+        EXPECT_EQ(words(cell, 4), expected) << c.from << ", " << c.length;
+
+        TUint32 copy = target();
+        push(copy);
+        push(vector(4, {7, 8, 9}));
+        pushAll({c.from, c.length});
+        call(KWords, 28);
+        EXPECT_EQ(words(copy, 4), c.inserted);
+        EXPECT_EQ(depth(), 0);
+    }
+    TUint32 cell = vector(4, {1, 2});
+    push(cell);
+    push(cell);
+    pushAll({-1, 1, 0});
+    EXPECT_EQ(raised(KWords, 14), ERange);
+    machine.setTop(0);
+    push(cell);
+    push(cell);
+    pushAll({0, 1, 3});
+    EXPECT_EQ(raised(KWords, 14), EIndexOutOfBounds);
+    EXPECT_EQ(depth(), 5);
+    EXPECT_EQ(words(cell, 4), Words({1, 2}));
+}
+
+TEST_F(VectorNatives, Removals)
+{
+    struct Case {
+        TInt operation;
+        Words operands;
+        TInt error;
+        Words left;
+    };
+    const Case cases[] = {
+        {21, {4}, ENoError, {0, 1, 2, 3}},
+        {21, {5}, EIndexOutOfBounds, {}},
+        {22, {1, 2}, ENoError, {0, 3, 4}},
+        {22, {2, -1}, ENoError, {0, 1}},
+        {22, {2, 0}, ERange, {}},
+        {22, {5, -1}, ERange, {}},
+        {22, {-1, 1}, ERange, {}},
+        {22, {4, 2}, ERange, {}},
+        {22, {1, INT_MAX}, ERange, {}},
+        {23, {5}, ENoError, {}},
+        {23, {6}, EInvalidArgument, {}},
+        {23, {-1}, EInvalidArgument, {}},
+        {23, {2}, ENoError, {2, 3, 4}},
+        {24, {2}, ENoError, {0, 1, 2}},
+        {24, {0}, ENoError, {0, 1, 2, 3, 4}},
+        {20, {-1}, EInvalidArgument, {}},
+        {25, {}, ENoError, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        TUint32 cell = vector(4, {0, 1, 2, 3, 4});
+        push(cell);
+        pushAll(c.operands);
+        EXPECT_EQ(raised(KWords, c.operation), c.error);
+        EXPECT_EQ(depth(), c.error ? TInt(c.operands.size()) + 1 : 0);
+        EXPECT_EQ(words(cell, 4), c.error ? Words({0, 1, 2, 3, 4}) : c.left);
+        machine.setTop(0);
+    }
+}
+
+TEST_F(VectorNatives, Replacements)
+{
+    struct Case {
+        TInt operation;
+        Words operands;   // after the vector, before the source (27: the value last)
+        TInt error;
+        Words result;
+    };
+    const Case cases[] = {
+        {26, {1, 2}, ENoError, {0, 7, 8, 3}},
+        {26, {0, -1}, ENoError, {7, 8}},
+        {26, {4, 0}, ENoError, {0, 1, 2, 3, 7, 8}},
+        {26, {3, 2}, ENoError, {0, 1, 2, 3}},
+        {26, {-1, 1}, ERange, {}},
+        {27, {1, 3, 5}, ENoError, {0, 5}},
+        {27, {9, 1, 5}, ENoError, {0, 1, 2, 3}},
+        {81, {1, 2}, ENoError, {0, 7, 8, 3}},
+        {81, {1, 0}, ENoError, {0, 7, 8, 1, 2, 3}},
+        {81, {1, -1}, ENoError, {0, 7, 8}},
+        {81, {3, 2}, ERange, {}},
+        {81, {5, -1}, ERange, {}},
+        {81, {6, 0}, EIndexOutOfBounds, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        TUint32 cell = vector(4, {0, 1, 2, 3});
+        push(cell);
+        pushAll(c.operands);
+        if (c.operation != 27)
+            push(vector(4, {7, 8}));
+        EXPECT_EQ(raised(KWords, c.operation), c.error);
+        EXPECT_EQ(depth(), c.error ? TInt(c.operands.size()) + (c.operation == 27 ? 1 : 2) : 0);
+        EXPECT_EQ(words(cell, 4), c.error ? Words({0, 1, 2, 3}) : c.result);
+        machine.setTop(0);
+    }
+
+    // An empty source removes, with the checks of code 22.
+    TUint32 cell = vector(4, {0, 1, 2, 3});
+    push(cell);
+    pushAll({1, 0});
+    push(vector(4, {}));
+    EXPECT_EQ(raised(KWords, 26), ERange);
+    machine.setTop(0);
+    push(cell);
+    pushAll({1, 2});
+    push(vector(4, {}));
+    call(KWords, 26);
+    EXPECT_EQ(words(cell, 4), Words({0, 3}));
+
+    push(cell);
+    pushAll({4, 1});
+    push(cell);
+    EXPECT_EQ(raised(KWords, 81), ERange);
+    EXPECT_EQ(errorText(), "RangeException: Invalid Range, range out of bounds: 5 > 2");
+}
+
+TEST_F(VectorNatives, RangeResultsComeInAReferenceCell)
+{
+    TUint32 cell = vector(4, {0, 1, 2, 3});
+    pushInt(77);
+    push(cell);
+    pushAll({1, 2});
+    call(KWords, 82);
+    ASSERT_EQ(depth(), 2);
+    EXPECT_EQ(heap().field(at(0) - HeapEntry::KHeaderSize, HeapEntry::KGcCode), TUint32(GC_CODE_REF_CELL));
+    EXPECT_EQ(words(at(0), 4), Words({1, 2}));
+    EXPECT_EQ(intAt(1), 77);
+    machine.setTop(1);
+
+    // Code 84: o2.. of o4, then o5.. of o1; what leaves its vector adds
+    // nothing.
+    TUint32 other = vector(4, {10, 11, 12});
+    struct Case {
+        Words ranges;   // o2, o3, o5, o6
+        Words result;
+    };
+    for (Case c : {Case{{1, 2, 0, 1}, {11, 12, 0}}, Case{{0, -1, 3, -1}, {10, 11, 12, 3}},
+                   Case{{2, 5, 1, 0}, {}}, Case{{3, 0, 4, 1}, {}}}) {
+        push(cell);
+        pushAll({c.ranges[0], c.ranges[1]});
+        push(other);
+        pushAll({c.ranges[2], c.ranges[3]});
+        call(KWords, 84);
+        ASSERT_EQ(depth(), 2);
+        EXPECT_EQ(words(at(0), 4), c.result);
+        machine.setTop(1);
+    }
+    push(cell);
+    pushAll({0, 1});
+    push(other);
+    pushAll({-1, 1});
+    EXPECT_EQ(raised(KWords, 84), ERange);
+    EXPECT_EQ(depth(), 7);
+}
+
+TEST_F(VectorNatives, PairedStretches)
+{
+    struct Case {
+        Words operands;   // from1, length1, from2, length2
+        TInt error;
+        Words result;
+    };
+    const Case cases[] = {
+        {{1, 0, 1, 2}, ENoError, {0, 11, 12, 1, 2}},
+        {{1, 2, 0, -1}, ENoError, {0, 10, 11, 12}},
+        {{0, -1, 2, 1}, ENoError, {12}},
+        {{3, 0, 0, 1}, ENoError, {0, 1, 2, 10}},
+        {{4, 0, 0, 1}, ERange, {}},
+        {{1, 3, 0, 1}, ERange, {}},
+        {{0, 1, 2, 2}, ERange, {}},
+        {{0, 1, -1, 1}, ERange, {}},
+    };
+    for (const Case& c : cases) {
+        TUint32 cell = vector(4, {0, 1, 2});
+        push(cell);
+        pushAll({c.operands[0], c.operands[1]});
+        push(vector(4, {10, 11, 12}));
+        pushAll({c.operands[2], c.operands[3]});
+        EXPECT_EQ(raised(KWords, 83), c.error) << (&c - cases);
+        EXPECT_EQ(depth(), c.error ? 6 : 0);
+        EXPECT_EQ(words(cell, 4), c.error ? Words({0, 1, 2}) : c.result);
+        machine.setTop(0);
+    }
+}
+
+TEST_F(VectorNatives, BrokenOperandsGiveOrderlyErrors)
+{
+    TUint32 cell = vector(4, {1});
+    TUint32 bytes = vector(1, {1});
+
+    push(0);
+    EXPECT_EQ(raised(KWords, 11), ENullPointer);
+    machine.setTop(0);
+    push(heap().createArray(2, GC_CODE_VECTOR_CELL));
+    EXPECT_EQ(raised(KWords, 11), ENullPointer);
+    machine.setTop(0);
+    push(bytes);
+    EXPECT_EQ(raised(KWords, 11), EVMError);
+    machine.setTop(0);
+    push(0);
+    push(cell);
+    EXPECT_EQ(raised(KWords, 2), ENullPointer);
+    machine.setTop(0);
+
+    // Counts that no storage can hold.
+    push(target());
+    pushAll({5, INT_MAX});
+    EXPECT_EQ(raised(KWords, 3), EVMError);
+    machine.setTop(0);
+    push(cell);
+    pushInt(INT_MAX);
+    EXPECT_EQ(raised(KWords, 20), EVMError);
+    EXPECT_EQ(words(cell, 4), Words({1}));
+    machine.setTop(0);
+
+    // Too few slots stop the machine rather than read below the stack.
+    machine.setTop(-1);
+    EXPECT_EQ(raised(KWords, 19), EFatalError);
+}
+
+TEST_F(VectorNatives, UndefinedCodesNameTheFamilyAndPosition)
+{
+    for (TInt group : {KBytes, KWords, 4, 5, KQuads, KReferences}) {
+        for (TInt operation : {1, 7, 30, 80, 85, -1}) {
+            if (operation == 7 && group == KReferences)
+                continue;   // element addresses: only the reference family has code 7
+            EXPECT_EQ(raised(group, operation), EVMError);
+            EXPECT_EQ(errorText(), undefinedText());
+        }
+        call(group, 4);
+    }
+    EXPECT_EQ(depth(), 0);
+}
+
+}
