@@ -1,6 +1,6 @@
 #include "OString.h"
 
-#include <string_view>
+#include <cstring>
 #include <unordered_map>
 
 #include "CharClass.h"
@@ -30,6 +30,32 @@ TInt compareUnits(const TUint16* aLeft, TInt aLeftLength, const TUint16* aRight,
             return left - right;
     }
     return aLeftLength - aRightLength;
+}
+
+// The first occurrence of aSub in aText, or nullptr. Exact searches are
+// the common case; candidates are found with memchr on the first byte of
+// aSub's first unit (an occurrence starts at an even byte offset), which
+// scans far faster than a loop over units.
+const TUint16* findExact(const TUint16* aText, TInt aLength, const TUint16* aSub, TInt aSubLength)
+{
+    const TUint8* bytes = reinterpret_cast<const TUint8*>(aText);
+    const TUint8 first = reinterpret_cast<const TUint8*>(aSub)[0];
+    // Candidates start in the first aLength - aSubLength + 1 units.
+    const TUint8* end = bytes + 2 * static_cast<std::size_t>(aLength - aSubLength + 1);
+    for (const TUint8* p = bytes; p < end; ++p) {
+        p = static_cast<const TUint8*>(std::memchr(p, first, static_cast<std::size_t>(end - p)));
+        if (!p)
+            return nullptr;
+        if ((p - bytes) % 2 == 0) {
+            const TUint16* candidate = reinterpret_cast<const TUint16*>(p);
+            TInt i = 0;
+            while (i < aSubLength && candidate[i] == aSub[i])
+                ++i;
+            if (i == aSubLength)
+                return candidate;
+        }
+    }
+    return nullptr;
 }
 
 TBool sameUnits(const TUint16* aLeft, const TUint16* aRight, TInt aCount, TBool aCaseSensitive)
@@ -78,12 +104,10 @@ TInt OString::indexOf(const OString& aSub, TInt aStart, TInt aEnd, TBool aCaseSe
     if (aSub.pBuffer == pBuffer && subLength == rangeLength)
         return 0;
     if (aCaseSensitive) {
-        // Exact searches are the common case, and the library's search
-        // finds candidates with a fast scan for the first unit.
-        std::u16string_view range(reinterpret_cast<const char16_t*>(pBuffer->iData) + aStart, rangeLength);
-        std::u16string_view sub(reinterpret_cast<const char16_t*>(aSub.pBuffer->iData), subLength);
-        std::size_t found = range.find(sub);
-        return found == std::u16string_view::npos ? -1 : aStart + static_cast<TInt>(found);
+        if (subLength > rangeLength)
+            return -1;
+        const TUint16* found = findExact(pBuffer->iData + aStart, rangeLength, aSub.pBuffer->iData, subLength);
+        return found ? static_cast<TInt>(found - pBuffer->iData) : -1;
     }
     for (TInt position = aStart; position <= aEnd - subLength + 1; ++position) {
         if (matchesAt(position, aSub, aCaseSensitive))

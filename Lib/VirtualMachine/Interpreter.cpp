@@ -66,6 +66,17 @@ inline TInt32 wrapped(TInt64 aValue)
     return static_cast<TInt32>(static_cast<TUint32>(aValue));
 }
 
+// A vector object with one-word elements: what the word and reference
+// vector natives accept (see VirtualMachine::vectorOf).
+inline bool isWordVector(const TUint8* aMem, TUint32 aVector)
+{
+    TUint32 kind;
+    TUint32 gcCode;
+    std::memcpy(&kind, aMem + aVector, 4);
+    std::memcpy(&gcCode, aMem + static_cast<TUint32>(aVector - HeapEntry::KHeaderSize + HeapEntry::KGcCode), 4);
+    return aVector != 0 && gcCode == GC_CODE_VECTOR && (kind & 0xFFFF) == (ENativeVector | 4u << 8);
+}
+
 inline TInt32 truth(bool aValue)
 {
     return aValue ? -1 : 0;
@@ -197,7 +208,8 @@ void VirtualMachine::run()
         &&op_170, &&op_171, &&op_172, &&op_173, &&op_174, &&op_175, &&op_176, &&op_177, &&op_178, &&op_179,
         &&op_180, &&op_181, &&op_182, &&op_183, &&op_184, &&op_185, &&fused_compare_jump_short,
         &&fused_compare_jump, &&fused_arithmetic, &&fused_copy,
-        &&fused_increment, &&fused_add_local, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
+        &&fused_increment, &&fused_add_local, &&fused_vector_load, &&fused_vector_element, &&fused_vector_append,
+        &&fused_local_vector_load, INVALID, INVALID, INVALID, INVALID,
         INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
         INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
         INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
@@ -1063,6 +1075,49 @@ fused_add_local: {
     SLOT(top + 2) = value;
     STORE(address, LOAD(address) + value);
     NEXT(5);
+}
+// Element reads and appends of word and reference vectors, the commonest
+// native calls, done here without the call. Anything unusual (a null or
+// foreign cell, an index out of range, a full vector) takes the native's
+// own path, which raises the error or grows the storage.
+fused_vector_load:
+fused_vector_element: {
+    const TUint32 vector = top < 1 || N == 0 ? 0 : LOAD(N);
+    const TInt32 index = static_cast<TInt32>(T);
+    if (!isWordVector(mem, vector) || static_cast<TUint32>(index) >= LOAD(vector + 12))
+        goto op_78;
+    const TUint32 address = LOAD(vector + 4) + 4u * static_cast<TUint32>(index);
+    if (address == 0)
+        goto op_78;
+    --top;
+    T = LOAD(address);
+    NEXT(dispatch[pc] == Superinstructions::EWordVectorLoad ? 4 : 3);
+}
+fused_local_vector_load: {
+    const TUint32 cell = stackBase + 4u * static_cast<TUint32>(top + 1 + I8(1));
+    const TInt32 index = static_cast<TInt32>(SLOT(top + 2 + I8(3)));
+    const TUint32 vector = LOAD(cell);
+    if (cell == 0 || !isWordVector(mem, vector) || static_cast<TUint32>(index) >= LOAD(vector + 12))
+        goto op_3;
+    const TUint32 address = LOAD(vector + 4) + 4u * static_cast<TUint32>(index);
+    if (address == 0)
+        goto op_3;
+    SLOT(top + 2) = static_cast<TUint32>(index);
+    ++top;
+    T = LOAD(address);
+    NEXT(8);
+}
+fused_vector_append: {
+    const TUint32 vector = top < 1 || N == 0 ? 0 : LOAD(N);
+    if (!isWordVector(mem, vector))
+        goto op_78;
+    const TUint32 count = LOAD(vector + 12);
+    if (static_cast<TInt32>(count) < 0 || count >= LOAD(vector + 8))
+        goto op_78;
+    STORE(LOAD(vector + 4) + 4u * count, T);
+    STORE(vector + 12, count + 1);
+    top -= 2;
+    NEXT(3);
 }
 
 stop:

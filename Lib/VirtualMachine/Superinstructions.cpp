@@ -14,6 +14,13 @@ const TUint8 KConstant = 20;         // ldc
 const TUint8 KStore = 23;            // stind
 const TUint8 KIncrement = 32;        // incind
 const TUint8 KAddTo = 34;            // addind
+const TUint8 KLoad = 7;              // ldind
+const TUint8 KNative = 78;           // native
+const TUint8 KWordVectors = 3;       // native groups
+const TUint8 KReferenceVectors = 7;
+const TUint8 KElement = 6;           // vector operations
+const TUint8 KElementValue = 8;
+const TUint8 KAppend = 19;
 
 bool isComparison(TUint8 aOperation)
 {
@@ -51,6 +58,19 @@ TUint8 fusedAt(const Vec<TUint8>& aCode, TInt aStart)
             return ELocalAddLocal;
         if (at(2) == KIncrement && fits(3))
             return ELocalIncrement;
+        if (at(2) == KLoadLocal && at(4) == KNative && at(5) == KWordVectors && at(6) == KElement
+            && at(7) == KLoad && fits(8))
+            return ELocalWordVectorLoad;
+    }
+    if (at(0) == KNative && fits(3)) {
+        const bool words = at(1) == KWordVectors;
+        const bool references = at(1) == KReferenceVectors;
+        if (words && at(2) == KElement && at(3) == KLoad && fits(4))
+            return EWordVectorLoad;
+        if (references && (at(2) == KElement || at(2) == KElementValue))
+            return EReferenceVectorElement;
+        if ((words || references) && at(2) == KAppend)
+            return EWordVectorAppend;
     }
     return 0;
 }

@@ -28,7 +28,15 @@ enum TFused : TUint8 {
     // ldloca.s k; incind
     ELocalIncrement,
     // ldloca.s k; ldloc.s j; addind
-    ELocalAddLocal
+    ELocalAddLocal,
+    // native 3, 6; ldind: the value of an int vector's element
+    EWordVectorLoad,
+    // native 7, 6 or native 7, 8: a reference vector's element
+    EReferenceVectorElement,
+    // native 3, 19 or native 7, 19: append one word
+    EWordVectorAppend,
+    // ldloca.s k; ldloc.s j; native 3, 6; ldind: v[i] of locals v and i
+    ELocalWordVectorLoad
 };
 
 const TUint8 KInvalidOperation = 56;

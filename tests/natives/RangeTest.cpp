@@ -64,8 +64,9 @@ protected:
         for (TInt32 value : aOperands)
             pushInt(value);
         TInt code = raised(KRange, aOperation);
-        if (code == ENoError)
+        if (code == ENoError) {
             EXPECT_EQ(depth(), 0);
+        }
         machine.setTop(0);
         return code;
     }
