@@ -259,7 +259,7 @@ void VirtualMachine::run()
     // the run.
 #define CHECK_TRANSFER() \
     do { \
-        if (static_cast<TUint32>(top + 1) > static_cast<TUint32>(KStackLimit)) \
+        if (static_cast<TUint32>(top) + 1u > static_cast<TUint32>(KStackLimit)) \
             stackFault(pc, top); \
         if (iBudget >= 0 && --iBudget < 0) { \
             SYNC(); \
