@@ -1,6 +1,7 @@
 #include "OString.h"
 
 #include <climits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,29 @@ TEST(OStringQuery, IndexOfHonoursInclusiveRanges)
     EXPECT_EQ(s.lastIndexOf("ab"), 3);
     EXPECT_EQ(s.lastIndexOf("ab", 0, 3), 0);
     EXPECT_EQ(s.lastIndexOf("B", 0, EFalse), 4);
+}
+
+// Exact searches scan many positions at a time; a small alphabet makes
+// partial matches everywhere, including across the ends of the scanned
+// blocks and of the range.
+TEST(OStringQuery, ExactIndexOfAgreesWithAPlainSearch)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text(random() % 40, ' ');
+        for (char& c : text)
+            c = static_cast<char>('a' + random() % 3);
+        std::string sub(1 + random() % 4, ' ');
+        for (char& c : sub)
+            c = static_cast<char>('a' + random() % 3);
+        const int start = text.empty() ? 0 : static_cast<int>(random() % text.size());
+        const int end = text.empty() ? -1 : start + static_cast<int>(random() % (text.size() - start));
+        const std::string range = text.empty() ? "" : text.substr(start, end - start + 1);
+        const std::size_t expected = range.find(sub);
+        EXPECT_EQ(OString(text.c_str()).indexOf(OString(sub.c_str()), start, end, ETrue),
+                  expected == std::string::npos ? -1 : start + static_cast<int>(expected))
+            << text << " " << sub << " " << start << ".." << end;
+    }
 }
 
 TEST(OStringQuery, RangeChecksAcceptOnlyTheEmptyRangeOnEmptyText)
