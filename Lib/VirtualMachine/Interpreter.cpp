@@ -209,7 +209,7 @@ void VirtualMachine::run()
         &&op_180, &&op_181, &&op_182, &&op_183, &&op_184, &&op_185, &&fused_compare_jump_short,
         &&fused_compare_jump, &&fused_arithmetic, &&fused_copy,
         &&fused_increment, &&fused_add_local, &&fused_vector_load, &&fused_vector_element, &&fused_vector_append,
-        &&fused_local_vector_load, INVALID, INVALID, INVALID, INVALID,
+        &&fused_local_vector_load, &&fused_increment_jump, INVALID, INVALID, INVALID,
         INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
         INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
         INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
@@ -1065,6 +1065,18 @@ fused_increment: {
     SLOT(top + 1) = address;
     STORE(address, LOAD(address) + 1);
     NEXT(3);
+}
+fused_increment_jump: {
+    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + I8(1));
+    if (address == 0)
+        goto op_3;
+    SLOT(top + 1) = address;
+    STORE(address, LOAD(address) + 1);
+    if (code[pc + 3] == 12)
+        pc += 5 + I16(4);
+    else
+        pc = wrapped(TInt64(pc) + 7 + I32(4));
+    TRANSFER();
 }
 fused_add_local: {
     const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + I8(1));

@@ -10,6 +10,8 @@ const TUint8 KLoadLocal = 1;         // ldloc.s
 const TUint8 KLocalAddress = 3;      // ldloca.s
 const TUint8 KJumpIfZeroShort = 10;  // jz.s
 const TUint8 KJumpIfZero = 11;       // jz
+const TUint8 KJumpShort = 12;        // jmp.s
+const TUint8 KJump = 13;             // jmp
 const TUint8 KConstant = 20;         // ldc
 const TUint8 KStore = 23;            // stind
 const TUint8 KIncrement = 32;        // incind
@@ -56,6 +58,8 @@ TUint8 fusedAt(const Vec<TUint8>& aCode, TInt aStart)
             return ELocalCopy;
         if (at(2) == KLoadLocal && at(4) == KAddTo && fits(5))
             return ELocalAddLocal;
+        if (at(2) == KIncrement && ((at(3) == KJumpShort && fits(6)) || (at(3) == KJump && fits(8))))
+            return ELocalIncrementJump;
         if (at(2) == KIncrement && fits(3))
             return ELocalIncrement;
         if (at(2) == KLoadLocal && at(4) == KNative && at(5) == KWordVectors && at(6) == KElement

@@ -36,7 +36,9 @@ enum TFused : TUint8 {
     // native 3, 19 or native 7, 19: append one word
     EWordVectorAppend,
     // ldloca.s k; ldloc.s j; native 3, 6; ldind: v[i] of locals v and i
-    ELocalWordVectorLoad
+    ELocalWordVectorLoad,
+    // ldloca.s k; incind; jmp.s d or jmp d: the end of a counting loop
+    ELocalIncrementJump
 };
 
 const TUint8 KInvalidOperation = 56;
