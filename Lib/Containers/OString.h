@@ -46,7 +46,7 @@ struct OStringBuffer {
     TInt32 iLength;
 };
 
-class OString : public GCObject {
+class OString final : public GCObject {
 public:
     OString();
     // Zero-terminated 8-bit text from aStart on, bytes taken as Latin-1. A
@@ -190,6 +190,7 @@ public:
     void insertTo(TInt aPosition, const OString& aOther, TInt aStart, TInt aEnd);
     void insert(TInt aPosition, const OString& aOther, TInt aFrom = 0);
     void append(const OString& aOther);
+    void append(TUint16 aUnit);
     void prepend(const OString& aOther);
     void repeat(TInt aCount);
 
@@ -217,6 +218,9 @@ private:
     void setUnits(const TUint16* aUnits, TInt aCount);
     TBool isUnshared() const { return pBuffer && pBuffer->iRefCount == 1; }
     void setLength(TInt aLength);
+    // Appends aCount units in place when this string owns its buffer alone
+    // and they fit; false otherwise, and nothing changed.
+    TBool appendInPlace(const TUint16* aUnits, TInt aCount);
 
     // False for the empty range, true for a valid one; raises otherwise.
     TBool checkRange(TInt aStart, TInt aEnd) const;

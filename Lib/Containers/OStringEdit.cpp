@@ -310,9 +310,28 @@ void OString::insert(TInt aPosition, const OString& aOther, TInt aFrom)
     insertTo(aPosition, aOther, aFrom, aOther.length() - 1);
 }
 
+// Building text by appending is the commonest edit: when the buffer is
+// this string's alone and has room, the units are copied straight in.
+TBool OString::appendInPlace(const TUint16* aUnits, TInt aCount)
+{
+    if (!isUnshared() || aCount > pBuffer->iCapacity - pBuffer->iLength)
+        return EFalse;
+    copyUnits(pBuffer->iData + pBuffer->iLength, aUnits, aCount);
+    setLength(pBuffer->iLength + aCount);
+    return ETrue;
+}
+
 void OString::append(const OString& aOther)
 {
+    if (aOther.pBuffer != pBuffer && aOther.pBuffer && appendInPlace(aOther.pBuffer->iData, aOther.length()))
+        return;
     insertTo(length(), aOther, 0, aOther.length() - 1);
+}
+
+void OString::append(TUint16 aUnit)
+{
+    if (!appendInPlace(&aUnit, 1))
+        append(filled(aUnit, 1));
 }
 
 void OString::prepend(const OString& aOther)

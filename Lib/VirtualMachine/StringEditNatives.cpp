@@ -26,7 +26,7 @@ void appendUnit(VirtualMachine& aMachine)
 {
     StringOperands operands(aMachine, 2);
     OString& text = operands.editableString();
-    text.append(operands.text(ETrue));
+    text.append(operands.unit());
     operands.finish();
 }
 

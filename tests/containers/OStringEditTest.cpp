@@ -35,6 +35,8 @@ TEST(OStringEdit, EditsThroughOneSharerLeaveTheOthersUnchanged)
         [](OString& s) { s.replaceAll("o", "0"); },
         [](OString& s) { s.insertTo(5, "!!", 0, 1); },
         [](OString& s) { s.append(s); },
+        [](OString& s) { s.append(OString("!")); },
+        [](OString& s) { s.append(TUint16('!')); },
         [](OString& s) { s.repeat(2); },
         [](OString& s) { s.toUpperCase(); },
         [](OString& s) { s.trim(); s.removeTail(1); },
@@ -60,9 +62,10 @@ TEST(OStringEdit, UnsharedEditsStayInPlaceWhileTheyFit)
     EXPECT_EQ(s.units(), buffer);
     s.append("1");
     EXPECT_EQ(s.capacity(), 10);
-    s.append("2");
+    s.append(TUint16('2'));
     EXPECT_NE(s.units(), buffer);
     EXPECT_EQ(s.capacity(), 13);
+    EXPECT_EQ(text(s), "<xBBcdefg12");
     EXPECT_EQ(s.units()[s.length()], 0);
 }
 
