@@ -209,7 +209,7 @@ void VirtualMachine::run()
         &&op_180, &&op_181, &&op_182, &&op_183, &&op_184, &&op_185, &&fused_compare_jump_short,
         &&fused_compare_jump, &&fused_arithmetic, &&fused_copy,
         &&fused_increment, &&fused_add_local, &&fused_vector_load, &&fused_vector_element, &&fused_vector_append,
-        &&fused_local_vector_load, &&fused_increment_jump, INVALID, INVALID, INVALID,
+        &&fused_local_vector_load, &&fused_increment_jump, &&fused_add_vector_element, INVALID, INVALID,
         INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
         INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
         INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
@@ -1118,6 +1118,23 @@ fused_local_vector_load: {
     ++top;
     T = LOAD(address);
     NEXT(8);
+}
+fused_add_vector_element: {
+    const TUint32 target = stackBase + 4u * static_cast<TUint32>(top + 1 + I8(1));
+    const TUint32 cell = stackBase + 4u * static_cast<TUint32>(top + 2 + I8(3));
+    const TInt32 index = static_cast<TInt32>(SLOT(top + 3 + I8(5)));
+    const TUint32 vector = LOAD(cell);
+    if (target == 0 || cell == 0 || !isWordVector(mem, vector) || static_cast<TUint32>(index) >= LOAD(vector + 12))
+        goto op_3;
+    const TUint32 address = LOAD(vector + 4) + 4u * static_cast<TUint32>(index);
+    if (address == 0)
+        goto op_3;
+    const TUint32 value = LOAD(address);
+    SLOT(top + 1) = target;
+    SLOT(top + 2) = value;
+    SLOT(top + 3) = static_cast<TUint32>(index);
+    STORE(target, LOAD(target) + value);
+    NEXT(11);
 }
 fused_vector_append: {
     const TUint32 vector = top < 1 || N == 0 ? 0 : LOAD(N);

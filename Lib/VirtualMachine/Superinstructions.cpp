@@ -65,6 +65,9 @@ TUint8 fusedAt(const Vec<TUint8>& aCode, TInt aStart)
         if (at(2) == KLoadLocal && at(4) == KNative && at(5) == KWordVectors && at(6) == KElement
             && at(7) == KLoad && fits(8))
             return ELocalWordVectorLoad;
+        if (at(2) == KLocalAddress && at(4) == KLoadLocal && at(6) == KNative && at(7) == KWordVectors
+            && at(8) == KElement && at(9) == KLoad && at(10) == KAddTo && fits(11))
+            return ELocalAddWordVectorElement;
     }
     if (at(0) == KNative && fits(3)) {
         const bool words = at(1) == KWordVectors;

@@ -38,7 +38,10 @@ enum TFused : TUint8 {
     // ldloca.s k; ldloc.s j; native 3, 6; ldind: v[i] of locals v and i
     ELocalWordVectorLoad,
     // ldloca.s k; incind; jmp.s d or jmp d: the end of a counting loop
-    ELocalIncrementJump
+    ELocalIncrementJump,
+    // ldloca.s a; ldloca.s k; ldloc.s j; native 3, 6; ldind; addind:
+    // a += v[i] of locals a, v and i
+    ELocalAddWordVectorElement
 };
 
 const TUint8 KInvalidOperation = 56;
