@@ -193,10 +193,20 @@ QTime DateTime::time() const
     return QTime(getHour(), getMinute(), getSecond());
 }
 
-// Any timezone but UTC is local time, as Qt is told.
+// Any timezone but UTC is local time, as Qt is told. A local clock time
+// that the change to summer time skips does not exist, and Qt answers an
+// invalid value whose fields read back as -1; such a time is read as the
+// same clock time an hour on, where the clocks went.
 QDateTime DateTime::platformValue(const QDate& aDate, const QTime& aTime) const
 {
-    return QDateTime(aDate, aTime, getTimezone() == EUtc ? Qt::UTC : Qt::LocalTime);
+    if (getTimezone() == EUtc)
+        return QDateTime(aDate, aTime, Qt::UTC);
+    QDateTime value(aDate, aTime, Qt::LocalTime);
+    if (!value.isValid() && aDate.isValid() && aTime.isValid()) {
+        const QDateTime later = QDateTime(aDate, aTime, Qt::UTC).addSecs(KSecondsPerHour);
+        value = QDateTime(later.date(), later.time(), Qt::LocalTime);
+    }
+    return value;
 }
 
 void DateTime::readBack(const QDateTime& aValue)

@@ -176,6 +176,19 @@ TEST_F(InHelsinki, AddingAcrossDaylightSavingCountsRealSeconds)
     EXPECT_EQ(text(value), "2010-03-28 04:30:00");
 }
 
+// 03:00 to 03:59 local time did not exist on 28 March 2010: the clocks went
+// from 03:00 to 04:00.
+TEST_F(InHelsinki, ClockTimesThatSummerTimeSkipsMoveOnAnHour)
+{
+    EXPECT_EQ(text(DateTime::make(28, 3, 2010, 3, 30, 0, DateTime::ELocalTime)), "2010-03-28 04:30:00");
+    DateTime value = DateTime::make(28, 3, 2010, 2, 30, 0, DateTime::ELocalTime);
+    value.setHour(3);
+    EXPECT_EQ(text(value), "2010-03-28 04:30:00");
+    value.add(0, 0, 0, 1);
+    EXPECT_EQ(text(value), "2010-03-28 04:30:01");
+    EXPECT_EQ(text(DateTime::make(28, 3, 2010, 3, 30, 0, DateTime::EUtc)), "2010-03-28 03:30:00Z");
+}
+
 namespace {
 
 class DateTimeNatives : public NativeTest {
