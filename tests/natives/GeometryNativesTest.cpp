@@ -94,8 +94,6 @@ TEST_F(GeometryNatives, PredefinedColoursAndComparisons)
     for (TInt i = 0; i < 11; ++i)
         EXPECT_EQ(at(10 - i), expected[i]) << 14 + i;
     machine.setTop(0);
-    EXPECT_EQ(raised(KColor, 25), EVMError);
-    EXPECT_EQ(raised(KColor, 0), EVMError);
 
     push(0xFF000001);
     push(0xFF000001);

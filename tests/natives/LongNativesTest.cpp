@@ -71,31 +71,26 @@ const Binary KBinaries[] = {
 
 }
 
-TEST_F(LongNatives, OperationsMakeANewEntryFromTwo)
+TEST_F(LongNatives, OperationsMakeANewEntryOrAssignToTheLeft)
 {
     for (const Binary& b : KBinaries) {
+        SCOPED_TRACE(::testing::Message() << b.makeCode << ": " << b.left << ", " << b.right);
         const TUint32 left = pushLong(b.left);
         const TUint32 right = pushLong(b.right);
         call(KLong, b.makeCode);
-        ASSERT_EQ(depth(), 1) << b.makeCode;
+        ASSERT_EQ(depth(), 1);
         EXPECT_NE(at(0), left);
         EXPECT_NE(at(0), right);
-        EXPECT_EQ(longAt(0), b.result) << b.makeCode << ": " << b.left << ", " << b.right;
+        EXPECT_EQ(longAt(0), b.result);
         EXPECT_EQ(valueOf(left), b.left);
         EXPECT_EQ(valueOf(right), b.right);
         machine.popOperands(1);
-    }
-    EXPECT_TRUE(markerIntact());
-}
 
-TEST_F(LongNatives, AssigningOperationsChangeTheLeftEntry)
-{
-    for (const Binary& b : KBinaries) {
-        const TUint32 left = pushLong(b.left);
-        const TUint32 right = pushLong(b.right);
+        push(left);
+        push(right);
         call(KLong, b.assignCode);
-        ASSERT_EQ(depth(), 0) << b.assignCode;
-        EXPECT_EQ(valueOf(left), b.result) << b.assignCode << ": " << b.left << ", " << b.right;
+        ASSERT_EQ(depth(), 0);
+        EXPECT_EQ(valueOf(left), b.result);
         EXPECT_EQ(valueOf(right), b.right);
     }
     for (TInt code : {2, 3}) {
@@ -227,13 +222,4 @@ TEST_F(LongNatives, NullOperandsRaiseAndLeaveTheStack)
         }
     }
     EXPECT_TRUE(markerIntact());
-}
-
-TEST_F(LongNatives, UndefinedOperationsNameTheFamily)
-{
-    const std::string expected = "VMException: Long:" + std::to_string(machine.pc());
-    for (TInt code : {0, 4, 39, -1}) {
-        EXPECT_EQ(raised(KLong, code), EVMError) << code;
-        EXPECT_EQ(errorText(), expected);
-    }
 }

@@ -267,6 +267,7 @@ TEST_F(StringNatives, EditFormsTakeTheirOperandsInOrder)
         {76, "aXbxcX", {"x", 0, 4, '-', 1}, "aXb-cX"}, {77, "aXbxcX", {"x", "--"}, "aXbxc--"},
         {80, "aXbxcX", {"x", '-', 1}, "aXb-cX"}, {83, "aXbxcX", {"x", 0, 4, '-'}, "aXb-cX"},
         {85, "aXbxcX", {"x", "--"}, "a--b--c--"}, {89, "aXbxcX", {"x", 1, 3, "--"}, "a--b--cX"},
+        {90, "aXbxc", {"x", 0, -1, "-", 0}, "a-b-c"},
         {92, "aXbxcX", {"X", 0, -1, '-', 1}, "a-bxc-"},
         {-97, "aXbxcX", {1, -1, "x", "+"}, "a+b+c+"}, {-96, "a+b+c+", {0, 3, "+", "x", 1}, "axb+c+"},
         {93, "abc", {1}, "ac"}, {94, "abc", {1, -1}, "a"},
@@ -307,14 +308,5 @@ TEST_F(StringNatives, FailedEditsLeaveTheString)
         EXPECT_EQ(raised(KString, c.operation), c.expected) << "operation " << c.operation;
         EXPECT_EQ(depth(), static_cast<TInt>(c.operands.size()) + 1);
         EXPECT_EQ(textOf(text), "abc");
-    }
-}
-
-TEST_F(StringNatives, UndefinedOperationsNameTheFamilyAndPosition)
-{
-    const std::string expected = "VMException: String:" + std::to_string(machine.pc());
-    for (TInt operation : {0, -1, -95, 3, 6, 13, 54, 55, 56}) {
-        EXPECT_EQ(failure(operation, {"abc", "abc", 1}), EVMError) << operation;
-        EXPECT_EQ(errorText(), expected);
     }
 }
