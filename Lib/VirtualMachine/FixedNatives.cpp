@@ -12,20 +12,6 @@ namespace {
 
 typedef TInt64 (*TFixedOperator)(TInt64 aLeft, TInt64 aRight);
 
-void pushFixed(VirtualMachine& aMachine, TInt64 aValue)
-{
-    aMachine.pushSlot(0);
-    aMachine.pushSlot(0);
-    aMachine.setFixedOperand(0, aValue);
-}
-
-// The top slot becomes the low word of aValue and a new slot its high word.
-void replaceTopWithFixed(VirtualMachine& aMachine, TInt64 aValue)
-{
-    aMachine.pushSlot(0);
-    aMachine.setFixedOperand(0, aValue);
-}
-
 // The value that the slot at aDepth refers to becomes aOperator(itself,
 // aRight); that slot and everything above it are removed.
 void updateReferenced(VirtualMachine& aMachine, TInt aDepth, TFixedOperator aOperator, TInt64 aRight)
@@ -59,16 +45,16 @@ void VirtualMachine::fixedNative(TInt aOperation)
 {
     switch (aOperation) {
     case 1:
-        replaceTopWithFixed(*this, fixedAt(referenceOperand(0)));
+        replaceOperandsWithFixed(1, fixedAt(referenceOperand(0)));
         break;
     case 2:
-        replaceTopWithFixed(*this, ORaw::fromInt(static_cast<TInt8>(operand(0))));
+        replaceOperandsWithFixed(1, ORaw::fromInt(static_cast<TInt8>(operand(0))));
         break;
     case 3:
-        replaceTopWithFixed(*this, ORaw::fromInt(intOperand(0)));
+        replaceOperandsWithFixed(1, ORaw::fromInt(intOperand(0)));
         break;
     case 4:
-        replaceTopWithFixed(*this, ORaw::parse(stringOf(operand(0))));
+        replaceOperandsWithFixed(1, ORaw::parse(stringOf(operand(0))));
         break;
     case 5:
         setFixedOperand(0, ORaw::abs(fixedOperand(0)));
@@ -135,10 +121,10 @@ void VirtualMachine::fixedNative(TInt aOperation)
         replaceOperands(2, static_cast<TUint32>(ORaw::floor(fixedOperand(0))));
         break;
     case 29:
-        pushFixed(*this, ORaw::KMin);
+        replaceOperandsWithFixed(0, ORaw::KMin);
         break;
     case 30:
-        pushFixed(*this, ORaw::KMax);
+        replaceOperandsWithFixed(0, ORaw::KMax);
         break;
     default:
         undefinedOperation(EGroupFixed);

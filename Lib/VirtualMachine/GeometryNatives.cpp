@@ -68,102 +68,82 @@ TUint32 checkedExtentOperand(VirtualMachine& aMachine, TInt aDepth)
     return checkedExtent(aMachine.intOperand(aDepth));
 }
 
+// The codes that positions, sizes and rectangles share: 1 clears the value,
+// 2 copies one into another, and aEqualCode and the code after it compare
+// two values passed by value. False for any other code.
+TBool sharedOperation(VirtualMachine& aMachine, TInt aOperation, TInt aWords, TInt aEqualCode)
+{
+    if (aOperation == 1) {
+        fillWords(aMachine.arena(), aMachine.referenceOperand(0), aWords, 0);
+        aMachine.popOperands(1);
+    } else if (aOperation == 2) {
+        TUint32 target = aMachine.referenceOperand(1);
+        copyWords(aMachine.arena(), target, aMachine.referenceOperand(0), aWords);
+        aMachine.popOperands(2);
+    } else if (aOperation == aEqualCode || aOperation == aEqualCode + 1) {
+        TUint32 equal = topValuesEqual(aMachine, aWords);
+        aMachine.replaceOperands(2 * aWords, aOperation == aEqualCode ? equal : 1 - equal);
+    } else {
+        return EFalse;
+    }
+    return ETrue;
+}
+
+// Positions and sizes are both two words (x and y, width and height) with
+// the same codes; a size refuses negative components.
+TBool pairOperation(VirtualMachine& aMachine, TInt aOperation, TBool aExtents)
+{
+    if (sharedOperation(aMachine, aOperation, KPairWords, 8))
+        return ETrue;
+    auto component = [&](TInt aDepth) {
+        return aExtents ? checkedExtentOperand(aMachine, aDepth) : aMachine.operand(aDepth);
+    };
+    Arena& arena = aMachine.arena();
+    switch (aOperation) {
+    case 3: {
+        TUint32 target = aMachine.referenceOperand(2);
+        TUint32 first = component(1);
+        TUint32 second = component(0);
+        arena.setWord(target, first);
+        arena.setWord(target + 4, second);
+        aMachine.popOperands(3);
+        return ETrue;
+    }
+    case 4:
+    case 5:
+        aMachine.replaceOperands(1, arena.word(aMachine.referenceOperand(0) + 4 * (aOperation - 4)));
+        return ETrue;
+    case 6:
+    case 7: {
+        TUint32 target = aMachine.referenceOperand(1) + 4 * (aOperation - 6);
+        arena.setWord(target, component(0));
+        aMachine.popOperands(2);
+        return ETrue;
+    }
+    default:
+        return EFalse;
+    }
+}
+
 }
 
 void VirtualMachine::positionNative(TInt aOperation)
 {
-    switch (aOperation) {
-    case 1:
-        fillWords(iArena, referenceOperand(0), KPairWords, 0);
-        popOperands(1);
-        break;
-    case 2: {
-        TUint32 target = referenceOperand(1);
-        copyWords(iArena, target, referenceOperand(0), KPairWords);
-        popOperands(2);
-        break;
-    }
-    case 3:
-        storeOperands(*this, referenceOperand(2), KPairWords);
-        popOperands(3);
-        break;
-    case 4:
-    case 5:
-        replaceOperands(1, iArena.word(referenceOperand(0) + 4 * (aOperation - 4)));
-        break;
-    case 6:
-    case 7:
-        iArena.setWord(referenceOperand(1) + 4 * (aOperation - 6), operand(0));
-        popOperands(2);
-        break;
-    case 8:
-        replaceOperands(2 * KPairWords, topValuesEqual(*this, KPairWords));
-        break;
-    case 9:
-        replaceOperands(2 * KPairWords, 1 - topValuesEqual(*this, KPairWords));
-        break;
-    default:
+    if (!pairOperation(*this, aOperation, EFalse))
         undefinedOperation(EGroupPosition);
-    }
 }
 
 void VirtualMachine::sizeNative(TInt aOperation)
 {
-    switch (aOperation) {
-    case 1:
-        fillWords(iArena, referenceOperand(0), KPairWords, 0);
-        popOperands(1);
-        break;
-    case 2: {
-        TUint32 target = referenceOperand(1);
-        copyWords(iArena, target, referenceOperand(0), KPairWords);
-        popOperands(2);
-        break;
-    }
-    case 3: {
-        TUint32 target = referenceOperand(2);
-        TUint32 width = checkedExtentOperand(*this, 1);
-        TUint32 height = checkedExtentOperand(*this, 0);
-        iArena.setWord(target, width);
-        iArena.setWord(target + 4, height);
-        popOperands(3);
-        break;
-    }
-    case 4:
-    case 5:
-        replaceOperands(1, iArena.word(referenceOperand(0) + 4 * (aOperation - 4)));
-        break;
-    case 6:
-    case 7: {
-        TUint32 target = referenceOperand(1) + 4 * (aOperation - 6);
-        iArena.setWord(target, checkedExtentOperand(*this, 0));
-        popOperands(2);
-        break;
-    }
-    case 8:
-        replaceOperands(2 * KPairWords, topValuesEqual(*this, KPairWords));
-        break;
-    case 9:
-        replaceOperands(2 * KPairWords, 1 - topValuesEqual(*this, KPairWords));
-        break;
-    default:
+    if (!pairOperation(*this, aOperation, ETrue))
         undefinedOperation(EGroupSize);
-    }
 }
 
 void VirtualMachine::rectangleNative(TInt aOperation)
 {
+    if (sharedOperation(*this, aOperation, KRectangleWords, 20))
+        return;
     switch (aOperation) {
-    case 1:
-        fillWords(iArena, referenceOperand(0), KRectangleWords, 0);
-        popOperands(1);
-        break;
-    case 2: {
-        TUint32 target = referenceOperand(1);
-        copyWords(iArena, target, referenceOperand(0), KRectangleWords);
-        popOperands(2);
-        break;
-    }
     case 3:
         storeOperands(*this, referenceOperand(4), KRectangleWords);
         popOperands(5);
@@ -219,12 +199,6 @@ void VirtualMachine::rectangleNative(TInt aOperation)
         popOperands(2);
         break;
     }
-    case 20:
-        replaceOperands(2 * KRectangleWords, topValuesEqual(*this, KRectangleWords));
-        break;
-    case 21:
-        replaceOperands(2 * KRectangleWords, 1 - topValuesEqual(*this, KRectangleWords));
-        break;
     default:
         undefinedOperation(EGroupRectangle);
     }

@@ -66,15 +66,15 @@ inline TInt32 wrapped(TInt64 aValue)
     return static_cast<TInt32>(static_cast<TUint32>(aValue));
 }
 
-// A vector object with one-word elements: what the word and reference
-// vector natives accept (see VirtualMachine::vectorOf).
-inline bool isWordVector(const TUint8* aMem, TUint32 aVector)
+// The address of element aIndex of a vector with one-word elements, for
+// the fast paths; 0 when the call must go to the native instead (not such
+// a vector, an index out of range, a null storage word), which raises the
+// error.
+inline TUint32 wordElementAddress(const Arena& aArena, TUint32 aVector, TInt32 aIndex)
 {
-    TUint32 kind;
-    TUint32 gcCode;
-    std::memcpy(&kind, aMem + aVector, 4);
-    std::memcpy(&gcCode, aMem + static_cast<TUint32>(aVector - HeapEntry::KHeaderSize + HeapEntry::KGcCode), 4);
-    return aVector != 0 && gcCode == GC_CODE_VECTOR && (kind & 0xFFFF) == (ENativeVector | 4u << 8);
+    if (!isVectorObject(aArena, aVector, 4) || static_cast<TUint32>(aIndex) >= aArena.word(aVector + 12))
+        return 0;
+    return aArena.word(aVector + 4) + 4u * static_cast<TUint32>(aIndex);
 }
 
 inline TInt32 truth(bool aValue)
@@ -1094,11 +1094,7 @@ fused_add_local: {
 // own path, which raises the error or grows the storage.
 fused_vector_load:
 fused_vector_element: {
-    const TUint32 vector = top < 1 || N == 0 ? 0 : LOAD(N);
-    const TInt32 index = static_cast<TInt32>(T);
-    if (!isWordVector(mem, vector) || static_cast<TUint32>(index) >= LOAD(vector + 12))
-        goto op_78;
-    const TUint32 address = LOAD(vector + 4) + 4u * static_cast<TUint32>(index);
+    const TUint32 address = top < 1 || N == 0 ? 0 : wordElementAddress(iArena, LOAD(N), static_cast<TInt32>(T));
     if (address == 0)
         goto op_78;
     --top;
@@ -1108,10 +1104,7 @@ fused_vector_element: {
 fused_local_vector_load: {
     const TUint32 cell = stackBase + 4u * static_cast<TUint32>(top + 1 + I8(1));
     const TInt32 index = static_cast<TInt32>(SLOT(top + 2 + I8(3)));
-    const TUint32 vector = LOAD(cell);
-    if (cell == 0 || !isWordVector(mem, vector) || static_cast<TUint32>(index) >= LOAD(vector + 12))
-        goto op_3;
-    const TUint32 address = LOAD(vector + 4) + 4u * static_cast<TUint32>(index);
+    const TUint32 address = cell == 0 ? 0 : wordElementAddress(iArena, LOAD(cell), index);
     if (address == 0)
         goto op_3;
     SLOT(top + 2) = static_cast<TUint32>(index);
@@ -1123,10 +1116,7 @@ fused_add_vector_element: {
     const TUint32 target = stackBase + 4u * static_cast<TUint32>(top + 1 + I8(1));
     const TUint32 cell = stackBase + 4u * static_cast<TUint32>(top + 2 + I8(3));
     const TInt32 index = static_cast<TInt32>(SLOT(top + 3 + I8(5)));
-    const TUint32 vector = LOAD(cell);
-    if (target == 0 || cell == 0 || !isWordVector(mem, vector) || static_cast<TUint32>(index) >= LOAD(vector + 12))
-        goto op_3;
-    const TUint32 address = LOAD(vector + 4) + 4u * static_cast<TUint32>(index);
+    const TUint32 address = target == 0 || cell == 0 ? 0 : wordElementAddress(iArena, LOAD(cell), index);
     if (address == 0)
         goto op_3;
     const TUint32 value = LOAD(address);
@@ -1138,7 +1128,7 @@ fused_add_vector_element: {
 }
 fused_vector_append: {
     const TUint32 vector = top < 1 || N == 0 ? 0 : LOAD(N);
-    if (!isWordVector(mem, vector))
+    if (!isVectorObject(iArena, vector, 4))
         goto op_78;
     const TUint32 count = LOAD(vector + 12);
     if (static_cast<TInt32>(count) < 0 || count >= LOAD(vector + 8))

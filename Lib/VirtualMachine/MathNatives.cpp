@@ -13,13 +13,6 @@
 
 namespace {
 
-void pushFixed(VirtualMachine& aMachine, TInt64 aValue)
-{
-    aMachine.pushSlot(0);
-    aMachine.pushSlot(0);
-    aMachine.setFixedOperand(0, aValue);
-}
-
 void applyToTop(VirtualMachine& aMachine, TInt64 (*aFunction)(TInt64 aValue))
 {
     aMachine.setFixedOperand(0, aFunction(aMachine.fixedOperand(0)));
@@ -120,13 +113,13 @@ void VirtualMachine::mathNative(TInt aOperation)
         replaceOperandsWithFixed(4, chosenFixed(*this, aOperation == 19));
         break;
     case 20:
-        pushFixed(*this, ORaw::KE);
+        replaceOperandsWithFixed(0, ORaw::KE);
         break;
     case 21:
-        pushFixed(*this, ORaw::KPi);
+        replaceOperandsWithFixed(0, ORaw::KPi);
         break;
     case 22:
-        pushFixed(*this, ORaw::KEpsilon);
+        replaceOperandsWithFixed(0, ORaw::KEpsilon);
         break;
     default:
         undefinedOperation(EGroupMath);

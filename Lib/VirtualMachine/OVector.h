@@ -283,6 +283,18 @@ private:
     TUint32 iAddress;
 };
 
+// Whether aVector, a word a program passed, names a vector object whose
+// elements are aElementSize bytes: its header and kind words say so. Whether
+// the entry is really in use is left to the operations that move many
+// elements (OVector::checkConsistent): one element read or written stays
+// inside the arena either way.
+inline TBool isVectorObject(const Arena& aArena, TUint32 aVector, TUint32 aElementSize)
+{
+    const TUint32 kind = aArena.word(aVector);
+    return aVector != 0 && aArena.word(aVector - HeapEntry::KHeaderSize + HeapEntry::KGcCode) == GC_CODE_VECTOR
+        && (kind & 0xFF) == ENativeVector && ((kind >> 8) & 0xFF) == aElementSize;
+}
+
 typedef OVector<ObjectWrapper<signed char, 1>> OByteVector;
 typedef OVector<ObjectWrapper<int, 1>> OWordVector;
 typedef OVector<ObjectWrapper<int, 2>> OWord2Vector;

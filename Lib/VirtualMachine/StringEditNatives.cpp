@@ -215,11 +215,6 @@ void transform(VirtualMachine& aMachine, void (*aEdit)(OString&))
     operands.finish();
 }
 
-TBool within(TInt aOperation, TInt aFirst, TInt aLast)
-{
-    return aOperation >= aFirst && aOperation <= aLast;
-}
-
 // The operations that come in runs of eight forms.
 TBool editForm(VirtualMachine& aMachine, TInt aOperation)
 {

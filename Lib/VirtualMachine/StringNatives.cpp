@@ -228,11 +228,6 @@ void unitOperation(VirtualMachine& aMachine, TInt aOperation)
     operands.answer(unitFunction(aOperation, operands.unit()));
 }
 
-TBool within(TInt aOperation, TInt aFirst, TInt aLast)
-{
-    return aOperation >= aFirst && aOperation <= aLast;
-}
-
 // The operations that come in numbered runs of forms.
 TBool readForm(VirtualMachine& aMachine, TInt aOperation)
 {

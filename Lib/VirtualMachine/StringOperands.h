@@ -17,6 +17,12 @@ TBool edit(VirtualMachine& aMachine, TInt aOperation);
 
 }
 
+// Many operations come in numbered runs of forms.
+inline TBool within(TInt aOperation, TInt aFirst, TInt aLast)
+{
+    return aOperation >= aFirst && aOperation <= aLast;
+}
+
 // A range operand as the program gives it: a start and a count, a negative
 // count meaning "to the end of the string".
 struct TRangeOperand {

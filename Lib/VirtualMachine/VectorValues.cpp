@@ -50,13 +50,7 @@ TUint32 VirtualMachine::vectorOf(TUint32 aCell, TUint32 aElementSize)
     TUint32 vector = iArena.word(aCell);
     if (vector == 0)
         ErrorHandling::raise(ENullPointer, KNullPointer);
-    // The header and kind words tell a vector from anything else a program
-    // may pass. Whether the entry is really in use is left to the
-    // operations that move many elements (OVector::checkConsistent): one
-    // element read or written stays inside the arena either way.
-    const TUint32 kind = iArena.word(vector);
-    if (iHeap.field(vector - HeapEntry::KHeaderSize, HeapEntry::KGcCode) != GC_CODE_VECTOR
-        || (kind & 0xFF) != ENativeVector || ((kind >> 8) & 0xFF) != aElementSize)
+    if (!isVectorObject(iArena, vector, aElementSize))
         ErrorHandling::raise(EVMError, KNotAVector);
     return vector;
 }
