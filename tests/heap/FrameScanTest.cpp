@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <string>
-
-#include "ImageWriter.h"
-#include "MemoryStreams.h"
+#include "../vm/ImageTestSupport.h"
 #include "OVector.h"
 #include "VirtualMachine.h"
 
@@ -29,12 +26,9 @@ protected:
         record.indirectVectorSlots = {{ImageFormat::KFlagReferences, 3}};
         record.vectorSlots = {{0, 4}};
         image.methodRecords.push_back(record);
-        ImageWriter::chooseSmallestWidths(image);
-        ImageFormat::Bytes bytes;
-        std::string error;
-        EXPECT_TRUE(ImageWriter::write(image, bytes, error)) << error;
+        const ImageFormat::Bytes bytes = ImageTestSupport::bytesOf(image);
         VESTRA::MemoryInputStream stream;
-        stream.setBuffer(bytes.data(), static_cast<TInt>(bytes.size()));
+        ImageTestSupport::setStream(stream, bytes);
         TInt index = -1;
         EXPECT_TRUE(machine.readImage(CAppsString("index.mcb"), stream, index));
     }
@@ -49,13 +43,12 @@ protected:
 TEST_F(FrameScan, RecordedSlotsGapsAndTheOperandAreaAreScanned)
 {
     TUint32 inGap = plain(), possible = plain(), reference = plain(), operand = plain(), lost = plain();
-    TUint32 element = plain();
+    TUint32 element = plain(), plainElement = plain();
     TUint32 cell = heap().createArray(1, GC_CODE_REF_VECTOR_CELL);
     TUint32 refVector = OWordVector::create(heap(), 1);
     machine.arena().setWord(OWordVector(heap(), refVector).elementAddress(0), element);
     machine.arena().setWord(cell, refVector);
     TUint32 plainVector = OWordVector::create(heap(), 2);
-    TUint32 plainElement = plain();
     machine.arena().setWord(OWordVector(heap(), plainVector).elementAddress(0), plainElement);
 
     // Slot 0: a gap before the frame; the frame's base is slot 1.
@@ -134,8 +127,7 @@ TEST(MachineLifetime, DestroyingTheMachineRunsEveryFinaliser)
     int destroyed = 0;
     {
         VirtualMachine machine;
-        TUint32 rooted = machine.heap().createHostObject(8, GC_CODE_STRING, new Counted(destroyed));
-        machine.heap().addRoot(rooted);
+        machine.heap().addRoot(machine.heap().createHostObject(8, GC_CODE_STRING, new Counted(destroyed)));
         machine.heap().createHostObject(8, GC_CODE_STRING, new Counted(destroyed));
     }
     EXPECT_EQ(destroyed, 2);

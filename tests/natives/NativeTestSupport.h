@@ -25,6 +25,12 @@ protected:
 
     void push(TUint32 aValue) { machine.pushSlot(aValue); }
     void pushInt(TInt32 aValue) { push(static_cast<TUint32>(aValue)); }
+    // Pushes each value as one slot, from left to right.
+    template <typename... Values>
+    void pushSlots(Values... aValues)
+    {
+        (push(static_cast<TUint32>(aValues)), ...);
+    }
     void pushString(const char* aText) { push(machine.newStringValue(OString(aText))); }
     // A fixed-point value: low word first, high word on top.
     void pushFixed(TInt64 aRaw)

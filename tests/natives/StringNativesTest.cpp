@@ -1,6 +1,5 @@
-// The String family (group 8) one call at a time: the operand layout of
-// every kind of form, where results land, and that a failing call leaves
-// the operands and the string as it found them.
+// The String family (group 8): operand layouts, where results land, and
+// that a failing call leaves operands and string as it found them.
 
 #include <climits>
 #include <string>
@@ -16,10 +15,10 @@ const TInt KString = 8;
 // Text becomes a new string value; a number (or a character) stays as it
 // is, and 0 is the null reference.
 struct Operand {
-    Operand(TInt32 aNumber) : iText(nullptr), iNumber(aNumber) {}
-    Operand(const char* aText) : iText(aText), iNumber(0) {}
-    const char* iText;
-    TInt32 iNumber;
+    Operand(TInt32 aNumber) : iNumber(aNumber) {}
+    Operand(const char* aText) : iText(aText) {}
+    const char* iText = nullptr;
+    TInt32 iNumber = 0;
 };
 typedef std::vector<Operand> Operands;
 typedef std::vector<std::string> Texts;
@@ -46,13 +45,8 @@ protected:
         EXPECT_EQ(depth(), 1) << "operation " << aOperation;
         return at(0);
     }
-    TInt32 number(TInt aOperation, const Operands& aOperands)
-    {
-        return static_cast<TInt32>(result(aOperation, aOperands));
-    }
     std::string text(TInt aOperation, const Operands& aOperands) { return textOf(result(aOperation, aOperands)); }
 
-    // Edits aText with the operands that follow it, which it must take.
     std::string edited(TUint32 aText, TInt aOperation, const Operands& aOperands)
     {
         machine.setTop(0);
@@ -72,7 +66,7 @@ protected:
         return code;
     }
 
-    // A second cell holding the same string object.
+    // A second cell for the same string object.
     TUint32 sameObject(TUint32 aStringValue)
     {
         const TUint32 cell = machine.heap().createArray(1, GC_CODE_REF_CELL);
@@ -82,8 +76,7 @@ protected:
 
     TUint32 element(TUint32 aVectorCell, TInt aIndex)
     {
-        OWordVector vector(machine.heap(), machine.vectorOf(aVectorCell, 4));
-        return machine.arena().word(vector.elementAddress(aIndex));
+        return machine.arena().word(OWordVector(machine.heap(), machine.vectorOf(aVectorCell, 4)).elementAddress(aIndex));
     }
     Texts pieces(TUint32 aVectorCell)
     {
@@ -127,21 +120,18 @@ TEST_F(StringNatives, ReadingFormsTakeTheirOperandsInOrder)
         {-123, {'\t'}, 1}, {-123, {'x'}, 0},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(number(c.operation, c.operands), c.expected) << "operation " << c.operation;
+        EXPECT_EQ(static_cast<TInt32>(result(c.operation, c.operands)), c.expected) << "operation " << c.operation;
 }
 
 TEST_F(StringNatives, LocateAnswersInBothSlots)
 {
-    start({"Hello", "LL"});
-    call(KString, 16);
-    ASSERT_EQ(depth(), 2);
-    EXPECT_EQ(intAt(1), 2);
-    EXPECT_EQ(intAt(0), 2);
-    start({"Hello", "x"});
-    call(KString, 16);
-    ASSERT_EQ(depth(), 2);
-    EXPECT_EQ(intAt(1), 0);
-    EXPECT_EQ(intAt(0), 0);
+    for (auto [found, at] : {std::pair<const char*, TInt32>{"LL", 2}, {"x", 0}}) {
+        start({"Hello", found});
+        call(KString, 16);
+        ASSERT_EQ(depth(), 2);
+        EXPECT_EQ(intAt(1), at);
+        EXPECT_EQ(intAt(0), at);
+    }
 }
 
 TEST_F(StringNatives, FailuresLeaveTheOperands)
@@ -202,14 +192,10 @@ TEST_F(StringNatives, ConstructionGivesTheCellANewObject)
     const TUint32 target = value("old");
     const TUint32 oldObject = sameObject(target);
     start({});
-    push(target);
-    push(source);
+    pushSlots(target, source);
     call(KString, 2);
     EXPECT_EQ(textOf(target), "hello");
     EXPECT_EQ(textOf(oldObject), "old");
-    // The copy shares the text, not the object.
-    EXPECT_EQ(edited(target, 62, {"!"}), "hello!");
-    EXPECT_EQ(textOf(source), "hello");
 
     // A cell that holds no string object yet.
     const TUint32 fresh = machine.heap().createArray(1, GC_CODE_REF_CELL);
@@ -229,8 +215,7 @@ TEST_F(StringNatives, EditsReachEveryReferenceToTheObjectOnly)
     const TUint32 alias = sameObject(text);
     const TUint32 copy = machine.heap().createArray(1, GC_CODE_REF_CELL);
     start({});
-    push(copy);
-    push(text);
+    pushSlots(copy, text);
     call(KString, 2);
 
     EXPECT_EQ(edited(alias, 62, {"d"}), "abcd");
@@ -241,8 +226,7 @@ TEST_F(StringNatives, EditsReachEveryReferenceToTheObjectOnly)
 
     // Appending a string to itself doubles it.
     start({});
-    push(text);
-    push(alias);
+    pushSlots(text, alias);
     call(KString, 62);
     EXPECT_EQ(textOf(text), "ABCDABCD");
 }

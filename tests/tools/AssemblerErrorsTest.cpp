@@ -81,18 +81,14 @@ TEST(AssemblerErrors, ForcedWidthTooSmallForItsValues)
 TEST(AssemblerErrors, ShortJumpBeyondItsRange)
 {
     // The distance counts from the operand's last byte, code index 2.
-    std::string source = "jmp.s far\n.bytes 0";
-    for (int i = 0; i < 32766; ++i)
-        source += ",0";
-    source += "\nfar:\n";
-    EXPECT_EQ(assembleError(source), "t.kasm:1: 'far' is 32768 bytes away, too far for 'jmp.s'");
-
-    // One byte less is the farthest a short jump reaches.
-    source = "jmp.s far\n.bytes 0";
-    for (int i = 0; i < 32765; ++i)
-        source += ",0";
-    source += "\nfar:\n";
-    const Assembler::Assembly assembly = assembleOk(source);
+    const auto jumpOver = [](int aBytes) {
+        std::string source = "jmp.s far\n.bytes 0";
+        for (int i = 1; i < aBytes; ++i)
+            source += ",0";
+        return source + "\nfar:\n";
+    };
+    EXPECT_EQ(assembleError(jumpOver(32767)), "t.kasm:1: 'far' is 32768 bytes away, too far for 'jmp.s'");
+    const Assembler::Assembly assembly = assembleOk(jumpOver(32766));
     EXPECT_EQ(assembly.image.code[1], 0xFF);
     EXPECT_EQ(assembly.image.code[2], 0x7F);
 }

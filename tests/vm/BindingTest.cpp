@@ -96,10 +96,4 @@ TEST(MethodBinding, EntryPointsAreBoundInTheirOwnOrderAtLoad)
     EXPECT_EQ(machine.bindingIndex(EEntryOrientationChanged), 2);
     EXPECT_EQ(machine.bindingIndex(EEntryInternalThrow), 3);
     EXPECT_EQ(machine.bindingIndex(EEntryKeyPressed), -1);
-
-    VirtualMachine withoutMain;
-    EXPECT_EQ(raisedCode([&] { loadProgram(withoutMain, ".static \"<**application>.draw to<canvas>\" 0, -1\n", services); }),
-              EFatalError);
-    EXPECT_TRUE(withoutMain.isFatal());
-    EXPECT_EQ(withoutMain.bindingIndex(EEntryDraw), 0);
 }

@@ -93,34 +93,33 @@ TEST(ImageReader, WrittenImageReadsBackUnchanged)
 TEST(ImageReader, BadMagicWidthOrFlagIsRefused)
 {
     std::vector<Bytes> broken;
-    for (std::size_t at : {KMagicOffset, KMagicOffset + 1}) {
+    auto patched = [&](std::size_t aAt, TUint8 aValue) {
         broken.push_back(bytesOf(Image()));
-        broken.back()[at] = 0xFE;
-    }
+        broken.back()[aAt] = aValue;
+    };
+    patched(KMagicOffset, 0xFE);
+    patched(KMagicOffset + 1, 0xFE);
     for (TInt i = 0; i < EWidthCount; ++i) {
-        for (TUint8 width : {0, 3}) {
-            broken.push_back(bytesOf(Image()));
-            broken.back()[KWidthsOffset + i] = width;
-        }
+        patched(KWidthsOffset + i, 0);
+        patched(KWidthsOffset + i, 3);
     }
+    ClassRecord classes[2];
+    classes[0].slotWidth = 3;
+    classes[1].vectorFields = {{0x80, 1}};
+    MethodRecord records[3];
+    records[0].slotWidth = 3;
+    records[1].indirectVectorSlots = {{0, 1}, {1, 2}};
+    records[2].vectorSlots = {{0xFE, 1}};
     Image image;
-    image.classes.resize(1);
-    image.classes[0].slotWidth = 3;
-    broken.push_back(bytesOf(image));
-    image.classes[0] = ClassRecord();
-    image.classes[0].vectorFields = {{0x80, 1}};
-    broken.push_back(bytesOf(image));
-
-    image = Image();
-    image.methodRecords.resize(1);
-    image.methodRecords[0].slotWidth = 3;
-    broken.push_back(bytesOf(image));
-    image.methodRecords[0] = MethodRecord();
-    image.methodRecords[0].indirectVectorSlots = {{0, 1}, {1, 2}};
-    broken.push_back(bytesOf(image));
-    image.methodRecords[0] = MethodRecord();
-    image.methodRecords[0].vectorSlots = {{0xFE, 1}};
-    broken.push_back(bytesOf(image));
+    for (const ClassRecord& record : classes) {
+        image.classes = {record};
+        broken.push_back(bytesOf(image));
+    }
+    image.classes.clear();
+    for (const MethodRecord& record : records) {
+        image.methodRecords = {record};
+        broken.push_back(bytesOf(image));
+    }
 
     for (std::size_t i = 0; i < broken.size(); ++i) {
         const ReadResult result = readAll(broken[i]);

@@ -6,13 +6,13 @@
 
 namespace {
 
-std::vector<TUint16> decoded(const ImageFormat::Bytes& aBytes)
+typedef std::vector<TUint16> Units;
+
+Units decoded(const ImageFormat::Bytes& aBytes)
 {
     const Vec<TUint16> units = ImageText::decode(aBytes);
-    return std::vector<TUint16>(units.begin(), units.end());
+    return Units(units.begin(), units.end());
 }
-
-typedef std::vector<TUint16> Units;
 
 }
 
@@ -36,10 +36,7 @@ TEST(ImageText, LenientRulesOfTheImageFormat)
     EXPECT_EQ(decoded({0xF7, 0x80, 0x80, 0x81}), Units({0x0001}));
     // Following bytes give their low six bits whatever they are.
     EXPECT_EQ(decoded({0xC1, 'A'}), Units({(0x01 << 6) | 0x01}));
-}
-
-TEST(ImageText, SequencesCutOffByTheEndYieldOneUnit)
-{
+    // A sequence cut off by the end yields one unit.
     EXPECT_EQ(decoded({'a', 0xC3}), Units({'a', 0x03 << 6}));
     EXPECT_EQ(decoded({0xE2}), Units({0x2000}));
     EXPECT_EQ(decoded({0xE2, 0x82}), Units({0x2080}));

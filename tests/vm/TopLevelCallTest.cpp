@@ -172,12 +172,6 @@ TEST_F(TopLevelCall, EventsAnswerHowTheApplicationEnded)
     EXPECT_EQ(services.requests, Lines{"bye"});
     EXPECT_FALSE(machine.isRunning());
     EXPECT_EQ(machine.foregroundEvent(), 0);
-
-    // A fatal end of main reaches the loader's caller as the fatal error.
-    VirtualMachine failing;
-    EXPECT_EQ(raisedCode([&] { loadProgram(failing, ".record r\n.static \"main\" 0, r\n    56\n", services); }),
-              EFatalError);
-    EXPECT_TRUE(failing.isFatal());
 }
 
 TEST_F(TopLevelCall, AWaitingEventThatEndsTheApplicationStopsTheDrain)
