@@ -7,6 +7,7 @@
 
 #include "AsmSyntax.h"
 #include "ImageWriter.h"
+#include "NativeFamily.h"
 #include "Opcodes.h"
 
 using namespace ImageFormat;
@@ -70,6 +71,17 @@ std::string identity(const Image& aImage)
         hex += KHex[*b & 0xF];
     }
     return ".identity hex \"" + hex + "\"";
+}
+
+// What a native call runs, as a comment after it ("; Color.white"), so that
+// a reader need not look the codes up; nothing for a pair that no built
+// family defines.
+std::string nativeComment(TInt aGroup, TInt aOperation)
+{
+    const NativeOperation* operation = NativeFamilies::operation(aGroup, aOperation);
+    if (!operation)
+        return "";
+    return std::string(" ; ") + NativeFamilies::family(aGroup)->name + "." + operation->name;
 }
 
 class Printer {
@@ -321,6 +333,7 @@ void Printer::methods()
 
 void Printer::code()
 {
+    static const TInt KNative = Opcodes::find("native");
     const Bytes& code = iImage.code;
     if (!code.empty())
         iOut << "\n";
@@ -343,6 +356,8 @@ void Printer::code()
             iOut << (k == 0 ? " " : ", ") << operand(at, kind, readOperand(operandAt, kind));
             operandAt += Opcodes::operandWidth(kind);
         }
+        if (code[at] == KNative)
+            iOut << nativeComment(readOperand(at + 1, Opcodes::EUint8), readOperand(at + 2, Opcodes::EInt8));
         iOut << "\n";
         at += info.size;
     }

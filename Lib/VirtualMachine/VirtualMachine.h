@@ -21,9 +21,6 @@
 // heap pool live there, and every address a program forms is an offset
 // into it.
 class RandomGenerator;
-namespace Vestra {
-class DateTime;
-}
 
 class VirtualMachine : public InterfaceForCallingGc {
 public:
@@ -133,16 +130,6 @@ public:
     // with elements of aElementSize bytes raises a VM error.
     TUint32 vectorOf(TUint32 aCell, TUint32 aElementSize);
 
-    // ---- Date-time values (DateTimeNatives.cpp) ----
-
-    // A new date-time object holding aValue.
-    TUint32 newDateTimeObject(const Vestra::DateTime& aValue);
-    // A reference cell holding a new date-time object, as natives answer.
-    TUint32 newDateTimeValue(const Vestra::DateTime& aValue);
-    // The value of a date-time object. Null raises code 1; anything that
-    // is not a date-time object raises a VM error.
-    Vestra::DateTime dateTimeOf(TUint32 aObject);
-
     // ---- Operands of natives (NativeOperands.cpp) ----
     // Depth 0 is the top slot. Reading or writing below the bottom of the
     // stack stops the machine, as the interpreter's own stack faults do.
@@ -208,6 +195,12 @@ public:
                     TInt32 aResultDepth);
     TBool isRunning() const { return iRunningBinding >= 0; }
     TUint32 applicationObject() const { return iApplicationObject; }
+    // Registers the object that the application asked the runtime to keep
+    // (System natives); null clears it.
+    void setApplicationObject(TUint32 aObject);
+
+    // The machine's random generator, made at its first use (Math natives).
+    RandomGenerator& randomGenerator();
 
     // ---- Host events (HostEvents.cpp) ----
     // Each calls its entry point when the application can take it and
@@ -251,51 +244,6 @@ private:
     TUint32 rewriteOperand(Opcodes::EOperandKind aKind, TUint32 aValue, const LoadContext& aContext);
     void bindEntryPoints(TInt aImageIndex);
     TInt bindingFor(TInt aExportedMethod, const CAppsString& aName, const Vec<TInt32>& aDepths);
-
-    // Natives: one entry per family, with the operation code.
-    struct NativeFamily;
-    static const NativeFamily* nativeFamily(TInt aGroup);
-    [[noreturn]] void undefinedOperation(TInt aGroup) const;
-    void debugNative(TInt aOperation);
-    void systemNative(TInt aOperation);
-    void setApplicationObject(TUint32 aObject);
-
-    // Numbers (LongNatives.cpp, FixedNatives.cpp, MathNatives.cpp,
-    // NumberNatives.cpp).
-    void byteNative(TInt aOperation);
-    void longNative(TInt aOperation);
-    void fixedNative(TInt aOperation);
-    void mathNative(TInt aOperation);
-    void numberNative(TInt aOperation);
-    // The machine's random generator, made at its first use.
-    RandomGenerator& randomGenerator();
-
-    // Strings, characters and text encoding (StringNatives.cpp,
-    // CharNatives.cpp, EncoderNatives.cpp).
-    void stringNative(TInt aOperation);
-    void charNative(TInt aOperation);
-    void encoderNative(TInt aOperation);
-
-    // Vectors, ranges and hashes (VectorNatives.cpp, RangeNatives.cpp,
-    // HashNatives.cpp). The six vector families share one implementation.
-    template <typename Vector>
-    void vectorNative(TInt aOperation, TBool aPrimitive);
-    void byteVectorNative(TInt aOperation);
-    void wordVectorNative(TInt aOperation);
-    void doubleWordVectorNative(TInt aOperation);
-    void tripleWordVectorNative(TInt aOperation);
-    void quadWordVectorNative(TInt aOperation);
-    void referenceVectorNative(TInt aOperation);
-    void rangeNative(TInt aOperation);
-    void hashNative(TInt aOperation);
-
-    // Dates and geometry values (DateTimeNatives.cpp, ColorNatives.cpp,
-    // GeometryNatives.cpp).
-    void dateTimeNative(TInt aOperation);
-    void colorNative(TInt aOperation);
-    void positionNative(TInt aOperation);
-    void rectangleNative(TInt aOperation);
-    void sizeNative(TInt aOperation);
 
     // Top-level calls.
     void startApplication(TInt aImageIndex);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "DateTime.h"
+#include "DateTimeValues.h"
 #include "NativeTestSupport.h"
 
 using Vestra::DateTime;
@@ -187,9 +188,10 @@ class DateTimeNatives : public NativeTest {
 protected:
     TUint32 dateTime(TInt aDay, TInt aMonth, TInt aYear, TInt aHour, TInt aMinute, TInt aSecond, TInt aTimezone)
     {
-        return machine.newDateTimeObject(DateTime::make(aDay, aMonth, aYear, aHour, aMinute, aSecond, aTimezone));
+        return newDateTimeObject(machine.heap(),
+                                 DateTime::make(aDay, aMonth, aYear, aHour, aMinute, aSecond, aTimezone));
     }
-    std::string textOfObject(TUint32 aObject) { return text(machine.dateTimeOf(aObject)); }
+    std::string textOfObject(TUint32 aObject) { return text(dateTimeOf(machine.heap(), aObject)); }
 };
 
 }

@@ -1,4 +1,5 @@
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -99,4 +100,20 @@ TEST_F(Natives, DebugLogsAndOpensTheLogFile)
     EXPECT_EQ(services.logFiles, Lines{"log.txt"});
     push(0);
     EXPECT_EQ(raisedCode([&] { machine.callNative(30, 1); }), ENullPointer);
+}
+
+// Natives that took their operands straight from the top slot read, wrote
+// and popped below the bottom of the stack, into the arena before it.
+TEST_F(Natives, TooFewOperandsStopTheMachine)
+{
+    const std::pair<TInt, TInt> calls[] = {{30, 1}, {30, 2}, {32, 2}, {32, 5}, {32, 13}, {32, 14}, {32, 15}};
+    for (auto [group, operation] : calls) {
+        machine.setTop(group == 32 && operation == 13 ? 0 : -1);
+        const TInt32 top = machine.top();
+        EXPECT_EQ(raisedCode([&] { machine.callNative(group, operation); }), EFatalError) << group << " " << operation;
+        EXPECT_EQ(machine.top(), top) << group << " " << operation;
+    }
+    EXPECT_TRUE(services.logLines.empty());
+    EXPECT_TRUE(services.requests.empty());
+    EXPECT_EQ(machine.slot(0), KMarker);
 }

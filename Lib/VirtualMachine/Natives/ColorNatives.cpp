@@ -4,7 +4,7 @@
 #include "VirtualMachine.h"
 
 #include "ErrorHandling.h"
-#include "NativeGroups.h"
+#include "NativeFamily.h"
 
 namespace {
 
@@ -17,7 +17,6 @@ const TUint32 KPredefined[] = {
     0xFFFF00FF, 0xFFFFFF00, 0xFF808080, 0xFF964B00, 0xFFFF7F00,
 };
 const TInt KFirstPredefined = 14;
-const TInt KPredefinedCount = sizeof(KPredefined) / sizeof(KPredefined[0]);
 
 // Codes 4 to 7 and 8 to 11 go red, green, blue, alpha; the shift of each
 // component within the word.
@@ -31,51 +30,96 @@ TUint32 checkedComponent(TUint32 aValue)
     return aValue;
 }
 
+// ref.
+void setWhite(VirtualMachine& aMachine, TInt)
+{
+    aMachine.arena().setWord(aMachine.referenceOperand(0), KWhite);
+    aMachine.popOperands(1);
 }
 
-void VirtualMachine::colorNative(TInt aOperation)
+// ref, source ref.
+void copyColor(VirtualMachine& aMachine, TInt)
 {
-    switch (aOperation) {
-    case 1:
-        iArena.setWord(referenceOperand(0), KWhite);
-        popOperands(1);
-        break;
-    case 2: {
-        TUint32 target = referenceOperand(1);
-        iArena.setWord(target, iArena.word(referenceOperand(0)));
-        popOperands(2);
-        break;
-    }
-    case 3: {
-        TUint32 target = referenceOperand(4);
-        TUint32 red = checkedComponent(operand(3));
-        TUint32 green = checkedComponent(operand(2));
-        TUint32 blue = checkedComponent(operand(1));
-        TUint32 alpha = checkedComponent(operand(0));
-        iArena.setWord(target, alpha << 24 | red << 16 | green << 8 | blue);
-        popOperands(5);
-        break;
-    }
-    case 4: case 5: case 6: case 7:
-        replaceOperands(1, (iArena.word(referenceOperand(0)) >> KShifts[aOperation - 4]) & 0xFF);
-        break;
-    case 8: case 9: case 10: case 11: {
-        TUint32 target = referenceOperand(1);
-        TUint32 value = checkedComponent(operand(0));
-        TUint32 shift = KShifts[aOperation - 8];
-        iArena.setWord(target, (iArena.word(target) & ~(0xFFu << shift)) | value << shift);
-        popOperands(2);
-        break;
-    }
-    case 12:
-        replaceOperands(2, operand(1) == operand(0) ? 1 : 0);
-        break;
-    case 13:
-        replaceOperands(2, operand(1) != operand(0) ? 1 : 0);
-        break;
-    default:
-        if (aOperation < KFirstPredefined || aOperation >= KFirstPredefined + KPredefinedCount)
-            undefinedOperation(EGroupColor);
-        pushSlot(KPredefined[aOperation - KFirstPredefined]);
-    }
+    Arena& arena = aMachine.arena();
+    const TUint32 target = aMachine.referenceOperand(1);
+    arena.setWord(target, arena.word(aMachine.referenceOperand(0)));
+    aMachine.popOperands(2);
 }
+
+// ref, red, green, blue, alpha.
+void setComponents(VirtualMachine& aMachine, TInt)
+{
+    const TUint32 target = aMachine.referenceOperand(4);
+    const TUint32 red = checkedComponent(aMachine.operand(3));
+    const TUint32 green = checkedComponent(aMachine.operand(2));
+    const TUint32 blue = checkedComponent(aMachine.operand(1));
+    const TUint32 alpha = checkedComponent(aMachine.operand(0));
+    aMachine.arena().setWord(target, alpha << 24 | red << 16 | green << 8 | blue);
+    aMachine.popOperands(5);
+}
+
+// Codes 4 to 7: ref.
+void component(VirtualMachine& aMachine, TInt aOperation)
+{
+    const TUint32 color = aMachine.arena().word(aMachine.referenceOperand(0));
+    aMachine.replaceOperands(1, (color >> KShifts[aOperation - 4]) & 0xFF);
+}
+
+// Codes 8 to 11: ref, value.
+void setComponent(VirtualMachine& aMachine, TInt aOperation)
+{
+    Arena& arena = aMachine.arena();
+    const TUint32 target = aMachine.referenceOperand(1);
+    const TUint32 value = checkedComponent(aMachine.operand(0));
+    const TUint32 shift = KShifts[aOperation - 8];
+    arena.setWord(target, (arena.word(target) & ~(0xFFu << shift)) | value << shift);
+    aMachine.popOperands(2);
+}
+
+// Two colours by value.
+void equal(VirtualMachine& aMachine, TInt)
+{
+    aMachine.replaceOperands(2, aMachine.operand(1) == aMachine.operand(0) ? 1 : 0);
+}
+
+void notEqual(VirtualMachine& aMachine, TInt)
+{
+    aMachine.replaceOperands(2, aMachine.operand(1) != aMachine.operand(0) ? 1 : 0);
+}
+
+// Codes 14 to 24.
+void predefined(VirtualMachine& aMachine, TInt aOperation)
+{
+    aMachine.pushSlot(KPredefined[aOperation - KFirstPredefined]);
+}
+
+const NativeOperation KOperations[] = {
+    {1, "white", setWhite},
+    {2, "copy", copyColor},
+    {3, "setComponents", setComponents},
+    {4, "red", component},
+    {5, "green", component},
+    {6, "blue", component},
+    {7, "alpha", component},
+    {8, "setRed", setComponent},
+    {9, "setGreen", setComponent},
+    {10, "setBlue", setComponent},
+    {11, "setAlpha", setComponent},
+    {12, "equal", equal},
+    {13, "notEqual", notEqual},
+    {14, "predefinedRed", predefined},
+    {15, "predefinedGreen", predefined},
+    {16, "predefinedBlue", predefined},
+    {17, "predefinedBlack", predefined},
+    {18, "predefinedWhite", predefined},
+    {19, "predefinedCyan", predefined},
+    {20, "predefinedMagenta", predefined},
+    {21, "predefinedYellow", predefined},
+    {22, "predefinedGrey", predefined},
+    {23, "predefinedBrown", predefined},
+    {24, "predefinedOrange", predefined},
+};
+
+}
+
+extern const NativeFamily KColorFamily{"Color", "Color:", KOperations};

@@ -1,22 +1,72 @@
-// DateTime natives (group 29). A date-time object is a native entry of
-// eight words that lives wholly in the arena: word 0 says it has no host
-// state, so the collector has nothing to finalise, and words 1 to 7 hold
-// the fields in the order of Vestra::DateTime. Natives take a copy, let it
-// compute and write the fields back.
+// DateTime natives (group 29). Natives take a copy of a date-time object's
+// fields (DateTimeValues.h), let it compute and write the fields back.
 
 #include "VirtualMachine.h"
 
+#include <functional>
+
 #include "DateTime.h"
-#include "ErrorHandling.h"
-#include "NativeGroups.h"
+#include "DateTimeValues.h"
+#include "NativeFamily.h"
 
 using Vestra::DateTime;
 
 namespace {
 
-const TUint32 KDateTimeSize = 4 + 4 * DateTime::EFieldCount;
-const char KNullPointer[] = "NULL pointer";
-const char KNotADateTime[] = "Not a date-time";
+TUint32 boolean(TBool aValue)
+{
+    return aValue ? 1 : 0;
+}
+
+// The target reference receives a new object and the operands go.
+void storeNew(VirtualMachine& aMachine, TUint32 aTarget, const DateTime& aValue, TInt aOperandCount)
+{
+    aMachine.arena().setWord(aTarget, newDateTimeObject(aMachine.heap(), aValue));
+    aMachine.popOperands(aOperandCount);
+}
+
+// ref: the current local time.
+void setNow(VirtualMachine& aMachine, TInt)
+{
+    const TUint32 target = aMachine.referenceOperand(0);
+    storeNew(aMachine, target, DateTime::now(), 1);
+}
+
+// Codes 2 and 3: ref, date-time.
+void copy(VirtualMachine& aMachine, TInt)
+{
+    const TUint32 target = aMachine.referenceOperand(1);
+    const DateTime source = dateTimeOf(aMachine.heap(), aMachine.operand(0));
+    storeNew(aMachine, target, source, 2);
+}
+
+// ref, day, month, year, hour, minute, second, time zone.
+void setFields(VirtualMachine& aMachine, TInt)
+{
+    const TUint32 target = aMachine.referenceOperand(7);
+    const DateTime value = DateTime::make(aMachine.intOperand(6), aMachine.intOperand(5), aMachine.intOperand(4),
+                                          aMachine.intOperand(3), aMachine.intOperand(2), aMachine.intOperand(1),
+                                          aMachine.intOperand(0));
+    storeNew(aMachine, target, value, 8);
+}
+
+// Codes 5 (add) and 6 (subtract): date-time, days, hours, minutes,
+// seconds; the object itself changes.
+void shift(VirtualMachine& aMachine, TInt aOperation)
+{
+    const TUint32 object = aMachine.operand(4);
+    DateTime value = dateTimeOf(aMachine.heap(), object);
+    const TInt days = aMachine.intOperand(3);
+    const TInt hours = aMachine.intOperand(2);
+    const TInt minutes = aMachine.intOperand(1);
+    const TInt seconds = aMachine.intOperand(0);
+    if (aOperation == 5)
+        value.add(days, hours, minutes, seconds);
+    else
+        value.subtract(days, hours, minutes, seconds);
+    storeDateTime(aMachine.heap(), object, value);
+    aMachine.popOperands(5);
+}
 
 // Codes 7 to 13 read these fields, in this order.
 const DateTime::TField KReadFields[] = {
@@ -24,146 +74,89 @@ const DateTime::TField KReadFields[] = {
     DateTime::EMinute, DateTime::ESecond, DateTime::ETimezone,
 };
 
-// Codes 14 to 20 set them.
-void setField(DateTime& aValue, TInt aOperation, TInt aArgument)
+void field(VirtualMachine& aMachine, TInt aOperation)
 {
-    switch (aOperation) {
-    case 14: aValue.setDay(aArgument); break;
-    case 15: aValue.setMonth(aArgument); break;
-    case 16: aValue.setYear(aArgument); break;
-    case 17: aValue.setHour(aArgument); break;
-    case 18: aValue.setMinute(aArgument); break;
-    case 19: aValue.setSecond(aArgument); break;
-    default: aValue.setTimezone(aArgument);
-    }
+    const DateTime value = dateTimeOf(aMachine.heap(), aMachine.operand(0));
+    aMachine.replaceOperands(1, static_cast<TUint32>(value.field(KReadFields[aOperation - 7])));
 }
 
-void storeFields(Arena& aArena, TUint32 aObject, const DateTime& aValue)
+// The setters of codes 14 to 20, in code order; each checks its argument
+// as DateTime::make does.
+void (DateTime::*const KSetters[])(TInt aValue) = {
+    &DateTime::setDay, &DateTime::setMonth, &DateTime::setYear, &DateTime::setHour,
+    &DateTime::setMinute, &DateTime::setSecond, &DateTime::setTimezone,
+};
+
+// date-time, value.
+void setField(VirtualMachine& aMachine, TInt aOperation)
 {
-    for (TInt i = 0; i < DateTime::EFieldCount; ++i)
-        aArena.setWord(aObject + 4 + 4 * i, static_cast<TUint32>(aValue.field(static_cast<DateTime::TField>(i))));
+    const TUint32 object = aMachine.operand(1);
+    DateTime value = dateTimeOf(aMachine.heap(), object);
+    (value.*KSetters[aOperation - 14])(aMachine.intOperand(0));
+    storeDateTime(aMachine.heap(), object, value);
+    aMachine.popOperands(2);
 }
 
-// Codes 24 to 29: what each answers for the comparison -1, 0 and 1.
-TBool comparisonHolds(TInt aOperation, TInt aComparison)
+void text(VirtualMachine& aMachine, TInt)
 {
-    switch (aOperation) {
-    case 24: return aComparison == 0;
-    case 25: return aComparison != 0;
-    case 26: return aComparison < 0;
-    case 27: return aComparison <= 0;
-    case 28: return aComparison > 0;
-    default: return aComparison >= 0;
-    }
+    const DateTime value = dateTimeOf(aMachine.heap(), aMachine.operand(0));
+    aMachine.replaceOperands(1, aMachine.newStringValue(value.toText()));
 }
 
-TUint32 boolean(TBool aValue)
+// Codes 22 and 23 compare the references, not the values; the first must
+// not be null.
+void sameObject(VirtualMachine& aMachine, TInt)
 {
-    return aValue ? 1 : 0;
+    aMachine.replaceOperands(2, boolean(aMachine.referenceOperand(1) == aMachine.operand(0)));
 }
+
+void otherObject(VirtualMachine& aMachine, TInt)
+{
+    aMachine.replaceOperands(2, boolean(aMachine.referenceOperand(1) != aMachine.operand(0)));
+}
+
+// date-time, date-time: 1 or 0 for how the first compares with the
+// second.
+template <typename Comparison>
+void compare(VirtualMachine& aMachine, TInt)
+{
+    const DateTime first = dateTimeOf(aMachine.heap(), aMachine.operand(1));
+    const TInt comparison = first.compare(dateTimeOf(aMachine.heap(), aMachine.operand(0)));
+    aMachine.replaceOperands(2, boolean(Comparison()(comparison, 0)));
+}
+
+const NativeOperation KOperations[] = {
+    {1, "setNow", setNow},
+    {2, "copy", copy},
+    {3, "copy2", copy},
+    {4, "setFields", setFields},
+    {5, "add", shift},
+    {6, "subtract", shift},
+    {7, "day", field},
+    {8, "month", field},
+    {9, "year", field},
+    {10, "hour", field},
+    {11, "minute", field},
+    {12, "second", field},
+    {13, "timezone", field},
+    {14, "setDay", setField},
+    {15, "setMonth", setField},
+    {16, "setYear", setField},
+    {17, "setHour", setField},
+    {18, "setMinute", setField},
+    {19, "setSecond", setField},
+    {20, "setTimezone", setField},
+    {21, "text", text},
+    {22, "sameObject", sameObject},
+    {23, "otherObject", otherObject},
+    {24, "equal", compare<std::equal_to<TInt>>},
+    {25, "notEqual", compare<std::not_equal_to<TInt>>},
+    {26, "before", compare<std::less<TInt>>},
+    {27, "beforeOrEqual", compare<std::less_equal<TInt>>},
+    {28, "after", compare<std::greater<TInt>>},
+    {29, "afterOrEqual", compare<std::greater_equal<TInt>>},
+};
 
 }
 
-TUint32 VirtualMachine::newDateTimeObject(const DateTime& aValue)
-{
-    TUint32 object = iHeap.createObject(KDateTimeSize, HeapEntry::KObjectKindNative, GC_CODE_DATE_TIME);
-    storeFields(iArena, object, aValue);
-    return object;
-}
-
-TUint32 VirtualMachine::newDateTimeValue(const DateTime& aValue)
-{
-    TUint32 cell = 0;
-    TUint32 object = iHeap.createObjectPair(KDateTimeSize, HeapEntry::KObjectKindNative, GC_CODE_DATE_TIME,
-                                            4, HeapEntry::KObjectKindRaw, GC_CODE_REF_CELL, cell);
-    storeFields(iArena, object, aValue);
-    iArena.setWord(cell, object);
-    return cell;
-}
-
-// Natives write the fields back through the reference they are given, so
-// the reference must name a date-time entry of the size that natives make:
-// a program can make raw arrays with the date-time code, and it can change
-// word 0 of a real one.
-DateTime VirtualMachine::dateTimeOf(TUint32 aObject)
-{
-    if (aObject == 0)
-        ErrorHandling::raise(ENullPointer, KNullPointer);
-    TUint32 header = aObject - HeapEntry::KHeaderSize;
-    if (!iHeap.isReference(aObject) || iHeap.field(header, HeapEntry::KGcCode) != GC_CODE_DATE_TIME
-        || static_cast<TInt>(iHeap.field(header, HeapEntry::KObjectKind)) != HeapEntry::KObjectKindNative
-        || iHeap.field(header, HeapEntry::KSize) < KDateTimeSize || iArena.word(aObject) != ENativeNone)
-        ErrorHandling::raise(EVMError, KNotADateTime);
-    TInt32 fields[DateTime::EFieldCount];
-    for (TInt i = 0; i < DateTime::EFieldCount; ++i)
-        fields[i] = static_cast<TInt32>(iArena.word(aObject + 4 + 4 * i));
-    return DateTime(fields);
-}
-
-void VirtualMachine::dateTimeNative(TInt aOperation)
-{
-    switch (aOperation) {
-    case 1: {
-        TUint32 target = referenceOperand(0);
-        iArena.setWord(target, newDateTimeObject(DateTime::now()));
-        popOperands(1);
-        break;
-    }
-    case 2:
-    case 3: {
-        TUint32 target = referenceOperand(1);
-        DateTime source = dateTimeOf(operand(0));
-        iArena.setWord(target, newDateTimeObject(source));
-        popOperands(2);
-        break;
-    }
-    case 4: {
-        TUint32 target = referenceOperand(7);
-        DateTime value = DateTime::make(intOperand(6), intOperand(5), intOperand(4), intOperand(3), intOperand(2),
-                                        intOperand(1), intOperand(0));
-        iArena.setWord(target, newDateTimeObject(value));
-        popOperands(8);
-        break;
-    }
-    case 5:
-    case 6: {
-        TUint32 object = operand(4);
-        DateTime value = dateTimeOf(object);
-        if (aOperation == 5)
-            value.add(intOperand(3), intOperand(2), intOperand(1), intOperand(0));
-        else
-            value.subtract(intOperand(3), intOperand(2), intOperand(1), intOperand(0));
-        storeFields(iArena, object, value);
-        popOperands(5);
-        break;
-    }
-    case 7: case 8: case 9: case 10: case 11: case 12: case 13:
-        replaceOperands(1, static_cast<TUint32>(dateTimeOf(operand(0)).field(KReadFields[aOperation - 7])));
-        break;
-    case 14: case 15: case 16: case 17: case 18: case 19: case 20: {
-        TUint32 object = operand(1);
-        DateTime value = dateTimeOf(object);
-        setField(value, aOperation, intOperand(0));
-        storeFields(iArena, object, value);
-        popOperands(2);
-        break;
-    }
-    case 21:
-        replaceOperands(1, newStringValue(dateTimeOf(operand(0)).toText()));
-        break;
-    case 22:
-        replaceOperands(2, boolean(referenceOperand(1) == operand(0)));
-        break;
-    case 23:
-        replaceOperands(2, boolean(referenceOperand(1) != operand(0)));
-        break;
-    case 24: case 25: case 26: case 27: case 28: case 29: {
-        DateTime first = dateTimeOf(operand(1));
-        TInt comparison = first.compare(dateTimeOf(operand(0)));
-        replaceOperands(2, boolean(comparisonHolds(aOperation, comparison)));
-        break;
-    }
-    default:
-        undefinedOperation(EGroupDateTime);
-    }
-}
+extern const NativeFamily KDateTimeFamily{"DateTime", "DateTime:", KOperations};

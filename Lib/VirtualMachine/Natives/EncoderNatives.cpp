@@ -5,31 +5,40 @@
 
 #include <cstring>
 
-#include "NativeGroups.h"
+#include "NativeFamily.h"
 #include "OVector.h"
 
-void VirtualMachine::encoderNative(TInt aOperation)
+namespace {
+
+// s: a new byte vector of its UTF-8 bytes.
+void encode(VirtualMachine& aMachine, TInt)
 {
-    switch (aOperation) {
-    case 1: {
-        Vec<TUint8> bytes = stringOf(operand(0)).toUtf8();
-        TUint32 cell = newVectorValue(1, bytes.count(), EFalse);
-        if (bytes.count() > 0) {
-            OByteVector vector(iHeap, iArena.word(cell));
-            std::memcpy(iArena.host(vector.elementAddress(0)), bytes.data(), static_cast<std::size_t>(bytes.count()));
-        }
-        replaceOperands(1, cell);
-        break;
+    const Vec<TUint8> bytes = aMachine.stringOf(aMachine.operand(0)).toUtf8();
+    const TUint32 cell = aMachine.newVectorValue(1, bytes.count(), EFalse);
+    if (bytes.count() > 0) {
+        OByteVector vector(aMachine.heap(), aMachine.arena().word(cell));
+        std::memcpy(aMachine.arena().host(vector.elementAddress(0)), bytes.data(),
+                    static_cast<std::size_t>(bytes.count()));
     }
-    case 2: {
-        OByteVector vector(iHeap, vectorOf(operand(0), 1));
-        vector.checkConsistent();
-        OString text = vector.count() > 0 ? OString::fromUtf8(iArena.host(vector.storage()), vector.count())
-                                          : OString();
-        replaceOperands(1, newStringValue(text));
-        break;
-    }
-    default:
-        undefinedOperation(EGroupEncoder);
-    }
+    aMachine.replaceOperands(1, cell);
 }
+
+// bytes: a new string of the text they encode.
+void decode(VirtualMachine& aMachine, TInt)
+{
+    OByteVector vector(aMachine.heap(), aMachine.vectorOf(aMachine.operand(0), 1));
+    vector.checkConsistent();
+    const OString text = vector.count() > 0
+                             ? OString::fromUtf8(aMachine.arena().host(vector.storage()), vector.count())
+                             : OString();
+    aMachine.replaceOperands(1, aMachine.newStringValue(text));
+}
+
+const NativeOperation KOperations[] = {
+    {1, "encode", encode},
+    {2, "decode", decode},
+};
+
+}
+
+extern const NativeFamily KEncoderFamily{"Encoder", "Encoder:", KOperations};

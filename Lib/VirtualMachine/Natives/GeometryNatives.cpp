@@ -9,7 +9,7 @@
 #include <climits>
 
 #include "ErrorHandling.h"
-#include "NativeGroups.h"
+#include "NativeFamily.h"
 
 namespace {
 
@@ -22,20 +22,17 @@ const TUint32 KY = 4;
 const TUint32 KWidth = 8;
 const TUint32 KHeight = 12;
 
-void fillWords(Arena& aArena, TUint32 aAddress, TInt aWords, TUint32 aValue)
+// Widths and heights that natives check must not be negative.
+TUint32 checkedExtent(TInt64 aValue)
 {
-    for (TInt i = 0; i < aWords; ++i)
-        aArena.setWord(aAddress + 4 * i, aValue);
+    if (aValue < 0 || aValue > INT_MAX)
+        ErrorHandling::raise(EInvalidArgument);
+    return static_cast<TUint32>(aValue);
 }
 
-// Read in full before writing, so that overlapping values copy as values.
-void copyWords(Arena& aArena, TUint32 aTarget, TUint32 aSource, TInt aWords)
+TUint32 checkedExtentOperand(VirtualMachine& aMachine, TInt aDepth)
 {
-    TUint32 words[KRectangleWords];
-    for (TInt i = 0; i < aWords; ++i)
-        words[i] = aArena.word(aSource + 4 * i);
-    for (TInt i = 0; i < aWords; ++i)
-        aArena.setWord(aTarget + 4 * i, words[i]);
+    return checkedExtent(aMachine.intOperand(aDepth));
 }
 
 // Stores the aWords operands above the ref, first word deepest.
@@ -55,151 +52,226 @@ TUint32 topValuesEqual(VirtualMachine& aMachine, TInt aWords)
     return 1;
 }
 
-// Widths and heights that natives check must not be negative.
-TUint32 checkedExtent(TInt64 aValue)
+// The operations that positions, sizes and rectangles share, for values
+// of KWords words.
+
+// ref.
+template <TInt KWords>
+void clearValue(VirtualMachine& aMachine, TInt)
 {
-    if (aValue < 0 || aValue > INT_MAX)
-        ErrorHandling::raise(EInvalidArgument);
-    return static_cast<TUint32>(aValue);
+    const TUint32 target = aMachine.referenceOperand(0);
+    for (TInt i = 0; i < KWords; ++i)
+        aMachine.arena().setWord(target + 4 * i, 0);
+    aMachine.popOperands(1);
 }
 
-TUint32 checkedExtentOperand(VirtualMachine& aMachine, TInt aDepth)
+// ref, source ref. Read in full before writing, so that overlapping
+// values copy as values.
+template <TInt KWords>
+void copyValue(VirtualMachine& aMachine, TInt)
 {
-    return checkedExtent(aMachine.intOperand(aDepth));
+    Arena& arena = aMachine.arena();
+    const TUint32 target = aMachine.referenceOperand(1);
+    const TUint32 source = aMachine.referenceOperand(0);
+    TUint32 words[KWords];
+    for (TInt i = 0; i < KWords; ++i)
+        words[i] = arena.word(source + 4 * i);
+    for (TInt i = 0; i < KWords; ++i)
+        arena.setWord(target + 4 * i, words[i]);
+    aMachine.popOperands(2);
 }
 
-// The codes that positions, sizes and rectangles share: 1 clears the value,
-// 2 copies one into another, and aEqualCode and the code after it compare
-// two values passed by value. False for any other code.
-TBool sharedOperation(VirtualMachine& aMachine, TInt aOperation, TInt aWords, TInt aEqualCode)
+// Two values by value.
+template <TInt KWords>
+void equal(VirtualMachine& aMachine, TInt)
 {
-    if (aOperation == 1) {
-        fillWords(aMachine.arena(), aMachine.referenceOperand(0), aWords, 0);
-        aMachine.popOperands(1);
-    } else if (aOperation == 2) {
-        TUint32 target = aMachine.referenceOperand(1);
-        copyWords(aMachine.arena(), target, aMachine.referenceOperand(0), aWords);
-        aMachine.popOperands(2);
-    } else if (aOperation == aEqualCode || aOperation == aEqualCode + 1) {
-        TUint32 equal = topValuesEqual(aMachine, aWords);
-        aMachine.replaceOperands(2 * aWords, aOperation == aEqualCode ? equal : 1 - equal);
-    } else {
-        return EFalse;
-    }
-    return ETrue;
+    aMachine.replaceOperands(2 * KWords, topValuesEqual(aMachine, KWords));
+}
+
+template <TInt KWords>
+void notEqual(VirtualMachine& aMachine, TInt)
+{
+    aMachine.replaceOperands(2 * KWords, 1 - topValuesEqual(aMachine, KWords));
 }
 
 // Positions and sizes are both two words (x and y, width and height) with
-// the same codes; a size refuses negative components.
-TBool pairOperation(VirtualMachine& aMachine, TInt aOperation, TBool aExtents)
+// the same codes; a size (KExtents) refuses negative components.
+
+template <TBool KExtents>
+TUint32 pairComponent(VirtualMachine& aMachine, TInt aDepth)
 {
-    if (sharedOperation(aMachine, aOperation, KPairWords, 8))
-        return ETrue;
-    auto component = [&](TInt aDepth) {
-        return aExtents ? checkedExtentOperand(aMachine, aDepth) : aMachine.operand(aDepth);
-    };
+    return KExtents ? checkedExtentOperand(aMachine, aDepth) : aMachine.operand(aDepth);
+}
+
+// ref, first, second.
+template <TBool KExtents>
+void setPair(VirtualMachine& aMachine, TInt)
+{
     Arena& arena = aMachine.arena();
-    switch (aOperation) {
-    case 3: {
-        TUint32 target = aMachine.referenceOperand(2);
-        TUint32 first = component(1);
-        TUint32 second = component(0);
-        arena.setWord(target, first);
-        arena.setWord(target + 4, second);
-        aMachine.popOperands(3);
-        return ETrue;
-    }
-    case 4:
-    case 5:
-        aMachine.replaceOperands(1, arena.word(aMachine.referenceOperand(0) + 4 * (aOperation - 4)));
-        return ETrue;
-    case 6:
-    case 7: {
-        TUint32 target = aMachine.referenceOperand(1) + 4 * (aOperation - 6);
-        arena.setWord(target, component(0));
-        aMachine.popOperands(2);
-        return ETrue;
-    }
-    default:
-        return EFalse;
-    }
+    const TUint32 target = aMachine.referenceOperand(2);
+    const TUint32 first = pairComponent<KExtents>(aMachine, 1);
+    const TUint32 second = pairComponent<KExtents>(aMachine, 0);
+    arena.setWord(target, first);
+    arena.setWord(target + 4, second);
+    aMachine.popOperands(3);
 }
 
-}
-
-void VirtualMachine::positionNative(TInt aOperation)
+// Codes 4 and 5: ref; the first or the second word.
+void pairWord(VirtualMachine& aMachine, TInt aOperation)
 {
-    if (!pairOperation(*this, aOperation, EFalse))
-        undefinedOperation(EGroupPosition);
+    const TUint32 pair = aMachine.referenceOperand(0);
+    aMachine.replaceOperands(1, aMachine.arena().word(pair + 4 * (aOperation - 4)));
 }
 
-void VirtualMachine::sizeNative(TInt aOperation)
+// Codes 6 and 7: ref, value for the first or the second word.
+template <TBool KExtents>
+void setPairWord(VirtualMachine& aMachine, TInt aOperation)
 {
-    if (!pairOperation(*this, aOperation, ETrue))
-        undefinedOperation(EGroupSize);
+    const TUint32 target = aMachine.referenceOperand(1) + 4 * (aOperation - 6);
+    aMachine.arena().setWord(target, pairComponent<KExtents>(aMachine, 0));
+    aMachine.popOperands(2);
 }
 
-void VirtualMachine::rectangleNative(TInt aOperation)
+const NativeOperation KPositionOperations[] = {
+    {1, "clear", clearValue<KPairWords>},
+    {2, "copy", copyValue<KPairWords>},
+    {3, "set", setPair<EFalse>},
+    {4, "x", pairWord},
+    {5, "y", pairWord},
+    {6, "setX", setPairWord<EFalse>},
+    {7, "setY", setPairWord<EFalse>},
+    {8, "equal", equal<KPairWords>},
+    {9, "notEqual", notEqual<KPairWords>},
+};
+
+const NativeOperation KSizeOperations[] = {
+    {1, "clear", clearValue<KPairWords>},
+    {2, "copy", copyValue<KPairWords>},
+    {3, "set", setPair<ETrue>},
+    {4, "width", pairWord},
+    {5, "height", pairWord},
+    {6, "setWidth", setPairWord<ETrue>},
+    {7, "setHeight", setPairWord<ETrue>},
+    {8, "equal", equal<KPairWords>},
+    {9, "notEqual", notEqual<KPairWords>},
+};
+
+// ref, x, y, width, height: taken as they come, unchecked.
+void setRectangle(VirtualMachine& aMachine, TInt)
 {
-    if (sharedOperation(*this, aOperation, KRectangleWords, 20))
-        return;
-    switch (aOperation) {
-    case 3:
-        storeOperands(*this, referenceOperand(4), KRectangleWords);
-        popOperands(5);
-        break;
-    case 4:
-    case 5: {
-        // The position or the size, two slots in place of the ref.
-        TUint32 pair = referenceOperand(0) + 8 * (aOperation - 4);
-        TUint32 first = iArena.word(pair);
-        TUint32 second = iArena.word(pair + 4);
-        setOperand(0, first);
-        pushSlot(second);
-        break;
-    }
-    case 6: case 7: case 8: case 9:
-        replaceOperands(1, iArena.word(referenceOperand(0) + 4 * (aOperation - 6)));
-        break;
-    case 10:
-    case 11: {
-        // The right or bottom edge, in 32-bit arithmetic.
-        TUint32 rectangle = referenceOperand(0);
-        TUint32 start = aOperation == 10 ? KX : KY;
-        TUint32 extent = aOperation == 10 ? KWidth : KHeight;
-        replaceOperands(1, iArena.word(rectangle + start) + iArena.word(rectangle + extent));
-        break;
-    }
-    case 12:
-    case 13:
-        storeOperands(*this, referenceOperand(2) + (aOperation == 12 ? KX : KWidth), KPairWords);
-        popOperands(3);
-        break;
-    case 14:
-    case 15:
-        iArena.setWord(referenceOperand(1) + 4 * (aOperation - 14), operand(0));
-        popOperands(2);
-        break;
-    case 16:
-    case 17: {
-        TUint32 target = referenceOperand(1) + (aOperation == 16 ? KWidth : KHeight);
-        iArena.setWord(target, checkedExtentOperand(*this, 0));
-        popOperands(2);
-        break;
-    }
-    case 18:
-    case 19: {
-        // The extent that puts the far edge at the operand. The difference
-        // is taken in 64 bits: in 32 it could wrap into a width that looks
-        // valid but puts the edge elsewhere.
-        TUint32 rectangle = referenceOperand(1);
-        TUint32 start = aOperation == 18 ? KX : KY;
-        TInt64 extent = TInt64(intOperand(0)) - static_cast<TInt32>(iArena.word(rectangle + start));
-        iArena.setWord(rectangle + (aOperation == 18 ? KWidth : KHeight), checkedExtent(extent));
-        popOperands(2);
-        break;
-    }
-    default:
-        undefinedOperation(EGroupRectangle);
-    }
+    storeOperands(aMachine, aMachine.referenceOperand(4), KRectangleWords);
+    aMachine.popOperands(5);
 }
+
+// Codes 4 and 5: ref; the position or the size, two slots in place of the
+// ref.
+void rectanglePair(VirtualMachine& aMachine, TInt aOperation)
+{
+    Arena& arena = aMachine.arena();
+    const TUint32 pair = aMachine.referenceOperand(0) + 8 * (aOperation - 4);
+    const TUint32 first = arena.word(pair);
+    const TUint32 second = arena.word(pair + 4);
+    aMachine.setOperand(0, first);
+    aMachine.pushSlot(second);
+}
+
+// Codes 6 to 9: ref; x, y, width or height.
+void rectangleWord(VirtualMachine& aMachine, TInt aOperation)
+{
+    const TUint32 rectangle = aMachine.referenceOperand(0);
+    aMachine.replaceOperands(1, aMachine.arena().word(rectangle + 4 * (aOperation - 6)));
+}
+
+// The right or bottom edge, in 32-bit arithmetic.
+void farEdge(VirtualMachine& aMachine, TUint32 aStart, TUint32 aExtent)
+{
+    Arena& arena = aMachine.arena();
+    const TUint32 rectangle = aMachine.referenceOperand(0);
+    aMachine.replaceOperands(1, arena.word(rectangle + aStart) + arena.word(rectangle + aExtent));
+}
+
+void right(VirtualMachine& aMachine, TInt)
+{
+    farEdge(aMachine, KX, KWidth);
+}
+
+void bottom(VirtualMachine& aMachine, TInt)
+{
+    farEdge(aMachine, KY, KHeight);
+}
+
+// Codes 12 and 13: ref, two words for the position or the size, unchecked.
+void setRectanglePair(VirtualMachine& aMachine, TInt aOperation)
+{
+    const TUint32 target = aMachine.referenceOperand(2) + (aOperation == 12 ? KX : KWidth);
+    storeOperands(aMachine, target, KPairWords);
+    aMachine.popOperands(3);
+}
+
+// Codes 14 and 15: ref, x or y.
+void setCorner(VirtualMachine& aMachine, TInt aOperation)
+{
+    const TUint32 target = aMachine.referenceOperand(1) + 4 * (aOperation - 14);
+    aMachine.arena().setWord(target, aMachine.operand(0));
+    aMachine.popOperands(2);
+}
+
+// Codes 16 and 17: ref, width or height.
+void setExtent(VirtualMachine& aMachine, TInt aOperation)
+{
+    const TUint32 target = aMachine.referenceOperand(1) + (aOperation == 16 ? KWidth : KHeight);
+    aMachine.arena().setWord(target, checkedExtentOperand(aMachine, 0));
+    aMachine.popOperands(2);
+}
+
+// ref, edge: the extent that puts the far edge at the operand. The
+// difference is taken in 64 bits: in 32 it could wrap into a width that
+// looks valid but puts the edge elsewhere.
+void setFarEdge(VirtualMachine& aMachine, TUint32 aStart, TUint32 aExtent)
+{
+    Arena& arena = aMachine.arena();
+    const TUint32 rectangle = aMachine.referenceOperand(1);
+    const TInt64 extent = TInt64(aMachine.intOperand(0)) - static_cast<TInt32>(arena.word(rectangle + aStart));
+    arena.setWord(rectangle + aExtent, checkedExtent(extent));
+    aMachine.popOperands(2);
+}
+
+void setRight(VirtualMachine& aMachine, TInt)
+{
+    setFarEdge(aMachine, KX, KWidth);
+}
+
+void setBottom(VirtualMachine& aMachine, TInt)
+{
+    setFarEdge(aMachine, KY, KHeight);
+}
+
+const NativeOperation KRectangleOperations[] = {
+    {1, "clear", clearValue<KRectangleWords>},
+    {2, "copy", copyValue<KRectangleWords>},
+    {3, "set", setRectangle},
+    {4, "position", rectanglePair},
+    {5, "size", rectanglePair},
+    {6, "x", rectangleWord},
+    {7, "y", rectangleWord},
+    {8, "width", rectangleWord},
+    {9, "height", rectangleWord},
+    {10, "right", right},
+    {11, "bottom", bottom},
+    {12, "setPosition", setRectanglePair},
+    {13, "setSize", setRectanglePair},
+    {14, "setX", setCorner},
+    {15, "setY", setCorner},
+    {16, "setWidth", setExtent},
+    {17, "setHeight", setExtent},
+    {18, "setRight", setRight},
+    {19, "setBottom", setBottom},
+    {20, "equal", equal<KRectangleWords>},
+    {21, "notEqual", notEqual<KRectangleWords>},
+};
+
+}
+
+extern const NativeFamily KPositionFamily{"Position", "Position:", KPositionOperations};
+extern const NativeFamily KSizeFamily{"Size", "Size:", KSizeOperations};
+extern const NativeFamily KRectangleFamily{"Rectangle", "Rectangle:", KRectangleOperations};

@@ -7,7 +7,7 @@
 
 #include "ErrorHandling.h"
 #include "Hash.h"
-#include "NativeGroups.h"
+#include "NativeFamily.h"
 #include "OVector.h"
 
 namespace {
@@ -30,35 +30,47 @@ Hash& hashIn(VMHeap& aHeap, TUint32 aCell)
     return *hash;
 }
 
+// ref, algorithm: the ref receives a new Hash.
+void create(VirtualMachine& aMachine, TInt)
+{
+    const TUint32 target = aMachine.referenceOperand(1);
+    const TInt32 algorithm = aMachine.intOperand(0);
+    aMachine.arena().setWord(target, aMachine.heap().createHostObject(8, GC_CODE_HASH, new Hash(algorithm)));
+    aMachine.popOperands(2);
 }
 
-void VirtualMachine::hashNative(TInt aOperation)
+// bytes, algorithm.
+void digestOf(VirtualMachine& aMachine, TInt)
 {
-    switch (aOperation) {
-    case 1: {
-        TUint32 target = referenceOperand(1);
-        iArena.setWord(target, iHeap.createHostObject(8, GC_CODE_HASH, new Hash(intOperand(0))));
-        popOperands(2);
-        break;
-    }
-    case 2:
-        vectorOf(operand(1), 1);
-        replaceOperands(2, newVectorValue(1, 0, EFalse));
-        break;
-    case 3: {
-        Hash& hash = hashIn(iHeap, operand(1));
-        OByteVector bytes(iHeap, vectorOf(operand(0), 1));
-        bytes.checkConsistent();
-        if (bytes.count() > 0)
-            hash.feed(iArena.host(bytes.storage()), bytes.count());
-        popOperands(2);
-        break;
-    }
-    case 4:
-        hashIn(iHeap, operand(0));
-        replaceOperands(1, newVectorValue(1, 0, EFalse));
-        break;
-    default:
-        undefinedOperation(EGroupHash);
-    }
+    aMachine.vectorOf(aMachine.operand(1), 1);
+    aMachine.replaceOperands(2, aMachine.newVectorValue(1, 0, EFalse));
 }
+
+// hash, bytes.
+void feed(VirtualMachine& aMachine, TInt)
+{
+    Hash& hash = hashIn(aMachine.heap(), aMachine.operand(1));
+    OByteVector bytes(aMachine.heap(), aMachine.vectorOf(aMachine.operand(0), 1));
+    bytes.checkConsistent();
+    if (bytes.count() > 0)
+        hash.feed(aMachine.arena().host(bytes.storage()), bytes.count());
+    aMachine.popOperands(2);
+}
+
+// hash.
+void digest(VirtualMachine& aMachine, TInt)
+{
+    hashIn(aMachine.heap(), aMachine.operand(0));
+    aMachine.replaceOperands(1, aMachine.newVectorValue(1, 0, EFalse));
+}
+
+const NativeOperation KOperations[] = {
+    {1, "create", create},
+    {2, "digestOf", digestOf},
+    {3, "feed", feed},
+    {4, "digest", digest},
+};
+
+}
+
+extern const NativeFamily KHashFamily{"Hash", "Hash:", KOperations};

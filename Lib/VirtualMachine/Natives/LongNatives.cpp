@@ -6,13 +6,13 @@
 
 #include "VirtualMachine.h"
 
+#include <functional>
+
 #include "ErrorHandling.h"
-#include "NativeGroups.h"
+#include "NativeFamily.h"
 
 namespace {
 
-// From EAdd on, in the order of the operation codes 5 to 9 and 13 to 17;
-// from EAnd on, of 24 to 28 and 29 to 33.
 enum TLongOperator {
     EAssign,
     EAdd,
@@ -85,24 +85,6 @@ TInt64 apply(TLongOperator aOperator, TInt64 aLeft, TInt64 aRight)
     return 0;
 }
 
-TBool compares(TInt aOperation, TInt64 aLeft, TInt64 aRight)
-{
-    switch (aOperation) {
-    case 18:
-        return aLeft == aRight;
-    case 19:
-        return aLeft < aRight;
-    case 20:
-        return aLeft <= aRight;
-    case 21:
-        return aLeft != aRight;
-    case 22:
-        return aLeft > aRight;
-    default:
-        return aLeft >= aRight;
-    }
-}
-
 TInt64 longOperand(VirtualMachine& aMachine, TInt aDepth)
 {
     return aMachine.fixedAt(aMachine.referenceOperand(aDepth));
@@ -116,19 +98,29 @@ TUint32 newLong(VirtualMachine& aMachine, TInt64 aValue)
 }
 
 // Two operands to a new entry.
-void combineIntoNew(VirtualMachine& aMachine, TLongOperator aOperator)
+template <TLongOperator KOperator>
+void combineIntoNew(VirtualMachine& aMachine, TInt)
 {
-    const TInt64 result = apply(aOperator, longOperand(aMachine, 1), longOperand(aMachine, 0));
+    const TInt64 result = apply(KOperator, longOperand(aMachine, 1), longOperand(aMachine, 0));
     aMachine.replaceOperands(2, newLong(aMachine, result));
 }
 
 // Two operands into the left one's entry.
-void combineIntoLeft(VirtualMachine& aMachine, TLongOperator aOperator)
+template <TLongOperator KOperator>
+void combineIntoLeft(VirtualMachine& aMachine, TInt)
 {
     const TUint32 left = aMachine.referenceOperand(1);
-    const TInt64 result = apply(aOperator, aMachine.fixedAt(left), longOperand(aMachine, 0));
+    const TInt64 result = apply(KOperator, aMachine.fixedAt(left), longOperand(aMachine, 0));
     aMachine.setFixedAt(left, result);
     aMachine.popOperands(2);
+}
+
+// Two operands to 1 or 0.
+template <typename Comparison>
+void compare(VirtualMachine& aMachine, TInt)
+{
+    const TBool result = Comparison()(longOperand(aMachine, 1), longOperand(aMachine, 0));
+    aMachine.replaceOperands(2, result ? 1 : 0);
 }
 
 void step(VirtualMachine& aMachine, TInt64 aAmount)
@@ -138,79 +130,91 @@ void step(VirtualMachine& aMachine, TInt64 aAmount)
     aMachine.popOperands(1);
 }
 
+void increment(VirtualMachine& aMachine, TInt)
+{
+    step(aMachine, 1);
 }
 
-void VirtualMachine::longNative(TInt aOperation)
+void decrement(VirtualMachine& aMachine, TInt)
 {
-    switch (aOperation) {
-    case 1:
-        setFixedAt(referenceOperand(0), 0);
-        popOperands(1);
-        break;
-    case 2:
-    case 3:
-        combineIntoLeft(*this, EAssign);
-        break;
-    case 5:
-    case 6:
-    case 7:
-    case 8:
-    case 9:
-        combineIntoNew(*this, static_cast<TLongOperator>(EAdd + aOperation - 5));
-        break;
-    case 10:
-        replaceOperands(1, newLong(*this, wrapped(0 - static_cast<TUint64>(longOperand(*this, 0)))));
-        break;
-    case 11:
-        step(*this, 1);
-        break;
-    case 12:
-        step(*this, -1);
-        break;
-    case 13:
-    case 14:
-    case 15:
-    case 16:
-    case 17:
-        combineIntoLeft(*this, static_cast<TLongOperator>(EAdd + aOperation - 13));
-        break;
-    case 18:
-    case 19:
-    case 20:
-    case 21:
-    case 22:
-    case 23: {
-        const TBool result = compares(aOperation, longOperand(*this, 1), longOperand(*this, 0));
-        replaceOperands(2, result ? 1 : 0);
-        break;
-    }
-    case 24:
-    case 25:
-    case 26:
-    case 27:
-    case 28:
-        combineIntoNew(*this, static_cast<TLongOperator>(EAnd + aOperation - 24));
-        break;
-    case 29:
-    case 30:
-    case 31:
-    case 32:
-    case 33:
-        combineIntoLeft(*this, static_cast<TLongOperator>(EAnd + aOperation - 29));
-        break;
-    case 34:
-        replaceOperands(1, newStringValue(OString(longOperand(*this, 0))));
-        break;
-    case 35:
-    case 36:
-        break;
-    case 37:
-        replaceOperands(1, static_cast<TUint32>(longOperand(*this, 0)));
-        break;
-    case 38:
-        replaceOperands(1, newLong(*this, intOperand(0)));
-        break;
-    default:
-        undefinedOperation(EGroupLong);
-    }
+    step(aMachine, -1);
 }
+
+// ref: the entry becomes 0.
+void clear(VirtualMachine& aMachine, TInt)
+{
+    aMachine.setFixedAt(aMachine.referenceOperand(0), 0);
+    aMachine.popOperands(1);
+}
+
+void negate(VirtualMachine& aMachine, TInt)
+{
+    const TInt64 value = longOperand(aMachine, 0);
+    aMachine.replaceOperands(1, newLong(aMachine, wrapped(0 - static_cast<TUint64>(value))));
+}
+
+void decimalText(VirtualMachine& aMachine, TInt)
+{
+    const TInt64 value = longOperand(aMachine, 0);
+    aMachine.replaceOperands(1, aMachine.newStringValue(OString(value)));
+}
+
+// Codes 35 and 36 do nothing at all, not even look at the stack.
+void ignore(VirtualMachine&, TInt)
+{
+}
+
+// The low word, as an int.
+void toInt(VirtualMachine& aMachine, TInt)
+{
+    aMachine.replaceOperands(1, static_cast<TUint32>(longOperand(aMachine, 0)));
+}
+
+void fromInt(VirtualMachine& aMachine, TInt)
+{
+    aMachine.replaceOperands(1, newLong(aMachine, aMachine.intOperand(0)));
+}
+
+const NativeOperation KOperations[] = {
+    {1, "clear", clear},
+    {2, "assign", combineIntoLeft<EAssign>},
+    {3, "assign2", combineIntoLeft<EAssign>},
+    {5, "add", combineIntoNew<EAdd>},
+    {6, "subtract", combineIntoNew<ESubtract>},
+    {7, "multiply", combineIntoNew<EMultiply>},
+    {8, "divide", combineIntoNew<EDivide>},
+    {9, "remainder", combineIntoNew<ERemainder>},
+    {10, "negate", negate},
+    {11, "increment", increment},
+    {12, "decrement", decrement},
+    {13, "addAssign", combineIntoLeft<EAdd>},
+    {14, "subtractAssign", combineIntoLeft<ESubtract>},
+    {15, "multiplyAssign", combineIntoLeft<EMultiply>},
+    {16, "divideAssign", combineIntoLeft<EDivide>},
+    {17, "remainderAssign", combineIntoLeft<ERemainder>},
+    {18, "equal", compare<std::equal_to<TInt64>>},
+    {19, "less", compare<std::less<TInt64>>},
+    {20, "lessOrEqual", compare<std::less_equal<TInt64>>},
+    {21, "notEqual", compare<std::not_equal_to<TInt64>>},
+    {22, "greater", compare<std::greater<TInt64>>},
+    {23, "greaterOrEqual", compare<std::greater_equal<TInt64>>},
+    {24, "and", combineIntoNew<EAnd>},
+    {25, "or", combineIntoNew<EOr>},
+    {26, "xor", combineIntoNew<EXor>},
+    {27, "shiftLeft", combineIntoNew<EShiftLeft>},
+    {28, "shiftRight", combineIntoNew<EShiftRight>},
+    {29, "andAssign", combineIntoLeft<EAnd>},
+    {30, "orAssign", combineIntoLeft<EOr>},
+    {31, "xorAssign", combineIntoLeft<EXor>},
+    {32, "shiftLeftAssign", combineIntoLeft<EShiftLeft>},
+    {33, "shiftRightAssign", combineIntoLeft<EShiftRight>},
+    {34, "text", decimalText},
+    {35, "ignored", ignore},
+    {36, "ignored2", ignore},
+    {37, "toInt", toInt},
+    {38, "fromInt", fromInt},
+};
+
+}
+
+extern const NativeFamily KLongFamily{"Long", "Long:", KOperations};

@@ -5,34 +5,42 @@
 
 #include <limits>
 
-#include "NativeGroups.h"
+#include "NativeFamily.h"
 
-void VirtualMachine::byteNative(TInt)
+namespace {
+
+// Only a negative byte is written back; the slot of any other stays
+// exactly as it was, upper bits included.
+void absoluteByte(VirtualMachine& aMachine, TInt)
 {
-    undefinedOperation(EGroupByte);
+    const TInt8 value = static_cast<TInt8>(aMachine.operand(0));
+    if (value < 0)
+        aMachine.setOperand(0, static_cast<TUint32>(-static_cast<TInt32>(value)));
 }
 
-void VirtualMachine::numberNative(TInt aOperation)
+// The minimum has no positive counterpart: it gives the maximum.
+void absoluteInt(VirtualMachine& aMachine, TInt)
 {
-    switch (aOperation) {
-    case 1: {
-        // Only a negative byte is written back; the slot of any other stays
-        // exactly as it was, upper bits included.
-        const TInt8 value = static_cast<TInt8>(operand(0));
-        if (value < 0)
-            setOperand(0, static_cast<TUint32>(-static_cast<TInt32>(value)));
-        break;
-    }
-    case 2: {
-        const TInt32 value = intOperand(0);
-        if (value < 0)
-            setOperand(0, value == std::numeric_limits<TInt32>::min() ? std::numeric_limits<TInt32>::max() : -value);
-        break;
-    }
-    case 3:
-        replaceOperands(2, newStringValue(OString::fromUnsigned(operand(1), intOperand(0))));
-        break;
-    default:
-        undefinedOperation(EGroupNumber);
-    }
+    const TInt32 value = aMachine.intOperand(0);
+    if (value < 0)
+        aMachine.setOperand(0, value == std::numeric_limits<TInt32>::min() ? std::numeric_limits<TInt32>::max()
+                                                                           : -value);
 }
+
+// value, radix: the value read as unsigned.
+void unsignedText(VirtualMachine& aMachine, TInt)
+{
+    const OString text = OString::fromUnsigned(aMachine.operand(1), aMachine.intOperand(0));
+    aMachine.replaceOperands(2, aMachine.newStringValue(text));
+}
+
+const NativeOperation KOperations[] = {
+    {1, "absoluteByte", absoluteByte},
+    {2, "absoluteInt", absoluteInt},
+    {3, "unsignedText", unsignedText},
+};
+
+}
+
+extern const NativeFamily KNumberFamily{"Number", "Number:", KOperations};
+extern const NativeFamily KByteFamily{"Byte", "Byte:", {}};

@@ -7,7 +7,7 @@
 #include "VirtualMachine.h"
 
 #include "ErrorHandling.h"
-#include "NativeGroups.h"
+#include "NativeFamily.h"
 
 namespace {
 
@@ -35,67 +35,93 @@ TInt32 spanLength(TInt32 aFirst, TInt32 aLast)
     return static_cast<TInt32>(length);
 }
 
+// ref.
+void clear(VirtualMachine& aMachine, TInt)
+{
+    setRange(aMachine.arena(), aMachine.referenceOperand(0), 0, 0);
+    aMachine.popOperands(1);
 }
 
-void VirtualMachine::rangeNative(TInt aOperation)
+// ref, source ref.
+void copy(VirtualMachine& aMachine, TInt)
 {
-    switch (aOperation) {
-    case 1:
-        setRange(iArena, referenceOperand(0), 0, 0);
-        popOperands(1);
-        break;
-    case 2: {
-        TUint32 range = referenceOperand(1);
-        TUint32 source = referenceOperand(0);
-        setRange(iArena, range, static_cast<TInt32>(iArena.word(source)), static_cast<TInt32>(iArena.word(source + 4)));
-        popOperands(2);
-        break;
-    }
-    case 3: {
-        TUint32 range = referenceOperand(2);
-        TInt32 first = intOperand(1);
-        setRange(iArena, range, first, spanLength(first, intOperand(0)));
-        popOperands(3);
-        break;
-    }
-    case 4: {
-        TUint32 range = referenceOperand(2);
-        setRange(iArena, range, nonNegative(intOperand(1)), nonNegative(intOperand(0)));
-        popOperands(3);
-        break;
-    }
-    case 5:
-        replaceOperands(1, iArena.word(referenceOperand(0)));
-        break;
-    case 6:
-        replaceOperands(1, iArena.word(referenceOperand(0) + 4));
-        break;
-    case 7: {
-        TUint32 range = referenceOperand(1);
-        iArena.setWord(range, static_cast<TUint32>(nonNegative(intOperand(0))));
-        popOperands(2);
-        break;
-    }
-    case 8: {
-        TUint32 range = referenceOperand(1);
-        iArena.setWord(range + 4, static_cast<TUint32>(nonNegative(intOperand(0))));
-        popOperands(2);
-        break;
-    }
-    case 9:
-    case 10: {
-        TBool equal = operand(3) == operand(1) && operand(2) == operand(0);
-        replaceOperands(4, equal == (aOperation == 9) ? 1 : 0);
-        break;
-    }
-    case 11:
-    case 12: {
-        TUint32 range = referenceOperand(1);
-        setRange(iArena, range, nonNegative(intOperand(0)), KToTheEnd);
-        popOperands(2);
-        break;
-    }
-    default:
-        undefinedOperation(EGroupRange);
-    }
+    Arena& arena = aMachine.arena();
+    const TUint32 range = aMachine.referenceOperand(1);
+    const TUint32 source = aMachine.referenceOperand(0);
+    setRange(arena, range, static_cast<TInt32>(arena.word(source)), static_cast<TInt32>(arena.word(source + 4)));
+    aMachine.popOperands(2);
 }
+
+// ref, first, last.
+void setFirstAndLast(VirtualMachine& aMachine, TInt)
+{
+    const TUint32 range = aMachine.referenceOperand(2);
+    const TInt32 first = aMachine.intOperand(1);
+    setRange(aMachine.arena(), range, first, spanLength(first, aMachine.intOperand(0)));
+    aMachine.popOperands(3);
+}
+
+// ref, first, length.
+void setFirstAndLength(VirtualMachine& aMachine, TInt)
+{
+    const TUint32 range = aMachine.referenceOperand(2);
+    setRange(aMachine.arena(), range, nonNegative(aMachine.intOperand(1)), nonNegative(aMachine.intOperand(0)));
+    aMachine.popOperands(3);
+}
+
+// Codes 5 and 6: ref; the first index or the length.
+void word(VirtualMachine& aMachine, TInt aOperation)
+{
+    const TUint32 range = aMachine.referenceOperand(0);
+    aMachine.replaceOperands(1, aMachine.arena().word(range + 4 * (aOperation - 5)));
+}
+
+// Codes 7 and 8: ref, a new first index or length.
+void setWord(VirtualMachine& aMachine, TInt aOperation)
+{
+    const TUint32 range = aMachine.referenceOperand(1);
+    aMachine.arena().setWord(range + 4 * (aOperation - 7), static_cast<TUint32>(nonNegative(aMachine.intOperand(0))));
+    aMachine.popOperands(2);
+}
+
+TBool topRangesEqual(VirtualMachine& aMachine)
+{
+    return aMachine.operand(3) == aMachine.operand(1) && aMachine.operand(2) == aMachine.operand(0);
+}
+
+void equal(VirtualMachine& aMachine, TInt)
+{
+    aMachine.replaceOperands(4, topRangesEqual(aMachine) ? 1 : 0);
+}
+
+void notEqual(VirtualMachine& aMachine, TInt)
+{
+    aMachine.replaceOperands(4, topRangesEqual(aMachine) ? 0 : 1);
+}
+
+// Codes 11 and 12: ref, first; the range runs from there to the end.
+void setFirstToEnd(VirtualMachine& aMachine, TInt)
+{
+    const TUint32 range = aMachine.referenceOperand(1);
+    setRange(aMachine.arena(), range, nonNegative(aMachine.intOperand(0)), KToTheEnd);
+    aMachine.popOperands(2);
+}
+
+const NativeOperation KOperations[] = {
+    {1, "clear", clear},
+    {2, "copy", copy},
+    {3, "setFirstAndLast", setFirstAndLast},
+    {4, "setFirstAndLength", setFirstAndLength},
+    {5, "first", word},
+    {6, "length", word},
+    {7, "setFirst", setWord},
+    {8, "setLength", setWord},
+    {9, "equal", equal},
+    {10, "notEqual", notEqual},
+    {11, "setFirstToEnd", setFirstToEnd},
+    {12, "setFirstToEnd2", setFirstToEnd},
+};
+
+}
+
+extern const NativeFamily KRangeFamily{"Range", "Range:", KOperations};

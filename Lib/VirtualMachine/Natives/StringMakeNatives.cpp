@@ -11,14 +11,81 @@ namespace {
 
 // A count to the end takes whatever follows start, and nothing when start
 // is past the end, where a counted range would be refused.
-OString substring(const OString& aText, TRangeOperand aRange)
+OString substringOf(const OString& aText, TRangeOperand aRange)
 {
     if (aRange.toEnd())
         return OString(aText, aRange.iStart);
     return OString(aText, aRange.iStart, aRange.end(aText));
 }
 
-void join(VirtualMachine& aMachine)
+// The constructions: cell, then aOperandCount - 1 operands from which
+// aText reads the new text. The cell receives a new string object, so the
+// edit reaches whatever refers to this cell and nothing that holds the old
+// object.
+void construct(VirtualMachine& aMachine, TInt aOperandCount, OString (*aText)(StringOperands& aOperands))
+{
+    StringOperands operands(aMachine, aOperandCount);
+    const TUint32 cell = operands.cell();
+    const OString text = aText(operands);
+    aMachine.arena().setWord(cell, aMachine.newStringObject(text));
+    operands.finish();
+}
+
+}
+
+namespace StringNatives {
+
+// cell.
+void constructEmpty(VirtualMachine& aMachine, TInt)
+{
+    construct(aMachine, 1, [](StringOperands&) { return OString(); });
+}
+
+// cell, s.
+void constructCopy(VirtualMachine& aMachine, TInt)
+{
+    construct(aMachine, 2, [](StringOperands& aOperands) { return OString(aOperands.string()); });
+}
+
+// cell, ch, n: n copies of ch.
+void constructFilled(VirtualMachine& aMachine, TInt)
+{
+    construct(aMachine, 3, [](StringOperands& aOperands) {
+        const TUint16 unit = aOperands.unit();
+        return OString::filled(unit, aOperands.integer());
+    });
+}
+
+// cell, s, start, count.
+void constructSubstring(VirtualMachine& aMachine, TInt)
+{
+    construct(aMachine, 4, [](StringOperands& aOperands) {
+        const OString& source = aOperands.string();
+        return substringOf(source, aOperands.range());
+    });
+}
+
+// cell, s, step: every step-th unit of s.
+void constructStepped(VirtualMachine& aMachine, TInt)
+{
+    construct(aMachine, 3, [](StringOperands& aOperands) {
+        const OString& source = aOperands.string();
+        return OString(source, 0, source.length() - 1, aOperands.integer());
+    });
+}
+
+// cell, s, start, count, step: the same within a range of s.
+void constructSteppedRange(VirtualMachine& aMachine, TInt)
+{
+    construct(aMachine, 5, [](StringOperands& aOperands) {
+        const OString& source = aOperands.string();
+        const TBounds bounds = aOperands.bounds(source);
+        return OString(source, bounds.iStart, bounds.iEnd, aOperands.integer());
+    });
+}
+
+// a, b: a new string a + b.
+void join(VirtualMachine& aMachine, TInt)
 {
     StringOperands operands(aMachine, 2);
     const OString& left = operands.string();
@@ -26,7 +93,8 @@ void join(VirtualMachine& aMachine)
     operands.answerString(left + right);
 }
 
-void repeated(VirtualMachine& aMachine)
+// s, n: a new string of n copies of s.
+void repeated(VirtualMachine& aMachine, TInt)
 {
     StringOperands operands(aMachine, 2);
     const OString& text = operands.string();
@@ -36,12 +104,13 @@ void repeated(VirtualMachine& aMachine)
 
 // 50: s, sep; 51: s, sep, cs; 52 and 53 the same with a character. Every
 // piece becomes a string value of its own in a new vector of references.
-void split(VirtualMachine& aMachine, TInt aOffset)
+void split(VirtualMachine& aMachine, TInt aOperation)
 {
-    const TBool caseFlag = (aOffset & 1) != 0;
+    const TInt form = aOperation - 50;
+    const TBool caseFlag = (form & 1) != 0;
     StringOperands operands(aMachine, caseFlag ? 3 : 2);
     const OString& text = operands.string();
-    const OString separator = operands.text((aOffset & 2) != 0);
+    const OString separator = operands.text((form & 2) != 0);
     const TBool caseSensitive = operands.caseSensitive(caseFlag);
     const Vec<OString> pieces = text.split(separator, caseSensitive);
     const TUint32 cell = aMachine.newVectorValue(4, 0, ETrue);
@@ -53,13 +122,15 @@ void split(VirtualMachine& aMachine, TInt aOffset)
     operands.answer(cell);
 }
 
-void decimalText(VirtualMachine& aMachine)
+// n: its decimal text.
+void decimalText(VirtualMachine& aMachine, TInt)
 {
     StringOperands operands(aMachine, 1);
     operands.answerString(OString(operands.integer()));
 }
 
-void unsignedText(VirtualMachine& aMachine)
+// n, radix: its text, read as unsigned.
+void unsignedText(VirtualMachine& aMachine, TInt)
 {
     StringOperands operands(aMachine, 2);
     const TUint32 value = operands.word();
@@ -67,105 +138,22 @@ void unsignedText(VirtualMachine& aMachine)
     operands.answerString(OString::fromUnsigned(value, radix));
 }
 
-void substringValue(VirtualMachine& aMachine)
+// s, start, count.
+void substring(VirtualMachine& aMachine, TInt)
 {
     StringOperands operands(aMachine, 3);
     const OString& text = operands.string();
-    operands.answerString(substring(text, operands.range()));
+    operands.answerString(substringOf(text, operands.range()));
 }
 
 // For callers that hold the substring by reference: the value comes
 // wrapped in one more cell.
-void substringReference(VirtualMachine& aMachine)
+void substringReference(VirtualMachine& aMachine, TInt)
 {
     StringOperands operands(aMachine, 3);
     const OString& text = operands.string();
-    const OString result = substring(text, operands.range());
+    const OString result = substringOf(text, operands.range());
     operands.answer(aMachine.depthConversion(1, aMachine.newStringValue(result), GC_CODE_REF_CELL));
 }
 
-// What constructions 1 to 9 put in their string value, read from the
-// operands that follow it.
-OString constructed(TInt aOperation, StringOperands& aOperands)
-{
-    switch (aOperation) {
-    case 1:
-        return OString();
-    case 2:
-    case 4:
-        return aOperands.string();
-    case 5: {
-        const TUint16 unit = aOperands.unit();
-        return OString::filled(unit, aOperands.integer());
-    }
-    case 7: {
-        const OString& source = aOperands.string();
-        return substring(source, aOperands.range());
-    }
-    case 8: {
-        const OString& source = aOperands.string();
-        return OString(source, 0, source.length() - 1, aOperands.integer());
-    }
-    default: {
-        const OString& source = aOperands.string();
-        const TBounds bounds = aOperands.bounds(source);
-        return OString(source, bounds.iStart, bounds.iEnd, aOperands.integer());
-    }
-    }
-}
-
-// The cell receives a new string object, so the edit reaches whatever
-// refers to this cell and nothing that holds the old object.
-void construct(VirtualMachine& aMachine, TInt aOperation)
-{
-    static const TInt KOperandCounts[] = {0, 1, 2, 0, 2, 3, 0, 4, 3, 5};
-    StringOperands operands(aMachine, KOperandCounts[aOperation]);
-    const TUint32 cell = operands.cell();
-    const OString text = constructed(aOperation, operands);
-    aMachine.arena().setWord(cell, aMachine.newStringObject(text));
-    operands.finish();
-}
-
-}
-
-TBool StringNatives::make(VirtualMachine& aMachine, TInt aOperation)
-{
-    switch (aOperation) {
-    case 1:
-    case 2:
-    case 4:
-    case 5:
-    case 7:
-    case 8:
-    case 9:
-        construct(aMachine, aOperation);
-        break;
-    case 48:
-        join(aMachine);
-        break;
-    case 49:
-        repeated(aMachine);
-        break;
-    case 50:
-    case 51:
-    case 52:
-    case 53:
-        split(aMachine, aOperation - 50);
-        break;
-    case -122:
-        decimalText(aMachine);
-        break;
-    case -121:
-        unsignedText(aMachine);
-        break;
-    case -106:
-        substringValue(aMachine);
-        break;
-    case -103:
-        substringReference(aMachine);
-        break;
-    default:
-        return EFalse;
-    }
-    return ETrue;
 }

@@ -1,12 +1,16 @@
-// String natives (group 8): the family's entry, and the operations that
+// String natives (group 8): the family's table, and the operations that
 // only read strings (lengths and units, searches, counts, comparisons,
 // numbers) or single characters. Each answers in its first argument's slot.
 
 #include "VirtualMachine.h"
 
+#include <functional>
+
 #include "CharClass.h"
-#include "NativeGroups.h"
+#include "NativeFamily.h"
 #include "StringOperands.h"
+
+using namespace StringNatives;
 
 namespace {
 
@@ -35,6 +39,35 @@ void search(VirtualMachine& aMachine, TSearchKind aKind, TForm aForm)
     operands.answerInt(find(aKind, text, sub, bounds, caseSensitive));
 }
 
+// Each run of forms starts at the form without options; the offset's bits
+// say which operands a form adds (TForm). The run of indexOf starts one
+// code before its first, which is locate.
+void indexOf(VirtualMachine& aMachine, TInt aOperation)
+{
+    search(aMachine, EIndexOf, TForm::search(aOperation - 16));
+}
+
+void lastIndexOf(VirtualMachine& aMachine, TInt aOperation)
+{
+    search(aMachine, ELastIndexOf, TForm::search(aOperation - 24));
+}
+
+void countOf(VirtualMachine& aMachine, TInt aOperation)
+{
+    search(aMachine, ECountOf, TForm::search(aOperation - 36));
+}
+
+// s, [start, count], [cs]: the forms of a search without the sub-string.
+void mostFrequent(VirtualMachine& aMachine, TInt aOperation)
+{
+    const TForm form = TForm::search(aOperation - 32);
+    StringOperands operands(aMachine, form.operandCount(1));
+    const OString& text = operands.string();
+    const TBounds bounds = operands.boundsIf(form.iRange, text);
+    const TBool caseSensitive = operands.caseSensitive(form.iCaseFlag);
+    operands.answer(text.mostFrequentChar(bounds.iStart, bounds.iEnd, caseSensitive));
+}
+
 // The forms that give the range before the sub-string: s, start, count,
 // sub, [cs].
 void searchRangeFirst(VirtualMachine& aMachine, TSearchKind aKind, TBool aCaseFlag)
@@ -47,9 +80,21 @@ void searchRangeFirst(VirtualMachine& aMachine, TSearchKind aKind, TBool aCaseFl
     operands.answerInt(find(aKind, text, sub, bounds, caseSensitive));
 }
 
+// -101 without a case flag, -100 with one.
+void indexOfRangeFirst(VirtualMachine& aMachine, TInt aOperation)
+{
+    searchRangeFirst(aMachine, EIndexOf, aOperation == -100);
+}
+
+// -99 without a case flag, -98 with one.
+void lastIndexOfRangeFirst(VirtualMachine& aMachine, TInt aOperation)
+{
+    searchRangeFirst(aMachine, ELastIndexOf, aOperation == -98);
+}
+
 // The first case-insensitive occurrence as a range value, position and
 // length in the two argument slots; both 0 when there is none.
-void locate(VirtualMachine& aMachine)
+void locate(VirtualMachine& aMachine, TInt)
 {
     StringOperands operands(aMachine, 2);
     const OString& text = operands.string();
@@ -59,70 +104,44 @@ void locate(VirtualMachine& aMachine)
     aMachine.setOperand(0, position < 0 ? 0 : static_cast<TUint32>(sub.length()));
 }
 
-// s, [start, count], [cs]: the forms of a search without the sub-string.
-void mostFrequent(VirtualMachine& aMachine, TForm aForm)
+// s, other, [cs]: whether s starts (or ends) with other.
+void affix(VirtualMachine& aMachine, TBool aEnd, TBool aCaseFlag)
 {
-    StringOperands operands(aMachine, aForm.operandCount(1));
-    const OString& text = operands.string();
-    const TBounds bounds = operands.boundsIf(aForm.iRange, text);
-    const TBool caseSensitive = operands.caseSensitive(aForm.iCaseFlag);
-    operands.answer(text.mostFrequentChar(bounds.iStart, bounds.iEnd, caseSensitive));
-}
-
-// 44 and 45 test the start, 46 and 47 the end; the odd codes take a flag.
-void affix(VirtualMachine& aMachine, TInt aOperation)
-{
-    const TBool caseFlag = aOperation == 45 || aOperation == 47;
-    StringOperands operands(aMachine, caseFlag ? 3 : 2);
+    StringOperands operands(aMachine, aCaseFlag ? 3 : 2);
     const OString& text = operands.string();
     const OString& other = operands.string();
-    const TBool caseSensitive = operands.caseSensitive(caseFlag);
-    operands.answerFlag(aOperation <= 45 ? text.startsWith(other, caseSensitive)
-                                         : text.endsWith(other, caseSensitive));
+    const TBool caseSensitive = operands.caseSensitive(aCaseFlag);
+    operands.answerFlag(aEnd ? text.endsWith(other, caseSensitive) : text.startsWith(other, caseSensitive));
 }
 
-TUint32 unitFunction(TInt aOperation, TUint16 aUnit)
+// 44 without a case flag, 45 with one.
+void startsWith(VirtualMachine& aMachine, TInt aOperation)
 {
-    switch (aOperation) {
-    case -127:
-        return CharClass::toLower(aUnit);
-    case -126:
-        return CharClass::toUpper(aUnit);
-    case -125:
-        return CharClass::isLetter(aUnit) ? 1 : 0;
-    case -124:
-        return CharClass::isDigit(aUnit) ? 1 : 0;
-    default:
-        return CharClass::isSpace(aUnit) ? 1 : 0;
-    }
+    affix(aMachine, EFalse, aOperation == 45);
 }
 
-TBool compare(TInt aOperation, const OString& aLeft, const OString& aRight)
+// 46 without a case flag, 47 with one.
+void endsWith(VirtualMachine& aMachine, TInt aOperation)
 {
-    switch (aOperation) {
-    case -116:
-        return aLeft == aRight;
-    case -115:
-        return aLeft != aRight;
-    case -114:
-        return aLeft < aRight;
-    case -113:
-        return aLeft <= aRight;
-    case -112:
-        return aLeft > aRight;
-    case -111:
-        return aLeft >= aRight;
-    default:
-        return aLeft.equals(aRight, EFalse);
-    }
+    affix(aMachine, ETrue, aOperation == 47);
 }
 
-void compareTwo(VirtualMachine& aMachine, TInt aOperation)
+// a, b: 1 or 0.
+template <typename Comparison>
+void compareTwo(VirtualMachine& aMachine, TInt)
 {
     StringOperands operands(aMachine, 2);
     const OString& left = operands.string();
     const OString& right = operands.string();
-    operands.answerFlag(compare(aOperation, left, right));
+    operands.answerFlag(Comparison()(left, right));
+}
+
+void equalsIgnoringCase(VirtualMachine& aMachine, TInt)
+{
+    StringOperands operands(aMachine, 2);
+    const OString& left = operands.string();
+    const OString& right = operands.string();
+    operands.answerFlag(left.equals(right, EFalse));
 }
 
 TInt sign(TInt aValue)
@@ -130,7 +149,8 @@ TInt sign(TInt aValue)
     return (aValue > 0) - (aValue < 0);
 }
 
-void compareWithFlag(VirtualMachine& aMachine)
+// a, b, cs: -1, 0 or 1.
+void compareWithFlag(VirtualMachine& aMachine, TInt)
 {
     StringOperands operands(aMachine, 3);
     const OString& left = operands.string();
@@ -141,7 +161,7 @@ void compareWithFlag(VirtualMachine& aMachine)
 
 // a, b, start, count, cs. A count to the end compares the rest of a from
 // start, which at start 0 is the whole of a.
-void compareRange(VirtualMachine& aMachine)
+void compareRange(VirtualMachine& aMachine, TInt)
 {
     StringOperands operands(aMachine, 5);
     const OString& left = operands.string();
@@ -153,7 +173,8 @@ void compareRange(VirtualMachine& aMachine)
     operands.answerInt(sign(difference));
 }
 
-void equalsWithFlag(VirtualMachine& aMachine)
+// a, b, cs.
+void equalsWithFlag(VirtualMachine& aMachine, TInt)
 {
     StringOperands operands(aMachine, 3);
     const OString& left = operands.string();
@@ -162,21 +183,22 @@ void equalsWithFlag(VirtualMachine& aMachine)
     operands.answerFlag(left.equals(right, caseSensitive));
 }
 
-// a, b, start, count, [cs]; the same rule for a count to the end as in
-// compareRange.
-void regionEquals(VirtualMachine& aMachine, TBool aCaseFlag)
+// a, b, start, count, and with -107 a case flag; the same rule for a count
+// to the end as in compareRange.
+void regionEquals(VirtualMachine& aMachine, TInt aOperation)
 {
-    StringOperands operands(aMachine, aCaseFlag ? 5 : 4);
+    const TBool caseFlag = aOperation == -107;
+    StringOperands operands(aMachine, caseFlag ? 5 : 4);
     const OString& left = operands.string();
     const OString& right = operands.string();
     const TRangeOperand range = operands.range();
-    const TBool caseSensitive = operands.caseSensitive(aCaseFlag);
+    const TBool caseSensitive = operands.caseSensitive(caseFlag);
     operands.answerFlag(range.toEnd() ? left.equals(right, range.iStart, caseSensitive)
                                       : left.regionEquals(right, range.iStart, range.end(left), caseSensitive));
 }
 
-// Decimal text takes a sign; other radixes do not.
-void parse(VirtualMachine& aMachine)
+// s, radix. Decimal text takes a sign; other radixes do not.
+void parse(VirtualMachine& aMachine, TInt)
 {
     StringOperands operands(aMachine, 2);
     const OString& text = operands.string();
@@ -184,130 +206,243 @@ void parse(VirtualMachine& aMachine)
     operands.answerInt(radix == 10 ? text.parseDecimal() : text.parseInt(radix));
 }
 
-void length(VirtualMachine& aMachine)
+void parseDecimal(VirtualMachine& aMachine, TInt)
+{
+    StringOperands operands(aMachine, 1);
+    operands.answerInt(operands.string().parseDecimal());
+}
+
+void length(VirtualMachine& aMachine, TInt)
 {
     StringOperands operands(aMachine, 1);
     operands.answerInt(operands.string().length());
 }
 
-void isEmpty(VirtualMachine& aMachine)
+void isEmpty(VirtualMachine& aMachine, TInt)
 {
     StringOperands operands(aMachine, 1);
     operands.answerFlag(operands.string().isEmpty());
 }
 
-void charAt(VirtualMachine& aMachine)
+// s, pos.
+void charAt(VirtualMachine& aMachine, TInt)
 {
     StringOperands operands(aMachine, 2);
     const OString& text = operands.string();
     operands.answer(text.charAt(operands.integer()));
 }
 
-void firstUnit(VirtualMachine& aMachine)
+void firstChar(VirtualMachine& aMachine, TInt)
 {
     StringOperands operands(aMachine, 1);
     operands.answer(operands.string().charAt(0));
 }
 
-void lastUnit(VirtualMachine& aMachine)
+void lastChar(VirtualMachine& aMachine, TInt)
 {
     StringOperands operands(aMachine, 1);
     const OString& text = operands.string();
     operands.answer(text.charAt(text.length() - 1));
 }
 
-void parseDecimal(VirtualMachine& aMachine)
+// ch: what aFunction makes of its low 16 bits.
+void answerForUnit(VirtualMachine& aMachine, TUint32 (*aFunction)(TUint16 aUnit))
 {
     StringOperands operands(aMachine, 1);
-    operands.answerInt(operands.string().parseDecimal());
+    operands.answer(aFunction(operands.unit()));
 }
 
-void unitOperation(VirtualMachine& aMachine, TInt aOperation)
+void charToLower(VirtualMachine& aMachine, TInt)
 {
-    StringOperands operands(aMachine, 1);
-    operands.answer(unitFunction(aOperation, operands.unit()));
+    answerForUnit(aMachine, [](TUint16 aUnit) -> TUint32 { return CharClass::toLower(aUnit); });
 }
 
-// The operations that come in numbered runs of forms.
-TBool readForm(VirtualMachine& aMachine, TInt aOperation)
+void charToUpper(VirtualMachine& aMachine, TInt)
 {
-    if (within(aOperation, 17, 23))
-        search(aMachine, EIndexOf, TForm::search(aOperation - 16));
-    else if (within(aOperation, 24, 31))
-        search(aMachine, ELastIndexOf, TForm::search(aOperation - 24));
-    else if (within(aOperation, 32, 35))
-        mostFrequent(aMachine, TForm::search(aOperation - 32));
-    else if (within(aOperation, 36, 43))
-        search(aMachine, ECountOf, TForm::search(aOperation - 36));
-    else if (within(aOperation, 44, 47))
-        affix(aMachine, aOperation);
-    else if (within(aOperation, -127, -123))
-        unitOperation(aMachine, aOperation);
-    else if (within(aOperation, -116, -110))
-        compareTwo(aMachine, aOperation);
-    else if (within(aOperation, -101, -98))
-        searchRangeFirst(aMachine, aOperation <= -100 ? EIndexOf : ELastIndexOf, aOperation % 2 == 0);
-    else
-        return EFalse;
-    return ETrue;
+    answerForUnit(aMachine, [](TUint16 aUnit) -> TUint32 { return CharClass::toUpper(aUnit); });
 }
 
-}
-
-TBool StringNatives::read(VirtualMachine& aMachine, TInt aOperation)
+void charIsLetter(VirtualMachine& aMachine, TInt)
 {
-    switch (aOperation) {
-    case 10:
-        length(aMachine);
-        break;
-    case 11:
-        isEmpty(aMachine);
-        break;
-    case 12:
-        charAt(aMachine);
-        break;
-    case 14:
-        firstUnit(aMachine);
-        break;
-    case 15:
-        lastUnit(aMachine);
-        break;
-    case 16:
-        locate(aMachine);
-        break;
-    case -120:
-        parseDecimal(aMachine);
-        break;
-    case -119:
-        parse(aMachine);
-        break;
-    case -118:
-        compareWithFlag(aMachine);
-        break;
-    case -117:
-        compareRange(aMachine);
-        break;
-    case -109:
-        equalsWithFlag(aMachine);
-        break;
-    case -108:
-        regionEquals(aMachine, EFalse);
-        break;
-    case -107:
-        regionEquals(aMachine, ETrue);
-        break;
-    case -105:
-        break;
-    default:
-        return readForm(aMachine, aOperation);
-    }
-    return ETrue;
+    answerForUnit(aMachine, [](TUint16 aUnit) -> TUint32 { return CharClass::isLetter(aUnit) ? 1 : 0; });
 }
 
-// Editing comes first: appending is what loops that build text call most.
-void VirtualMachine::stringNative(TInt aOperation)
+void charIsDigit(VirtualMachine& aMachine, TInt)
 {
-    if (!StringNatives::edit(*this, aOperation) && !StringNatives::read(*this, aOperation)
-        && !StringNatives::make(*this, aOperation))
-        undefinedOperation(EGroupString);
+    answerForUnit(aMachine, [](TUint16 aUnit) -> TUint32 { return CharClass::isDigit(aUnit) ? 1 : 0; });
 }
+
+void charIsSpace(VirtualMachine& aMachine, TInt)
+{
+    answerForUnit(aMachine, [](TUint16 aUnit) -> TUint32 { return CharClass::isSpace(aUnit) ? 1 : 0; });
+}
+
+// Applications call it; the runtime has nothing to do for it.
+void ignore(VirtualMachine&, TInt)
+{
+}
+
+// Forms in runs: without "Cased" a form ignores case, a Cased form takes a
+// flag that chooses; "InRange" adds a start and a count; "Char" takes a
+// character in place of the sub-string (searches) or of the replacement
+// (replacements). Codes 64 and 65 are second codes for 62 and 63.
+const NativeOperation KOperations[] = {
+    {1, "constructEmpty", constructEmpty},
+    {2, "constructCopy", constructCopy},
+    {4, "constructCopy2", constructCopy},
+    {5, "constructFilled", constructFilled},
+    {7, "constructSubstring", constructSubstring},
+    {8, "constructStepped", constructStepped},
+    {9, "constructSteppedRange", constructSteppedRange},
+    {10, "length", length},
+    {11, "isEmpty", isEmpty},
+    {12, "charAt", charAt},
+    {14, "firstChar", firstChar},
+    {15, "lastChar", lastChar},
+    {16, "locate", locate},
+    {17, "indexOfInRange", indexOf},
+    {18, "indexOfCased", indexOf},
+    {19, "indexOfInRangeCased", indexOf},
+    {20, "indexOfChar", indexOf},
+    {21, "indexOfCharInRange", indexOf},
+    {22, "indexOfCharCased", indexOf},
+    {23, "indexOfCharInRangeCased", indexOf},
+    {24, "lastIndexOf", lastIndexOf},
+    {25, "lastIndexOfInRange", lastIndexOf},
+    {26, "lastIndexOfCased", lastIndexOf},
+    {27, "lastIndexOfInRangeCased", lastIndexOf},
+    {28, "lastIndexOfChar", lastIndexOf},
+    {29, "lastIndexOfCharInRange", lastIndexOf},
+    {30, "lastIndexOfCharCased", lastIndexOf},
+    {31, "lastIndexOfCharInRangeCased", lastIndexOf},
+    {32, "mostFrequentChar", mostFrequent},
+    {33, "mostFrequentCharInRange", mostFrequent},
+    {34, "mostFrequentCharCased", mostFrequent},
+    {35, "mostFrequentCharInRangeCased", mostFrequent},
+    {36, "countOf", countOf},
+    {37, "countOfInRange", countOf},
+    {38, "countOfCased", countOf},
+    {39, "countOfInRangeCased", countOf},
+    {40, "countOfChar", countOf},
+    {41, "countOfCharInRange", countOf},
+    {42, "countOfCharCased", countOf},
+    {43, "countOfCharInRangeCased", countOf},
+    {44, "startsWith", startsWith},
+    {45, "startsWithCased", startsWith},
+    {46, "endsWith", endsWith},
+    {47, "endsWithCased", endsWith},
+    {48, "join", join},
+    {49, "repeated", repeated},
+    {50, "split", split},
+    {51, "splitCased", split},
+    {52, "splitAtChar", split},
+    {53, "splitAtCharCased", split},
+    {57, "insert", insert},
+    {58, "insertChar", insert},
+    {59, "insertRange", insertRange},
+    {60, "prepend", prepend},
+    {61, "prependChar", prepend},
+    {62, "append", append},
+    {63, "appendChar", appendUnit},
+    {64, "append2", append},
+    {65, "appendChar2", appendUnit},
+    {66, "repeat", repeat},
+    {67, "replaceRange", replaceRange},
+    {68, "replaceRangeByChar", replaceRange},
+    {69, "replaceFirst", replaceFirst},
+    {70, "replaceFirstCased", replaceFirst},
+    {71, "replaceFirstByChar", replaceFirst},
+    {72, "replaceFirstByCharCased", replaceFirst},
+    {73, "replaceFirstInRange", replaceFirst},
+    {74, "replaceFirstInRangeCased", replaceFirst},
+    {75, "replaceFirstByCharInRange", replaceFirst},
+    {76, "replaceFirstByCharInRangeCased", replaceFirst},
+    {77, "replaceLast", replaceLast},
+    {78, "replaceLastCased", replaceLast},
+    {79, "replaceLastByChar", replaceLast},
+    {80, "replaceLastByCharCased", replaceLast},
+    {81, "replaceLastInRange", replaceLast},
+    {82, "replaceLastInRangeCased", replaceLast},
+    {83, "replaceLastByCharInRange", replaceLast},
+    {84, "replaceLastByCharInRangeCased", replaceLast},
+    {85, "replaceAll", replaceAll},
+    {86, "replaceAllCased", replaceAll},
+    {87, "replaceAllByChar", replaceAll},
+    {88, "replaceAllByCharCased", replaceAll},
+    {89, "replaceAllInRange", replaceAll},
+    {90, "replaceAllInRangeCased", replaceAll},
+    {91, "replaceAllByCharInRange", replaceAll},
+    {92, "replaceAllByCharInRangeCased", replaceAll},
+    {93, "removeCharAt", removeCharAt},
+    {94, "removeRange", removeRange},
+    {95, "removeFirst", removeFirst},
+    {96, "removeFirstInRange", removeFirst},
+    {97, "removeFirstCased", removeFirst},
+    {98, "removeFirstInRangeCased", removeFirst},
+    {99, "removeFirstChar", removeFirst},
+    {100, "removeFirstCharInRange", removeFirst},
+    {101, "removeFirstCharCased", removeFirst},
+    {102, "removeFirstCharInRangeCased", removeFirst},
+    {103, "removeLast", removeLast},
+    {104, "removeLastInRange", removeLast},
+    {105, "removeLastCased", removeLast},
+    {106, "removeLastInRangeCased", removeLast},
+    {107, "removeLastChar", removeLast},
+    {108, "removeLastCharInRange", removeLast},
+    {109, "removeLastCharCased", removeLast},
+    {110, "removeLastCharInRangeCased", removeLast},
+    {111, "removeAll", removeAll},
+    {112, "removeAllInRange", removeAll},
+    {113, "removeAllCased", removeAll},
+    {114, "removeAllInRangeCased", removeAll},
+    {115, "removeAllChar", removeAll},
+    {116, "removeAllCharInRange", removeAll},
+    {117, "removeAllCharCased", removeAll},
+    {118, "removeAllCharInRangeCased", removeAll},
+    {119, "removeFirstUnit", removeHead},
+    {120, "removeHead", removeHead},
+    {121, "removeLastUnit", removeTail},
+    {122, "removeTail", removeTail},
+    {123, "clear", clear},
+    {124, "trimStart", trimStart},
+    {125, "trimEnd", trimEnd},
+    {126, "trim", trim},
+    {127, "toLowerCase", toLowerCase},
+    {-128, "toUpperCase", toUpperCase},
+    {-127, "charToLower", charToLower},
+    {-126, "charToUpper", charToUpper},
+    {-125, "charIsLetter", charIsLetter},
+    {-124, "charIsDigit", charIsDigit},
+    {-123, "charIsSpace", charIsSpace},
+    {-122, "decimalText", decimalText},
+    {-121, "unsignedText", unsignedText},
+    {-120, "parseDecimal", parseDecimal},
+    {-119, "parse", parse},
+    {-118, "compareCased", compareWithFlag},
+    {-117, "compareInRangeCased", compareRange},
+    {-116, "equal", compareTwo<std::equal_to<OString>>},
+    {-115, "notEqual", compareTwo<std::not_equal_to<OString>>},
+    {-114, "less", compareTwo<std::less<OString>>},
+    {-113, "lessOrEqual", compareTwo<std::less_equal<OString>>},
+    {-112, "greater", compareTwo<std::greater<OString>>},
+    {-111, "greaterOrEqual", compareTwo<std::greater_equal<OString>>},
+    {-110, "equalsIgnoringCase", equalsIgnoringCase},
+    {-109, "equalsCased", equalsWithFlag},
+    {-108, "regionEquals", regionEquals},
+    {-107, "regionEqualsCased", regionEquals},
+    {-106, "substring", substring},
+    {-105, "ignored", ignore},
+    {-104, "replaceOrInsert", replaceOrInsert},
+    {-103, "substringReference", substringReference},
+    {-102, "replaceOrInsertPart", replaceOrInsertPart},
+    {-101, "indexOfRangeFirst", indexOfRangeFirst},
+    {-100, "indexOfRangeFirstCased", indexOfRangeFirst},
+    {-99, "lastIndexOfRangeFirst", lastIndexOfRangeFirst},
+    {-98, "lastIndexOfRangeFirstCased", lastIndexOfRangeFirst},
+    {-97, "replaceAllRangeFirst", replaceAllRangeFirst},
+    {-96, "replaceAllRangeFirstCased", replaceAllRangeFirst},
+};
+
+}
+
+extern const NativeFamily KStringFamily{"String", "String:", KOperations};

@@ -6,21 +6,56 @@
 #include "Types.h"
 #include "VirtualMachine.h"
 
-// The String family (group 8) comes in three parts, each answering whether
-// it knows the operation: reading (StringNatives.cpp), making new strings
+// The String family (group 8) comes in three parts: reading
+// (StringNatives.cpp, which holds the family's table), making new strings
 // (StringMakeNatives.cpp) and editing in place (StringEditNatives.cpp).
+// These are the handlers of the last two parts; where one serves a run of
+// codes, it says which.
 namespace StringNatives {
 
-TBool read(VirtualMachine& aMachine, TInt aOperation);
-TBool make(VirtualMachine& aMachine, TInt aOperation);
-TBool edit(VirtualMachine& aMachine, TInt aOperation);
+// Making.
+void constructEmpty(VirtualMachine& aMachine, TInt aOperation);
+void constructCopy(VirtualMachine& aMachine, TInt aOperation);          // 2 and 4
+void constructFilled(VirtualMachine& aMachine, TInt aOperation);
+void constructSubstring(VirtualMachine& aMachine, TInt aOperation);
+void constructStepped(VirtualMachine& aMachine, TInt aOperation);
+void constructSteppedRange(VirtualMachine& aMachine, TInt aOperation);
+void join(VirtualMachine& aMachine, TInt aOperation);
+void repeated(VirtualMachine& aMachine, TInt aOperation);
+void split(VirtualMachine& aMachine, TInt aOperation);                  // 50 to 53
+void decimalText(VirtualMachine& aMachine, TInt aOperation);
+void unsignedText(VirtualMachine& aMachine, TInt aOperation);
+void substring(VirtualMachine& aMachine, TInt aOperation);
+void substringReference(VirtualMachine& aMachine, TInt aOperation);
 
-}
+// Editing.
+void append(VirtualMachine& aMachine, TInt aOperation);
+void appendUnit(VirtualMachine& aMachine, TInt aOperation);
+void insert(VirtualMachine& aMachine, TInt aOperation);                 // 57 and 58
+void insertRange(VirtualMachine& aMachine, TInt aOperation);
+void prepend(VirtualMachine& aMachine, TInt aOperation);                // 60 and 61
+void repeat(VirtualMachine& aMachine, TInt aOperation);
+void replaceRange(VirtualMachine& aMachine, TInt aOperation);           // 67 and 68
+void replaceFirst(VirtualMachine& aMachine, TInt aOperation);           // 69 to 76
+void replaceLast(VirtualMachine& aMachine, TInt aOperation);            // 77 to 84
+void replaceAll(VirtualMachine& aMachine, TInt aOperation);             // 85 to 92
+void removeCharAt(VirtualMachine& aMachine, TInt aOperation);
+void removeRange(VirtualMachine& aMachine, TInt aOperation);
+void removeFirst(VirtualMachine& aMachine, TInt aOperation);            // 95 to 102
+void removeLast(VirtualMachine& aMachine, TInt aOperation);             // 103 to 110
+void removeAll(VirtualMachine& aMachine, TInt aOperation);              // 111 to 118
+void removeHead(VirtualMachine& aMachine, TInt aOperation);             // 119 and 120
+void removeTail(VirtualMachine& aMachine, TInt aOperation);             // 121 and 122
+void clear(VirtualMachine& aMachine, TInt aOperation);
+void trimStart(VirtualMachine& aMachine, TInt aOperation);
+void trimEnd(VirtualMachine& aMachine, TInt aOperation);
+void trim(VirtualMachine& aMachine, TInt aOperation);
+void toLowerCase(VirtualMachine& aMachine, TInt aOperation);
+void toUpperCase(VirtualMachine& aMachine, TInt aOperation);
+void replaceOrInsert(VirtualMachine& aMachine, TInt aOperation);
+void replaceOrInsertPart(VirtualMachine& aMachine, TInt aOperation);
+void replaceAllRangeFirst(VirtualMachine& aMachine, TInt aOperation);   // -97 and -96
 
-// Many operations come in numbered runs of forms.
-inline TBool within(TInt aOperation, TInt aFirst, TInt aLast)
-{
-    return aOperation >= aFirst && aOperation <= aLast;
 }
 
 // A range operand as the program gives it: a start and a count, a negative

@@ -4,8 +4,9 @@
 #include "VirtualMachine.h"
 
 #include "DateTime.h"
+#include "DateTimeValues.h"
 #include "ErrorHandling.h"
-#include "NativeGroups.h"
+#include "NativeFamily.h"
 
 namespace {
 
@@ -13,54 +14,98 @@ const char KNoCallstack[] = "No Callstack available";
 const char KNoFonts[] = "Font natives are not available yet";
 const char KNotAnObject[] = "The application object must be an object";
 
+void exitApplication(VirtualMachine& aMachine, TInt)
+{
+    aMachine.services()->exitApplication();
 }
 
-void VirtualMachine::systemNative(TInt aOperation)
+// request: the host hears of it, then the application ends.
+void requestAndExit(VirtualMachine& aMachine, TInt)
 {
-    switch (aOperation) {
-    case 1:
-        iServices->exitApplication();
-        break;
-    case 2:
-        iServices->unsupportedRequest(stringOf(slot(iTop)));
-        ErrorHandling::raise(EExitRequest);
-    case 3:
-        pushSlot(static_cast<TUint32>(iServices->elapsedMillis()));
-        break;
-    case 4:
-        pushSlot(newStringValue(OString(KNoCallstack)));
-        break;
-    case 5:
-        setApplicationObject(slot(iTop));
-        --iTop;
-        break;
-    case 6:
-        pushSlot(static_cast<TUint32>(iServices->unsupportedQueryB()));
-        break;
-    case 7:
-        pushSlot(static_cast<TUint32>(iServices->unsupportedQueryA()));
-        break;
-    case 8:
-        pushSlot(static_cast<TUint32>(iServices->currentTimeMillis()));
-        break;
-    case 9:
-        replaceOperands(1, newDateTimeValue(dateTimeOf(operand(0))));
-        break;
-    case 10:
-    case 11:
-    case 12:
-        ErrorHandling::raise(EUnsupportedFeature, KNoFonts);
-    case 13:
-        iTop -= 2;
-        break;
-    case 14:
-    case 15:
-        setSlot(iTop, 0);
-        break;
-    default:
-        undefinedOperation(EGroupSystem);
-    }
+    aMachine.services()->unsupportedRequest(aMachine.stringOf(aMachine.operand(0)));
+    ErrorHandling::raise(EExitRequest);
 }
+
+// Host times and answers are 64-bit or int; the application gets the low
+// 32 bits.
+void elapsedMillis(VirtualMachine& aMachine, TInt)
+{
+    aMachine.pushSlot(static_cast<TUint32>(aMachine.services()->elapsedMillis()));
+}
+
+void currentTimeMillis(VirtualMachine& aMachine, TInt)
+{
+    aMachine.pushSlot(static_cast<TUint32>(aMachine.services()->currentTimeMillis()));
+}
+
+void queryA(VirtualMachine& aMachine, TInt)
+{
+    aMachine.pushSlot(static_cast<TUint32>(aMachine.services()->unsupportedQueryA()));
+}
+
+void queryB(VirtualMachine& aMachine, TInt)
+{
+    aMachine.pushSlot(static_cast<TUint32>(aMachine.services()->unsupportedQueryB()));
+}
+
+// The runtime keeps no call stack that it could show.
+void callStack(VirtualMachine& aMachine, TInt)
+{
+    aMachine.pushSlot(aMachine.newStringValue(OString(KNoCallstack)));
+}
+
+// object: registered, or null to clear.
+void setApplicationObject(VirtualMachine& aMachine, TInt)
+{
+    aMachine.setApplicationObject(aMachine.operand(0));
+    aMachine.popOperands(1);
+}
+
+// date-time: a reference cell holding a copy of it.
+void copyDateTime(VirtualMachine& aMachine, TInt)
+{
+    aMachine.replaceOperands(1, newDateTimeValue(aMachine.heap(), dateTimeOf(aMachine.heap(), aMachine.operand(0))));
+}
+
+// Codes 10 to 12 ask about fonts.
+void fontsNotAvailable(VirtualMachine&, TInt)
+{
+    ErrorHandling::raise(EUnsupportedFeature, KNoFonts);
+}
+
+// Two arguments that the runtime has no use for.
+void discardTwo(VirtualMachine& aMachine, TInt)
+{
+    aMachine.popOperands(2);
+}
+
+// Codes 14 and 15: the answer to the top argument is always 0.
+void answerZero(VirtualMachine& aMachine, TInt)
+{
+    aMachine.setOperand(0, 0);
+}
+
+const NativeOperation KOperations[] = {
+    {1, "exit", exitApplication},
+    {2, "requestAndExit", requestAndExit},
+    {3, "elapsedMillis", elapsedMillis},
+    {4, "callStack", callStack},
+    {5, "setApplicationObject", setApplicationObject},
+    {6, "queryB", queryB},
+    {7, "queryA", queryA},
+    {8, "currentTimeMillis", currentTimeMillis},
+    {9, "copyDateTime", copyDateTime},
+    {10, "fontQuery", fontsNotAvailable},
+    {11, "fontQuery2", fontsNotAvailable},
+    {12, "fontQuery3", fontsNotAvailable},
+    {13, "discardTwo", discardTwo},
+    {14, "answerZero", answerZero},
+    {15, "answerZero2", answerZero},
+};
+
+}
+
+extern const NativeFamily KSystemFamily{"System", "System:", KOperations};
 
 // The application object is rooted while it is registered. Null clears it;
 // anything else that is not an object would make every later collection

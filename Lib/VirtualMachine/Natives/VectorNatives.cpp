@@ -10,10 +10,11 @@
 
 #include "VirtualMachine.h"
 
+#include <array>
 #include <cstring>
 
 #include "ErrorHandling.h"
-#include "NativeGroups.h"
+#include "NativeFamily.h"
 #include "OVector.h"
 #include "RangeCheck.h"
 
@@ -51,19 +52,6 @@ void requireFirst(TInt aFirst)
 {
     if (aFirst < 0)
         ErrorHandling::raise(ERange);
-}
-
-// The group that an undefined operation of a primitive family names.
-template <typename Vector>
-constexpr TNativeGroup primitiveGroup()
-{
-    switch (Vector::KElementSize) {
-    case 1: return EGroupByteVector;
-    case 4: return EGroupWordVector;
-    case 8: return EGroupDoubleWordVector;
-    case 12: return EGroupTripleWordVector;
-    default: return EGroupQuadWordVector;
-    }
 }
 
 // One call of a vector native: the machine whose stack holds the operands,
@@ -156,26 +144,15 @@ public:
         }
     }
 
-    // 9 and 10: vector.
-    void endValue(TBool aLast)
-    {
-        take(1);
-        Vector vector = vectorIn(0);
-        vector.checkConsistent();
-        TUint32 address = vector.elementAddress(aLast ? vector.count() - 1 : 0);
-        consume();
-        pushValue(address);
-    }
+    // 9: vector.
+    void firstValue() { endValue(EFalse); }
+    // 10: vector.
+    void lastValue() { endValue(ETrue); }
 
-    // 11 and 12: vector.
-    void answerCount(TBool aAskingEmpty)
-    {
-        take(1);
-        Vector vector = vectorIn(0);
-        vector.checkConsistent();
-        const TInt count = vector.count();
-        answer(aAskingEmpty ? (count == 0 ? 1 : 0) : static_cast<TUint32>(count));
-    }
+    // 11: vector.
+    void count() { answerCount(EFalse); }
+    // 12: vector.
+    void isEmpty() { answerCount(ETrue); }
 
     // 13: vector, source vector, index.
     void insertVector()
@@ -218,30 +195,14 @@ public:
         consume();
     }
 
-    // 16 and 18: vector, source vector.
-    void addVector(TBool aAtEnd)
-    {
-        take(2);
-        Vector vector = vectorIn(0);
-        Vector source = vectorIn(1);
-        const TUint8* elements = source.elements();
-        vector.checkConsistent();
-        vector.insert(aAtEnd ? vector.count() : 0, elements, source.count());
-        consume();
-    }
-
-    // 17 and 19: vector, value.
-    void addValue(TBool aAtEnd)
-    {
-        take(KSlots + 1);
-        Vector vector = vectorIn(0);
-        Element value = valueIn(1);
-        if (aAtEnd)
-            vector.append(value.bytes);
-        else
-            vector.insert(0, value.bytes);
-        consume();
-    }
+    // 16: vector, source vector.
+    void prependVector() { addVector(EFalse); }
+    // 17: vector, value.
+    void prependValue() { addValue(EFalse); }
+    // 18: vector, source vector.
+    void appendVector() { addVector(ETrue); }
+    // 19: vector, value.
+    void appendValue() { addValue(ETrue); }
 
     // 20: vector, n.
     void repeat()
@@ -270,19 +231,10 @@ public:
         consume();
     }
 
-    // 23 and 24: vector, n.
-    void removeEnd(TBool aLast)
-    {
-        take(2);
-        Vector vector = vectorIn(0);
-        TInt n = intIn(1);
-        vector.checkConsistent();
-        const TInt count = vector.count();
-        if (n < 0 || n > count)
-            ErrorHandling::raise(EInvalidArgument);
-        vector.remove(aLast ? count - n : 0, n);
-        consume();
-    }
+    // 23: vector, n.
+    void removeHead() { removeEnd(EFalse); }
+    // 24: vector, n.
+    void removeTail() { removeEnd(ETrue); }
 
     // 25: vector.
     void clear()
@@ -422,6 +374,66 @@ private:
         TUint8 bytes[KSize];
     };
 
+    // vector: its first or last element value.
+    void endValue(TBool aLast)
+    {
+        take(1);
+        Vector vector = vectorIn(0);
+        vector.checkConsistent();
+        TUint32 address = vector.elementAddress(aLast ? vector.count() - 1 : 0);
+        consume();
+        pushValue(address);
+    }
+
+    // vector: its count, or whether it is empty.
+    void answerCount(TBool aAskingEmpty)
+    {
+        take(1);
+        Vector vector = vectorIn(0);
+        vector.checkConsistent();
+        const TInt count = vector.count();
+        answer(aAskingEmpty ? (count == 0 ? 1 : 0) : static_cast<TUint32>(count));
+    }
+
+    // vector, source vector: the source's elements at the start or the end.
+    void addVector(TBool aAtEnd)
+    {
+        take(2);
+        Vector vector = vectorIn(0);
+        Vector source = vectorIn(1);
+        const TUint8* elements = source.elements();
+        vector.checkConsistent();
+        vector.insert(aAtEnd ? vector.count() : 0, elements, source.count());
+        consume();
+    }
+
+    // vector, value: one element at the start or the end.
+    void addValue(TBool aAtEnd)
+    {
+        take(KSlots + 1);
+        Vector vector = vectorIn(0);
+        Element value = valueIn(1);
+        if (aAtEnd)
+            vector.append(value.bytes);
+        else
+            vector.insert(0, value.bytes);
+        consume();
+    }
+
+    // vector, n: n elements from the start or the end.
+    void removeEnd(TBool aLast)
+    {
+        take(2);
+        Vector vector = vectorIn(0);
+        TInt n = intIn(1);
+        vector.checkConsistent();
+        const TInt count = vector.count();
+        if (n < 0 || n > count)
+            ErrorHandling::raise(EInvalidArgument);
+        vector.remove(aLast ? count - n : 0, n);
+        consume();
+    }
+
     // The call's aCount operands are the top slots; a stack that holds
     // fewer stops the machine, as for every native.
     void take(TInt aCount)
@@ -551,89 +563,101 @@ private:
     TInt32 iBase = 0;
 };
 
+// Applications call it; the runtime has nothing to do for it.
+void ignore(VirtualMachine&, TInt)
+{
 }
 
-template <typename Vector>
-void VirtualMachine::vectorNative(TInt aOperation, TBool aPrimitive)
+// A family's table is one array: the codes all families share and those of
+// its kind, joined when the program is compiled.
+template <std::size_t KFirst, std::size_t KSecond>
+constexpr std::array<NativeOperation, KFirst + KSecond> joined(const std::array<NativeOperation, KFirst>& aFirst,
+                                                               const std::array<NativeOperation, KSecond>& aSecond)
 {
-    VectorCall<Vector> call(*this, !aPrimitive);
-    switch (aOperation) {
-    case 2: call.copy(); break;
-    case 3: call.fill(); break;
-    case 4: break;
-    case 5: call.everyStep(); break;
-    case 6:
-        if (aPrimitive)
-            call.elementAddress();
-        else
-            call.reference();
-        break;
-    case 7:
-        if (aPrimitive)
-            undefinedOperation(primitiveGroup<Vector>());
-        call.elementAddress();
-        break;
-    case 8:
-        if (aPrimitive)
-            call.valueAboveVector();
-        else
-            call.reference();
-        break;
-    case 9: call.endValue(EFalse); break;
-    case 10: call.endValue(ETrue); break;
-    case 11: call.answerCount(EFalse); break;
-    case 12: call.answerCount(ETrue); break;
-    case 13: call.insertVector(); break;
-    case 14: call.insertStretch(); break;
-    case 15: call.insertValue(); break;
-    case 16: call.addVector(EFalse); break;
-    case 17: call.addValue(EFalse); break;
-    case 18: call.addVector(ETrue); break;
-    case 19: call.addValue(ETrue); break;
-    case 20: call.repeat(); break;
-    case 21: call.removeAt(); break;
-    case 22: call.removeStretch(); break;
-    case 23: call.removeEnd(EFalse); break;
-    case 24: call.removeEnd(ETrue); break;
-    case 25: call.clear(); break;
-    case 26: call.replaceByVector(); break;
-    case 27: call.replaceByValue(); break;
-    case 28: call.copyStretch(); break;
-    case 29: call.single(); break;
-    case 81: call.replaceCheckedRange(); break;
-    case 82: call.copyCheckedRange(); break;
-    case 83: call.replaceByStretch(); break;
-    case 84: call.joinStretches(); break;
-    default: undefinedOperation(aPrimitive ? primitiveGroup<Vector>() : EGroupReferenceVector);
+    std::array<NativeOperation, KFirst + KSecond> operations{};
+    for (std::size_t i = 0; i < KFirst; ++i)
+        operations[i] = aFirst[i];
+    for (std::size_t i = 0; i < KSecond; ++i)
+        operations[KFirst + i] = aSecond[i];
+    return operations;
+}
+
+// The table of one vector family: the codes that all six share, then the
+// element-access codes 6 to 8, which differ. Code 7 exists only for
+// references.
+template <typename Vector, TBool KReferences>
+struct VectorFamily {
+    using Call = VectorCall<Vector>;
+
+    // The handler of one code: one call of the family's operation.
+    template <void (Call::*KOperation)()>
+    static void run(VirtualMachine& aMachine, TInt)
+    {
+        Call call(aMachine, KReferences);
+        (call.*KOperation)();
     }
+
+    static constexpr auto operations()
+    {
+        constexpr std::array<NativeOperation, 29> shared{{
+            {2, "copy", run<&Call::copy>},
+            {3, "fill", run<&Call::fill>},
+            {4, "ignored", ignore},
+            {5, "everyStep", run<&Call::everyStep>},
+            {9, "first", run<&Call::firstValue>},
+            {10, "last", run<&Call::lastValue>},
+            {11, "count", run<&Call::count>},
+            {12, "isEmpty", run<&Call::isEmpty>},
+            {13, "insertVector", run<&Call::insertVector>},
+            {14, "insertStretch", run<&Call::insertStretch>},
+            {15, "insert", run<&Call::insertValue>},
+            {16, "prependVector", run<&Call::prependVector>},
+            {17, "prepend", run<&Call::prependValue>},
+            {18, "appendVector", run<&Call::appendVector>},
+            {19, "append", run<&Call::appendValue>},
+            {20, "repeat", run<&Call::repeat>},
+            {21, "removeAt", run<&Call::removeAt>},
+            {22, "removeStretch", run<&Call::removeStretch>},
+            {23, "removeHead", run<&Call::removeHead>},
+            {24, "removeTail", run<&Call::removeTail>},
+            {25, "clear", run<&Call::clear>},
+            {26, "replaceByVector", run<&Call::replaceByVector>},
+            {27, "replaceByElement", run<&Call::replaceByValue>},
+            {28, "copyStretch", run<&Call::copyStretch>},
+            {29, "single", run<&Call::single>},
+            {81, "replaceCheckedRange", run<&Call::replaceCheckedRange>},
+            {82, "copyCheckedRange", run<&Call::copyCheckedRange>},
+            {83, "replaceByStretch", run<&Call::replaceByStretch>},
+            {84, "joinStretches", run<&Call::joinStretches>},
+        }};
+        if constexpr (KReferences) {
+            // 6 and 8 are two codes for the same read.
+            constexpr std::array<NativeOperation, 3> access{{
+                {6, "element", run<&Call::reference>},
+                {7, "elementAddress", run<&Call::elementAddress>},
+                {8, "element2", run<&Call::reference>},
+            }};
+            return joined(shared, access);
+        } else {
+            constexpr std::array<NativeOperation, 2> access{{
+                {6, "elementAddress", run<&Call::elementAddress>},
+                {8, "elementAboveVector", run<&Call::valueAboveVector>},
+            }};
+            return joined(shared, access);
+        }
+    }
+};
+
+template <typename Vector, TBool KReferences>
+constexpr auto KVectorOperations = VectorFamily<Vector, KReferences>::operations();
+
 }
 
-void VirtualMachine::byteVectorNative(TInt aOperation)
-{
-    vectorNative<OByteVector>(aOperation, ETrue);
-}
-
-void VirtualMachine::wordVectorNative(TInt aOperation)
-{
-    vectorNative<OWordVector>(aOperation, ETrue);
-}
-
-void VirtualMachine::doubleWordVectorNative(TInt aOperation)
-{
-    vectorNative<OWord2Vector>(aOperation, ETrue);
-}
-
-void VirtualMachine::tripleWordVectorNative(TInt aOperation)
-{
-    vectorNative<OWord3Vector>(aOperation, ETrue);
-}
-
-void VirtualMachine::quadWordVectorNative(TInt aOperation)
-{
-    vectorNative<OWord4Vector>(aOperation, ETrue);
-}
-
-void VirtualMachine::referenceVectorNative(TInt aOperation)
-{
-    vectorNative<OWordVector>(aOperation, EFalse);
-}
+extern const NativeFamily KByteVectorFamily{"ByteVector", "Vector:", KVectorOperations<OByteVector, EFalse>};
+extern const NativeFamily KWordVectorFamily{"WordVector", "Vector:", KVectorOperations<OWordVector, EFalse>};
+extern const NativeFamily KDoubleWordVectorFamily{"DoubleWordVector", "Vector:",
+                                                  KVectorOperations<OWord2Vector, EFalse>};
+extern const NativeFamily KTripleWordVectorFamily{"TripleWordVector", "Vector:",
+                                                  KVectorOperations<OWord3Vector, EFalse>};
+extern const NativeFamily KQuadWordVectorFamily{"QuadWordVector", "Vector:", KVectorOperations<OWord4Vector, EFalse>};
+extern const NativeFamily KReferenceVectorFamily{"ReferenceVector", "Vector:", KVectorOperations<OWordVector, ETrue>};
