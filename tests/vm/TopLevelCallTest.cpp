@@ -129,7 +129,9 @@ TEST_F(TopLevelCall, QueuedArgumentsSurviveACollection)
     services.onLog = [&](const std::string& aLine) {
         if (aLine != "main")
             return;
-        const TUint32 receiver = machine.heap().createObject(4, HeapEntry::KObjectKindRaw, GC_CODE_PLAIN);
+        // Another application object, known only to the queued call.
+        const TUint32 receiver = machine.heap().createObject(4, HeapEntry::KObjectKindRaw, GC_CODE_INSTANCE);
+        machine.arena().setWord(receiver, machine.arena().word(machine.applicationObject()));
         Vec<TUint32> arguments;
         Vec<TInt32> depths;
         for (TUint32 word : {receiver, 0u, 9u, 0u, 0u})
