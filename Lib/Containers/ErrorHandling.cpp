@@ -82,6 +82,19 @@ OString currentErrorText()
     return record().text;
 }
 
+PreservedError::PreservedError()
+    : iCode(record().code), iText(new OString(record().text))
+{
+}
+
+PreservedError::~PreservedError()
+{
+    ErrorRecord& r = record();
+    r.code = iCode;
+    r.text = *iText;
+    delete iText;
+}
+
 void clearError()
 {
     ErrorRecord& r = record();

@@ -46,6 +46,21 @@ TInt currentErrorCode();
 OString currentErrorText();
 void clearError();
 
+// Keeps the calling thread's record as it is across clean-up code that may
+// raise and swallow errors of its own: the record is put back when the
+// guard goes out of scope.
+class PreservedError {
+public:
+    PreservedError();
+    ~PreservedError();
+    PreservedError(const PreservedError&) = delete;
+    PreservedError& operator=(const PreservedError&) = delete;
+
+private:
+    TInt iCode;
+    OString* iText;
+};
+
 }
 
 #endif

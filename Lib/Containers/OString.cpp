@@ -5,6 +5,7 @@
 
 #include "Capacity.h"
 #include "ErrorHandling.h"
+#include "HostMemory.h"
 
 namespace {
 
@@ -14,6 +15,12 @@ namespace {
 // a program that repeats a string a huge number of times must get an
 // error, not exhaust the host's memory.
 const TInt64 KMaxLength = 1 << 26;
+
+// What a buffer of aCapacity units costs the host, as HostMemory counts it.
+TUint64 bufferBytes(TInt aCapacity)
+{
+    return sizeof(OStringBuffer) + sizeof(TUint16) * (TUint64(aCapacity) + 1);
+}
 
 }
 
@@ -25,10 +32,18 @@ OStringBuffer* OString::newBuffer(TInt64 aLength)
         ErrorHandling::raise(EInvalidArgument);
     const TInt length = static_cast<TInt>(aLength);
     const TInt capacity = growthCapacity(length);
-    // Owned here until the record exists, so a failed allocation leaks nothing.
-    std::unique_ptr<TUint16[]> data(new TUint16[capacity + 1]);
-    data[length] = 0;
-    return new OStringBuffer{data.release(), 0, capacity, length};
+    HostMemory::charge(bufferBytes(capacity));
+    try {
+        // Owned here until the record exists, so a failed allocation leaks nothing.
+        std::unique_ptr<TUint16[]> data(new TUint16[capacity + 1]);
+        data[length] = 0;
+        OStringBuffer* buffer = new OStringBuffer{data.get(), 0, capacity, length};
+        data.release();
+        return buffer;
+    } catch (...) {
+        HostMemory::release(bufferBytes(capacity));
+        throw;
+    }
 }
 
 // Attaches before releasing, so that re-attaching the current buffer is
@@ -44,6 +59,7 @@ void OString::attach(OStringBuffer* aBuffer)
 void OString::release()
 {
     if (pBuffer && --pBuffer->iRefCount == 0) {
+        HostMemory::release(bufferBytes(pBuffer->iCapacity));
         delete[] pBuffer->iData;
         delete pBuffer;
     }

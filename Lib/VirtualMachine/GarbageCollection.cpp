@@ -1,7 +1,8 @@
 // The machine's half of a collection: the scan of the operand stack. Slots
 // that a frame's record describes are marked by what it says they hold;
 // everything else below the top (gaps between frames, frames without a
-// record, the newest frame's temporaries) is scanned conservatively.
+// record, the newest frame's temporaries) is scanned conservatively, and so
+// are the arguments of calls queued behind the running one.
 
 #include "VirtualMachine.h"
 
@@ -11,11 +12,22 @@ void VirtualMachine::garbageCollect()
 {
     try {
         scanFrames();
+        scanStoredCalls();
     } catch (const ErrorHandlingException&) {
         iHeap.abandonMarking();
         throw;
     }
     iHeap.collect();
+}
+
+// A queued call's arguments are on no stack yet; nothing else keeps the
+// objects among them alive until the call runs.
+void VirtualMachine::scanStoredCalls()
+{
+    for (const StoredMethodCall& call : iStoredCalls) {
+        for (TUint32 argument : call.arguments)
+            iHeap.markIfInHeap(argument);
+    }
 }
 
 TBool VirtualMachine::isStackAddress(TUint32 aWord) const

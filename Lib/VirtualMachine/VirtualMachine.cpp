@@ -16,9 +16,12 @@ VirtualMachine::VirtualMachine(TUint32 aArenaLimit)
 }
 
 // Frees every entry, roots included, so that every finaliser runs before
-// the arena goes away.
+// the arena goes away. The sweep may meet a heap that the program broke;
+// what it raises then must not replace the error that ended the program,
+// which the host is about to print.
 VirtualMachine::~VirtualMachine()
 {
+    const ErrorHandling::PreservedError preserved;
     iHeap.finalSweep();
     if (current() == this)
         setCurrent(nullptr);

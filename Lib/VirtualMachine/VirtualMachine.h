@@ -85,6 +85,15 @@ public:
     // and the newest frame's operand area conservatively, then the roots,
     // then the sweep.
     void garbageCollect() override;
+    // The collection of a safe point in a long call (an allocating
+    // instruction before it allocates, a native's entry, a backward jump):
+    // made only when the heap says enough has been allocated since the
+    // last one. The caller has written pc and top back.
+    void collectIfDue()
+    {
+        if (iHeap.collectionDue())
+            garbageCollect();
+    }
 
     // ---- The interpreter (Interpreter.cpp) ----
 
@@ -264,6 +273,7 @@ private:
     void throwUncaught(TUint32 aException, TInt32 aReturnAddress);
     TBool isSubclass(TInt32 aClass, TInt32 aAncestor) const;
     void scanFrames();
+    void scanStoredCalls();
     void scanFrame(const MethodGCInfo& aRecord, TInt32 aBase);
     TBool isStackAddress(TUint32 aWord) const;
 

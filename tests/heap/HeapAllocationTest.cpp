@@ -147,6 +147,28 @@ TEST_F(HeapAllocation, ForgedRepeatedOrOverwrittenReleasesAreVmErrors)
     EXPECT_THROW(heap.freeObject(c), ErrorHandlingException);
 }
 
+// Capacities are arena words a program can overwrite. A forged one must
+// never let the heap clear, merge or walk past the block it belongs to,
+// even when it ends exactly at a later block start.
+TEST_F(HeapAllocation, ForgedCapacitiesNeverReachPastTheirBlock)
+{
+    TUint32 a = raw(40), b = raw(40), c = raw(40);
+    heap.freeObject(a);
+    heap.setField(header(a), KCapacity, capacity(a) + KOverhead + capacity(b));   // ends at c
+    EXPECT_THROW(heap.freeObject(b), ErrorHandlingException);                      // would merge b into a
+    EXPECT_EQ(ErrorHandling::currentErrorCode(), EVMError);
+    EXPECT_TRUE(heap.isReference(c));
+
+    // A free block first in its own class, its capacity raised so far that
+    // clearing it for the next request would leave the address space.
+    TUint32 big = raw(100000);
+    raw(40);
+    heap.freeObject(big);
+    heap.setField(header(big), KCapacity, 0xF0000000u);
+    EXPECT_THROW(raw(90000), ErrorHandlingException);
+    EXPECT_EQ(ErrorHandling::currentErrorCode(), EVMError);
+}
+
 TEST_F(HeapAllocation, RunningOutOfArenaIsAVmError)
 {
     Arena small(Arena::KGuardSize + 200000);

@@ -1,6 +1,9 @@
+#include <bit>
+#include <chrono>
 #include <limits>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -100,4 +103,14 @@ TEST(RandomGenerator, FixedValuesOverTheWidestSpan)
         ASSERT_GE(value, low);
         ASSERT_LT(value, high);
     }
+}
+
+// Launches a moment apart must not start from seeds that differ in a few
+// low bits, as the processor time alone would give.
+TEST(RandomGenerator, LaunchSeedsAMomentApartAreUnrelated)
+{
+    const TUint32 first = RandomGenerator::launchSeed();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    const TUint32 second = RandomGenerator::launchSeed();
+    EXPECT_GE(std::popcount(first ^ second), 6);
 }

@@ -122,6 +122,30 @@ TEST_F(TopLevelCall, EventsArrivingWhileMainRunsFollowItInArrivalOrder)
     EXPECT_FALSE(machine.isRunning());
 }
 
+// A queued call's arguments are on no stack yet: only the queue keeps them
+// alive through a collection made before the call runs.
+TEST_F(TopLevelCall, QueuedArgumentsSurviveACollection)
+{
+    services.onLog = [&](const std::string& aLine) {
+        if (aLine != "main")
+            return;
+        // Another application object, known only to the queued call.
+        const TUint32 receiver = machine.heap().createObject(4, HeapEntry::KObjectKindRaw, GC_CODE_INSTANCE);
+        machine.arena().setWord(receiver, machine.arena().word(machine.applicationObject()));
+        Vec<TUint32> arguments;
+        Vec<TInt32> depths;
+        for (TUint32 word : {receiver, 0u, 9u, 0u, 0u})
+            arguments.append(word);
+        for (TInt32 depth : {1, 0, 0, 0, 0})
+            depths.append(depth);
+        machine.callMethod(machine.bindingIndex(EEntryPointerEvent), arguments, depths, -1);
+        machine.garbageCollect();
+        EXPECT_TRUE(machine.heap().isReference(receiver));
+    };
+    load(KMainRegisters);
+    EXPECT_EQ(log(), (Lines{"main", "main done", "9"}));
+}
+
 TEST_F(TopLevelCall, ADrawGetsItsArgumentsAtTheDeclaredDepths)
 {
     load(KMainRegisters);

@@ -12,6 +12,12 @@
 // an address, it stays inside this reservation and never reaches host
 // memory. Address 0 is null: the guard region at the start is never handed
 // out, so no object ever has a small address.
+//
+// Behind the usable part lies a further 4 GiB of inaccessible address
+// space. Ranges are checked before they are copied or cleared (range()),
+// and should a check ever be missed, a 32-bit address plus a 32-bit length
+// still ends in that guard and faults there instead of reaching another
+// mapping.
 class Arena {
 public:
     static constexpr TUint32 KGuardSize = 64 * 1024;
@@ -35,6 +41,16 @@ public:
     // Host view of an address. Always inside the reservation.
     TUint8* host(TUint32 aAddress) const { return iBase + aAddress; }
 
+    // Host view of aLength bytes from aAddress, for copying, clearing or
+    // reading many bytes at once. A range that would leave the 32-bit
+    // address space raises a VM error (code 10).
+    TUint8* range(TUint32 aAddress, TUint64 aLength) const
+    {
+        if (TUint64(aAddress) + aLength > KAddressSpace)
+            rangeOutside();
+        return iBase + aAddress;
+    }
+
     // The VM address of a host pointer into this arena.
     TUint32 address(const void* aPointer) const
     {
@@ -54,6 +70,9 @@ public:
     }
 
 private:
+    static constexpr TUint64 KAddressSpace = TUint64(1) << 32;
+    [[noreturn]] static void rangeOutside();
+
     TUint8* iBase;
     TUint32 iTop;
     TUint32 iLimit;

@@ -130,7 +130,7 @@ void VMHeap::traceVector(TUint32 aVector, TBool aElementsAreReferences)
     if (storage == 0)
         return;
     if (!isReference(storage)
-        || (aElementsAreReferences && TUint64(count) * 4 > field(storage - KHeaderSize, KCapacity))) {
+        || (aElementsAreReferences && TUint64(count) * 4 > capacityOf(storage - KHeaderSize))) {
         iMarkStack.truncate(0);
         ErrorHandling::raise(EVMError, "Invalid vector");
     }

@@ -216,7 +216,7 @@ public:
         TBool ok = n >= 0 && n <= c;
         if (ok && c > 0)
             ok = iHeap.isReference(s)
-                && TUint64(c) * KElementSize <= iHeap.field(s - HeapEntry::KHeaderSize, HeapEntry::KCapacity);
+                && TUint64(c) * KElementSize <= iHeap.capacityOf(s - HeapEntry::KHeaderSize);
         if (!ok)
             ErrorHandling::raise(EVMError, "Invalid vector");
     }

@@ -1,9 +1,11 @@
 #include "VMHeap.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "ErrorHandling.h"
+#include "HostMemory.h"
 
 using namespace HeapEntry;
 
@@ -12,6 +14,14 @@ namespace {
 // Requests are kept below 2 GiB so that every capacity has a size class
 // and no size arithmetic can wrap.
 const TUint32 KMaxRequest = 0x7FFF0000u;
+
+// A collection is due when what the application holds has grown by as much
+// as it held after the last one, within these bounds: small heaps are not
+// collected over and over, and large ones do not double before the next
+// collection, so that the host-memory limit is met only after collections
+// have tried to make room.
+const TUint64 KMinimumGrowth = TUint64(8) << 20;
+const TUint64 KMaximumGrowth = TUint64(64) << 20;
 
 TUint32 roundUp4(TUint32 aSize)
 {
@@ -26,6 +36,18 @@ VMHeap::VMHeap(Arena& aArena)
     for (TInt i = 0; i < KSizeClasses; ++i)
         iFreeHeapEntries.append(LinkedList<TUint32>(iNodes));
     addEntryToFreeEntries(addPool(iPoolSize));
+    setNextCollection();
+}
+
+TBool VMHeap::collectionDue() const
+{
+    return iBytesInUse + HostMemory::inUse() >= iCollectAt;
+}
+
+void VMHeap::setNextCollection()
+{
+    const TUint64 held = iBytesInUse + HostMemory::inUse();
+    iCollectAt = held + std::clamp(held, KMinimumGrowth, KMaximumGrowth);
 }
 
 VMHeap::~VMHeap() = default;
@@ -65,21 +87,36 @@ void VMHeap::layBlock(TUint32 aHeader, TUint32 aCapacity)
     iBlockStarts.set(aHeader);
 }
 
-// The block after aHeader. Capacities are arena words a broken program can
-// overwrite, so the answer must be a block start we recorded ourselves.
+// Capacities and trailers are arena words a broken program can overwrite.
+// A block's extent is trusted only when it ends at a block start we
+// recorded ourselves and no recorded start lies inside it: every range the
+// heap clears, copies or walks is derived from a block checked this way.
+void VMHeap::checkExtent(TUint32 aHeader, TUint64 aEnd) const
+{
+    if (aEnd > 0xFFFFFFFFu || aEnd < TUint64(aHeader) + KOverhead
+        || !iBlockStarts.isSet(static_cast<TUint32>(aEnd))
+        || iBlockStarts.findAtOrBelow(static_cast<TUint32>(aEnd) - 4, aHeader + 4) != 0)
+        ErrorHandling::raise(EVMError, "Corrupt heap");
+}
+
+TUint32 VMHeap::capacityOf(TUint32 aHeader) const
+{
+    const TUint32 capacity = field(aHeader, KCapacity);
+    checkExtent(aHeader, TUint64(aHeader) + KOverhead + capacity);
+    return capacity;
+}
+
 TUint32 VMHeap::nextBlock(TUint32 aHeader) const
 {
-    TUint64 next = TUint64(aHeader) + KOverhead + field(aHeader, KCapacity);
-    if (next > 0xFFFFFFFFu || !iBlockStarts.isSet(static_cast<TUint32>(next)))
-        ErrorHandling::raise(EVMError, "Corrupt heap");
-    return static_cast<TUint32>(next);
+    return aHeader + KOverhead + capacityOf(aHeader);
 }
 
 TUint32 VMHeap::previousBlock(TUint32 aHeader) const
 {
-    TUint32 length = iArena.word(aHeader - KTrailerSize);
-    if (length > aHeader || !iBlockStarts.isSet(aHeader - length) || length < KOverhead)
+    const TUint32 length = iArena.word(aHeader - KTrailerSize);
+    if (length > aHeader || !iBlockStarts.isSet(aHeader - length))
         ErrorHandling::raise(EVMError, "Corrupt heap");
+    checkExtent(aHeader - length, aHeader);
     return aHeader - length;
 }
 
@@ -93,11 +130,16 @@ void VMHeap::addEntryToFreeEntries(TUint32 aHeader)
     setField(aHeader, KFreeIterator, node.number());
 }
 
+// The node number is an arena word too: it must name this very block in
+// the list of its class, or another block would leave its list.
 void VMHeap::removeFromFreeEntries(TUint32 aHeader)
 {
-    TInt k = sizeClass(field(aHeader, KCapacity));
+    TInt k = sizeClass(capacityOf(aHeader));
     LinkedList<TUint32>& list = iFreeHeapEntries.at(k);
-    list.remove(LinkedListIterator<TUint32>(field(aHeader, KFreeIterator)));
+    const LinkedListIterator<TUint32> node(field(aHeader, KFreeIterator));
+    if (list.value(node) != aHeader)
+        ErrorHandling::raise(EVMError, "Corrupt heap");
+    list.remove(node);
     if (list.isEmpty())
         iNonEmptyClasses &= ~(TUint32(1) << k);
     setField(aHeader, KFreeIterator, 0);
@@ -120,7 +162,7 @@ TUint32 VMHeap::findFreeEntry(TUint32 aSize)
     LinkedList<TUint32>& list = iFreeHeapEntries[k];
     for (LinkedListIterator<TUint32> it = list.first(); !it.isNull(); it = list.next(it)) {
         TUint32 header = list.value(it);
-        if (field(header, KCapacity) >= aSize) {
+        if (capacityOf(header) >= aSize) {
             removeFromFreeEntries(header);
             return header;
         }
@@ -132,7 +174,9 @@ TUint32 VMHeap::findFreeEntry(TUint32 aSize)
 // to be worth a header of its own.
 void VMHeap::splitOff(TUint32 aHeader, TUint32 aSize)
 {
-    TUint32 capacity = field(aHeader, KCapacity);
+    TUint32 capacity = capacityOf(aHeader);
+    if (capacity < aSize)
+        ErrorHandling::raise(EVMError, "Corrupt heap");
     TUint32 remainder = capacity - aSize;
     if (remainder <= KMaxWaste)
         return;
@@ -161,8 +205,10 @@ TUint32 VMHeap::createHeapEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
     setField(header, KObjectKind, static_cast<TUint32>(aObjectKind));
     setField(header, KMarked, 0);
     setField(header, KFreeIterator, 0);
+    const TUint32 capacity = capacityOf(header);
     if (!fresh)
-        std::memset(iArena.host(header + KHeaderSize), 0, field(header, KCapacity));
+        std::memset(iArena.range(header + KHeaderSize, capacity), 0, capacity);
+    iBytesInUse += capacity;
     return header;
 }
 
@@ -183,10 +229,11 @@ TUint32 VMHeap::createArray(TInt aCount, GcCode aGcCode)
 // second header.
 TUint32 VMHeap::carve(TUint32 aHeader, TUint32 aSize1, TUint32 aSize2, TInt aKind2, GcCode aCode2)
 {
-    TUint32 capacity = field(aHeader, KCapacity);
+    TUint32 capacity = capacityOf(aHeader);
     TUint32 second = aHeader + KOverhead + aSize1;
     layBlock(aHeader, aSize1);
     setField(aHeader, KSize, aSize1);
+    iBytesInUse -= KOverhead;   // one block became two
     layBlock(second, capacity - aSize1 - KOverhead);
     setField(second, KSize, aSize2);
     setField(second, KObjectKind, static_cast<TUint32>(aKind2));
@@ -303,7 +350,9 @@ TUint32 VMHeap::freeEntry(TUint32 aHeader)
 {
     if (isFree(aHeader))
         ErrorHandling::raise(EVMError, "he->freeHeapEntryIterator == LinkedListIterator< HeapEntry* > ()");
+    const TUint32 capacity = capacityOf(aHeader);
     --iEntries;
+    iBytesInUse -= capacity;
     finalise(aHeader);
     setField(aHeader, KObjectKind, 0);
     setField(aHeader, KGcCode, GC_CODE_FREE);
@@ -311,17 +360,19 @@ TUint32 VMHeap::freeEntry(TUint32 aHeader)
 
     TUint32 header = aHeader;
     for (TUint32 next = nextBlock(header); isFree(next); next = nextBlock(header)) {
+        const TUint32 merged = capacityOf(header) + KOverhead + capacityOf(next);
         removeFromFreeEntries(next);
         iBlockStarts.clear(next);
-        layBlock(header, field(header, KCapacity) + KOverhead + field(next, KCapacity));
+        layBlock(header, merged);
     }
     for (;;) {
         TUint32 previous = previousBlock(header);
         if (!isFree(previous))
             break;
+        const TUint32 merged = capacityOf(previous) + KOverhead + capacityOf(header);
         removeFromFreeEntries(previous);
         iBlockStarts.clear(header);
-        layBlock(previous, field(previous, KCapacity) + KOverhead + field(header, KCapacity));
+        layBlock(previous, merged);
         header = previous;
     }
     addEntryToFreeEntries(header);
@@ -379,6 +430,7 @@ void VMHeap::sweep()
 {
     for (TInt i = 0; i < iPools.count(); ++i)
         sweepPool(i);
+    setNextCollection();
 }
 
 void VMHeap::sweepPool(TInt aPool)

@@ -100,6 +100,13 @@ public:
     TUint32 createStreamHolder(TUint32 aTypeId, GCObject* aStream);
     GCObject* streamOf(TUint32 aHolder) const;
 
+    // Collections inside long calls. Due once the payload in use plus the
+    // host memory held for the application has grown past a threshold set
+    // at the end of the last collection; the machine then collects at its
+    // next safe point.
+    TBool collectionDue() const;
+    TUint64 bytesInUse() const { return iBytesInUse; }
+
     // Accounting.
     TInt nOfEntries() const { return iEntries; }
     TUint64 totalSizeOfPools() const { return iTotalSizeOfPools; }
@@ -110,6 +117,10 @@ public:
     // Walks every pool and checks the block structure, the free lists and
     // totalSizeOfPools == free + used + waste + overhead. For tests.
     TBool checkInvariant() const;
+
+    // The capacity of the block at aHeader, checked against the recorded
+    // block starts; a header a program has overwritten raises a VM error.
+    TUint32 capacityOf(TUint32 aHeader) const;
 
     // Header field access.
     TUint32 field(TUint32 aHeader, TUint32 aOffset) const { return iArena.word(aHeader + aOffset); }
@@ -130,6 +141,7 @@ private:
     TUint32 carve(TUint32 aHeader, TUint32 aSize1, TUint32 aSize2, TInt aKind2, GcCode aCode2);
     void layBlock(TUint32 aHeader, TUint32 aCapacity);
     TBool isFree(TUint32 aHeader) const { return field(aHeader, HeapEntry::KFreeIterator) != 0; }
+    void checkExtent(TUint32 aHeader, TUint64 aEnd) const;
     TUint32 nextBlock(TUint32 aHeader) const;
     TUint32 previousBlock(TUint32 aHeader) const;
     TUint32 poolEnd(TUint32 aAddress) const;
@@ -144,6 +156,7 @@ private:
     void pushIfNotNull(TUint32 aReference);
     void sweepPool(TInt aPool);
     void clearMarks();
+    void setNextCollection();
 
     Arena& iArena;
     ListNodePool<TUint32> iNodes;
@@ -155,6 +168,8 @@ private:
     TUint32 iNonEmptyClasses = 0;       // bit k: free list k has entries
     LinkedList<TUint32> iRoots;
     TInt iEntries = 0;
+    TUint64 iBytesInUse = 0;          // capacities of the entries in use
+    TUint64 iCollectAt = 0;           // see collectionDue
     TUint64 iTotalSizeOfPools = 0;
     const ClassTables* iClassTables = nullptr;
     InterfaceForCallingGc* iGcInterface = nullptr;

@@ -1,6 +1,8 @@
 #include "RandomGenerator.h"
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 
 namespace {
 
@@ -9,6 +11,22 @@ const TUint32 KMatrix = 0x9908B0DFu;
 const TUint32 KUpperBit = 0x80000000u;
 const TUint32 KLowerBits = 0x7FFFFFFFu;
 
+}
+
+// The processor time alone is nearly the same at every launch. The wall
+// clock in nanoseconds differs, and a final mix (that of splitmix64) makes
+// launches a moment apart start from unrelated seeds.
+TUint32 RandomGenerator::launchSeed()
+{
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    TUint64 mixed = static_cast<TUint64>(std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count());
+    mixed ^= static_cast<TUint64>(clock()) << 32;
+    mixed ^= mixed >> 30;
+    mixed *= 0xBF58476D1CE4E5B9u;
+    mixed ^= mixed >> 27;
+    mixed *= 0x94D049BB133111EBu;
+    mixed ^= mixed >> 31;
+    return static_cast<TUint32>(mixed);
 }
 
 RandomGenerator::RandomGenerator(TUint32 aSeed) : iIndex(KStateWords)

@@ -10,6 +10,11 @@ class RandomGenerator {
 public:
     explicit RandomGenerator(TUint32 aSeed);
 
+    // A seed for a machine's generator: the processor time used so far
+    // mixed with the wall clock, so that an application's sequence differs
+    // from launch to launch.
+    static TUint32 launchSeed();
+
     TUint32 next();
     // Between the two bounds, given in either order, both included.
     TInt32 nextInt(TInt32 aFirst, TInt32 aSecond);
