@@ -27,10 +27,8 @@ void encode(VirtualMachine& aMachine, TInt)
 void decode(VirtualMachine& aMachine, TInt)
 {
     OByteVector vector(aMachine.heap(), aMachine.vectorOf(aMachine.operand(0), 1));
-    vector.checkConsistent();
-    const OString text = vector.count() > 0
-                             ? OString::fromUtf8(aMachine.arena().host(vector.storage()), vector.count())
-                             : OString();
+    const TUint8* bytes = vector.elements();
+    const OString text = vector.count() > 0 ? OString::fromUtf8(bytes, vector.count()) : OString();
     aMachine.replaceOperands(1, aMachine.newStringValue(text));
 }
 

@@ -51,9 +51,9 @@ void feed(VirtualMachine& aMachine, TInt)
 {
     Hash& hash = hashIn(aMachine.heap(), aMachine.operand(1));
     OByteVector bytes(aMachine.heap(), aMachine.vectorOf(aMachine.operand(0), 1));
-    bytes.checkConsistent();
+    const TUint8* elements = bytes.elements();
     if (bytes.count() > 0)
-        hash.feed(aMachine.arena().host(bytes.storage()), bytes.count());
+        hash.feed(elements, bytes.count());
     aMachine.popOperands(2);
 }
 

@@ -5,7 +5,6 @@
 #include "VirtualMachine.h"
 
 #include <algorithm>
-#include <ctime>
 
 #include "NativeFamily.h"
 #include "ORaw.h"
@@ -117,6 +116,6 @@ extern const NativeFamily KMathFamily{"Math", "Math:", KOperations};
 RandomGenerator& VirtualMachine::randomGenerator()
 {
     if (!iRandomGenerator)
-        iRandomGenerator = std::make_unique<RandomGenerator>(static_cast<TUint32>(clock()));
+        iRandomGenerator = std::make_unique<RandomGenerator>(RandomGenerator::launchSeed());
     return *iRandomGenerator;
 }

@@ -13,8 +13,12 @@ const char KNotAvailable[] = " natives are not available yet";
 
 }
 
+// A native's entry is a safe point: its operands are on the stack, where the
+// collector sees them, and it has not yet taken any address into a host
+// variable.
 void VirtualMachine::callNative(TInt aGroup, TInt aOperation)
 {
+    collectIfDue();
     if (const NativeOperation* operation = NativeFamilies::operation(aGroup, aOperation)) {
         operation->handler(*this, aOperation);
         return;
