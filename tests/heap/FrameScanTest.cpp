@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "../vm/ImageTestSupport.h"
+#include "ImageTestSupport.h"
 #include "OVector.h"
 #include "VirtualMachine.h"
 
