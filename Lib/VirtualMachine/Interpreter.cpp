@@ -3,22 +3,33 @@
 // back to the machine before anything that may look at them: natives,
 // extension calls, calls into the machine's own helpers and every error.
 //
+// The handlers, their labels and the dispatch table are expanded from the
+// operation list (OpcodeList.h) and the list of fused sequences
+// (Superinstructions.h); a handler reads its operands and finds the next
+// instruction through the operation table, so no offset or size is
+// written here by hand.
+//
 // Safety without per-access checks: every address is computed in 32 bits
 // and the arena maps the whole 32-bit space, so a slot or word access can
 // never leave the arena. What a program can get wrong is caught where it
-// matters: null addresses where instructions guard them, the stack bounds
-// and the code bounds at every transfer of control, and block operations
-// before they start.
+// matters: null addresses where instructions guard them, the code bounds at
+// every transfer of control, the stack for the whole straight run of code
+// that starts where control arrives, and block operations before they
+// start.
 
 #include "VirtualMachine.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "ErrorHandling.h"
 #include "OVector.h"
+#include "StackDepths.h"
 #include "Superinstructions.h"
 
 namespace {
+
+using namespace Opcodes;
 
 typedef TUint32 __attribute__((may_alias)) AliasedWord;
 
@@ -26,9 +37,11 @@ typedef TUint32 __attribute__((may_alias)) AliasedWord;
 // or decoding a cut-off instruction stops at an invalid operation.
 const TInt KCodePadding = 16;
 
-// Slots beyond this many are headroom: a program whose stack reaches it is
-// stopped, and the slots above stay free for the error's own handling.
+// Slots beyond this many are headroom: a program whose stack would reach
+// it is stopped, and the slots above stay free for the error's own
+// handling.
 const TInt32 KStackLimit = VirtualMachine::KScannedStackSlots;
+static_assert(KStackLimit < StackDepths::KBeyondAnyStack);
 
 // The shift rule: counts of 32 or more give 0, negative counts shift the
 // other way (arithmetically when that is to the right).
@@ -68,56 +81,247 @@ inline TInt32 wrapped(TInt64 aValue)
 
 // The address of element aIndex of a vector with one-word elements, for
 // the fast paths; 0 when the call must go to the native instead (not such
-// a vector, an index out of range, a null storage word), which raises the
-// error.
+// a vector, an index out of range of its count read as the native reads
+// it, a null element address), which raises the error.
 inline TUint32 wordElementAddress(const Arena& aArena, TUint32 aVector, TInt32 aIndex)
 {
-    if (!isVectorObject(aArena, aVector, 4) || static_cast<TUint32>(aIndex) >= aArena.word(aVector + 12))
+    if (!isVectorObject(aArena, aVector, 4) || aIndex < 0 || aIndex >= static_cast<TInt32>(aArena.word(aVector + 12)))
         return 0;
     return aArena.word(aVector + 4) + 4u * static_cast<TUint32>(aIndex);
 }
 
-inline TInt32 truth(bool aValue)
+inline TUint32 truth(bool aValue)
 {
-    return aValue ? -1 : 0;
+    return aValue ? 0xFFFFFFFFu : 0;
 }
 
-// The comparison instructions 39 to 44 on two words.
+// The values an operator family works on, as words: the whole word, or
+// the sign-extended low byte or half.
+inline TUint32 word(TUint32 aValue)
+{
+    return aValue;
+}
+
+inline TUint32 signedByte(TUint32 aValue)
+{
+    return static_cast<TUint32>(static_cast<TInt32>(static_cast<TInt8>(aValue)));
+}
+
+inline TUint32 signedHalf(TUint32 aValue)
+{
+    return static_cast<TUint32>(static_cast<TInt32>(static_cast<TInt16>(aValue)));
+}
+
+// The operators of the arithmetic and bit family. Each works on two words;
+// the family's forms (on the stack, in memory, on bytes) feed it their own
+// values. Dividing operators need a divisor other than 0.
+struct Add {
+    static constexpr TBool KDivides = EFalse;
+    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return aLeft + aRight; }
+};
+struct Subtract {
+    static constexpr TBool KDivides = EFalse;
+    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return aLeft - aRight; }
+};
+struct Multiply {
+    static constexpr TBool KDivides = EFalse;
+    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return aLeft * aRight; }
+};
+struct Divide {
+    static constexpr TBool KDivides = ETrue;
+    static TUint32 apply(TUint32 aLeft, TUint32 aRight)
+    {
+        return static_cast<TUint32>(divide(static_cast<TInt32>(aLeft), static_cast<TInt32>(aRight)));
+    }
+};
+struct Remainder {
+    static constexpr TBool KDivides = ETrue;
+    static TUint32 apply(TUint32 aLeft, TUint32 aRight)
+    {
+        return static_cast<TUint32>(remainder(static_cast<TInt32>(aLeft), static_cast<TInt32>(aRight)));
+    }
+};
+struct BitAnd {
+    static constexpr TBool KDivides = EFalse;
+    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return aLeft & aRight; }
+};
+struct BitOr {
+    static constexpr TBool KDivides = EFalse;
+    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return aLeft | aRight; }
+};
+struct BitXor {
+    static constexpr TBool KDivides = EFalse;
+    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return aLeft ^ aRight; }
+};
+struct ShiftLeft {
+    static constexpr TBool KDivides = EFalse;
+    static TUint32 apply(TUint32 aLeft, TUint32 aRight)
+    {
+        return static_cast<TUint32>(shiftLeft(static_cast<TInt32>(aLeft), static_cast<TInt32>(aRight)));
+    }
+};
+struct ShiftRight {
+    static constexpr TBool KDivides = EFalse;
+    static TUint32 apply(TUint32 aLeft, TUint32 aRight)
+    {
+        return static_cast<TUint32>(shiftRight(static_cast<TInt32>(aLeft), static_cast<TInt32>(aRight)));
+    }
+};
+
+// The logical operators: any word other than 0 is true. land, lor and lxor
+// answer a truth word; leqv and lxor1 answer 1 or 0.
+struct LogicalAnd {
+    static constexpr TBool KDivides = EFalse;
+    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return truth(aLeft != 0 && aRight != 0); }
+};
+struct LogicalOr {
+    static constexpr TBool KDivides = EFalse;
+    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return truth(aLeft != 0 || aRight != 0); }
+};
+struct LogicalXor {
+    static constexpr TBool KDivides = EFalse;
+    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return truth((aLeft != 0) != (aRight != 0)); }
+};
+struct Equivalent {
+    static constexpr TBool KDivides = EFalse;
+    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return (aLeft != 0) == (aRight != 0) ? 1 : 0; }
+};
+struct Different {
+    static constexpr TBool KDivides = EFalse;
+    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return (aLeft != 0) != (aRight != 0) ? 1 : 0; }
+};
+
+// The comparisons, on signed words.
+struct Equal {
+    static bool holds(TInt32 aLeft, TInt32 aRight) { return aLeft == aRight; }
+};
+struct Less {
+    static bool holds(TInt32 aLeft, TInt32 aRight) { return aLeft < aRight; }
+};
+struct LessOrEqual {
+    static bool holds(TInt32 aLeft, TInt32 aRight) { return aLeft <= aRight; }
+};
+struct NotEqual {
+    static bool holds(TInt32 aLeft, TInt32 aRight) { return aLeft != aRight; }
+};
+struct Greater {
+    static bool holds(TInt32 aLeft, TInt32 aRight) { return aLeft > aRight; }
+};
+struct GreaterOrEqual {
+    static bool holds(TInt32 aLeft, TInt32 aRight) { return aLeft >= aRight; }
+};
+
+// The arithmetic and bit operators in all their forms:
+// X(on the stack, in a word, in a byte, operator).
+#define ARITHMETIC_FAMILY(X) \
+    X(add, addind, addind_i8, Add) \
+    X(sub, subind, subind_i8, Subtract) \
+    X(mul, mulind, mulind_i8, Multiply) \
+    X(div, divind, divind_i8, Divide) \
+    X(rem, remind, remind_i8, Remainder) \
+    X(and, andind, andind_i8, BitAnd) \
+    X(or, orind, orind_i8, BitOr) \
+    X(xor, xorind, xorind_i8, BitXor) \
+    X(shl, shlind, shlind_i8, ShiftLeft) \
+    X(shr, shrind, shrind_i8, ShiftRight)
+
+// The operators that also work on two bytes on the stack: X(form, operator).
+#define BYTE_ARITHMETIC_FAMILY(X) \
+    X(div_i8, Divide) \
+    X(rem_i8, Remainder) \
+    X(shl_i8, ShiftLeft) \
+    X(shr_i8, ShiftRight)
+
+#define LOGICAL_FAMILY(X) \
+    X(land, LogicalAnd) \
+    X(lor, LogicalOr) \
+    X(lxor, LogicalXor) \
+    X(leqv, Equivalent) \
+    X(lxor1, Different)
+
+// The comparisons in all their forms: X(on words, on bytes, on halves,
+// comparison).
+#define COMPARISON_FAMILY(X) \
+    X(eq, eq_i8, eq_i16, Equal) \
+    X(lt, lt_i8, lt_i16, Less) \
+    X(le, le_i8, le_i16, LessOrEqual) \
+    X(ne, ne_i8, ne_i16, NotEqual) \
+    X(gt, gt_i8, gt_i16, Greater) \
+    X(ge, ge_i8, ge_i16, GreaterOrEqual)
+
+// The in-place steps by one: X(in a word, in a byte, operator).
+#define STEP_FAMILY(X) \
+    X(incind, incind_i8, Add) \
+    X(decind, decind_i8, Subtract)
+
+// The fused handlers step over a comparison or an operator by one size.
+#define SIZE_OF_COMPARISON_IS_SIZE_OF_EQ(onWords, onBytes, onHalves, Comparison) \
+    && size(EOp_##onWords) == size(EOp_eq)
+static_assert(true COMPARISON_FAMILY(SIZE_OF_COMPARISON_IS_SIZE_OF_EQ));
+#undef SIZE_OF_COMPARISON_IS_SIZE_OF_EQ
+static_assert(size(EOp_sub) == size(EOp_add) && size(EOp_mul) == size(EOp_add) && size(EOp_and) == size(EOp_add)
+              && size(EOp_or) == size(EOp_add) && size(EOp_xor) == size(EOp_add));
+
+// Comparison aOperation, one of the word comparisons, on two words; for
+// the fused compare-and-jump.
 inline bool compares(TUint8 aOperation, TUint32 aLeft, TUint32 aRight)
 {
-    const TInt32 left = static_cast<TInt32>(aLeft);
-    const TInt32 right = static_cast<TInt32>(aRight);
     switch (aOperation) {
-    case 39: return left == right;
-    case 40: return left < right;
-    case 41: return left <= right;
-    case 42: return left != right;
-    case 43: return left > right;
-    default: return left >= right;
+#define COMPARISON_CASE(onWords, onBytes, onHalves, Comparison) \
+    case EOp_##onWords: \
+        return Comparison::holds(static_cast<TInt32>(aLeft), static_cast<TInt32>(aRight));
+        COMPARISON_FAMILY(COMPARISON_CASE)
+#undef COMPARISON_CASE
+    default:
+        return false;
     }
 }
 
-// The arithmetic and bit instructions 26 to 28 and 45 to 47 on two words.
+// Operator aOperation, one of add, sub, mul, and, or and xor, on two
+// words; for the fused local-and-constant arithmetic.
 inline TUint32 combines(TUint8 aOperation, TUint32 aLeft, TUint32 aRight)
 {
     switch (aOperation) {
-    case 26: return aLeft + aRight;
-    case 27: return aLeft - aRight;
-    case 28: return aLeft * aRight;
-    case 45: return aLeft & aRight;
-    case 46: return aLeft | aRight;
-    default: return aLeft ^ aRight;
+    case EOp_add: return Add::apply(aLeft, aRight);
+    case EOp_sub: return Subtract::apply(aLeft, aRight);
+    case EOp_mul: return Multiply::apply(aLeft, aRight);
+    case EOp_and: return BitAnd::apply(aLeft, aRight);
+    case EOp_or: return BitOr::apply(aLeft, aRight);
+    default: return BitXor::apply(aLeft, aRight);
     }
 }
 
-inline TInt32 signedByte(TUint32 aValue)
+// Operand aIndex of an instruction of operation aOpcode that starts at
+// aInstruction, at the offset and width the operation table gives it.
+template <TUint8 KOpcode, TInt KIndex>
+inline TInt32 operandOf(const TUint8* aInstruction)
 {
-    return static_cast<TInt8>(aValue);
+    static_assert(KIndex < info(KOpcode).operandCount, "the operation has no such operand");
+    constexpr EOperandKind kind = info(KOpcode).operands[KIndex];
+    const TUint8* bytes = aInstruction + operandOffset(KOpcode, KIndex);
+    if constexpr (kind == EInt8) {
+        return static_cast<TInt8>(bytes[0]);
+    } else if constexpr (kind == EUint8) {
+        return bytes[0];
+    } else if constexpr (kind == EJump16) {
+        TInt16 value;
+        std::memcpy(&value, bytes, 2);
+        return value;
+    } else {
+        TInt32 value;
+        std::memcpy(&value, bytes, 4);
+        return value;
+    }
 }
 
-inline TInt32 signedShort(TUint32 aValue)
+// The total size of the instructions aSequence, for the offsets inside a
+// fused sequence.
+constexpr TInt sizeOf(std::initializer_list<TUint8> aSequence)
 {
-    return static_cast<TInt16>(aValue);
+    TInt total = 0;
+    for (TUint8 op : aSequence)
+        total += size(op);
+    return total;
 }
 
 }
@@ -154,8 +358,8 @@ void VirtualMachine::throwUncaught(TUint32 aException, TInt32 aReturnAddress)
     if (!entry)
         ErrorHandling::raise(EInvalidArgument);
     TUint32 argument = depthConversion(handle.parameterDepths[0] - 1, aException, GC_CODE_REF_CELL);
-    setSlot(++iTop, argument);
-    setSlot(++iTop, static_cast<TUint32>(aReturnAddress));
+    pushSlot(argument);
+    pushSlot(static_cast<TUint32>(aReturnAddress));
     enterCalledFrame(entry->methodRecordIndex, iTop);
     iPc = entry->codeAddress;
 }
@@ -177,55 +381,44 @@ TBool VirtualMachine::isSubclass(TInt32 aClass, TInt32 aAncestor) const
     return EFalse;
 }
 
+// The next run rebuilds the dispatch table for the new setting.
+void VirtualMachine::setFusion(TBool aEnabled)
+{
+    iFusion = aEnabled;
+    iExecutableCode = Vec<TUint8>();
+}
+
 void VirtualMachine::run()
 {
     if (iExecutableCode.count() != iCode.count() + KCodePadding) {
         iExecutableCode = iCode;
         for (TInt i = 0; i < KCodePadding; ++i)
             iExecutableCode.append(Superinstructions::KInvalidOperation);
-        iDispatch = Superinstructions::dispatchTable(iExecutableCode);
+        iDispatch = Superinstructions::dispatchTable(iExecutableCode, iFusion);
     }
 
-    static void* const KLabels[256] = {
-#define INVALID &&op_invalid
-        &&op_0, &&op_1, &&op_2, &&op_3, &&op_4, &&op_5, &&op_6, &&op_7, &&op_8, &&op_9,
-        &&op_10, &&op_11, &&op_12, &&op_13, &&op_14, &&op_15, &&op_16, &&op_17, &&op_18, &&op_19,
-        &&op_20, &&op_21, &&op_22, &&op_23, &&op_24, &&op_23, &&op_26, &&op_27, &&op_28, &&op_29,
-        &&op_30, &&op_31, &&op_32, &&op_33, &&op_34, &&op_35, &&op_36, &&op_37, &&op_38, &&op_39,
-        &&op_40, &&op_41, &&op_42, &&op_43, &&op_44, &&op_45, &&op_46, &&op_47, &&op_48, &&op_49,
-        &&op_50, &&op_51, &&op_52, &&op_53, &&op_54, &&op_55, INVALID, &&op_57, &&op_58, &&op_59,
-        &&op_60, &&op_61, &&op_62, &&op_63, &&op_64, &&op_65, INVALID, INVALID, INVALID, INVALID,
-        INVALID, INVALID, INVALID, &&op_73, &&op_74, &&op_75, &&op_76, INVALID, &&op_78, &&op_79,
-        &&op_80, &&op_81, &&op_82, &&op_83, &&op_84, &&op_85, &&op_86, INVALID, INVALID, INVALID,
-        INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, &&op_97, INVALID, INVALID,
-        INVALID, INVALID, INVALID, INVALID, INVALID, &&op_105, &&op_106, INVALID, INVALID, INVALID,
-        INVALID, INVALID, INVALID, INVALID, &&op_58, INVALID, INVALID, &&op_117, &&op_118, &&op_119,
-        &&op_120, INVALID, INVALID, INVALID, INVALID, INVALID, &&op_126, INVALID, &&op_128, &&op_129,
-        &&op_130, &&op_131, &&op_132, &&op_133, &&op_134, &&op_135, INVALID, INVALID, INVALID, &&op_139,
-        INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, &&op_146, &&op_147, &&op_148, INVALID,
-        INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, &&op_156, &&op_157, &&op_158, &&op_159,
-        &&op_160, &&op_161, &&op_162, &&op_163, &&op_164, &&op_165, &&op_166, &&op_167, &&op_168, &&op_169,
-        &&op_170, &&op_171, &&op_172, &&op_173, &&op_174, &&op_175, &&op_176, &&op_177, &&op_178, &&op_179,
-        &&op_180, &&op_181, &&op_182, &&op_183, &&op_184, &&op_185, &&fused_compare_jump_short,
-        &&fused_compare_jump, &&fused_arithmetic, &&fused_copy,
-        &&fused_increment, &&fused_add_local, &&fused_vector_load, &&fused_vector_element, &&fused_vector_append,
-        &&fused_local_vector_load, &&fused_increment_jump, &&fused_add_vector_element, INVALID, INVALID,
-        INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
-        INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
-        INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
-        INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
-        INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
-        INVALID, INVALID, INVALID, INVALID, INVALID, INVALID,
-#undef INVALID
+    // In the order of Superinstructions::THandler.
+    static void* const KLabels[] = {
+#define OPERATION_LABEL(number, name, ...) &&op_##name,
+        KELVO_OPCODES(OPERATION_LABEL)
+#undef OPERATION_LABEL
+        &&op_invalid,
+#define FUSED_LABEL(name) &&fused_##name,
+        KELVO_FUSED_SEQUENCES(FUSED_LABEL)
+#undef FUSED_LABEL
     };
+    static_assert(std::size(KLabels) == Superinstructions::KHandlerCount);
 
     TUint8* const mem = iArena.host(0);
     const TUint32 stackBase = iStackAddress;
     const TUint8* const code = iExecutableCode.data();
-    const TUint8* const dispatch = iDispatch.data();
+    const Superinstructions::DispatchEntry* const dispatch = iDispatch.data();
     const TInt32 codeLength = iCode.count();
     TInt32 pc = iPc;
     TInt32 top = iTop;
+    // See CHECK_RUN. A budget, once set, stays set for the whole run:
+    // running out of it stops the machine.
+    const TUint64 runThreshold = iBudget >= 0 ? 0 : TUint64(KStackLimit) + 1;
 
 #define SLOT(i) (*reinterpret_cast<AliasedWord*>(mem + static_cast<TUint32>(stackBase + 4u * static_cast<TUint32>(i))))
 #define T SLOT(top)
@@ -243,48 +436,81 @@ void VirtualMachine::run()
         if ((address) == 0) \
             FAIL(ENullPointer, "NULL pointer"); \
     } while (0)
-#define I8(offset) static_cast<TInt32>(static_cast<TInt8>(code[pc + (offset)]))
-#define U8(offset) static_cast<TInt32>(code[pc + (offset)])
-#define I16(offset) readShort(code + pc + (offset))
-#define I32(offset) readWord(code + pc + (offset))
-#define DISPATCH() goto* KLabels[dispatch[pc]]
-#define NEXT(size) \
+    // A handler: its label, and in its block KOpcode, through which ARG,
+    // SIZE and NEXT read the operation table.
+#define HANDLER(name) \
+    op_##name: \
+    if constexpr (constexpr TUint8 KOpcode = EOp_##name; true)
+#define ARG(index) operandOf<KOpcode, index>(code + pc)
+#define SIZE() Opcodes::size(KOpcode)
+    // In a fused handler: an operand of the instruction of operation name
+    // that starts offset bytes after pc.
+#define ARG_AT(offset, name, index) operandOf<EOp_##name, index>(code + pc + (offset))
+#define DISPATCH() goto* KLabels[dispatch[pc].handler]
+#define ADVANCE(bytes) \
     do { \
-        pc += (size); \
+        pc += (bytes); \
         DISPATCH(); \
     } while (0)
-    // Every transfer of control: the stack must be within its bounds, the
-    // target inside the code, and the budget (when set) not used up. Only a
-    // return may leave the code, and only to a negative address, which ends
-    // the run.
-#define CHECK_TRANSFER() \
+#define NEXT() ADVANCE(SIZE())
+    // Where a straight run starts: the stack must hold the whole run.
+    // Unsigned, so that a top below -1 fails too.
+#define CHECK_STACK(depth) \
     do { \
-        if (static_cast<TUint32>(top) + 1u > static_cast<TUint32>(KStackLimit)) \
+        if (TUint64(static_cast<TUint32>(top) + 1u) + (depth) > TUint64(KStackLimit)) \
             stackFault(pc, top); \
+    } while (0)
+    // Counts a transfer to position against the budget, when one is set.
+#define CHECK_BUDGET_AT(position) \
+    do { \
         if (iBudget >= 0 && --iBudget < 0) { \
-            SYNC(); \
-            fatalError(OString("Instruction budget exhausted"), pc); \
+            iPc = (position); \
+            iTop = top; \
+            fatalError(OString("Instruction budget exhausted"), iPc); \
         } \
     } while (0)
-#define TRANSFER() \
+#define CHECK_BUDGET() CHECK_BUDGET_AT(pc)
+    // The stack and budget checks of a transfer at the price of one: the
+    // threshold is the stack's limit plus one, or 0 with a budget, so that
+    // then every transfer takes the exact path, which counts it.
+#define CHECK_RUN() \
     do { \
-        CHECK_TRANSFER(); \
+        if (TUint64(static_cast<TUint32>(top) + 1u) + dispatch[pc].runDepth >= runThreshold) { \
+            CHECK_STACK(dispatch[pc].runDepth); \
+            CHECK_BUDGET(); \
+        } \
+    } while (0)
+    // What a native's transfer to position counts, for a fused native.
+#define COUNT_NATIVE(position) \
+    do { \
+        if (runThreshold == 0) \
+            CHECK_BUDGET_AT(position); \
+    } while (0)
+    // Every transfer of control: the target inside the code, the stack
+    // enough for the run that starts there, and the budget (when set) not
+    // used up. Only a return may leave the code, and only to a negative
+    // address, which ends the run.
+#define ENTER_RUN() \
+    do { \
         if (static_cast<TUint32>(pc) >= static_cast<TUint32>(codeLength)) { \
             SYNC(); \
             fatalError(OString("Internal error: invalid code address"), pc); \
         } \
+        CHECK_RUN(); \
+    } while (0)
+#define TRANSFER() \
+    do { \
+        ENTER_RUN(); \
         DISPATCH(); \
     } while (0)
 #define RETURN_TRANSFER() \
     do { \
-        CHECK_TRANSFER(); \
-        if (static_cast<TUint32>(pc) >= static_cast<TUint32>(codeLength)) { \
-            if (pc < 0) \
-                goto stop; \
-            SYNC(); \
-            fatalError(OString("Internal error: invalid code address"), pc); \
+        if (static_cast<TUint32>(pc) >= static_cast<TUint32>(codeLength) && pc < 0) { \
+            CHECK_STACK(0); \
+            CHECK_BUDGET(); \
+            goto stop; \
         } \
-        DISPATCH(); \
+        TRANSFER(); \
     } while (0)
 
     auto loadWord = [](const TUint8* aMem, TUint32 aAddress) {
@@ -294,16 +520,6 @@ void VirtualMachine::run()
     };
     auto storeWord = [](TUint8* aMem, TUint32 aAddress, TUint32 aValue) {
         std::memcpy(aMem + aAddress, &aValue, 4);
-    };
-    auto readShort = [](const TUint8* aBytes) {
-        TInt16 value;
-        std::memcpy(&value, aBytes, 2);
-        return static_cast<TInt32>(value);
-    };
-    auto readWord = [](const TUint8* aBytes) {
-        TInt32 value;
-        std::memcpy(&value, aBytes, 4);
-        return value;
     };
     // A stack that ran out of its bounds cannot be trusted to run a
     // handler: the machine stops.
@@ -330,442 +546,470 @@ void VirtualMachine::run()
             return;
         fatalError(OString("Internal error: invalid code address"), pc);
     }
+    CHECK_STACK(dispatch[pc].runDepth);
     DISPATCH();
 
 op_invalid:
     SYNC();
-    fatalError(OString("Internal error: invalid opcode") + OString(signedByte(code[pc])), pc);
+    fatalError(OString("Internal error: invalid opcode") + OString(static_cast<TInt>(signedByte(code[pc]))), pc);
 
-op_0:
-    NEXT(1);
-op_1:
-    ++top;
-    T = SLOT(top + I8(1));
-    NEXT(2);
-op_2:
-    ++top;
-    T = SLOT(wrapped(TInt64(top) + I32(1)));
-    NEXT(5);
-op_3:
-    ++top;
-    T = stackBase + 4u * static_cast<TUint32>(top + I8(1));
-    NEXT(2);
-op_4:
-    ++top;
-    T = stackBase + 4u * static_cast<TUint32>(wrapped(TInt64(top) + I32(1)));
-    NEXT(5);
-op_5:
-    GUARD(T);
-    T += 4u * static_cast<TUint32>(I8(1));
-    NEXT(2);
-op_6:
-    GUARD(T);
-    T += 4u * static_cast<TUint32>(I32(1));
-    NEXT(5);
-op_7:
-    GUARD(T);
-    T = LOAD(T);
-    NEXT(1);
-op_8: {
-    TInt32 n = I8(1);
-    if (n > 0) {
-        for (TInt32 i = 0; i < n; ++i)
-            SLOT(top + 1 + i) = 0;
+// ---- Operator families ----
+
+// On the stack: the top two slots give one. The byte forms divide by a
+// byte and say so when it is 0.
+#define STACK_OPERATOR(name, Operator, narrow, divisionMessage) \
+    HANDLER(name) \
+    { \
+        const TUint32 right = narrow(T); \
+        if (Operator::KDivides && right == 0) \
+            FAIL(EDivisionByZero, divisionMessage); \
+        N = Operator::apply(narrow(N), right); \
+        --top; \
+        NEXT(); \
     }
+// In place: the word at the address below the top takes the operator
+// with the top.
+#define WORD_UPDATE(name, Operator) \
+    HANDLER(name) \
+    { \
+        GUARD(N); \
+        if (Operator::KDivides && T == 0) \
+            FAIL(EDivisionByZero, ""); \
+        STORE(N, Operator::apply(LOAD(N), T)); \
+        top -= 2; \
+        NEXT(); \
+    }
+// In place on a byte, as a signed value; its divisor is a byte too,
+// other operators take the whole top word.
+#define BYTE_UPDATE(name, Operator) \
+    HANDLER(name) \
+    { \
+        GUARD(N); \
+        const TUint32 right = Operator::KDivides ? signedByte(T) : T; \
+        if (Operator::KDivides && right == 0) \
+            FAIL(EDivisionByZero, "Division by zero."); \
+        mem[N] = static_cast<TUint8>(Operator::apply(signedByte(mem[N]), right)); \
+        top -= 2; \
+        NEXT(); \
+    }
+#define ARITHMETIC_HANDLERS(onStack, inWord, inByte, Operator) \
+    STACK_OPERATOR(onStack, Operator, word, "") \
+    WORD_UPDATE(inWord, Operator) \
+    BYTE_UPDATE(inByte, Operator)
+ARITHMETIC_FAMILY(ARITHMETIC_HANDLERS)
+#undef ARITHMETIC_HANDLERS
+
+#define BYTE_ARITHMETIC_HANDLER(name, Operator) STACK_OPERATOR(name, Operator, signedByte, "Division by zero.")
+BYTE_ARITHMETIC_FAMILY(BYTE_ARITHMETIC_HANDLER)
+#undef BYTE_ARITHMETIC_HANDLER
+
+#define LOGICAL_HANDLER(name, Operator) STACK_OPERATOR(name, Operator, word, "")
+LOGICAL_FAMILY(LOGICAL_HANDLER)
+#undef LOGICAL_HANDLER
+
+#define COMPARISON(name, Comparison, narrow) \
+    HANDLER(name) \
+    { \
+        N = truth(Comparison::holds(static_cast<TInt32>(narrow(N)), static_cast<TInt32>(narrow(T)))); \
+        --top; \
+        NEXT(); \
+    }
+#define COMPARISON_HANDLERS(onWords, onBytes, onHalves, Comparison) \
+    COMPARISON(onWords, Comparison, word) \
+    COMPARISON(onBytes, Comparison, signedByte) \
+    COMPARISON(onHalves, Comparison, signedHalf)
+COMPARISON_FAMILY(COMPARISON_HANDLERS)
+#undef COMPARISON_HANDLERS
+
+// One more or one less, in place; the address is the top.
+#define STEP_HANDLERS(inWord, inByte, Operator) \
+    HANDLER(inWord) \
+    { \
+        GUARD(T); \
+        STORE(T, Operator::apply(LOAD(T), 1)); \
+        --top; \
+        NEXT(); \
+    } \
+    HANDLER(inByte) \
+    { \
+        GUARD(T); \
+        mem[T] = static_cast<TUint8>(Operator::apply(mem[T], 1)); \
+        --top; \
+        NEXT(); \
+    }
+STEP_FAMILY(STEP_HANDLERS)
+#undef STEP_HANDLERS
+
+// ---- Stores ----
+
+#define STORE_WORD(name) \
+    HANDLER(name) \
+    { \
+        GUARD(N); \
+        STORE(N, T); \
+        top -= 2; \
+        NEXT(); \
+    }
+STORE_WORD(stind)
+STORE_WORD(stind_alt)
+HANDLER(stind0)
+{
+    GUARD(T);
+    STORE(T, 0);
+    --top;
+    NEXT();
+}
+HANDLER(stind_i8)
+{
+    GUARD(N);
+    mem[N] = static_cast<TUint8>(T);
+    top -= 2;
+    NEXT();
+}
+HANDLER(stind0_i8)
+{
+    GUARD(T);
+    mem[T] = 0;
+    --top;
+    NEXT();
+}
+HANDLER(stind_i16)
+{
+    GUARD(N);
+    const TUint16 value = static_cast<TUint16>(T);
+    std::memcpy(mem + N, &value, 2);
+    top -= 2;
+    NEXT();
+}
+HANDLER(stind0_i16)
+{
+    GUARD(T);
+    const TUint16 zero = 0;
+    std::memcpy(mem + T, &zero, 2);
+    --top;
+    NEXT();
+}
+
+// ---- Locals, fields and constants ----
+
+HANDLER(nop)
+{
+    NEXT();
+}
+#define LOAD_LOCAL(name) \
+    HANDLER(name) \
+    { \
+        ++top; \
+        T = SLOT(wrapped(TInt64(top) + ARG(0))); \
+        NEXT(); \
+    }
+LOAD_LOCAL(ldloc_s)
+LOAD_LOCAL(ldloc)
+#define LOCAL_ADDRESS(name) \
+    HANDLER(name) \
+    { \
+        ++top; \
+        T = stackBase + 4u * static_cast<TUint32>(wrapped(TInt64(top) + ARG(0))); \
+        NEXT(); \
+    }
+LOCAL_ADDRESS(ldloca_s)
+LOCAL_ADDRESS(ldloca)
+#define FIELD_ADDRESS(name) \
+    HANDLER(name) \
+    { \
+        GUARD(T); \
+        T += 4u * static_cast<TUint32>(ARG(0)); \
+        NEXT(); \
+    }
+FIELD_ADDRESS(fieldaddr_s)
+FIELD_ADDRESS(fieldaddr)
+// Through as many references as levels from the address on the top.
+#define LOAD_INDIRECT(name, levels) \
+    HANDLER(name) \
+    { \
+        TUint32 address = T; \
+        for (TInt32 i = 0; i < (levels); ++i) { \
+            GUARD(address); \
+            address = LOAD(address); \
+        } \
+        T = address; \
+        NEXT(); \
+    }
+LOAD_INDIRECT(ldind, 1)
+LOAD_INDIRECT(ldind2, 2)
+LOAD_INDIRECT(ldind3, 3)
+// Through as many references as levels from the local that the operand
+// names.
+#define LOAD_LOCAL_INDIRECT(name, levels) \
+    HANDLER(name) \
+    { \
+        TUint32 address = SLOT(top + 1 + ARG(0)); \
+        for (TInt32 i = 0; i < (levels); ++i) { \
+            GUARD(address); \
+            address = LOAD(address); \
+        } \
+        ++top; \
+        T = address; \
+        NEXT(); \
+    }
+LOAD_LOCAL_INDIRECT(ldlocind, 1)
+LOAD_LOCAL_INDIRECT(ldlocind2, 2)
+LOAD_LOCAL_INDIRECT(ldlocind3, 3)
+// A field of the object that as many references as levels lead to from a
+// local.
+#define LOCAL_FIELD_ADDRESS(name, levels) \
+    HANDLER(name) \
+    { \
+        TUint32 object = SLOT(top + 1 + ARG(0)); \
+        for (TInt32 i = 0; i < (levels); ++i) { \
+            GUARD(object); \
+            object = LOAD(object); \
+        } \
+        GUARD(object); \
+        ++top; \
+        T = object + 4u * static_cast<TUint32>(ARG(1)); \
+        NEXT(); \
+    }
+LOCAL_FIELD_ADDRESS(fieldaddrloc, 1)
+LOCAL_FIELD_ADDRESS(fieldaddrloc2, 2)
+LOCAL_FIELD_ADDRESS(fieldaddrloc3, 3)
+#define PUSH_CONSTANT(name, value) \
+    HANDLER(name) \
+    { \
+        ++top; \
+        T = (value); \
+        NEXT(); \
+    }
+PUSH_CONSTANT(ldtrue, truth(true))
+PUSH_CONSTANT(ldm1, truth(true))
+PUSH_CONSTANT(ldfalse, truth(false))
+PUSH_CONSTANT(ldc, static_cast<TUint32>(ARG(0)))
+HANDLER(ldc2)
+{
+    SLOT(top + 1) = static_cast<TUint32>(ARG(0));
+    SLOT(top + 2) = static_cast<TUint32>(ARG(1));
+    top += 2;
+    NEXT();
+}
+HANDLER(ldstr)
+{
+    TInt32 index = ARG(0);
+    SYNC();
+    TUint32 value = newStringValue(iStringConstants.at(index));
+    ++top;
+    T = value;
+    NEXT();
+}
+HANDLER(dup)
+{
+    ++top;
+    T = N;
+    NEXT();
+}
+HANDLER(not)
+{
+    T = truth(T == 0);
+    NEXT();
+}
+HANDLER(neg)
+{
+    T = 0u - T;
+    NEXT();
+}
+HANDLER(tobyte)
+{
+    T &= 0xFF;
+    NEXT();
+}
+HANDLER(itos)
+{
+    SYNC();
+    TUint32 value = newStringValue(OString(static_cast<TInt>(T)));
+    T = value;
+    NEXT();
+}
+HANDLER(sext8)
+{
+    TInt32 n = ARG(0);
+    for (TInt32 i = 0; i < n; ++i)
+        SLOT(top - i) = signedByte(SLOT(top - i));
+    NEXT();
+}
+HANDLER(setclass)
+{
+    GUARD(T);
+    STORE(T, static_cast<TUint32>(ARG(0)));
+    --top;
+    NEXT();
+}
+
+// ---- The stack ----
+
+// The slots it adds are covered by the check for the run that ends
+// here.
+HANDLER(adjust_s)
+{
+    TInt32 n = ARG(0);
+    for (TInt32 i = 0; i < n; ++i)
+        SLOT(top + 1 + i) = 0;
     top += n;
-    pc += 2;
+    pc += SIZE();
     TRANSFER();
 }
-op_9: {
-    TInt32 n = I32(1);
+// Any count: the run's check covers the slots it adds, and going below
+// the stack stops here.
+HANDLER(adjust)
+{
+    TInt32 n = ARG(0);
     TInt64 newTop = TInt64(top) + n;
-    if (newTop + 1 > KStackLimit || newTop < -1)
-        stackFault(pc, static_cast<TInt32>(newTop < -1 ? -2 : KStackLimit));
+    if (newTop < -1)
+        stackFault(pc, -2);
     for (TInt32 i = top + 1; i <= newTop; ++i)
         SLOT(i) = 0;
     top = static_cast<TInt32>(newTop);
-    NEXT(5);
+    NEXT();
 }
-op_10: {
-    TUint32 value = T;
-    --top;
-    pc = value == 0 ? pc + 2 + I16(1) : pc + 3;
-    TRANSFER();
-}
-op_11: {
-    TUint32 value = T;
-    --top;
-    pc = value == 0 ? wrapped(TInt64(pc) + 4 + I32(1)) : pc + 5;
-    TRANSFER();
-}
-op_12:
-    pc += 2 + I16(1);
-    TRANSFER();
-op_13:
-    pc = wrapped(TInt64(pc) + 4 + I32(1));
-    TRANSFER();
-op_14: {
-    TInt32 address = I32(1);
-    TInt32 record = I32(5);
-    ++top;
-    T = static_cast<TUint32>(pc + 9);
-    SYNC();
-    enterCalledFrame(record, top);
-    pc = address;
-    TRANSFER();
-}
-op_15: {
-    SYNC();
-    const MethodEntry* entry = findImplementation(I32(1), static_cast<TInt32>(T));
-    if (!entry)
-        fatalError(OString("Invalid type in virtual method call"), pc);
-    if (entry->methodRecordIndex < 0)
-        ErrorHandling::raise(EInvalidArgument);
-    T = static_cast<TUint32>(pc + 5);
-    enterCalledFrame(entry->methodRecordIndex, top);
-    pc = entry->codeAddress;
-    TRANSFER();
-}
-op_16: {
-    if (iMethodStack.isEmpty())
-        FAIL(EInvalidArgument, "");
-    iMethodStack.removeLast();
-    iFrameBaseStack.removeLast();
-    TInt32 returnAddress = static_cast<TInt32>(SLOT(wrapped(TInt64(top) - I32(1))));
-    top = wrapped(TInt64(top) - I32(5));
-    pc = returnAddress;
-    RETURN_TRANSFER();
-}
-op_17: {
-    TInt32 gcCode = U8(1);
-    TInt32 count = I32(2);
+
+// ---- Blocks of words in memory ----
+
+#define ZERO_BLOCK(name) \
+    HANDLER(name) \
+    { \
+        TInt32 n = ARG(0); \
+        TUint32 address = T; \
+        SYNC(); \
+        checkBlock(address, n); \
+        for (TInt32 i = 0; i < n; ++i) \
+            STORE(address + 4u * static_cast<TUint32>(i), 0); \
+        --top; \
+        NEXT(); \
+    }
+ZERO_BLOCK(zero_s)
+ZERO_BLOCK(zero)
+#define COPY_BLOCK(name) \
+    HANDLER(name) \
+    { \
+        TInt32 n = ARG(0); \
+        TUint32 source = T; \
+        TUint32 target = N; \
+        SYNC(); \
+        checkBlock(source, n); \
+        checkBlock(target, n); \
+        if (n > 0) \
+            std::memmove(mem + target, mem + source, 4u * static_cast<TUint32>(n)); \
+        --top; \
+        NEXT(); \
+    }
+COPY_BLOCK(copy_s)
+COPY_BLOCK(copy)
+// The words replace the address on the stack; the run's check covers
+// them.
+#define LOAD_BLOCK(name) \
+    HANDLER(name) \
+    { \
+        TInt32 n = ARG(0); \
+        TUint32 source = T; \
+        if (n <= 0) { \
+            --top; \
+            NEXT(); \
+        } \
+        SYNC(); \
+        checkBlock(source, n); \
+        for (TInt32 i = 0; i < n; ++i) \
+            SLOT(top + i) = LOAD(source + 4u * static_cast<TUint32>(i)); \
+        top += n - 1; \
+        NEXT(); \
+    }
+LOAD_BLOCK(load_s)
+LOAD_BLOCK(load)
+#define STORE_BLOCK(name) \
+    HANDLER(name) \
+    { \
+        TInt32 n = ARG(0); \
+        if (n < 0 || n > top) \
+            stackFault(pc, -2); \
+        TUint32 target = SLOT(top - n); \
+        SYNC(); \
+        checkBlock(target, n); \
+        for (TInt32 i = 0; i < n; ++i) \
+            STORE(target + 4u * static_cast<TUint32>(i), SLOT(top - n + 1 + i)); \
+        top -= n + 1; \
+        NEXT(); \
+    }
+STORE_BLOCK(store_s)
+STORE_BLOCK(store)
+
+// ---- Objects ----
+
+HANDLER(newarray)
+{
+    TInt32 gcCode = ARG(0);
+    TInt32 count = ARG(1);
     SYNC();
     checkGcCode(gcCode, pc);
     TUint32 array = iHeap.createArray(count, static_cast<GcCode>(gcCode));
     ++top;
     T = array;
-    NEXT(6);
+    NEXT();
 }
-op_18:
-    ++top;
-    T = N;
-    NEXT(1);
-op_19:
-    T = truth(T == 0);
-    NEXT(1);
-op_20:
-    ++top;
-    T = static_cast<TUint32>(I32(1));
-    NEXT(5);
-op_21: {
-    TInt32 index = I32(1);
-    SYNC();
-    TUint32 value = newStringValue(iStringConstants.at(index));
-    ++top;
-    T = value;
-    NEXT(5);
-}
-op_22:
-    GUARD(T);
-    STORE(T, static_cast<TUint32>(I32(1)));
-    --top;
-    NEXT(5);
-op_23:
-    GUARD(N);
-    STORE(N, T);
-    top -= 2;
-    NEXT(1);
-op_24:
-    GUARD(T);
-    STORE(T, 0);
-    --top;
-    NEXT(1);
-op_26:
-    N += T;
-    --top;
-    NEXT(1);
-op_27:
-    N -= T;
-    --top;
-    NEXT(1);
-op_28:
-    N *= T;
-    --top;
-    NEXT(1);
-op_29:
-    if (T == 0)
-        FAIL(EDivisionByZero, "");
-    N = static_cast<TUint32>(divide(static_cast<TInt32>(N), static_cast<TInt32>(T)));
-    --top;
-    NEXT(1);
-op_30:
-    if (T == 0)
-        FAIL(EDivisionByZero, "");
-    N = static_cast<TUint32>(remainder(static_cast<TInt32>(N), static_cast<TInt32>(T)));
-    --top;
-    NEXT(1);
-op_31:
-    T = 0u - T;
-    NEXT(1);
-op_32:
-    GUARD(T);
-    STORE(T, LOAD(T) + 1);
-    --top;
-    NEXT(1);
-op_33:
-    GUARD(T);
-    STORE(T, LOAD(T) - 1);
-    --top;
-    NEXT(1);
-op_34:
-    GUARD(N);
-    STORE(N, LOAD(N) + T);
-    top -= 2;
-    NEXT(1);
-op_35:
-    GUARD(N);
-    STORE(N, LOAD(N) - T);
-    top -= 2;
-    NEXT(1);
-op_36:
-    GUARD(N);
-    STORE(N, LOAD(N) * T);
-    top -= 2;
-    NEXT(1);
-op_37:
-    GUARD(N);
-    if (T == 0)
-        FAIL(EDivisionByZero, "");
-    STORE(N, static_cast<TUint32>(divide(static_cast<TInt32>(LOAD(N)), static_cast<TInt32>(T))));
-    top -= 2;
-    NEXT(1);
-op_38:
-    GUARD(N);
-    if (T == 0)
-        FAIL(EDivisionByZero, "");
-    STORE(N, static_cast<TUint32>(remainder(static_cast<TInt32>(LOAD(N)), static_cast<TInt32>(T))));
-    top -= 2;
-    NEXT(1);
-op_39:
-    N = truth(N == T);
-    --top;
-    NEXT(1);
-op_40:
-    N = truth(static_cast<TInt32>(N) < static_cast<TInt32>(T));
-    --top;
-    NEXT(1);
-op_41:
-    N = truth(static_cast<TInt32>(N) <= static_cast<TInt32>(T));
-    --top;
-    NEXT(1);
-op_42:
-    N = truth(N != T);
-    --top;
-    NEXT(1);
-op_43:
-    N = truth(static_cast<TInt32>(N) > static_cast<TInt32>(T));
-    --top;
-    NEXT(1);
-op_44:
-    N = truth(static_cast<TInt32>(N) >= static_cast<TInt32>(T));
-    --top;
-    NEXT(1);
-op_45:
-    N &= T;
-    --top;
-    NEXT(1);
-op_46:
-    N |= T;
-    --top;
-    NEXT(1);
-op_47:
-    N ^= T;
-    --top;
-    NEXT(1);
-op_48:
-    N = static_cast<TUint32>(shiftLeft(static_cast<TInt32>(N), static_cast<TInt32>(T)));
-    --top;
-    NEXT(1);
-op_49:
-    N = static_cast<TUint32>(shiftRight(static_cast<TInt32>(N), static_cast<TInt32>(T)));
-    --top;
-    NEXT(1);
-op_50:
-    GUARD(N);
-    STORE(N, LOAD(N) & T);
-    top -= 2;
-    NEXT(1);
-op_51:
-    GUARD(N);
-    STORE(N, LOAD(N) | T);
-    top -= 2;
-    NEXT(1);
-op_52:
-    GUARD(N);
-    STORE(N, LOAD(N) ^ T);
-    top -= 2;
-    NEXT(1);
-op_53:
-    GUARD(N);
-    STORE(N, static_cast<TUint32>(shiftLeft(static_cast<TInt32>(LOAD(N)), static_cast<TInt32>(T))));
-    top -= 2;
-    NEXT(1);
-op_54:
-    GUARD(N);
-    STORE(N, static_cast<TUint32>(shiftRight(static_cast<TInt32>(LOAD(N)), static_cast<TInt32>(T))));
-    top -= 2;
-    NEXT(1);
-op_55: {
-    SYNC();
-    TUint32 value = newStringValue(OString(static_cast<TInt>(T)));
-    T = value;
-    NEXT(1);
-}
-op_57:
-    T &= 0xFF;
-    NEXT(1);
-op_58:
-    ++top;
-    T = 0xFFFFFFFFu;
-    NEXT(1);
-op_59:
-    ++top;
-    T = 0;
-    NEXT(1);
-op_60:
-    N = truth(N != 0 && T != 0);
-    --top;
-    NEXT(1);
-op_61:
-    N = truth(N != 0 || T != 0);
-    --top;
-    NEXT(1);
-op_62:
-    N = truth((N != 0) != (T != 0));
-    --top;
-    NEXT(1);
-op_63:
-    N = (N != 0) == (T != 0) ? 1 : 0;
-    --top;
-    NEXT(1);
-op_64:
-    N = (N != 0) != (T != 0) ? 1 : 0;
-    --top;
-    NEXT(1);
-op_65:
-    SLOT(top + 1) = static_cast<TUint32>(I32(1));
-    SLOT(top + 2) = static_cast<TUint32>(I32(5));
-    top += 2;
-    NEXT(9);
-op_73:
-    if (signedByte(T) == 0)
-        FAIL(EDivisionByZero, "Division by zero.");
-    N = static_cast<TUint32>(signedByte(N) / signedByte(T));
-    --top;
-    NEXT(1);
-op_74:
-    if (signedByte(T) == 0)
-        FAIL(EDivisionByZero, "Division by zero.");
-    N = static_cast<TUint32>(signedByte(N) % signedByte(T));
-    --top;
-    NEXT(1);
-op_75:
-    N = static_cast<TUint32>(shiftLeft(signedByte(N), signedByte(T)));
-    --top;
-    NEXT(1);
-op_76:
-    N = static_cast<TUint32>(shiftRight(signedByte(N), signedByte(T)));
-    --top;
-    NEXT(1);
-op_78: {
-    TInt32 group = U8(1);
-    TInt32 operation = I8(2);
-    SYNC();
-    callNative(group, operation);
-    top = iTop;
-    pc += 3;
-    TRANSFER();
-}
-op_79:
-op_80: {
-    TInt32 n = code[pc] == 79 ? I8(1) : I32(1);
-    TUint32 address = T;
-    SYNC();
-    checkBlock(address, n);
-    for (TInt32 i = 0; i < n; ++i)
-        STORE(address + 4u * static_cast<TUint32>(i), 0);
-    --top;
-    NEXT(code[pc] == 79 ? 2 : 5);
-}
-op_81:
-op_82: {
-    TInt32 n = code[pc] == 81 ? I8(1) : I32(1);
-    TUint32 source = T;
-    TUint32 target = N;
-    SYNC();
-    checkBlock(source, n);
-    checkBlock(target, n);
-    if (n > 0)
-        std::memmove(mem + target, mem + source, 4u * static_cast<TUint32>(n));
-    --top;
-    NEXT(code[pc] == 81 ? 2 : 5);
-}
-op_83:
-op_84: {
-    TInt32 n = code[pc] == 83 ? I8(1) : I32(1);
-    TUint32 source = T;
-    TInt32 size = code[pc] == 83 ? 2 : 5;
-    if (n <= 0) {
-        --top;
-        NEXT(size);
+// An array made and stored through the address on the top, which the
+// keeping form leaves there.
+#define NEW_ARRAY_STORED(name, keepsTarget) \
+    HANDLER(name) \
+    { \
+        TInt32 gcCode = ARG(0); \
+        TInt32 count = ARG(1); \
+        TInt32 depth = ARG(2); \
+        TUint32 target = T; \
+        SYNC(); \
+        checkGcCode(gcCode, pc); \
+        GUARD(target); \
+        TUint32 array = iHeap.createArray(count, static_cast<GcCode>(gcCode)); \
+        STORE(target, depthConversion(depth, array, GC_CODE_REF_CELL)); \
+        if (!(keepsTarget)) \
+            --top; \
+        NEXT(); \
     }
-    if (TInt64(top) + n > KStackLimit)
-        stackFault(pc, KStackLimit);
-    SYNC();
-    checkBlock(source, n);
-    for (TInt32 i = 0; i < n; ++i)
-        SLOT(top + i) = LOAD(source + 4u * static_cast<TUint32>(i));
-    top += n - 1;
-    NEXT(size);
-}
-op_85:
-op_86: {
-    TInt32 n = code[pc] == 85 ? I8(1) : I32(1);
-    TInt32 size = code[pc] == 85 ? 2 : 5;
-    if (n < 0 || n > top)
-        stackFault(pc, -2);
-    TUint32 target = SLOT(top - n);
-    SYNC();
-    checkBlock(target, n);
-    for (TInt32 i = 0; i < n; ++i)
-        STORE(target + 4u * static_cast<TUint32>(i), SLOT(top - n + 1 + i));
-    top -= n + 1;
-    NEXT(size);
-}
-op_97: {
-    TInt32 extension = I8(1);
-    TInt32 operation = I8(2);
-    SYNC();
-    if (!iServices)
-        ErrorHandling::raise(EUnsupportedFeature, "Extensions are not available");
-    iTop = iServices->callDll(extension, operation, top, stackBase);
-    top = iTop;
-    pc += 3;
-    TRANSFER();
-}
-op_105: {
-    TInt32 n = I8(1);
-    for (TInt32 i = 0; i < n; ++i)
-        SLOT(top - i) = static_cast<TUint32>(signedByte(SLOT(top - i)));
-    NEXT(2);
-}
-op_106: {
-    TInt32 size = I8(1);
+NEW_ARRAY_STORED(newarrayst, EFalse)
+NEW_ARRAY_STORED(newarrayst_keep, ETrue)
+// An array of as many top slots as the operand says.
+#define MAKE_ARRAY(name) \
+    HANDLER(name) \
+    { \
+        TInt32 n = ARG(0); \
+        if (n < 0 || n > top + 1) \
+            stackFault(pc, -2); \
+        SYNC(); \
+        TUint32 array = iHeap.createArray(n, GC_CODE_PLAIN); \
+        for (TInt32 i = 0; i < n; ++i) \
+            STORE(array + 4u * static_cast<TUint32>(i), SLOT(top - n + 1 + i)); \
+        top -= n; \
+        ++top; \
+        T = array; \
+        NEXT(); \
+    }
+MAKE_ARRAY(mkarray_s)
+MAKE_ARRAY(mkarray)
+// The top in a new cell of one word.
+#define BOX(name, gcCode) \
+    HANDLER(name) \
+    { \
+        SYNC(); \
+        TUint32 cell = iHeap.createArray(1, gcCode); \
+        STORE(cell, T); \
+        T = cell; \
+        NEXT(); \
+    }
+BOX(box, GC_CODE_REF_CELL)
+BOX(box2, GC_CODE_PLAIN)
+HANDLER(newvector)
+{
+    TInt32 elementSize = ARG(0);
     TUint32 variable = T;
     SYNC();
     GUARD(variable);
     TUint32 vector = 0;
-    switch (size) {
+    switch (elementSize) {
     case 1: vector = OByteVector::create(iHeap, 0); break;
     case 4: vector = OWordVector::create(iHeap, 0); break;
     case 8: vector = OWord2Vector::create(iHeap, 0); break;
@@ -773,37 +1017,146 @@ op_106: {
     case 16: vector = OWord4Vector::create(iHeap, 0); break;
     default: ErrorHandling::raise(EVMError, "Invalid vector element size");
     }
-    STORE(variable + 4, static_cast<TUint32>(size));
+    STORE(variable + 4, static_cast<TUint32>(elementSize));
     STORE(variable, vector);
     --top;
-    NEXT(2);
+    NEXT();
 }
-op_117: {
+HANDLER(free)
+{
+    SYNC();
+    iHeap.freeObject(T);
+    --top;
+    NEXT();
+}
+HANDLER(freecell)
+{
+    TUint32 cell = T;
+    GUARD(cell);
+    SYNC();
+    iHeap.freeObject(LOAD(cell));
+    iHeap.freeObject(cell);
+    --top;
+    NEXT();
+}
+
+// ---- Jumps, calls and returns ----
+
+#define JUMP_IF_ZERO(name) \
+    HANDLER(name) \
+    { \
+        TUint32 value = T; \
+        --top; \
+        pc = value == 0 ? wrapped(TInt64(pc) + SIZE() - 1 + ARG(0)) : pc + SIZE(); \
+        TRANSFER(); \
+    }
+JUMP_IF_ZERO(jz_s)
+JUMP_IF_ZERO(jz)
+#define JUMP(name) \
+    HANDLER(name) \
+    { \
+        pc = wrapped(TInt64(pc) + SIZE() - 1 + ARG(0)); \
+        TRANSFER(); \
+    }
+JUMP(jmp_s)
+JUMP(jmp)
+HANDLER(call)
+{
+    TInt32 address = ARG(0);
+    TInt32 record = ARG(1);
+    ++top;
+    T = static_cast<TUint32>(pc + SIZE());
+    SYNC();
+    enterCalledFrame(record, top);
+    pc = address;
+    TRANSFER();
+}
+HANDLER(callvirt)
+{
+    SYNC();
+    const MethodEntry* entry = findImplementation(ARG(0), static_cast<TInt32>(T));
+    if (!entry)
+        fatalError(OString("Invalid type in virtual method call"), pc);
+    if (entry->methodRecordIndex < 0)
+        ErrorHandling::raise(EInvalidArgument);
+    T = static_cast<TUint32>(pc + SIZE());
+    enterCalledFrame(entry->methodRecordIndex, top);
+    pc = entry->codeAddress;
+    TRANSFER();
+}
+HANDLER(ret)
+{
+    if (iMethodStack.isEmpty())
+        FAIL(EInvalidArgument, "");
+    iMethodStack.removeLast();
+    iFrameBaseStack.removeLast();
+    TInt32 returnAddress = static_cast<TInt32>(SLOT(wrapped(TInt64(top) - ARG(0))));
+    top = wrapped(TInt64(top) - ARG(1));
+    pc = returnAddress;
+    RETURN_TRANSFER();
+}
+HANDLER(native)
+{
+    TInt32 group = ARG(0);
+    TInt32 operation = ARG(1);
+    SYNC();
+    callNative(group, operation);
+    top = iTop;
+    pc += SIZE();
+    TRANSFER();
+}
+HANDLER(ext)
+{
+    TInt32 extension = ARG(0);
+    TInt32 operation = ARG(1);
+    SYNC();
+    if (!iServices)
+        ErrorHandling::raise(EUnsupportedFeature, "Extensions are not available");
+    iTop = iServices->callDll(extension, operation, top, stackBase);
+    top = iTop;
+    pc += SIZE();
+    TRANSFER();
+}
+
+// ---- Protected regions ----
+
+HANDLER(try)
+{
     SYNC();
     if (iHandlerCount + 1 >= KHandlerRecords)
         ErrorHandling::raise(EVMError, "Too many protected regions");
     HandlerRecord& record = iHandlers[++iHandlerCount];
-    record.catchClass = I32(1);
+    record.catchClass = ARG(0);
     record.savedTop = top;
-    record.handlerAddress = wrapped(TInt64(pc) + 9 + I32(5));
-    NEXT(9);
+    record.handlerAddress = wrapped(TInt64(pc) + SIZE() + ARG(1));
+    iHandlerFilled[iHandlerCount] = ETrue;
+    NEXT();
 }
-op_118: {
-    // Only leaving is meaningful: a positive count would bring back records
-    // of regions that were never entered.
-    TInt32 count = iHandlerCount + I8(1);
-    if (I8(1) > 0 || count < 0)
+// Leaves regions, or with a positive count enters again regions that
+// were left, as long as the count stays within the records.
+HANDLER(leave)
+{
+    TInt32 count = iHandlerCount + ARG(0);
+    if (count < 0 || count >= KHandlerRecords)
         FAIL(EVMError, "Protected regions out of balance");
     iHandlerCount = count;
-    NEXT(2);
+    NEXT();
 }
-op_119: {
+HANDLER(throw)
+{
     TUint32 exception = T;
     if (exception == 0)
-        NEXT(1);
+        NEXT();
     SYNC();
     TInt32 classIndex = static_cast<TInt32>(LOAD(exception));
     while (iHandlerCount > 0) {
+        // A leave may have counted records that no try filled; they are
+        // dropped, so that the error this raises finds the filled ones.
+        if (!iHandlerFilled[iHandlerCount]) {
+            while (iHandlerCount > 0 && !iHandlerFilled[iHandlerCount])
+                --iHandlerCount;
+            ErrorHandling::raise(EVMError, "Protected region never entered");
+        }
         const HandlerRecord record = iHandlers[iHandlerCount--];
         TBool matches = record.catchClass <= 0 || isSubclass(classIndex, record.catchClass);
         if (matches) {
@@ -812,336 +1165,212 @@ op_119: {
                 iFrameBaseStack.removeLast();
                 iMethodStack.removeLast();
             }
-            top = record.savedTop + 1;
-            T = exception;
+            // The exception's slot belongs to the handler's run, which is
+            // checked before the slot is written.
+            top = wrapped(TInt64(record.savedTop) + 1);
             pc = record.handlerAddress;
-            TRANSFER();
+            ENTER_RUN();
+            T = exception;
+            DISPATCH();
         }
     }
-    throwUncaught(exception, pc + 1);
+    throwUncaught(exception, pc + SIZE());
     top = iTop;
     pc = iPc;
     TRANSFER();
 }
-op_120:
-    SYNC();
-    iHeap.freeObject(T);
-    --top;
-    NEXT(1);
-op_126:
-op_148: {
-    SYNC();
-    TUint32 cell = iHeap.createArray(1, code[pc] == 126 ? GC_CODE_REF_CELL : GC_CODE_PLAIN);
-    STORE(cell, T);
-    T = cell;
-    NEXT(1);
-}
-op_128: {
-    TUint32 address = SLOT(top + 1 + I8(1));
-    GUARD(address);
-    ++top;
-    T = LOAD(address);
-    NEXT(2);
-}
-op_129:
-op_130: {
-    TUint32 address = SLOT(top + 1 + I8(1));
-    TInt32 levels = code[pc] == 129 ? 2 : 3;
-    for (TInt32 i = 0; i < levels; ++i) {
-        GUARD(address);
-        address = LOAD(address);
-    }
-    ++top;
-    T = address;
-    NEXT(2);
-}
-op_131:
-op_132:
-op_133: {
-    TUint32 object = SLOT(top + 1 + I8(1));
-    TInt32 levels = code[pc] - 130;
-    for (TInt32 i = 0; i < levels; ++i) {
-        GUARD(object);
-        object = LOAD(object);
-    }
-    GUARD(object);
-    ++top;
-    T = object + 4u * static_cast<TUint32>(I8(2));
-    NEXT(3);
-}
-op_134:
-op_135: {
-    TUint32 address = T;
-    TInt32 levels = code[pc] == 134 ? 2 : 3;
-    for (TInt32 i = 0; i < levels; ++i) {
-        GUARD(address);
-        address = LOAD(address);
-    }
-    T = address;
-    NEXT(1);
-}
-op_139: {
-    TUint32 cell = T;
-    GUARD(cell);
-    SYNC();
-    iHeap.freeObject(LOAD(cell));
-    iHeap.freeObject(cell);
-    --top;
-    NEXT(1);
-}
-op_146:
-op_147: {
-    TInt32 gcCode = U8(1);
-    TInt32 count = I32(2);
-    TInt32 depth = I8(6);
-    TUint32 target = T;
-    SYNC();
-    checkGcCode(gcCode, pc);
-    GUARD(target);
-    TUint32 array = iHeap.createArray(count, static_cast<GcCode>(gcCode));
-    STORE(target, depthConversion(depth, array, GC_CODE_REF_CELL));
-    if (code[pc] == 146)
-        --top;
-    NEXT(7);
-}
-op_156:
-    GUARD(T);
-    mem[T] += 1;
-    --top;
-    NEXT(1);
-op_157:
-    GUARD(T);
-    mem[T] -= 1;
-    --top;
-    NEXT(1);
-op_158:
-    GUARD(N);
-    mem[N] += static_cast<TUint8>(T);
-    top -= 2;
-    NEXT(1);
-op_159:
-    GUARD(N);
-    mem[N] -= static_cast<TUint8>(T);
-    top -= 2;
-    NEXT(1);
-op_160:
-    GUARD(N);
-    mem[N] = static_cast<TUint8>(mem[N] * static_cast<TUint8>(T));
-    top -= 2;
-    NEXT(1);
-op_161:
-op_162: {
-    GUARD(N);
-    TInt32 divisor = signedByte(T);
-    if (divisor == 0)
-        FAIL(EDivisionByZero, "Division by zero.");
-    TInt32 dividend = signedByte(mem[N]);
-    mem[N] = static_cast<TUint8>(code[pc] == 161 ? dividend / divisor : dividend % divisor);
-    top -= 2;
-    NEXT(1);
-}
-op_163:
-    GUARD(N);
-    mem[N] &= static_cast<TUint8>(T);
-    top -= 2;
-    NEXT(1);
-op_164:
-    GUARD(N);
-    mem[N] |= static_cast<TUint8>(T);
-    top -= 2;
-    NEXT(1);
-op_165:
-    GUARD(N);
-    mem[N] ^= static_cast<TUint8>(T);
-    top -= 2;
-    NEXT(1);
-op_166:
-    GUARD(N);
-    mem[N] = static_cast<TUint8>(shiftLeft(signedByte(mem[N]), static_cast<TInt32>(T)));
-    top -= 2;
-    NEXT(1);
-op_167:
-    GUARD(N);
-    mem[N] = static_cast<TUint8>(shiftRight(signedByte(mem[N]), static_cast<TInt32>(T)));
-    top -= 2;
-    NEXT(1);
-op_168:
-    GUARD(T);
-    mem[T] = 0;
-    --top;
-    NEXT(1);
-op_169:
-    GUARD(N);
-    mem[N] = static_cast<TUint8>(T);
-    top -= 2;
-    NEXT(1);
-op_170:
-op_171:
-op_172:
-op_173:
-op_174:
-op_175:
-    // Byte comparisons: 170 to 175 are 39 to 44 on sign-extended bytes.
-    N = truth(compares(static_cast<TUint8>(code[pc] - 131), static_cast<TUint32>(signedByte(N)),
-                       static_cast<TUint32>(signedByte(T))));
-    --top;
-    NEXT(1);
-op_176: {
-    GUARD(T);
-    const TUint16 zero = 0;
-    std::memcpy(mem + T, &zero, 2);
-    --top;
-    NEXT(1);
-}
-op_177: {
-    GUARD(N);
-    const TUint16 value = static_cast<TUint16>(T);
-    std::memcpy(mem + N, &value, 2);
-    top -= 2;
-    NEXT(1);
-}
-op_178:
-op_179:
-op_180:
-op_181:
-op_182:
-op_183:
-    // 16-bit comparisons: 178 to 183 are 39 to 44 on sign-extended halves.
-    N = truth(compares(static_cast<TUint8>(code[pc] - 139), static_cast<TUint32>(signedShort(N)),
-                       static_cast<TUint32>(signedShort(T))));
-    --top;
-    NEXT(1);
-op_184:
-op_185: {
-    TInt32 n = code[pc] == 184 ? I8(1) : I32(1);
-    TInt32 size = code[pc] == 184 ? 2 : 5;
-    if (n < 0 || n > top + 1)
-        stackFault(pc, -2);
-    SYNC();
-    TUint32 array = iHeap.createArray(n, GC_CODE_PLAIN);
-    for (TInt32 i = 0; i < n; ++i)
-        STORE(array + 4u * static_cast<TUint32>(i), SLOT(top - n + 1 + i));
-    top -= n;
-    ++top;
-    T = array;
-    NEXT(size);
-}
 
-fused_compare_jump_short:
-fused_compare_jump: {
-    const TUint32 local = SLOT(top + 1 + I8(1));
-    const TUint32 constant = static_cast<TUint32>(I32(3));
-    const bool holds = compares(code[pc + 7], local, constant);
-    SLOT(top + 2) = constant;
-    SLOT(top + 1) = static_cast<TUint32>(truth(holds));
-    if (code[pc + 8] == 10)
-        pc = holds ? pc + 11 : pc + 10 + I16(9);
-    else
-        pc = holds ? pc + 13 : wrapped(TInt64(pc) + 12 + I32(9));
-    TRANSFER();
-}
-fused_arithmetic: {
-    const TUint32 local = SLOT(top + 1 + I8(1));
-    const TUint32 constant = static_cast<TUint32>(I32(3));
+// ---- Fused sequences ----
+// Each does what its sequence does, in the same order. Where a shortcut
+// does not apply it sets pc and top to where the sequence has got and
+// goes on with that instruction's plain handler.
+
+// ldloc.s k; ldc c; compare; jz.s d or jz d
+#define FUSED_COMPARE_JUMP(name, jump) \
+    fused_##name: \
+    { \
+        constexpr TInt KConstantAt = sizeOf({EOp_ldloc_s}); \
+        constexpr TInt KCompareAt = sizeOf({EOp_ldloc_s, EOp_ldc}); \
+        constexpr TInt KJumpAt = KCompareAt + size(EOp_eq); \
+        constexpr TInt KNextAt = KJumpAt + size(EOp_##jump); \
+        const TUint32 local = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0)); \
+        const TUint32 constant = static_cast<TUint32>(ARG_AT(KConstantAt, ldc, 0)); \
+        const bool holds = compares(code[pc + KCompareAt], local, constant); \
+        SLOT(top + 2) = constant; \
+        SLOT(top + 1) = truth(holds); \
+        pc = holds ? pc + KNextAt : wrapped(TInt64(pc) + KNextAt - 1 + ARG_AT(KJumpAt, jump, 0)); \
+        TRANSFER(); \
+    }
+FUSED_COMPARE_JUMP(local_constant_compare_jump_short, jz_s)
+FUSED_COMPARE_JUMP(local_constant_compare_jump, jz)
+
+// ldloc.s k; ldc c; add|sub|mul|and|or|xor
+fused_local_constant_arithmetic: {
+    constexpr TInt KConstantAt = sizeOf({EOp_ldloc_s});
+    constexpr TInt KOperatorAt = sizeOf({EOp_ldloc_s, EOp_ldc});
+    const TUint32 local = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0));
+    const TUint32 constant = static_cast<TUint32>(ARG_AT(KConstantAt, ldc, 0));
     SLOT(top + 2) = constant;
     ++top;
-    T = combines(code[pc + 7], local, constant);
-    NEXT(8);
+    T = combines(code[pc + KOperatorAt], local, constant);
+    ADVANCE(sizeOf({EOp_ldloc_s, EOp_ldc, EOp_add}));
 }
-fused_copy: {
-    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + I8(1));
+// ldloca.s k; ldloc.s j; stind
+fused_local_copy: {
+    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));
     if (address == 0)
-        goto op_3;
+        goto op_ldloca_s;
     SLOT(top + 1) = address;
-    const TUint32 value = SLOT(top + 2 + I8(3));
+    const TUint32 value = SLOT(top + 2 + ARG_AT(sizeOf({EOp_ldloca_s}), ldloc_s, 0));
     SLOT(top + 2) = value;
     STORE(address, value);
-    NEXT(5);
+    ADVANCE(sizeOf({EOp_ldloca_s, EOp_ldloc_s, EOp_stind}));
 }
-fused_increment: {
-    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + I8(1));
+// ldloca.s k; ldloc.s j; addind
+fused_local_add_local: {
+    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));
     if (address == 0)
-        goto op_3;
+        goto op_ldloca_s;
     SLOT(top + 1) = address;
-    STORE(address, LOAD(address) + 1);
-    NEXT(3);
-}
-fused_increment_jump: {
-    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + I8(1));
-    if (address == 0)
-        goto op_3;
-    SLOT(top + 1) = address;
-    STORE(address, LOAD(address) + 1);
-    if (code[pc + 3] == 12)
-        pc += 5 + I16(4);
-    else
-        pc = wrapped(TInt64(pc) + 7 + I32(4));
-    TRANSFER();
-}
-fused_add_local: {
-    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + I8(1));
-    if (address == 0)
-        goto op_3;
-    SLOT(top + 1) = address;
-    const TUint32 value = SLOT(top + 2 + I8(3));
+    const TUint32 value = SLOT(top + 2 + ARG_AT(sizeOf({EOp_ldloca_s}), ldloc_s, 0));
     SLOT(top + 2) = value;
     STORE(address, LOAD(address) + value);
-    NEXT(5);
+    ADVANCE(sizeOf({EOp_ldloca_s, EOp_ldloc_s, EOp_addind}));
+}
+// ldloca.s k; incind
+fused_local_increment: {
+    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));
+    if (address == 0)
+        goto op_ldloca_s;
+    SLOT(top + 1) = address;
+    STORE(address, LOAD(address) + 1);
+    ADVANCE(sizeOf({EOp_ldloca_s, EOp_incind}));
+}
+// ldloca.s k; incind; jmp.s d or jmp d
+fused_local_increment_jump: {
+    constexpr TInt KJumpAt = sizeOf({EOp_ldloca_s, EOp_incind});
+    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));
+    if (address == 0)
+        goto op_ldloca_s;
+    SLOT(top + 1) = address;
+    STORE(address, LOAD(address) + 1);
+    if (code[pc + KJumpAt] == EOp_jmp_s)
+        pc = wrapped(TInt64(pc) + KJumpAt + size(EOp_jmp_s) - 1 + ARG_AT(KJumpAt, jmp_s, 0));
+    else
+        pc = wrapped(TInt64(pc) + KJumpAt + size(EOp_jmp) - 1 + ARG_AT(KJumpAt, jmp, 0));
+    TRANSFER();
 }
 // Element reads and appends of word and reference vectors, the commonest
 // native calls, done here without the call. Anything unusual (a null or
 // foreign cell, an index out of range, a full vector) takes the native's
-// own path, which raises the error or grows the storage.
-fused_vector_load:
-fused_vector_element: {
+// own path, which raises the error or grows the storage. They are fused
+// only where the stack check after the native cannot fail (see
+// Superinstructions.cpp); a budget counts them as it counts the native.
+// native 3, 6; ldind: the native leaves the element's address, which
+// ldind then reads.
+fused_word_vector_load: {
     const TUint32 address = top < 1 || N == 0 ? 0 : wordElementAddress(iArena, LOAD(N), static_cast<TInt32>(T));
     if (address == 0)
-        goto op_78;
+        goto op_native;
     --top;
+    T = address;
+    COUNT_NATIVE(pc + size(EOp_native));
     T = LOAD(address);
-    NEXT(dispatch[pc] == Superinstructions::EWordVectorLoad ? 4 : 3);
+    ADVANCE(sizeOf({EOp_native, EOp_ldind}));
 }
-fused_local_vector_load: {
-    const TUint32 cell = stackBase + 4u * static_cast<TUint32>(top + 1 + I8(1));
-    const TInt32 index = static_cast<TInt32>(SLOT(top + 2 + I8(3)));
-    const TUint32 address = cell == 0 ? 0 : wordElementAddress(iArena, LOAD(cell), index);
+// native 7, 6 or native 7, 8: the element itself.
+fused_reference_vector_element: {
+    const TUint32 address = top < 1 || N == 0 ? 0 : wordElementAddress(iArena, LOAD(N), static_cast<TInt32>(T));
     if (address == 0)
-        goto op_3;
-    SLOT(top + 2) = static_cast<TUint32>(index);
-    ++top;
-    T = LOAD(address);
-    NEXT(8);
+        goto op_native;
+    const TUint32 element = LOAD(address);
+    --top;
+    T = element;
+    COUNT_NATIVE(pc + size(EOp_native));
+    ADVANCE(size(EOp_native));
 }
-fused_add_vector_element: {
-    const TUint32 target = stackBase + 4u * static_cast<TUint32>(top + 1 + I8(1));
-    const TUint32 cell = stackBase + 4u * static_cast<TUint32>(top + 2 + I8(3));
-    const TInt32 index = static_cast<TInt32>(SLOT(top + 3 + I8(5)));
-    const TUint32 address = target == 0 || cell == 0 ? 0 : wordElementAddress(iArena, LOAD(cell), index);
-    if (address == 0)
-        goto op_3;
-    const TUint32 value = LOAD(address);
+// ldloca.s k; ldloc.s j, then the element load above.
+fused_local_word_vector_load: {
+    SLOT(top + 1) = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));
+    SLOT(top + 2) = SLOT(top + 2 + ARG_AT(sizeOf({EOp_ldloca_s}), ldloc_s, 0));
+    top += 2;
+    pc += sizeOf({EOp_ldloca_s, EOp_ldloc_s});
+    goto fused_word_vector_load;
+}
+// ldloca.s a; ldloca.s k; ldloc.s j; native 3, 6; ldind; addind
+fused_local_add_word_vector_element: {
+    constexpr TInt KCellAt = sizeOf({EOp_ldloca_s});
+    constexpr TInt KIndexAt = sizeOf({EOp_ldloca_s, EOp_ldloca_s});
+    constexpr TInt KNativeAt = sizeOf({EOp_ldloca_s, EOp_ldloca_s, EOp_ldloc_s});
+    constexpr TInt KLoadAt = KNativeAt + size(EOp_native);
+    constexpr TInt KAddAt = KLoadAt + size(EOp_ldind);
+    const TUint32 target = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));
+    const TUint32 cell = stackBase + 4u * static_cast<TUint32>(top + 2 + ARG_AT(KCellAt, ldloca_s, 0));
     SLOT(top + 1) = target;
-    SLOT(top + 2) = value;
-    SLOT(top + 3) = static_cast<TUint32>(index);
+    SLOT(top + 2) = cell;
+    const TUint32 index = SLOT(top + 3 + ARG_AT(KIndexAt, ldloc_s, 0));
+    SLOT(top + 3) = index;
+    top += 3;
+    const TUint32 address =
+        top < 1 || cell == 0 ? 0 : wordElementAddress(iArena, LOAD(cell), static_cast<TInt32>(index));
+    if (address == 0) {
+        pc += KNativeAt;
+        goto op_native;
+    }
+    --top;
+    T = address;
+    COUNT_NATIVE(pc + KLoadAt);
+    const TUint32 value = LOAD(address);
+    T = value;
+    if (target == 0) {
+        pc += KAddAt;
+        goto op_addind;
+    }
     STORE(target, LOAD(target) + value);
-    NEXT(11);
+    top -= 2;
+    ADVANCE(KAddAt + size(EOp_addind));
 }
-fused_vector_append: {
+// native 3, 19 or native 7, 19: one word after the last element, when
+// the storage has room for it.
+fused_word_vector_append: {
     const TUint32 vector = top < 1 || N == 0 ? 0 : LOAD(N);
     if (!isVectorObject(iArena, vector, 4))
-        goto op_78;
-    const TUint32 count = LOAD(vector + 12);
-    if (static_cast<TInt32>(count) < 0 || count >= LOAD(vector + 8))
-        goto op_78;
-    STORE(LOAD(vector + 4) + 4u * count, T);
-    STORE(vector + 12, count + 1);
+        goto op_native;
+    const TInt32 count = static_cast<TInt32>(LOAD(vector + 12));
+    if (count < 0 || count >= static_cast<TInt32>(LOAD(vector + 8)))
+        goto op_native;
+    STORE(LOAD(vector + 4) + 4u * static_cast<TUint32>(count), T);
+    STORE(vector + 12, static_cast<TUint32>(count + 1));
     top -= 2;
-    NEXT(3);
+    COUNT_NATIVE(pc + size(EOp_native));
+    ADVANCE(size(EOp_native));
 }
 
 stop:
     SYNC();
 
+#undef STACK_OPERATOR
+#undef WORD_UPDATE
+#undef BYTE_UPDATE
+#undef COMPARISON
+#undef STORE_WORD
+#undef LOAD_LOCAL
+#undef LOCAL_ADDRESS
+#undef FIELD_ADDRESS
+#undef LOAD_INDIRECT
+#undef LOAD_LOCAL_INDIRECT
+#undef LOCAL_FIELD_ADDRESS
+#undef PUSH_CONSTANT
+#undef ZERO_BLOCK
+#undef COPY_BLOCK
+#undef LOAD_BLOCK
+#undef STORE_BLOCK
+#undef NEW_ARRAY_STORED
+#undef MAKE_ARRAY
+#undef BOX
+#undef JUMP_IF_ZERO
+#undef JUMP
+#undef FUSED_COMPARE_JUMP
 #undef SLOT
 #undef T
 #undef N
@@ -1150,13 +1379,19 @@ stop:
 #undef SYNC
 #undef FAIL
 #undef GUARD
-#undef I8
-#undef U8
-#undef I16
-#undef I32
+#undef HANDLER
+#undef ARG
+#undef SIZE
+#undef ARG_AT
 #undef DISPATCH
+#undef ADVANCE
 #undef NEXT
+#undef CHECK_STACK
+#undef CHECK_BUDGET_AT
+#undef CHECK_BUDGET
+#undef CHECK_RUN
+#undef COUNT_NATIVE
+#undef ENTER_RUN
 #undef TRANSFER
 #undef RETURN_TRANSFER
-#undef CHECK_TRANSFER
 }

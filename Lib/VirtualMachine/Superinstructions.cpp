@@ -1,98 +1,159 @@
 #include "Superinstructions.h"
 
-#include "Opcodes.h"
+#include "StackDepths.h"
 
 namespace Superinstructions {
 
 namespace {
 
-const TUint8 KLoadLocal = 1;         // ldloc.s
-const TUint8 KLocalAddress = 3;      // ldloca.s
-const TUint8 KJumpIfZeroShort = 10;  // jz.s
-const TUint8 KJumpIfZero = 11;       // jz
-const TUint8 KJumpShort = 12;        // jmp.s
-const TUint8 KJump = 13;             // jmp
-const TUint8 KConstant = 20;         // ldc
-const TUint8 KStore = 23;            // stind
-const TUint8 KIncrement = 32;        // incind
-const TUint8 KAddTo = 34;            // addind
-const TUint8 KLoad = 7;              // ldind
-const TUint8 KNative = 78;           // native
-const TUint8 KWordVectors = 3;       // native groups
+using namespace Opcodes;
+
+// Native groups and their vector operations that the fused handlers run.
+const TUint8 KWordVectors = 3;
 const TUint8 KReferenceVectors = 7;
-const TUint8 KElement = 6;           // vector operations
+const TUint8 KElement = 6;
 const TUint8 KElementValue = 8;
 const TUint8 KAppend = 19;
 
 bool isComparison(TUint8 aOperation)
 {
-    return aOperation >= 39 && aOperation <= 44;
+    switch (aOperation) {
+    case EOp_eq:
+    case EOp_lt:
+    case EOp_le:
+    case EOp_ne:
+    case EOp_gt:
+    case EOp_ge:
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool isArithmetic(TUint8 aOperation)
 {
-    return (aOperation >= 26 && aOperation <= 28) || (aOperation >= 45 && aOperation <= 47);
+    switch (aOperation) {
+    case EOp_add:
+    case EOp_sub:
+    case EOp_mul:
+    case EOp_and:
+    case EOp_or:
+    case EOp_xor:
+        return true;
+    default:
+        return false;
+    }
 }
 
-// The fused number for the sequence starting at aStart, or 0. aCode[i] for
-// i beyond the code reads as an invalid operation.
-TUint8 fusedAt(const Vec<TUint8>& aCode, TInt aStart)
+// Element reads take two slots and leave one; appends take two.
+const TInt KElementShrink = 1;
+const TInt KAppendShrink = 2;
+
+// The fused handler for the sequence starting at aStart, or the invalid
+// operation's handler when none starts there. aCode[i] for i beyond the
+// code reads as an invalid operation; aDepths are the code's run depths.
+THandler fusedAt(const Vec<TUint8>& aCode, const Vec<TUint16>& aDepths, TInt aStart)
 {
-    auto at = [&](TInt aOffset) -> TUint8 {
-        TInt i = aStart + aOffset;
+    // The operation byte of the instruction after the instructions aBefore.
+    auto at = [&](std::initializer_list<TUint8> aBefore) -> TUint8 {
+        TInt i = aStart;
+        for (TUint8 op : aBefore)
+            i += size(op);
         return i < aCode.count() ? aCode[i] : KInvalidOperation;
+    };
+    // The byte at aOffset from the start, for native groups and operations.
+    auto byteAt = [&](TInt aOffset) -> TUint8 {
+        return aStart + aOffset < aCode.count() ? aCode[aStart + aOffset] : KInvalidOperation;
     };
     // Each operand must also lie inside the code: a cut-off sequence is
     // left to the plain handlers.
-    auto fits = [&](TInt aLength) { return aStart + aLength <= aCode.count(); };
-    if (at(0) == KLoadLocal && at(2) == KConstant) {
-        if (isComparison(at(7)) && at(8) == KJumpIfZeroShort && fits(11))
-            return ELocalConstantCompareJumpShort;
-        if (isComparison(at(7)) && at(8) == KJumpIfZero && fits(13))
-            return ELocalConstantCompareJump;
-        if (isArithmetic(at(7)) && fits(8))
-            return ELocalConstantArithmetic;
+    auto fits = [&](std::initializer_list<TUint8> aSequence) {
+        TInt length = 0;
+        for (TUint8 op : aSequence)
+            length += size(op);
+        return aStart + length <= aCode.count();
+    };
+    auto isNative = [&](TInt aOffset, TUint8 aGroup, TUint8 aOperation) {
+        return byteAt(aOffset) == EOp_native && byteAt(aOffset + operandOffset(EOp_native, 0)) == aGroup
+            && byteAt(aOffset + operandOffset(EOp_native, 1)) == aOperation;
+    };
+    // A native ends a run, and the stack is checked for the run after it.
+    // A fused handler runs a vector native without that check, so it is
+    // only used where the check cannot fail: where the run after the native
+    // grows by no more than the native shrank the stack, the check that
+    // covered the native's operands covers that run too.
+    auto runAfterIsCovered = [&](TInt aNativeOffset, TInt aShrink) {
+        const TInt after = aStart + aNativeOffset + size(EOp_native);
+        return after < aDepths.count() && aDepths[after] <= aShrink;
+    };
+    const TInt KNativeAfterTwoLocals = size(EOp_ldloca_s) + size(EOp_ldloc_s);
+    const TInt KNativeAfterThreeLocals = KNativeAfterTwoLocals + size(EOp_ldloca_s);
+
+    if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_ldc) {
+        const TUint8 operation = at({EOp_ldloc_s, EOp_ldc});
+        const TUint8 jump = at({EOp_ldloc_s, EOp_ldc, operation});
+        if (isComparison(operation) && jump == EOp_jz_s && fits({EOp_ldloc_s, EOp_ldc, operation, EOp_jz_s}))
+            return EHandler_fused_local_constant_compare_jump_short;
+        if (isComparison(operation) && jump == EOp_jz && fits({EOp_ldloc_s, EOp_ldc, operation, EOp_jz}))
+            return EHandler_fused_local_constant_compare_jump;
+        if (isArithmetic(operation) && fits({EOp_ldloc_s, EOp_ldc, operation}))
+            return EHandler_fused_local_constant_arithmetic;
     }
-    if (at(0) == KLocalAddress) {
-        if (at(2) == KLoadLocal && at(4) == KStore && fits(5))
-            return ELocalCopy;
-        if (at(2) == KLoadLocal && at(4) == KAddTo && fits(5))
-            return ELocalAddLocal;
-        if (at(2) == KIncrement && ((at(3) == KJumpShort && fits(6)) || (at(3) == KJump && fits(8))))
-            return ELocalIncrementJump;
-        if (at(2) == KIncrement && fits(3))
-            return ELocalIncrement;
-        if (at(2) == KLoadLocal && at(4) == KNative && at(5) == KWordVectors && at(6) == KElement
-            && at(7) == KLoad && fits(8))
-            return ELocalWordVectorLoad;
-        if (at(2) == KLocalAddress && at(4) == KLoadLocal && at(6) == KNative && at(7) == KWordVectors
-            && at(8) == KElement && at(9) == KLoad && at(10) == KAddTo && fits(11))
-            return ELocalAddWordVectorElement;
+    if (at({}) == EOp_ldloca_s) {
+        const TUint8 second = at({EOp_ldloca_s});
+        const TUint8 third = at({EOp_ldloca_s, second});
+        if (second == EOp_ldloc_s && third == EOp_stind && fits({EOp_ldloca_s, EOp_ldloc_s, EOp_stind}))
+            return EHandler_fused_local_copy;
+        if (second == EOp_ldloc_s && third == EOp_addind && fits({EOp_ldloca_s, EOp_ldloc_s, EOp_addind}))
+            return EHandler_fused_local_add_local;
+        if (second == EOp_incind && third == EOp_jmp_s && fits({EOp_ldloca_s, EOp_incind, EOp_jmp_s}))
+            return EHandler_fused_local_increment_jump;
+        if (second == EOp_incind && third == EOp_jmp && fits({EOp_ldloca_s, EOp_incind, EOp_jmp}))
+            return EHandler_fused_local_increment_jump;
+        if (second == EOp_incind && fits({EOp_ldloca_s, EOp_incind}))
+            return EHandler_fused_local_increment;
+        if (second == EOp_ldloc_s && isNative(KNativeAfterTwoLocals, KWordVectors, KElement)
+            && at({EOp_ldloca_s, EOp_ldloc_s, EOp_native}) == EOp_ldind
+            && fits({EOp_ldloca_s, EOp_ldloc_s, EOp_native, EOp_ldind})
+            && runAfterIsCovered(KNativeAfterTwoLocals, KElementShrink))
+            return EHandler_fused_local_word_vector_load;
+        if (second == EOp_ldloca_s && third == EOp_ldloc_s
+            && isNative(KNativeAfterThreeLocals, KWordVectors, KElement)
+            && at({EOp_ldloca_s, EOp_ldloca_s, EOp_ldloc_s, EOp_native}) == EOp_ldind
+            && at({EOp_ldloca_s, EOp_ldloca_s, EOp_ldloc_s, EOp_native, EOp_ldind}) == EOp_addind
+            && fits({EOp_ldloca_s, EOp_ldloca_s, EOp_ldloc_s, EOp_native, EOp_ldind, EOp_addind})
+            && runAfterIsCovered(KNativeAfterThreeLocals, KElementShrink))
+            return EHandler_fused_local_add_word_vector_element;
     }
-    if (at(0) == KNative && fits(3)) {
-        const bool words = at(1) == KWordVectors;
-        const bool references = at(1) == KReferenceVectors;
-        if (words && at(2) == KElement && at(3) == KLoad && fits(4))
-            return EWordVectorLoad;
-        if (references && (at(2) == KElement || at(2) == KElementValue))
-            return EReferenceVectorElement;
-        if ((words || references) && at(2) == KAppend)
-            return EWordVectorAppend;
+    if (at({}) == EOp_native && fits({EOp_native})) {
+        if (isNative(0, KWordVectors, KElement) && at({EOp_native}) == EOp_ldind && fits({EOp_native, EOp_ldind})
+            && runAfterIsCovered(0, KElementShrink))
+            return EHandler_fused_word_vector_load;
+        if ((isNative(0, KReferenceVectors, KElement) || isNative(0, KReferenceVectors, KElementValue))
+            && runAfterIsCovered(0, KElementShrink))
+            return EHandler_fused_reference_vector_element;
+        if ((isNative(0, KWordVectors, KAppend) || isNative(0, KReferenceVectors, KAppend))
+            && runAfterIsCovered(0, KAppendShrink))
+            return EHandler_fused_word_vector_append;
     }
-    return 0;
+    return EHandler_op_invalid;
 }
 
 }
 
-Vec<TUint8> dispatchTable(const Vec<TUint8>& aCode)
+Vec<DispatchEntry> dispatchTable(const Vec<TUint8>& aCode, TBool aFuse)
 {
-    Vec<TUint8> table(aCode.count());
-    for (TUint8 byte : aCode)
-        table.append(Opcodes::isValid(byte) ? byte : KInvalidOperation);
+    const Vec<TUint16> depths = StackDepths::runDepths(aCode);
+    Vec<DispatchEntry> table(aCode.count());
+    for (TInt p = 0; p < aCode.count(); ++p)
+        table.append(DispatchEntry {handlerOf(aCode[p]), depths[p]});
+    if (!aFuse)
+        return table;
     // Sequences start where the loader's walk puts instructions.
-    for (TInt p = 0; p < aCode.count(); p += Opcodes::info(aCode[p]).size) {
-        if (TUint8 fused = fusedAt(aCode, p))
-            table[p] = fused;
+    for (TInt p = 0; p < aCode.count(); p += size(aCode[p])) {
+        const THandler fused = fusedAt(aCode, depths, p);
+        if (fused != EHandler_op_invalid)
+            table[p].handler = fused;
     }
     return table;
 }

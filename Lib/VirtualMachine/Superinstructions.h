@@ -1,6 +1,9 @@
 #ifndef KELVO_SUPERINSTRUCTIONS_H
 #define KELVO_SUPERINSTRUCTIONS_H
 
+#include <array>
+
+#include "Opcodes.h"
 #include "Types.h"
 #include "Vec.h"
 
@@ -9,47 +12,96 @@
 // run by one handler instead of three or four. The translation happens
 // once, on a dispatch table parallel to the code: the code bytes stay as
 // they are, so operands, jumps into the middle of a sequence and every pc
-// that natives and errors see are unchanged. A fused handler also leaves
-// the same values in the slots above the top as the separate instructions
-// would.
+// that natives and errors see are unchanged. A fused handler does what its
+// sequence does, in the same order, and leaves the same values in the slots
+// above the top; where its shortcut does not apply it goes on with the
+// plain handlers from the instruction where the shortcut stopped.
 namespace Superinstructions {
 
-// Dispatch numbers of the fused sequences; all are operation numbers that
-// no valid instruction uses.
-enum TFused : TUint8 {
-    // ldloc.s k; ldc c; eq|lt|le|ne|gt|ge; jz.s d
-    ELocalConstantCompareJumpShort = 186,
-    // ldloc.s k; ldc c; eq|lt|le|ne|gt|ge; jz d
-    ELocalConstantCompareJump,
-    // ldloc.s k; ldc c; add|sub|mul|and|or|xor
-    ELocalConstantArithmetic,
-    // ldloca.s k; ldloc.s j; stind
-    ELocalCopy,
-    // ldloca.s k; incind
-    ELocalIncrement,
-    // ldloca.s k; ldloc.s j; addind
-    ELocalAddLocal,
-    // native 3, 6; ldind: the value of an int vector's element
-    EWordVectorLoad,
-    // native 7, 6 or native 7, 8: a reference vector's element
-    EReferenceVectorElement,
-    // native 3, 19 or native 7, 19: append one word
-    EWordVectorAppend,
-    // ldloca.s k; ldloc.s j; native 3, 6; ldind: v[i] of locals v and i
-    ELocalWordVectorLoad,
-    // ldloca.s k; incind; jmp.s d or jmp d: the end of a counting loop
-    ELocalIncrementJump,
-    // ldloca.s a; ldloca.s k; ldloc.s j; native 3, 6; ldind; addind:
-    // a += v[i] of locals a, v and i
-    ELocalAddWordVectorElement
+// The fused sequences, one line each: X(identifier). The interpreter's
+// handler for a sequence is fused_<identifier>.
+#define KELVO_FUSED_SEQUENCES(X) \
+    /* ldloc.s k; ldc c; eq|lt|le|ne|gt|ge; jz.s d */ \
+    X(local_constant_compare_jump_short) \
+    /* ldloc.s k; ldc c; eq|lt|le|ne|gt|ge; jz d */ \
+    X(local_constant_compare_jump) \
+    /* ldloc.s k; ldc c; add|sub|mul|and|or|xor */ \
+    X(local_constant_arithmetic) \
+    /* ldloca.s k; ldloc.s j; stind */ \
+    X(local_copy) \
+    /* ldloca.s k; incind */ \
+    X(local_increment) \
+    /* ldloca.s k; ldloc.s j; addind */ \
+    X(local_add_local) \
+    /* native 3, 6; ldind: the value of an int vector's element */ \
+    X(word_vector_load) \
+    /* native 7, 6 or native 7, 8: a reference vector's element */ \
+    X(reference_vector_element) \
+    /* native 3, 19 or native 7, 19: append one word */ \
+    X(word_vector_append) \
+    /* ldloca.s k; ldloc.s j; native 3, 6; ldind: v[i] of locals v and i */ \
+    X(local_word_vector_load) \
+    /* ldloca.s k; incind; jmp.s d or jmp d: the end of a counting loop */ \
+    X(local_increment_jump) \
+    /* ldloca.s a; ldloca.s k; ldloc.s j; native 3, 6; ldind; addind: */ \
+    /* a += v[i] of locals a, v and i */ \
+    X(local_add_word_vector_element)
+
+// What runs at a code position: the handler of each valid operation, in
+// the order of the operation list, then the handler of every invalid
+// operation, then those of the fused sequences. The interpreter's table of
+// handler labels is expanded from the same lists in the same order.
+enum THandler : TUint8 {
+#define KELVO_OPERATION_HANDLER(number, name, ...) EHandler_op_##name,
+    KELVO_OPCODES(KELVO_OPERATION_HANDLER)
+#undef KELVO_OPERATION_HANDLER
+    EHandler_op_invalid,
+#define KELVO_FUSED_HANDLER(name) EHandler_fused_##name,
+    KELVO_FUSED_SEQUENCES(KELVO_FUSED_HANDLER)
+#undef KELVO_FUSED_HANDLER
+    KHandlerCount
 };
 
-const TUint8 KInvalidOperation = 56;
+namespace Detail {
 
-// The dispatch number for every code position: the operation byte itself
-// for valid operations, 56 for invalid ones, or a fused number at the start
-// of a recognised sequence.
-Vec<TUint8> dispatchTable(const Vec<TUint8>& aCode);
+constexpr std::array<THandler, 256> buildHandlers()
+{
+    std::array<THandler, 256> handlers {};
+    for (THandler& handler : handlers)
+        handler = EHandler_op_invalid;
+#define KELVO_OPERATION_HANDLER(number, name, ...) handlers[number] = EHandler_op_##name;
+    KELVO_OPCODES(KELVO_OPERATION_HANDLER)
+#undef KELVO_OPERATION_HANDLER
+    return handlers;
+}
+
+}
+
+inline constexpr std::array<THandler, 256> KHandlers = Detail::buildHandlers();
+
+// The handler that runs operation byte aOpcode where no sequence is fused.
+constexpr THandler handlerOf(TUint8 aOpcode)
+{
+    return KHandlers[aOpcode];
+}
+
+// An operation byte that no operation uses, for padding after the code.
+const TUint8 KInvalidOperation = 56;
+static_assert(!Opcodes::isValid(KInvalidOperation));
+
+// What the interpreter needs at a code position: the handler to run there
+// and, for where control arrives after a transfer, how far the stack can
+// grow on the straight run that starts there (see StackDepths.h). One
+// entry holds both, so that a transfer finds them together.
+struct DispatchEntry {
+    TUint8 handler;
+    TUint16 runDepth;
+};
+
+// The entry for every code position. The handler is the operation's own,
+// the invalid one's, or, with aFuse, a fused one at the start of a
+// recognised sequence.
+Vec<DispatchEntry> dispatchTable(const Vec<TUint8>& aCode, TBool aFuse);
 
 }
 

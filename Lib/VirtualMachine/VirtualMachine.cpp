@@ -27,8 +27,22 @@ VirtualMachine::~VirtualMachine()
         setCurrent(nullptr);
 }
 
+namespace {
+
+// Kept out of line, so that entering a frame stays as cheap as it was.
+[[noreturn]] __attribute__((noinline, cold)) void tooManyFrames(VirtualMachine& aMachine)
+{
+    aMachine.fatalError(OString("Stack overflow"), aMachine.pc());
+}
+
+}
+
+// Calls and hook calls that leave the operand stack as it was would
+// otherwise grow the frame lists without end.
 void VirtualMachine::enterFrame(TInt32 aMethodRecord, TInt32 aFrameBase)
 {
+    if (iMethodStack.count() >= KMaxFrames)
+        tooManyFrames(*this);
     iMethodStack.append(aMethodRecord);
     iFrameBaseStack.append(aFrameBase);
 }

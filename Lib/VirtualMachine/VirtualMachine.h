@@ -11,6 +11,7 @@
 #include "Opcodes.h"
 #include "ProgramTables.h"
 #include "Stream.h"
+#include "Superinstructions.h"
 #include "Types.h"
 #include "VMHeap.h"
 #include "Vec.h"
@@ -28,6 +29,10 @@ public:
     static constexpr TInt KStackSlots = 15256;
     // Only the first 15000 slots count as the stack when slots are scanned.
     static constexpr TInt KScannedStackSlots = 15000;
+    // Each frame of a sound program holds at least its return address, so
+    // more frames than stack slots can only come from a program that drops
+    // its return addresses; beyond this many the stack has overflowed.
+    static constexpr TInt KMaxFrames = KScannedStackSlots;
 
     explicit VirtualMachine(TUint32 aArenaLimit = Arena::KDefaultLimit);
     ~VirtualMachine();
@@ -104,9 +109,13 @@ public:
     TInt32 pc() const { return iPc; }
     void setPc(TInt32 aPc) { iPc = aPc; }
     TInt32 handlerCount() const { return iHandlerCount; }
-    // A limit on executed jumps, calls and returns, for fuzzing; negative
-    // means none. Running out raises a VM error.
+    // A limit on executed transfers of control (jumps, calls, returns,
+    // natives, ...), for fuzzing; negative means none. Running out is the
+    // fatal error.
     void setInstructionBudget(TInt64 aBudget) { iBudget = aBudget; }
+    // Whether common sequences run as one fused handler (the default) or
+    // one instruction at a time; programs behave the same either way.
+    void setFusion(TBool aEnabled);
 
     // The implementation of exported method aExportedMethod for receivers
     // of class aClassIndex (-1 for static methods), or nullptr.
@@ -288,13 +297,17 @@ private:
     static constexpr TInt KHandlerRecords = 128;
     TInt32 iHandlerCount = 0;
     HandlerRecord iHandlers[KHandlerRecords];
+    // Which records a try has filled: a leave with a positive count may
+    // bring back records above the count, and only filled ones may catch.
+    TBool iHandlerFilled[KHandlerRecords] = {};
     TInt64 iBudget = -1;
     // Code bytes followed by a run of invalid operations, so that running
     // off the end, or reading the operands of a cut-off instruction, stops
     // at an invalid operation instead of leaving the array.
     Vec<TUint8> iExecutableCode;
     // What to run at each code position (see Superinstructions.h).
-    Vec<TUint8> iDispatch;
+    Vec<Superinstructions::DispatchEntry> iDispatch;
+    TBool iFusion = ETrue;
 
     std::unique_ptr<RandomGenerator> iRandomGenerator;
     TUint32 iApplicationObject = 0;

@@ -1,0 +1,64 @@
+#include "StackDepths.h"
+
+#include <cstring>
+
+#include "Opcodes.h"
+
+namespace StackDepths {
+
+namespace {
+
+// The value of operand aIndex of the instruction at aAt, as the
+// interpreter reads it; 0 when the instruction has no such operand.
+TInt64 operandValue(const Vec<TUint8>& aCode, TInt aAt, TInt aIndex)
+{
+    const Opcodes::OpcodeInfo& op = Opcodes::info(aCode[aAt]);
+    if (aIndex >= op.operandCount)
+        return 0;
+    const TUint8* bytes = aCode.data() + aAt + Opcodes::operandOffset(aCode[aAt], aIndex);
+    switch (op.operands[aIndex]) {
+    case Opcodes::EInt8:
+        return static_cast<TInt8>(bytes[0]);
+    case Opcodes::EUint8:
+        return bytes[0];
+    case Opcodes::EJump16: {
+        TInt16 value;
+        std::memcpy(&value, bytes, 2);
+        return value;
+    }
+    default: {
+        TInt32 value;
+        std::memcpy(&value, bytes, 4);
+        return value;
+    }
+    }
+}
+
+}
+
+// From the end backwards, so that the depth after each instruction is
+// known when the instruction is reached: a run's depth is the greater of
+// nothing and the instruction's growth plus the depth of the rest of the
+// run. An instruction cut off by the end of the code is never run whole;
+// it counts as the invalid operation it stops at.
+Vec<TUint16> runDepths(const Vec<TUint8>& aCode)
+{
+    const TInt length = aCode.count();
+    Vec<TUint16> depths(length);
+    depths.grow(length);
+    for (TInt at = length - 1; at >= 0; --at) {
+        const Opcodes::OpcodeInfo& op = Opcodes::info(aCode[at]);
+        const TInt next = at + op.size;
+        if (next > length) {
+            depths[at] = 0;
+            continue;
+        }
+        TInt64 depth = Opcodes::stackGrowth(aCode[at], operandValue(aCode, at, 0), operandValue(aCode, at, 1));
+        if (op.flow == Opcodes::ENext && next < length)
+            depth += depths[next];
+        depths[at] = static_cast<TUint16>(depth < 0 ? 0 : (depth > KBeyondAnyStack ? KBeyondAnyStack : depth));
+    }
+    return depths;
+}
+
+}

@@ -1,0 +1,164 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ErrorHandling.h"
+#include "ProgramTestSupport.h"
+#include "RecordingServices.h"
+#include "VirtualMachine.h"
+
+using namespace ProgramTestSupport;
+
+namespace {
+
+typedef std::vector<std::string> Lines;
+
+// Locals v (an int vector of 5, 6 and 7, two words), a = 1 and b = 2,
+// and 2, 1 and 0 in the slots above the top. The sequence under test runs
+// there; then what it left on the stack is logged (by the case's own
+// lines), then a, b and the three slots above the top. A failure logs its
+// code and message and ends the application.
+const char KHarness[] = R"(
+.class Exception refs=2
+.record mainFrame size3=4 vectors=1
+.record throwFrame size2=2
+.static "main" main, mainFrame
+.static "vminternalthrow<int>,<*string>" internalThrow, throwFrame
+main:
+    adjust.s 4
+    ldloca.s -4
+    newvector 4
+    ldloca.s -4
+    ldc 5
+    native 3, 19
+    ldloca.s -4
+    ldc 6
+    native 3, 19
+    ldloca.s -4
+    ldc 7
+    native 3, 19
+    ldloca.s -2
+    ldc 1
+    stind
+    ldloca.s -1
+    ldc 2
+    stind
+    ldc 2
+    ldc 1
+    ldc 0
+    adjust.s -3
+SEQUENCE
+AFTER
+    ldloc.s -2
+    itos
+    native 30, 1
+    ldloc.s -1
+    itos
+    native 30, 1
+    ldloc.s 0
+    itos
+    native 30, 1
+    ldloc.s 1
+    itos
+    native 30, 1
+    ldloc.s 2
+    itos
+    native 30, 1
+    native 32, 1
+internalThrow:
+    ldloc.s -3
+    itos
+    native 30, 1
+    ldloc.s -2
+    native 30, 1
+    native 32, 1
+)";
+
+const char KLogTop[] = "    itos\n    native 30, 1\n";
+
+struct Shape {
+    const char* sequence;    // with K, J and A for local offsets
+    const char* after;       // brings the stack back to the locals
+};
+
+const Shape KShapes[] = {
+    {"    ldloc.s K\n    ldc 6\n    lt\n    jz.s over\n    ldstr \"less\"\n    native 30, 1\nover:\n", ""},
+    {"    ldloc.s K\n    ldc 6\n    ge\n    jz over\n    ldstr \"not less\"\n    native 30, 1\nover:\n", ""},
+    {"    ldloc.s K\n    ldc 6\n    sub\n", KLogTop},
+    {"    ldloca.s K\n    ldloc.s J\n    stind\n", ""},
+    {"    ldloca.s K\n    ldloc.s J\n    addind\n", ""},
+    {"    ldloca.s K\n    incind\n", ""},
+    {"    ldloca.s K\n    incind\n    jmp.s over\nover:\n", ""},
+    {"    ldloca.s K\n    ldloc.s J\n    native 3, 6\n    ldind\n", KLogTop},
+    {"    ldloca.s A\n    ldloca.s K\n    ldloc.s J\n    native 3, 6\n    ldind\n    addind\n", ""},
+    {"    ldloca.s K\n    ldc 1\n    native 3, 6\n    ldind\n", KLogTop},
+    {"    ldloca.s K\n    ldc 2\n    native 7, 6\n", KLogTop},
+    {"    ldloca.s K\n    ldc 9\n    native 3, 19\n    ldloca.s -4\n    native 3, 11\n", KLogTop},
+};
+
+void replaceAll(std::string& aText, const std::string& aName, const std::string& aValue)
+{
+    for (std::size_t at; (at = aText.find(aName)) != std::string::npos;)
+        aText.replace(at, aName.size(), aValue);
+}
+
+std::string program(const Shape& aShape, TInt aK, TInt aJ, TInt aA)
+{
+    std::string sequence = aShape.sequence;
+    replaceAll(sequence, "ldloca.s K", "ldloca.s " + std::to_string(aK));
+    replaceAll(sequence, "ldloc.s K", "ldloc.s " + std::to_string(aK));
+    replaceAll(sequence, " J\n", " " + std::to_string(aJ) + "\n");
+    replaceAll(sequence, " A\n", " " + std::to_string(aA) + "\n");
+    std::string text = KHarness;
+    replaceAll(text, "SEQUENCE\n", sequence);
+    replaceAll(text, "AFTER\n", aShape.after);
+    return text;
+}
+
+// The log of a run, and how it ended: by the application's request, or
+// with the code of the error that ended it.
+Lines run(const std::string& aProgram, TBool aFusion)
+{
+    RecordingServices services;
+    VirtualMachine machine;
+    VirtualMachine::setCurrent(&machine);
+    machine.setFusion(aFusion);
+    std::string end = "exit";
+    try {
+        loadProgram(machine, aProgram, services);
+        end = "returned";
+    } catch (const ErrorHandlingException&) {
+        end = "error " + std::to_string(ErrorHandling::currentErrorCode());
+    } catch (const ApplicationExit&) {
+    }
+    Lines lines = services.logLines;
+    lines.push_back(end);
+    return lines;
+}
+
+}
+
+// Every local offset, including those that name the slots a sequence
+// pushes itself and the locals it writes, gives the same log with the
+// fused handlers as one instruction at a time.
+TEST(Fusion, FusedSequencesDoWhatTheirInstructionsDo)
+{
+    const std::vector<TInt> KOffsets = {-5, -4, -3, -2, -1, 0, 1, 2};
+    const std::vector<TInt> KUnused = {0};
+    for (const Shape& shape : KShapes) {
+        const std::string sequence = shape.sequence;
+        const bool usesJ = sequence.find(" J\n") != std::string::npos;
+        const bool usesA = sequence.find(" A\n") != std::string::npos;
+        for (TInt k : KOffsets) {
+            for (TInt j : usesJ ? KOffsets : KUnused) {
+                for (TInt a : usesA ? std::vector<TInt>{-2, -1, 0} : KUnused) {
+                    const std::string text = program(shape, k, j, a);
+                    const Lines fused = run(text, ETrue);
+                    ASSERT_GT(fused.size(), 1u) << text;
+                    ASSERT_EQ(fused, run(text, EFalse)) << text;
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,109 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ErrorHandling.h"
+#include "ProgramTestSupport.h"
+#include "RaisedCode.h"
+#include "VirtualMachine.h"
+
+using namespace ProgramTestSupport;
+
+namespace {
+
+// Runs the program the machine has read from its first instruction, as a
+// called method whose return address ends the run: slot 0 holds the
+// address and one frame is entered. Answers the code the run raised, 0
+// when it returned.
+TInt runFromStart(VirtualMachine& aMachine)
+{
+    aMachine.setTop(0);
+    aMachine.setSlot(0, 0xFFFFFFFFu);
+    aMachine.enterFrame(-1, 0);
+    aMachine.setPc(0);
+    return raisedCode([&] { aMachine.run(); });
+}
+
+TInt runFromStart(VirtualMachine& aMachine, const std::string& aSource)
+{
+    readProgram(aMachine, aSource);
+    return runFromStart(aMachine);
+}
+
+std::string repeated(const std::string& aLine, TInt aTimes)
+{
+    std::string text;
+    for (TInt i = 0; i < aTimes; ++i)
+        text += aLine;
+    return text;
+}
+
+// The words from the end of the stack's slots on: where the heap starts.
+std::vector<TUint32> wordsAfterTheStack(VirtualMachine& aMachine)
+{
+    std::vector<TUint32> words;
+    for (TInt i = 0; i < 1024; ++i)
+        words.push_back(aMachine.arena().word(aMachine.slotAddress(VirtualMachine::KStackSlots + i)));
+    return words;
+}
+
+}
+
+// The last slot of the stack is usable, and the check for a straight run
+// counts every push on it: one push more and the run does not start.
+TEST(MachineLimits, AStraightRunMayFillTheStackExactly)
+{
+    const std::string fills = "main:\n    adjust 14998\n    dup\n    ret 14999, 15000\n";
+    VirtualMachine filled;
+    EXPECT_EQ(runFromStart(filled, fills), ENoError);
+    EXPECT_EQ(filled.top(), -1);
+
+    const std::string overflows = "main:\n    adjust 14998\n    dup\n    dup\n    ret 15000, 15001\n";
+    VirtualMachine overflowed;
+    EXPECT_EQ(runFromStart(overflowed, overflows), EFatalError);
+    EXPECT_EQ(overflowed.pc(), 0);
+}
+
+// Pushes with no transfer between them once ran past the stack into the
+// heap's first pool.
+TEST(MachineLimits, PushesPastTheStackStopTheMachineBeforeTheyWrite)
+{
+    VirtualMachine machine;
+    const std::string program = "main:\n    adjust 14900\n" + repeated("    dup\n", 400) + "    ret 0, 15301\n";
+    readProgram(machine, program);
+    const std::vector<TUint32> heapBefore = wordsAfterTheStack(machine);
+    EXPECT_EQ(runFromStart(machine), EFatalError);
+    EXPECT_TRUE(machine.isFatal());
+    EXPECT_EQ(wordsAfterTheStack(machine), heapBefore);
+}
+
+// Each call adds a frame even when the callee drops its return address;
+// the frames are bounded as the stack is, with the same fatal error.
+TEST(MachineLimits, CallsThatKeepTheStackLevelRunOutOfFrames)
+{
+    VirtualMachine machine;
+    // Enough budget for several times the frames, so that only the bound
+    // can end the run early.
+    machine.setInstructionBudget(10 * VirtualMachine::KMaxFrames);
+    EXPECT_EQ(runFromStart(machine, "again:\n    adjust.s -1\n    call again, -1\n"), EFatalError);
+    EXPECT_EQ(machine.methodStack().count(), VirtualMachine::KMaxFrames);
+    EXPECT_EQ(machine.frameBaseStack().count(), VirtualMachine::KMaxFrames);
+}
+
+// A leave may count up to the last handler record, not beyond it, and not
+// below the first.
+TEST(MachineLimits, LeaveCountsStayWithinTheHandlerRecords)
+{
+    VirtualMachine upToTheLast;
+    EXPECT_EQ(runFromStart(upToTheLast, "    leave 100\n    leave 27\n    ret 0, 1\n"), ENoError);
+    EXPECT_EQ(upToTheLast.handlerCount(), 127);
+
+    VirtualMachine beyond;
+    EXPECT_EQ(runFromStart(beyond, "    leave 127\n    leave 1\n    ret 0, 1\n"), EVMError);
+    EXPECT_EQ(beyond.handlerCount(), 127);
+
+    VirtualMachine below;
+    EXPECT_EQ(runFromStart(below, "    leave 1\n    leave -2\n    ret 0, 1\n"), EVMError);
+    EXPECT_EQ(below.handlerCount(), 1);
+}
