@@ -426,6 +426,9 @@ void VirtualMachine::run()
 #define LOAD(address) loadWord(mem, address)
 #define STORE(address, value) storeWord(mem, address, value)
 #define SYNC() (iPc = pc, iTop = top)
+// Allocating instructions are safe points: before they allocate, pc and top
+// are written back, so a collection that is due sees every live slot.
+#define SAFE_POINT() (SYNC(), collectIfDue())
 #define FAIL(code, message) \
     do { \
         SYNC(); \
@@ -794,7 +797,7 @@ HANDLER(ldc2)
 HANDLER(ldstr)
 {
     TInt32 index = ARG(0);
-    SYNC();
+    SAFE_POINT();
     TUint32 value = newStringValue(iStringConstants.at(index));
     ++top;
     T = value;
@@ -823,7 +826,7 @@ HANDLER(tobyte)
 }
 HANDLER(itos)
 {
-    SYNC();
+    SAFE_POINT();
     TUint32 value = newStringValue(OString(static_cast<TInt>(T)));
     T = value;
     NEXT();
@@ -945,7 +948,7 @@ HANDLER(newarray)
 {
     TInt32 gcCode = ARG(0);
     TInt32 count = ARG(1);
-    SYNC();
+    SAFE_POINT();
     checkGcCode(gcCode, pc);
     TUint32 array = iHeap.createArray(count, static_cast<GcCode>(gcCode));
     ++top;
@@ -961,7 +964,7 @@ HANDLER(newarray)
         TInt32 count = ARG(1); \
         TInt32 depth = ARG(2); \
         TUint32 target = T; \
-        SYNC(); \
+        SAFE_POINT(); \
         checkGcCode(gcCode, pc); \
         GUARD(target); \
         TUint32 array = iHeap.createArray(count, static_cast<GcCode>(gcCode)); \
@@ -979,7 +982,7 @@ NEW_ARRAY_STORED(newarrayst_keep, ETrue)
         TInt32 n = ARG(0); \
         if (n < 0 || n > top + 1) \
             stackFault(pc, -2); \
-        SYNC(); \
+        SAFE_POINT(); \
         TUint32 array = iHeap.createArray(n, GC_CODE_PLAIN); \
         for (TInt32 i = 0; i < n; ++i) \
             STORE(array + 4u * static_cast<TUint32>(i), SLOT(top - n + 1 + i)); \
@@ -994,7 +997,7 @@ MAKE_ARRAY(mkarray)
 #define BOX(name, gcCode) \
     HANDLER(name) \
     { \
-        SYNC(); \
+        SAFE_POINT(); \
         TUint32 cell = iHeap.createArray(1, gcCode); \
         STORE(cell, T); \
         T = cell; \
@@ -1006,7 +1009,7 @@ HANDLER(newvector)
 {
     TInt32 elementSize = ARG(0);
     TUint32 variable = T;
-    SYNC();
+    SAFE_POINT();
     GUARD(variable);
     TUint32 vector = 0;
     switch (elementSize) {
