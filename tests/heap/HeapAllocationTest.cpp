@@ -153,11 +153,20 @@ TEST_F(HeapAllocation, ForgedRepeatedOrOverwrittenReleasesAreVmErrors)
 TEST_F(HeapAllocation, ForgedCapacitiesNeverReachPastTheirBlock)
 {
     TUint32 a = raw(40), b = raw(40), c = raw(40);
-    heap.freeObject(a);
+    raw(40);
     heap.setField(header(a), KCapacity, capacity(a) + KOverhead + capacity(b));   // ends at c
-    EXPECT_THROW(heap.freeObject(b), ErrorHandlingException);                      // would merge b into a
+    EXPECT_THROW(heap.freeObject(a), ErrorHandlingException);                      // would free b too
     EXPECT_EQ(ErrorHandling::currentErrorCode(), EVMError);
+    EXPECT_TRUE(heap.isReference(b));
+
+    // A free neighbour is merged by its recorded extent, whatever its
+    // header says.
+    heap.setField(header(a), KCapacity, 40);
+    heap.freeObject(a);
+    heap.setField(header(a), KCapacity, capacity(a) + KOverhead + capacity(b) + KOverhead + capacity(c));
+    heap.freeObject(b);
     EXPECT_TRUE(heap.isReference(c));
+    EXPECT_TRUE(heap.checkInvariant());
 
     // A free block first in its own class, its capacity raised so far that
     // clearing it for the next request would leave the address space.

@@ -130,11 +130,12 @@ void VMHeap::addEntryToFreeEntries(TUint32 aHeader)
     setField(aHeader, KFreeIterator, node.number());
 }
 
-// The node number is an arena word too: it must name this very block in
-// the list of its class, or another block would leave its list.
-void VMHeap::removeFromFreeEntries(TUint32 aHeader)
+// aCapacity is the block's checked capacity, which names its list. The
+// node number is an arena word too: it must name this very block in that
+// list, or another block would leave its list.
+void VMHeap::removeFromFreeEntries(TUint32 aHeader, TUint32 aCapacity)
 {
-    TInt k = sizeClass(capacityOf(aHeader));
+    TInt k = sizeClass(aCapacity);
     LinkedList<TUint32>& list = iFreeHeapEntries.at(k);
     const LinkedListIterator<TUint32> node(field(aHeader, KFreeIterator));
     if (list.value(node) != aHeader)
@@ -146,15 +147,17 @@ void VMHeap::removeFromFreeEntries(TUint32 aHeader)
 }
 
 // Any block of a higher class is big enough, so its oldest block is taken
-// at once; only the request's own class needs a first-fit scan.
-TUint32 VMHeap::findFreeEntry(TUint32 aSize)
+// at once; only the request's own class needs a first-fit scan. The block
+// taken has its capacity checked once, here, and handed on in aCapacity.
+TUint32 VMHeap::findFreeEntry(TUint32 aSize, TUint32& aCapacity)
 {
     TInt k = sizeClass(aSize);
     TUint32 larger = k + 1 < KSizeClasses ? iNonEmptyClasses & ~((TUint32(2) << k) - 1) : 0;
     if (larger != 0) {
         LinkedList<TUint32>& list = iFreeHeapEntries[std::countr_zero(larger)];
         TUint32 header = list.value(list.first());
-        removeFromFreeEntries(header);
+        aCapacity = capacityOf(header);
+        removeFromFreeEntries(header, aCapacity);
         return header;
     }
     if (k >= KSizeClasses)
@@ -162,29 +165,31 @@ TUint32 VMHeap::findFreeEntry(TUint32 aSize)
     LinkedList<TUint32>& list = iFreeHeapEntries[k];
     for (LinkedListIterator<TUint32> it = list.first(); !it.isNull(); it = list.next(it)) {
         TUint32 header = list.value(it);
-        if (capacityOf(header) >= aSize) {
-            removeFromFreeEntries(header);
+        if (field(header, KCapacity) >= aSize) {
+            aCapacity = capacityOf(header);
+            removeFromFreeEntries(header, aCapacity);
             return header;
         }
     }
     return 0;
 }
 
-// Splits the tail of a block off as a new free block when it is big enough
-// to be worth a header of its own.
-void VMHeap::splitOff(TUint32 aHeader, TUint32 aSize)
+// Splits the tail of a block of checked capacity aCapacity off as a new
+// free block when it is big enough to be worth a header of its own.
+// Answers the block's capacity after the split.
+TUint32 VMHeap::splitOff(TUint32 aHeader, TUint32 aCapacity, TUint32 aSize)
 {
-    TUint32 capacity = capacityOf(aHeader);
-    if (capacity < aSize)
+    if (aCapacity < aSize)
         ErrorHandling::raise(EVMError, "Corrupt heap");
-    TUint32 remainder = capacity - aSize;
+    TUint32 remainder = aCapacity - aSize;
     if (remainder <= KMaxWaste)
-        return;
+        return aCapacity;
     TUint32 rest = aHeader + KOverhead + aSize;
     std::memset(iArena.host(rest), 0, KHeaderSize);
     layBlock(rest, remainder - KOverhead);
     addEntryToFreeEntries(rest);
     layBlock(aHeader, aSize);
+    return aSize;
 }
 
 TUint32 VMHeap::createHeapEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
@@ -192,20 +197,22 @@ TUint32 VMHeap::createHeapEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
     if (aSize > KMaxRequest)
         ErrorHandling::raise(EVMError, "Out of VM memory");
     TUint32 size = roundUp4(aSize);
-    TUint32 header = findFreeEntry(size);
+    TUint32 capacity = 0;
+    TUint32 header = findFreeEntry(size, capacity);
     // A new pool is fresh arena memory, which is zero already: not writing
     // it keeps untouched pages of large objects uncommitted.
     const TBool fresh = header == 0;
-    if (fresh)
-        header = addPool(size > iPoolSize ? size : iPoolSize);
+    if (fresh) {
+        capacity = size > iPoolSize ? size : iPoolSize;
+        header = addPool(capacity);
+    }
     ++iEntries;
-    splitOff(header, size);
+    capacity = splitOff(header, capacity, size);
     setField(header, KGcCode, aGcCode);
     setField(header, KSize, size);
     setField(header, KObjectKind, static_cast<TUint32>(aObjectKind));
     setField(header, KMarked, 0);
     setField(header, KFreeIterator, 0);
-    const TUint32 capacity = capacityOf(header);
     if (!fresh)
         std::memset(iArena.range(header + KHeaderSize, capacity), 0, capacity);
     iBytesInUse += capacity;
@@ -229,7 +236,8 @@ TUint32 VMHeap::createArray(TInt aCount, GcCode aGcCode)
 // second header.
 TUint32 VMHeap::carve(TUint32 aHeader, TUint32 aSize1, TUint32 aSize2, TInt aKind2, GcCode aCode2)
 {
-    TUint32 capacity = capacityOf(aHeader);
+    // The entry was made by this very call, so its capacity is ours.
+    TUint32 capacity = field(aHeader, KCapacity);
     TUint32 second = aHeader + KOverhead + aSize1;
     layBlock(aHeader, aSize1);
     setField(aHeader, KSize, aSize1);
@@ -358,20 +366,25 @@ TUint32 VMHeap::freeEntry(TUint32 aHeader)
     setField(aHeader, KGcCode, GC_CODE_FREE);
     setField(aHeader, KMarked, 0);
 
+    // Each neighbour's extent is checked once; the merged capacity is then
+    // ours, laid by layBlock.
     TUint32 header = aHeader;
-    for (TUint32 next = nextBlock(header); isFree(next); next = nextBlock(header)) {
-        const TUint32 merged = capacityOf(header) + KOverhead + capacityOf(next);
-        removeFromFreeEntries(next);
+    TUint32 merged = capacity;
+    for (TUint32 next = header + KOverhead + merged; isFree(next); next = header + KOverhead + merged) {
+        const TUint32 nextCapacity = capacityOf(next);
+        removeFromFreeEntries(next, nextCapacity);
         iBlockStarts.clear(next);
+        merged += KOverhead + nextCapacity;
         layBlock(header, merged);
     }
     for (;;) {
-        TUint32 previous = previousBlock(header);
+        const TUint32 previous = previousBlock(header);
         if (!isFree(previous))
             break;
-        const TUint32 merged = capacityOf(previous) + KOverhead + capacityOf(header);
-        removeFromFreeEntries(previous);
+        const TUint32 previousCapacity = header - previous - KOverhead;
+        removeFromFreeEntries(previous, previousCapacity);
         iBlockStarts.clear(header);
+        merged += KOverhead + previousCapacity;
         layBlock(previous, merged);
         header = previous;
     }

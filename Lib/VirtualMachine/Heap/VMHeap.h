@@ -133,11 +133,11 @@ private:
     {
         return aCapacity < 2 ? 0 : std::bit_width(aCapacity - 1);
     }
-    TUint32 findFreeEntry(TUint32 aSize);
+    TUint32 findFreeEntry(TUint32 aSize, TUint32& aCapacity);
     TUint32 addPool(TUint32 aPoolBytes);
     void addEntryToFreeEntries(TUint32 aHeader);
-    void removeFromFreeEntries(TUint32 aHeader);
-    void splitOff(TUint32 aHeader, TUint32 aSize);
+    void removeFromFreeEntries(TUint32 aHeader, TUint32 aCapacity);
+    TUint32 splitOff(TUint32 aHeader, TUint32 aCapacity, TUint32 aSize);
     TUint32 carve(TUint32 aHeader, TUint32 aSize1, TUint32 aSize2, TInt aKind2, GcCode aCode2);
     void layBlock(TUint32 aHeader, TUint32 aCapacity);
     TBool isFree(TUint32 aHeader) const { return field(aHeader, HeapEntry::KFreeIterator) != 0; }
