@@ -5,12 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "CAppsString.h"
 #include "ErrorHandling.h"
-#include "MemoryStreams.h"
+#include "FuzzedImage.h"
 #include "OString.h"
 #include "RecordingServices.h"
-#include "VirtualMachine.h"
 
 // Runs every input as an application image twice, once with the fused
 // handlers and once one instruction at a time, and stops at the first
@@ -38,18 +36,13 @@ struct Outcome {
 
 Outcome run(const std::uint8_t* aData, std::size_t aSize, TBool aFusion)
 {
-    static const TUint8 KNothing = 0;
-    VESTRA::MemoryInputStream stream;
-    stream.setBuffer(aSize > 0 ? aData : &KNothing, static_cast<TInt>(aSize));
     RecordingServices services;
-    VirtualMachine machine(Arena::KGuardSize + 32 * 1024 * 1024);
-    VirtualMachine::setCurrent(&machine);
-    machine.setInstructionBudget(10000);
+    VirtualMachine machine(KFuzzArenaLimit);
     machine.setFusion(aFusion);
     ErrorHandling::clearError();
     Outcome outcome;
     try {
-        machine.load(stream, CAppsString("index.mcb"), &services);
+        runFuzzedImage(machine, services, aData, aSize);
     } catch (const ErrorHandlingException&) {
         outcome.errorCode = ErrorHandling::currentErrorCode();
         outcome.errorText = RecordingServices::text(ErrorHandling::currentErrorText());
