@@ -1,0 +1,26 @@
+#include "EventCall.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "FatalError.h"
+#include "VirtualMachine.h"
+
+namespace EventCall {
+
+void finish(TInt32 aOutcome)
+{
+    if (aOutcome == VirtualMachine::KOutcomeExit)
+        std::exit(0);
+    if (aOutcome == VirtualMachine::KOutcomeFatal)
+        endWithFatalError();
+}
+
+void endWithFatalError()
+{
+    FatalError::print();
+    std::fflush(stdout);
+    std::exit(1);
+}
+
+}
