@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "CAppsFileReader.h"
 #include "CAppsFileWriter.h"
 #include "FileStreams.h"
 
@@ -34,7 +33,8 @@ TBool containsAny(const OString& aText, std::initializer_list<const char*> aPart
 // An application reaches only the files below its own directory: a path
 // that could climb out of it ("..") or name something other than a file
 // below it (a drive ":" or a pipe "|") is refused, and a leading separator
-// is dropped by the join.
+// is dropped by the join. A symbolic link below the directory that leads
+// out of it is not followed either.
 TBool MainView::resolvePath(const OString& aPath, Str16& aResolved) const
 {
     if (aPath.isEmpty() || containsAny(aPath, {"..", ":", "|"}))
@@ -43,7 +43,7 @@ TBool MainView::resolvePath(const OString& aPath, Str16& aResolved) const
     while (path.contains(QLatin1String("//")))
         path.replace(QLatin1String("//"), QLatin1String("/"));
     aResolved = FileUtility::join(iApplicationDirectory, Str16(path));
-    return ETrue;
+    return FileUtility::staysBelow(aResolved, iApplicationDirectory);
 }
 
 VESTRA::InputStream* MainView::openInputStream(const OString& aPath)
@@ -56,23 +56,18 @@ VESTRA::InputStream* MainView::openInputStream(const OString& aPath)
     return stream.release();
 }
 
-// Opening a file output stream always truncates, so appending reads the old
-// content first and writes it back before anything new. A file whose
-// content cannot be read is not opened at all rather than emptied.
+// A stream that could not be opened is still answered, closed, so that
+// only a refused path answers null.
 VESTRA::OutputStream* MainView::openOutputStream(const OString& aPath, TInt aMode)
 {
     Str16 path;
     if (!resolvePath(aPath, path))
         return nullptr;
-    Vec<TUint8> oldContent;
-    if (aMode == CAppsFileWriter::EWriteAppend) {
-        CAppsFileReader reader(path);
-        if (reader.isOpen() && !reader.read(oldContent, reader.size()))
-            return nullptr;
-    }
     std::unique_ptr<VESTRA::FileOutputStream> stream(new VESTRA::FileOutputStream);
-    if (stream->open(path) && !stream->write(oldContent.data(), oldContent.count()))
-        stream->close();
+    if (aMode == CAppsFileWriter::EWriteAppend)
+        stream->openForAppend(path);
+    else
+        stream->open(path);
     return stream.release();
 }
 

@@ -15,6 +15,11 @@ CAppsFileReader::CAppsFileReader(const CAppsString& aFileName)
     iStream = stream;
 }
 
+CAppsFileReader::CAppsFileReader(VESTRA::InputStream* aStream)
+    : iStream(aStream)
+{
+}
+
 CAppsFileReader::CAppsFileReader(const TUint8* aBuffer, TInt aLength)
 {
     std::unique_ptr<VESTRA::MemoryInputStream> stream(new VESTRA::MemoryInputStream);

@@ -14,6 +14,8 @@ public:
     CAppsFileReader();
     // Opens the file; isOpen() tells whether that worked.
     explicit CAppsFileReader(const CAppsString& aFileName);
+    // Takes ownership of aStream (which may be null).
+    explicit CAppsFileReader(VESTRA::InputStream* aStream);
     // Reads from a copy of the aLength bytes at aBuffer.
     CAppsFileReader(const TUint8* aBuffer, TInt aLength);
     CAppsFileReader(const CAppsFileReader&) = delete;

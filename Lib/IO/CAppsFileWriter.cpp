@@ -3,7 +3,6 @@
 #include <cassert>
 #include <memory>
 
-#include "CAppsFileReader.h"
 #include "FileStreams.h"
 
 CAppsFileWriter::CAppsFileWriter(const CAppsString& aFileName, TInt aMode)
@@ -22,19 +21,13 @@ CAppsFileWriter::~CAppsFileWriter()
     close();
 }
 
-// Opening a file output stream always truncates, so appending reads the old
-// content first and writes it back before anything new.
 void CAppsFileWriter::open(TInt aMode)
 {
-    Vec<TUint8> oldContent;
-    if (aMode == EWriteAppend) {
-        CAppsFileReader reader(iFileName);
-        if (reader.isOpen() && !reader.read(oldContent, reader.size()))
-            return;
-    }
     std::unique_ptr<VESTRA::FileOutputStream> stream(new VESTRA::FileOutputStream);
-    if (stream->open(iFileName) && !stream->write(oldContent.data(), oldContent.count()))
-        stream->close();
+    if (aMode == EWriteAppend)
+        stream->openForAppend(iFileName);
+    else
+        stream->open(iFileName);
     iStream = stream.release();
 }
 
@@ -104,8 +97,10 @@ TBool CAppsFileWriter::seek(TInt aPosition)
     return iStream && iStream->seek(aPosition);
 }
 
-void CAppsFileWriter::close()
+TBool CAppsFileWriter::close()
 {
+    const TBool written = !iStream || iStream->close();
     delete iStream;
     iStream = nullptr;
+    return written;
 }

@@ -16,9 +16,9 @@ public:
         EWriteTruncate = 1  // start empty
     };
 
-    // Opens the file; isOpen() tells whether that worked. Appending to a
-    // file whose old content cannot be read refuses to open rather than
-    // lose that content.
+    // Opens the file; isOpen() tells whether that worked. Appending keeps
+    // the file's old content whole until the writer closes (see
+    // VESTRA::FileOutputStream::openForAppend).
     CAppsFileWriter(const CAppsString& aFileName, TInt aMode);
     // Takes ownership of aStream (which may be null).
     explicit CAppsFileWriter(VESTRA::OutputStream* aStream);
@@ -39,8 +39,9 @@ public:
     TInt size();
     TInt position();
     TBool seek(TInt aPosition);
-    // Destroys the stream, which closes its file.
-    void close();
+    // Destroys the stream, which closes its file. False when bytes written
+    // before could not be stored; closing again answers true.
+    TBool close();
 
     const CAppsString& fileName() const { return iFileName; }
 

@@ -2,6 +2,8 @@
 #define KELVO_FILESTREAMS_H
 
 #include <cstdio>
+#include <memory>
+#include <string>
 
 #include "CAppsString.h"
 #include "Stream.h"
@@ -29,30 +31,46 @@ public:
 
 private:
     std::FILE* iFile = nullptr;
+    std::unique_ptr<char[]> iBuffer;
 };
 
-// Writes a file through the platform's buffered file interface. Opening
-// always starts the file afresh.
+// Writes a file through the platform's buffered file interface.
 class FileOutputStream : public OutputStream {
 public:
     FileOutputStream() = default;
     FileOutputStream(const FileOutputStream&) = delete;
     FileOutputStream& operator=(const FileOutputStream&) = delete;
+    // Closes, so that what was written reaches the file.
     ~FileOutputStream() override;
 
-    // Opens the absolute aPath for writing, creating its missing parent
-    // directories; a relative path is refused. Closes any file opened before.
+    // Opens the absolute aPath for writing from an empty file, creating its
+    // missing parent directories; a relative path is refused. Closes any
+    // file opened before.
     TBool open(const CAppsString& aPath);
+    // As open, but an existing file keeps its content and the position
+    // starts after it. The writes go to a copy beside the file, which
+    // replaces it when the stream closes: whatever happens to the process
+    // meanwhile, the file holds either all of its old content or all of
+    // the new.
+    TBool openForAppend(const CAppsString& aPath);
 
     TBool writeByte(TUint8 aByte) override;
     TBool write(const TUint8* aBuffer, TInt aCount) override;
     TInt size() override;
     TInt position() override;
     TBool seek(TInt aPosition) override;
-    void close() override;
+    TBool close() override;
 
 private:
+    TBool openCopyOf(const std::string& aTarget);
+    TBool commitCopy(TBool aWritten);
+
     std::FILE* iFile = nullptr;
+    std::unique_ptr<char[]> iBuffer;
+    // While appending: the file that the copy replaces at close, and the
+    // copy; both empty when writing the file itself.
+    std::string iTarget;
+    std::string iCopy;
 };
 
 }

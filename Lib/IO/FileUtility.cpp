@@ -5,6 +5,10 @@
 #include <QFileInfo>
 
 #include <cassert>
+#include <cstdlib>
+#include <string>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -48,6 +52,31 @@ TBool listEntries(const Str16& aPath, QDir::Filters aFilter, Vec<Str16>& aNames)
     return ETrue;
 }
 
+// The path with every link followed, or empty when that cannot be done.
+std::string canonicalName(const std::string& aName)
+{
+    char* canonical = realpath(aName.c_str(), nullptr);
+    if (!canonical)
+        return std::string();
+    const std::string name(canonical);
+    std::free(canonical);
+    return name;
+}
+
+// The longest leading part of aName that names something, a dangling link
+// included; empty when nothing does.
+std::string deepestExisting(std::string aName)
+{
+    struct stat status;
+    while (!aName.empty() && lstat(aName.c_str(), &status) != 0) {
+        while (aName.size() > 1 && aName.back() == '/')
+            aName.pop_back();
+        const std::size_t slash = aName.rfind('/');
+        aName = slash == std::string::npos ? std::string() : aName.substr(0, slash == 0 ? 1 : slash);
+    }
+    return aName;
+}
+
 }
 
 Str16 FileUtility::convertSeparators(const Str16& aPath)
@@ -72,6 +101,30 @@ Str16 FileUtility::convertSeparators(const Str16& aPath)
 TBool FileUtility::isRelative(const Str16& aPath)
 {
     return QDir::isRelativePath(nativePath(aPath));
+}
+
+Str16 FileUtility::ensureTrailingSeparator(const Str16& aPath)
+{
+    if (aPath.length() > 0 && isSeparator(aPath[aPath.length() - 1]))
+        return aPath;
+    Str16 result(aPath);
+    result.append(static_cast<TUint16>(platformSeparator().unicode()));
+    return result;
+}
+
+TBool FileUtility::staysBelow(const Str16& aPath, const Str16& aDirectory)
+{
+    const std::string directory = canonicalName(QFile::encodeName(nativePath(aDirectory)).toStdString());
+    const std::string existing = deepestExisting(QFile::encodeName(nativePath(aPath)).toStdString());
+    if (directory.empty() || existing.empty())
+        return EFalse;
+    const std::string resolved = canonicalName(existing);
+    if (resolved.empty())
+        return EFalse;
+    if (directory == "/" || resolved == directory)
+        return ETrue;
+    return resolved.size() > directory.size() && resolved.compare(0, directory.size(), directory) == 0
+        && resolved[directory.size()] == '/';
 }
 
 Str16 FileUtility::parentDirectory(const Str16& aPath)

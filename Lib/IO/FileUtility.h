@@ -18,6 +18,10 @@ public:
 
     static TBool isRelative(const Str16& aPath);
 
+    // The path itself when it ends with a separator, else the path followed
+    // by the platform's separator.
+    static Str16 ensureTrailingSeparator(const Str16& aPath);
+
     // The directory part of the path ("/" for a file at the root).
     static Str16 parentDirectory(const Str16& aPath);
 
@@ -31,6 +35,13 @@ public:
     // aPath below aBase with exactly one separator between them; a leading
     // separator of aPath does not make it absolute. Either may be empty.
     static Str16 join(const Str16& aBase, const Str16& aPath);
+
+    // Whether the absolute aPath, once every symbolic link on it is
+    // followed, lies in aDirectory or below it. Only the part of aPath that
+    // exists can be followed: what is missing will be made below that
+    // part. A link that leads nowhere cannot be followed and counts as
+    // outside.
+    static TBool staysBelow(const Str16& aPath, const Str16& aDirectory);
 
     // Relative paths are tested as they are; false for an empty path.
     static TBool fileExists(const Str16& aPath);

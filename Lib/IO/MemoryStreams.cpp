@@ -124,8 +124,9 @@ TBool MemoryOutputStream::seek(TInt aPosition)
     return aPosition >= 0 && aPosition <= iBuffer.count();
 }
 
-void MemoryOutputStream::close()
+TBool MemoryOutputStream::close()
 {
+    return ETrue;
 }
 
 }

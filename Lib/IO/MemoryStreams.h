@@ -42,7 +42,7 @@ public:
     TInt position() override;
     // Positions 0 to the length are writable; others are stored but refused.
     TBool seek(TInt aPosition) override;
-    void close() override;
+    TBool close() override;
 
     const Vec<TUint8>& buffer() const { return iBuffer; }
 

@@ -5,7 +5,9 @@
 
 // Byte streams. They move bytes only; callers that need multi-byte numbers
 // assemble them from bytes. Failures never throw: operations answer false,
-// 0 or -1, and input streams call onError() first.
+// 0 or -1, and input streams call onError() first. Sizes and positions
+// that do not fit in 32 bits (files of 2 GiB and more) read as -1 rather
+// than as a wrapped number.
 namespace VESTRA {
 
 class Stream {
@@ -39,7 +41,10 @@ public:
     virtual TInt size() = 0;
     virtual TInt position() = 0;
     virtual TBool seek(TInt aPosition) = 0;
-    virtual void close() = 0;
+    // False when bytes written earlier could not be stored after all (a
+    // full disk shows itself only when the buffer is flushed). Closing a
+    // closed stream does nothing and answers true.
+    virtual TBool close() = 0;
 };
 
 }

@@ -25,6 +25,8 @@ TEST(FileOperationsTest, JoinPutsExactlyOneSeparatorBetweenBaseAndPath)
     EXPECT_EQ(joined("/app", "/f"), QString("/app/f"));
     EXPECT_EQ(joined("", "f"), QString("f"));
     EXPECT_EQ(joined("/app", ""), QString("/app"));
+    EXPECT_EQ(FileUtility::ensureTrailingSeparator(Str16("/app")).toQString(), QString("/app/"));
+    EXPECT_EQ(FileUtility::ensureTrailingSeparator(Str16("/app\\")).toQString(), QString("/app\\"));
 }
 
 // Hidden entries and links are neither listed nor removed, so a link in an

@@ -31,6 +31,11 @@ extern const NativeFamily KDateTimeFamily;
 extern const NativeFamily KDebugFamily;
 extern const NativeFamily KSystemFamily;
 extern const NativeFamily KHashFamily;
+extern const NativeFamily KOutputStreamFamily;
+extern const NativeFamily KFileWriterFamily;
+extern const NativeFamily KInputStreamFamily;
+extern const NativeFamily KFileReaderFamily;
+extern const NativeFamily KFileSystemFamily;
 
 namespace {
 
@@ -43,11 +48,6 @@ constexpr NativeFamily notBuilt(const char* aName, const char* aUndefinedText)
 const NativeFamily KGraphicsFamily = notBuilt("Graphics", "Graphics:");
 const NativeFamily KBitmapFamily = notBuilt("Bitmap", "Bitmap:");
 const NativeFamily KFontFamily = notBuilt("Font", "Font:");
-const NativeFamily KOutputStreamFamily = notBuilt("OutputStream", "OutputStream:");
-const NativeFamily KFileWriterFamily = notBuilt("FileWriter", "FileWriter:");
-const NativeFamily KInputStreamFamily = notBuilt("InputStream", "InputStream:");
-const NativeFamily KFileReaderFamily = notBuilt("FileReader", "FileReader:");
-const NativeFamily KFileSystemFamily = notBuilt("FileSystem", "FileSystem:");
 const NativeFamily KScreenFamily = notBuilt("Screen", "Screen:");
 const NativeFamily KTimerFamily = notBuilt("Timer", "Timer:");
 const NativeFamily KKeyEventFamily = notBuilt("KeyEvent", "KeyEvent: invalid opcode");
