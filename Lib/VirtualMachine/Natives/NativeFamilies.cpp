@@ -31,6 +31,10 @@ extern const NativeFamily KDateTimeFamily;
 extern const NativeFamily KDebugFamily;
 extern const NativeFamily KSystemFamily;
 extern const NativeFamily KHashFamily;
+extern const NativeFamily KGraphicsFamily;
+extern const NativeFamily KBitmapFamily;
+extern const NativeFamily KFontFamily;
+extern const NativeFamily KScreenFamily;
 
 namespace {
 
@@ -40,15 +44,11 @@ constexpr NativeFamily notBuilt(const char* aName, const char* aUndefinedText)
     return {aName, aUndefinedText, {}, EFalse};
 }
 
-const NativeFamily KGraphicsFamily = notBuilt("Graphics", "Graphics:");
-const NativeFamily KBitmapFamily = notBuilt("Bitmap", "Bitmap:");
-const NativeFamily KFontFamily = notBuilt("Font", "Font:");
 const NativeFamily KOutputStreamFamily = notBuilt("OutputStream", "OutputStream:");
 const NativeFamily KFileWriterFamily = notBuilt("FileWriter", "FileWriter:");
 const NativeFamily KInputStreamFamily = notBuilt("InputStream", "InputStream:");
 const NativeFamily KFileReaderFamily = notBuilt("FileReader", "FileReader:");
 const NativeFamily KFileSystemFamily = notBuilt("FileSystem", "FileSystem:");
-const NativeFamily KScreenFamily = notBuilt("Screen", "Screen:");
 const NativeFamily KTimerFamily = notBuilt("Timer", "Timer:");
 const NativeFamily KKeyEventFamily = notBuilt("KeyEvent", "KeyEvent: invalid opcode");
 
