@@ -56,14 +56,6 @@ void MainView::displaySignal(const QString& aState)
     iDisplayOn = aState != QLatin1String("off");
 }
 
-// Until the application draws, the window shows black rather than whatever
-// the platform left behind.
-void MainView::paintEvent(QPaintEvent* aEvent)
-{
-    QPainter painter(this);
-    painter.fillRect(aEvent->rect(), Qt::black);
-}
-
 void MainView::showEvent(QShowEvent* aEvent)
 {
     MainViewBase::showEvent(aEvent);

@@ -9,6 +9,7 @@
 
 #include <memory>
 
+#include <QPixmap>
 #include <QString>
 
 // The one full-screen window of the runtime and the machine's host. It owns
@@ -76,6 +77,16 @@ protected:
 
 private:
     TBool resolvePath(const OString& aPath, Str16& aResolved) const;
+
+    // Painting (MainViewPaint.cpp): the application draws into the back
+    // buffer, which is then shown, turned when the device is in portrait.
+protected:
+    void resizeEvent(QResizeEvent* aEvent) override;
+
+private:
+    void drawApplication(const QRegion& aClip);
+    void replaceBackBuffer(const QSize& aSize);
+    QPixmap iBackBuffer;
 
     TInt64 iStartTime = 0;
     CAppsString iApplicationDirectory;

@@ -10,11 +10,4 @@ TEST(NativeDispatch, MissingGroupsAndFamilies)
     VirtualMachine fatal;
     EXPECT_EQ(raisedCode([&] { fatal.callNative(255, 1); }), EFatalError);
     EXPECT_TRUE(fatal.isFatal());
-
-    VirtualMachine machine;
-    EXPECT_EQ(raisedCode([&] { machine.callNative(18, 1); }), EUnsupportedFeature);
-    EXPECT_EQ(ErrorHandling::currentErrorText(),
-              OString("UnsupportedFeatureException: Graphics natives are not available yet"));
-    EXPECT_EQ(raisedCode([&] { machine.callNative(35, 1); }), EUnsupportedFeature);
-    EXPECT_FALSE(machine.isFatal());
 }

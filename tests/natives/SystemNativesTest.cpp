@@ -81,11 +81,9 @@ TEST_F(Natives, TheApplicationObjectIsRootedUntilReplaced)
     EXPECT_FALSE(machine.heap().isReference(second));
 }
 
-TEST_F(Natives, EndingTheApplicationAndWhatIsNotAvailable)
+TEST_F(Natives, EndingTheApplication)
 {
     EXPECT_THROW(system(1), ApplicationExit);
-    for (TInt operation : {10, 11, 12})
-        EXPECT_EQ(raisedCode([&] { system(operation); }), EUnsupportedFeature) << operation;
 }
 
 TEST_F(Natives, DebugLogsAndOpensTheLogFile)

@@ -23,6 +23,20 @@ protected:
     ~InterfaceForCallingGc() = default;
 };
 
+// How drawing into a bitmap begins and ends; the graphics natives know the
+// objects, the heap only keeps the handle's words.
+class MDrawingContainers {
+public:
+    // A new drawing container for the bitmap aBitmap (a reference, or 0
+    // for an empty bitmap); answers its reference.
+    virtual TUint32 openDrawingContainer(TUint32 aBitmap) = 0;
+    // Ends the drawing of the container aContainer into its bitmap.
+    virtual void finishDrawingContainer(TUint32 aContainer) = 0;
+
+protected:
+    ~MDrawingContainers() = default;
+};
+
 // The memory of the virtual machine: pools of blocks in the machine's arena
 // with segregated first-in first-out free lists, splitting and boundary-tag
 // coalescing, a root list for objects the host keeps, and the mark and sweep
@@ -97,6 +111,11 @@ public:
     TUint32 makeHandle(TUint32 aTypeId, TUint32 aWord1, TUint32 aWord2);
     TUint32 bitmapOf(TUint32 aHandle) const;
     void setBitmap(TUint32 aHandle, TUint32 aBitmap);
+    // The drawing container of a canvas or bitmap handle; a bitmap gets
+    // one through aContainers at its first use and keeps it.
+    TUint32 drawingContainerOf(TUint32 aHandle, MDrawingContainers& aContainers);
+    // Ends and forgets the cached drawing container of a bitmap handle.
+    void releaseDrawingContainer(TUint32 aHandle, MDrawingContainers& aContainers);
     TUint32 createStreamHolder(TUint32 aTypeId, GCObject* aStream);
     GCObject* streamOf(TUint32 aHolder) const;
 

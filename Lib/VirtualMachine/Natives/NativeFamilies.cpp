@@ -36,6 +36,10 @@ extern const NativeFamily KFileWriterFamily;
 extern const NativeFamily KInputStreamFamily;
 extern const NativeFamily KFileReaderFamily;
 extern const NativeFamily KFileSystemFamily;
+extern const NativeFamily KGraphicsFamily;
+extern const NativeFamily KBitmapFamily;
+extern const NativeFamily KFontFamily;
+extern const NativeFamily KScreenFamily;
 
 namespace {
 
@@ -45,10 +49,6 @@ constexpr NativeFamily notBuilt(const char* aName, const char* aUndefinedText)
     return {aName, aUndefinedText, {}, EFalse};
 }
 
-const NativeFamily KGraphicsFamily = notBuilt("Graphics", "Graphics:");
-const NativeFamily KBitmapFamily = notBuilt("Bitmap", "Bitmap:");
-const NativeFamily KFontFamily = notBuilt("Font", "Font:");
-const NativeFamily KScreenFamily = notBuilt("Screen", "Screen:");
 const NativeFamily KTimerFamily = notBuilt("Timer", "Timer:");
 const NativeFamily KKeyEventFamily = notBuilt("KeyEvent", "KeyEvent: invalid opcode");
 

@@ -5,13 +5,15 @@
 
 #include "DateTime.h"
 #include "DateTimeValues.h"
+#include "DrawTargets.h"
 #include "ErrorHandling.h"
 #include "NativeFamily.h"
+#include "NativeFont.h"
+#include "VestraFont.h"
 
 namespace {
 
 const char KNoCallstack[] = "No Callstack available";
-const char KNoFonts[] = "Font natives are not available yet";
 const char KNotAnObject[] = "The application object must be an object";
 
 void exitApplication(VirtualMachine& aMachine, TInt)
@@ -67,10 +69,34 @@ void copyDateTime(VirtualMachine& aMachine, TInt)
     aMachine.replaceOperands(1, newDateTimeValue(aMachine.heap(), dateTimeOf(aMachine.heap(), aMachine.operand(0))));
 }
 
-// Codes 10 to 12 ask about fonts.
-void fontsNotAvailable(VirtualMachine&, TInt)
+void defaultFont(VirtualMachine& aMachine, TInt)
 {
-    ErrorHandling::raise(EUnsupportedFeature, KNoFonts);
+    aMachine.pushSlot(DrawTargets::newFontValue(aMachine.heap(), std::make_unique<NativeFont>()));
+}
+
+// Data that is no picture is refused with an empty message.
+std::unique_ptr<VestraFont> bitmapFont(const QByteArray& aBytes)
+{
+    const QImage picture = DrawTargets::decodedPicture(aBytes);
+    if (picture.isNull())
+        ErrorHandling::raise(EInvalidArgument);
+    return std::make_unique<VestraFont>(picture);
+}
+
+// file name: a bitmap font read from the application's file.
+void fontFromFile(VirtualMachine& aMachine, TInt)
+{
+    const QByteArray bytes = DrawTargets::readApplicationFile(*aMachine.services(), aMachine.stringOf(aMachine.operand(0)));
+    aMachine.replaceOperands(1, DrawTargets::newFontValue(aMachine.heap(), bitmapFont(bytes)));
+}
+
+// byte vector: a bitmap font decoded from the whole vector.
+void fontFromBytes(VirtualMachine& aMachine, TInt)
+{
+    const QByteArray bytes = DrawTargets::bytesOf(aMachine, aMachine.operand(0));
+    if (bytes.isEmpty())
+        ErrorHandling::raise(EInvalidArgument, "byte[] is empty");
+    aMachine.replaceOperands(1, DrawTargets::newFontValue(aMachine.heap(), bitmapFont(bytes)));
 }
 
 // Two arguments that the runtime has no use for.
@@ -95,9 +121,9 @@ const NativeOperation KOperations[] = {
     {7, "queryA", queryA},
     {8, "currentTimeMillis", currentTimeMillis},
     {9, "copyDateTime", copyDateTime},
-    {10, "fontQuery", fontsNotAvailable},
-    {11, "fontQuery2", fontsNotAvailable},
-    {12, "fontQuery3", fontsNotAvailable},
+    {10, "defaultFont", defaultFont},
+    {11, "fontFromFile", fontFromFile},
+    {12, "fontFromBytes", fontFromBytes},
     {13, "discardTwo", discardTwo},
     {14, "answerZero", answerZero},
     {15, "answerZero2", answerZero},
