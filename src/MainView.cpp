@@ -47,13 +47,12 @@ void MainView::load()
         std::fprintf(stderr, "Failed to open '%s'\n", QFile::encodeName(path.toQString()).constData());
         std::exit(1);
     }
+    iScheduler.setMachine(iMachine.get());
     iMachine->load(*image, CAppsString(KImageName), this);
     update();
-}
-
-void MainView::displaySignal(const QString& aState)
-{
-    iDisplayOn = aState != QLatin1String("off");
+    // The window was shown before the machine existed; the application
+    // hears of it now that main has run.
+    reportForegroundChange();
 }
 
 // Until the application draws, the window shows black rather than whatever
@@ -62,16 +61,4 @@ void MainView::paintEvent(QPaintEvent* aEvent)
 {
     QPainter painter(this);
     painter.fillRect(aEvent->rect(), Qt::black);
-}
-
-void MainView::showEvent(QShowEvent* aEvent)
-{
-    MainViewBase::showEvent(aEvent);
-    iWindowVisible = ETrue;
-}
-
-void MainView::hideEvent(QHideEvent* aEvent)
-{
-    MainViewBase::hideEvent(aEvent);
-    iWindowVisible = EFalse;
 }

@@ -6,6 +6,8 @@
 
 #include "VirtualMachine.h"
 
+#include "KeyEvent.h"
+
 namespace {
 
 const char KMainNotFound[] = "'main' not found";
@@ -13,6 +15,8 @@ const TInt32 KNoResult = -1;
 // The host holds objects themselves; plain numbers have no depth.
 const TInt32 KObjectDepth = 1;
 const TInt32 KValueDepth = 0;
+// Payload bytes of a key event's heap object.
+const TUint32 KKeyEventSize = 24;
 
 template <typename T>
 Vec<T> vecOf(std::initializer_list<T> aValues)
@@ -62,6 +66,35 @@ TInt32 VirtualMachine::pointerEvent(TInt aKind, TInt aX, TInt aY, TInt aModifier
                           vecOf<TInt32>({KObjectDepth, KValueDepth, KValueDepth, KValueDepth, KValueDepth}));
 }
 
+TInt32 VirtualMachine::keyPressedEvent(TInt aKeyCode, TInt aScanCode, TInt aExtra, const OString& aText)
+{
+    return keyEvent(EEntryKeyPressed, aKeyCode, aScanCode, aExtra, aText);
+}
+
+TInt32 VirtualMachine::keyReleasedEvent(TInt aKeyCode, TInt aScanCode, TInt aExtra, const OString& aText)
+{
+    return keyEvent(EEntryKeyReleased, aKeyCode, aScanCode, aExtra, aText);
+}
+
+// The event object is made only for an application that takes it. The
+// collection that ends the running call sees the heap's roots but not the
+// calls waiting behind it, so an event that has to wait is a root until
+// the queue has run.
+TInt32 VirtualMachine::keyEvent(TEntryPoint aEntryPoint, TInt aKeyCode, TInt aScanCode, TInt aExtra,
+                                const OString& aText)
+{
+    if (iApplicationObject == 0 || iBindingIndices[aEntryPoint] < 0)
+        return 0;
+    const TUint32 event = iHeap.createHostObject(KKeyEventSize, GC_CODE_PLAIN,
+                                                 new Vestra::KeyEvent(aKeyCode, aScanCode, aExtra, aText));
+    if (isRunning()) {
+        iHeap.addRoot(event);
+        iWaitingKeyEvents.append(event);
+    }
+    return callEntryPoint(aEntryPoint, ETrue, vecOf<TUint32>({iApplicationObject, event}),
+                          vecOf<TInt32>({KObjectDepth, KValueDepth}));
+}
+
 TInt32 VirtualMachine::orientationEvent(TUint32 aListener, TInt aOrientation)
 {
     return callEntryPoint(EEntryOrientationChanged, ETrue,
@@ -91,6 +124,7 @@ TInt32 VirtualMachine::backgroundEvent()
 TInt32 VirtualMachine::callEntryPoint(TEntryPoint aEntryPoint, TBool aQueued, const Vec<TUint32>& aArguments,
                                       const Vec<TInt32>& aGivenDepths)
 {
+    releaseDeliveredKeyEvents();
     const TInt32 binding = iBindingIndices[aEntryPoint];
     if (binding < 0)
         return 0;
@@ -99,4 +133,15 @@ TInt32 VirtualMachine::callEntryPoint(TEntryPoint aEntryPoint, TBool aQueued, co
     TInt32 outcome = 0;
     callMethodDirect(binding, aArguments, aGivenDepths, KNoResult, outcome);
     return outcome;
+}
+
+// An idle machine has run its whole queue: the key events that waited in
+// it have been delivered.
+void VirtualMachine::releaseDeliveredKeyEvents()
+{
+    if (isRunning())
+        return;
+    for (TUint32 event : iWaitingKeyEvents)
+        iHeap.removeRoot(event);
+    iWaitingKeyEvents.truncate(0);
 }

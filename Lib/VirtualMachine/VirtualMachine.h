@@ -231,6 +231,9 @@ public:
     TInt32 timerEvent(TUint32 aListener);
     // Queued.
     TInt32 pointerEvent(TInt aKind, TInt aX, TInt aY, TInt aModifiers);
+    // The application gets a new key event object made from the four values.
+    TInt32 keyPressedEvent(TInt aKeyCode, TInt aScanCode, TInt aExtra, const OString& aText);
+    TInt32 keyReleasedEvent(TInt aKeyCode, TInt aScanCode, TInt aExtra, const OString& aText);
     TInt32 orientationEvent(TUint32 aListener, TInt aOrientation);
     TInt32 exitEvent();
     TInt32 foregroundEvent();
@@ -267,6 +270,8 @@ private:
     void startApplication(TInt aImageIndex);
     TInt32 callEntryPoint(TEntryPoint aEntryPoint, TBool aQueued, const Vec<TUint32>& aArguments,
                           const Vec<TInt32>& aGivenDepths);
+    TInt32 keyEvent(TEntryPoint aEntryPoint, TInt aKeyCode, TInt aScanCode, TInt aExtra, const OString& aText);
+    void releaseDeliveredKeyEvents();
     TInt32 callOrQueue(TInt32 aBinding, const Vec<TUint32>& aArguments, const Vec<TInt32>& aGivenDepths,
                        TInt32 aResultDepth);
     void stopOnOutcome(TInt32 aOutcome);
@@ -315,6 +320,8 @@ private:
     Vec<MethodHandle> iBindings;
     TInt32 iRunningBinding = -1;
     Vec<StoredMethodCall> iStoredCalls;
+    // Key events waiting in iStoredCalls, rooted until delivered.
+    Vec<TUint32> iWaitingKeyEvents;
     FrameworkServices* iServices = nullptr;
 
     Vec<TBool> iLoadFlags;

@@ -31,6 +31,8 @@ extern const NativeFamily KDateTimeFamily;
 extern const NativeFamily KDebugFamily;
 extern const NativeFamily KSystemFamily;
 extern const NativeFamily KHashFamily;
+extern const NativeFamily KTimerFamily;
+extern const NativeFamily KKeyEventFamily;
 
 namespace {
 
@@ -49,8 +51,6 @@ const NativeFamily KInputStreamFamily = notBuilt("InputStream", "InputStream:");
 const NativeFamily KFileReaderFamily = notBuilt("FileReader", "FileReader:");
 const NativeFamily KFileSystemFamily = notBuilt("FileSystem", "FileSystem:");
 const NativeFamily KScreenFamily = notBuilt("Screen", "Screen:");
-const NativeFamily KTimerFamily = notBuilt("Timer", "Timer:");
-const NativeFamily KKeyEventFamily = notBuilt("KeyEvent", "KeyEvent: invalid opcode");
 
 const NativeFamily* const KGroups[EGroupLimit] = {
     nullptr,
