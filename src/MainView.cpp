@@ -4,8 +4,6 @@
 #include <cstdlib>
 
 #include <QFile>
-#include <QPainter>
-#include <QPaintEvent>
 
 #include "Clock.h"
 
@@ -47,23 +45,10 @@ void MainView::load()
         std::fprintf(stderr, "Failed to open '%s'\n", QFile::encodeName(path.toQString()).constData());
         std::exit(1);
     }
+    iScheduler.setMachine(iMachine.get());
     iMachine->load(*image, CAppsString(KImageName), this);
     update();
-}
-
-void MainView::displaySignal(const QString& aState)
-{
-    iDisplayOn = aState != QLatin1String("off");
-}
-
-void MainView::showEvent(QShowEvent* aEvent)
-{
-    MainViewBase::showEvent(aEvent);
-    iWindowVisible = ETrue;
-}
-
-void MainView::hideEvent(QHideEvent* aEvent)
-{
-    MainViewBase::hideEvent(aEvent);
-    iWindowVisible = EFalse;
+    // The window was shown before the machine existed; the application
+    // hears of it now that main has run.
+    reportForegroundChange();
 }

@@ -5,12 +5,16 @@
 #include "CAppsString.h"
 #include "FileUtility.h"
 #include "MainViewBase.h"
+#include "Scheduler.h"
 #include "VirtualMachine.h"
 
 #include <memory>
 
 #include <QPixmap>
 #include <QString>
+
+class QKeyEvent;
+class QMouseEvent;
 
 // The one full-screen window of the runtime and the machine's host. It owns
 // the machine and the log file, and resolves every path the application
@@ -28,8 +32,15 @@ public:
     void load();
 
     VirtualMachine* machine() const { return iMachine.get(); }
-    // The window is shown and the display is on.
+    // The window is shown, or the desktop has it in front, and the display
+    // is on.
     TBool isForeground() const { return iWindowVisible && iDisplayOn; }
+    // The desktop tells whether this is the application in front.
+    void setWindowActive(TBool aActive);
+    // What the application was last told: foreground or background. One
+    // flag for the process, whatever view reported it.
+    static TBool foregroundReported();
+    const Scheduler& scheduler() const { return iScheduler; }
 
     VESTRA::OutputStream* openOutputStream(const OString& aPath, TInt aMode) override;
     VESTRA::InputStream* openInputStream(const OString& aPath) override;
@@ -74,9 +85,17 @@ protected:
     void paintEvent(QPaintEvent* aEvent) override;
     void showEvent(QShowEvent* aEvent) override;
     void hideEvent(QHideEvent* aEvent) override;
+    void mousePressEvent(QMouseEvent* aEvent) override;
+    void mouseReleaseEvent(QMouseEvent* aEvent) override;
+    void mouseMoveEvent(QMouseEvent* aEvent) override;
+    void keyPressEvent(QKeyEvent* aEvent) override;
+    void keyReleaseEvent(QKeyEvent* aEvent) override;
 
 private:
     TBool resolvePath(const OString& aPath, Str16& aResolved) const;
+    void deliverPointer(TInt aKind, const QMouseEvent& aEvent);
+    void deliverKey(TBool aPressed, const QKeyEvent& aEvent);
+    void reportForegroundChange();
 
     // Painting (MainViewPaint.cpp): the application draws into the back
     // buffer, which is then shown, turned when the device is in portrait.
@@ -88,6 +107,7 @@ private:
     void replaceBackBuffer(const QSize& aSize);
     QPixmap iBackBuffer;
 
+    Scheduler iScheduler;
     TInt64 iStartTime = 0;
     CAppsString iApplicationDirectory;
     TInt iOrientation = 2;

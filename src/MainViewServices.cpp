@@ -7,6 +7,7 @@
 
 #include "Clock.h"
 #include "ErrorHandling.h"
+#include "PortraitRequest.h"
 
 namespace {
 
@@ -89,6 +90,7 @@ void MainView::setOrientation(TInt aOrientation)
     if (aOrientation == iOrientation)
         return;
     iOrientation = aOrientation;
+    PortraitRequest::send(aOrientation != KLandscape);
     update();
 }
 
@@ -124,15 +126,20 @@ void MainView::removeScreenListener(TUint32 aObject)
 
 TInt MainView::addTimer(TUint32 aListener, TInt aDelay)
 {
-    ErrorHandling::raise(EUnsupportedFeature, "Timers are not available yet");
+    if (aDelay < 0)
+        ErrorHandling::raise(EAssertionFailed, "delay >= 0");
+    return iScheduler.addTimer(aListener, aDelay);
 }
 
 TUint32 MainView::removeTimer(TInt aTimerId)
 {
-    ErrorHandling::raise(EUnsupportedFeature, "Timers are not available yet");
+    return iScheduler.removeTimer(aTimerId);
 }
 
 TBool MainView::updateTimerDelay(TInt aTimerId, TInt aNewDelay)
 {
-    ErrorHandling::raise(EUnsupportedFeature, "Timers are not available yet");
+    if (aNewDelay < 0)
+        ErrorHandling::raise(EAssertionFailed, "newDelay >= 0");
+    iScheduler.updateTimerDelay(aTimerId, aNewDelay);
+    return ETrue;
 }

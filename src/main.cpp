@@ -6,11 +6,11 @@
 #include "ErrorHandling.h"
 #include "FatalError.h"
 #include "MainView.h"
+#include "QtClientApplication.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include <QApplication>
 #include <QDBusConnection>
 #include <QDir>
 #include <QFile>
@@ -55,12 +55,13 @@ void connectDisplayState(QDBusConnection& aBus, MainView& aView)
 
 int main(int argc, char* argv[])
 {
-    QApplication application(argc, argv);
+    QtClientApplication application(argc, argv);
     QString directory;
     if (!chooseApplicationDirectory(argc, argv, directory))
         return 1;
     try {
         MainView view((CAppsString(directory)));
+        application.setView(&view);
         QDBusConnection bus = QDBusConnection::systemBus();
         connectDisplayState(bus, view);
         view.setVisible(true);

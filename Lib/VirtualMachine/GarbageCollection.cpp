@@ -20,6 +20,20 @@ void VirtualMachine::garbageCollect()
     iHeap.collect();
 }
 
+// The collection at the end of a top-level call: the call's frames are
+// finished, so only the heap's roots and the calls waiting behind it keep
+// objects alive.
+void VirtualMachine::collectBetweenCalls()
+{
+    try {
+        scanStoredCalls();
+    } catch (const ErrorHandlingException&) {
+        iHeap.abandonMarking();
+        throw;
+    }
+    iHeap.collect();
+}
+
 // A queued call's arguments are on no stack yet; nothing else keeps the
 // objects among them alive until the call runs.
 void VirtualMachine::scanStoredCalls()

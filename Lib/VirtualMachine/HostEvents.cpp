@@ -6,6 +6,8 @@
 
 #include "VirtualMachine.h"
 
+#include "KeyEvent.h"
+
 namespace {
 
 const char KMainNotFound[] = "'main' not found";
@@ -13,6 +15,8 @@ const TInt32 KNoResult = -1;
 // The host holds objects themselves; plain numbers have no depth.
 const TInt32 KObjectDepth = 1;
 const TInt32 KValueDepth = 0;
+// Payload bytes of a key event's heap object.
+const TUint32 KKeyEventSize = 24;
 
 template <typename T>
 Vec<T> vecOf(std::initializer_list<T> aValues)
@@ -35,7 +39,7 @@ void VirtualMachine::startApplication(TInt aImageIndex)
     TInt32 outcome = 0;
     callMethodDirect(main, Vec<TUint32>(), Vec<TInt32>(), KNoResult, outcome);
     stopOnOutcome(outcome);
-    iHeap.collect();
+    collectBetweenCalls();
 }
 
 TInt32 VirtualMachine::drawEvent(TUint32 aCanvasHandle)
@@ -60,6 +64,29 @@ TInt32 VirtualMachine::pointerEvent(TInt aKind, TInt aX, TInt aY, TInt aModifier
                                                    static_cast<TUint32>(aModifiers)});
     return callEntryPoint(EEntryPointerEvent, ETrue, arguments,
                           vecOf<TInt32>({KObjectDepth, KValueDepth, KValueDepth, KValueDepth, KValueDepth}));
+}
+
+TInt32 VirtualMachine::keyPressedEvent(TInt aKeyCode, TInt aScanCode, TInt aExtra, const OString& aText)
+{
+    return keyEvent(EEntryKeyPressed, aKeyCode, aScanCode, aExtra, aText);
+}
+
+TInt32 VirtualMachine::keyReleasedEvent(TInt aKeyCode, TInt aScanCode, TInt aExtra, const OString& aText)
+{
+    return keyEvent(EEntryKeyReleased, aKeyCode, aScanCode, aExtra, aText);
+}
+
+// The event object is made only for an application that takes it. While
+// it waits behind a running call, the queue keeps it alive.
+TInt32 VirtualMachine::keyEvent(TEntryPoint aEntryPoint, TInt aKeyCode, TInt aScanCode, TInt aExtra,
+                                const OString& aText)
+{
+    if (iApplicationObject == 0 || iBindingIndices[aEntryPoint] < 0)
+        return 0;
+    const TUint32 event = iHeap.createHostObject(KKeyEventSize, GC_CODE_PLAIN,
+                                                 new Vestra::KeyEvent(aKeyCode, aScanCode, aExtra, aText));
+    return callEntryPoint(aEntryPoint, ETrue, vecOf<TUint32>({iApplicationObject, event}),
+                          vecOf<TInt32>({KObjectDepth, KValueDepth}));
 }
 
 TInt32 VirtualMachine::orientationEvent(TUint32 aListener, TInt aOrientation)
@@ -100,3 +127,4 @@ TInt32 VirtualMachine::callEntryPoint(TEntryPoint aEntryPoint, TBool aQueued, co
     callMethodDirect(binding, aArguments, aGivenDepths, KNoResult, outcome);
     return outcome;
 }
+

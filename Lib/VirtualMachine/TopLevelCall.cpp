@@ -85,7 +85,7 @@ TUint32 VirtualMachine::callMethodDirect(TInt32 aBinding, const Vec<TUint32>& aA
             if (resultDepth > 0)
                 root.keep(result);
         }
-        iHeap.collect();
+        collectBetweenCalls();
     }
     if (!iStoredCalls.isEmpty())
         aOutcome = runOldestStoredCall();

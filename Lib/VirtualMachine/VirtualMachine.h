@@ -231,6 +231,9 @@ public:
     TInt32 timerEvent(TUint32 aListener);
     // Queued.
     TInt32 pointerEvent(TInt aKind, TInt aX, TInt aY, TInt aModifiers);
+    // The application gets a new key event object made from the four values.
+    TInt32 keyPressedEvent(TInt aKeyCode, TInt aScanCode, TInt aExtra, const OString& aText);
+    TInt32 keyReleasedEvent(TInt aKeyCode, TInt aScanCode, TInt aExtra, const OString& aText);
     TInt32 orientationEvent(TUint32 aListener, TInt aOrientation);
     TInt32 exitEvent();
     TInt32 foregroundEvent();
@@ -267,6 +270,7 @@ private:
     void startApplication(TInt aImageIndex);
     TInt32 callEntryPoint(TEntryPoint aEntryPoint, TBool aQueued, const Vec<TUint32>& aArguments,
                           const Vec<TInt32>& aGivenDepths);
+    TInt32 keyEvent(TEntryPoint aEntryPoint, TInt aKeyCode, TInt aScanCode, TInt aExtra, const OString& aText);
     TInt32 callOrQueue(TInt32 aBinding, const Vec<TUint32>& aArguments, const Vec<TInt32>& aGivenDepths,
                        TInt32 aResultDepth);
     void stopOnOutcome(TInt32 aOutcome);
@@ -283,6 +287,7 @@ private:
     TBool isSubclass(TInt32 aClass, TInt32 aAncestor) const;
     void scanFrames();
     void scanStoredCalls();
+    void collectBetweenCalls();
     void scanFrame(const MethodGCInfo& aRecord, TInt32 aBase);
     TBool isStackAddress(TUint32 aWord) const;
 

@@ -2,11 +2,21 @@
 #define KELVO_HOSTTESTSUPPORT_H
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 #include <cstdio>
+#include <ostream>
 #include <unistd.h>
+
+// Failures show text as text; found by argument-dependent lookup.
+inline void PrintTo(const QString& aText, std::ostream* aStream)
+{
+    *aStream << '"' << aText.toStdString() << '"';
+}
 
 namespace HostTestSupport {
 
@@ -50,6 +60,42 @@ inline void writeFile(const QString& aPath, const QByteArray& aContent)
     if (file.open(QIODevice::WriteOnly))
         file.write(aContent);
 }
+
+// A message bus of the test's own that lets everyone do everything, in
+// place of the device's system bus.
+class PrivateBus {
+public:
+    PrivateBus()
+    {
+        writeFile(iDirectory.filePath("bus.conf"),
+                  "<busconfig>\n"
+                  "  <listen>unix:path=" + QFile::encodeName(iDirectory.filePath("bus")) + "</listen>\n"
+                  "  <auth>EXTERNAL</auth>\n"
+                  "  <policy context=\"default\">\n"
+                  "    <allow user=\"*\"/><allow own=\"*\"/>\n"
+                  "    <allow send_destination=\"*\"/><allow receive_sender=\"*\"/>\n"
+                  "  </policy>\n"
+                  "</busconfig>\n");
+        iDaemon.start("dbus-daemon",
+                      {"--config-file=" + iDirectory.filePath("bus.conf"), "--nofork", "--print-address"});
+        if (iDaemon.waitForStarted() && iDaemon.waitForReadyRead(60000))
+            iAddress = QString::fromLocal8Bit(iDaemon.readLine()).trimmed();
+    }
+
+    ~PrivateBus()
+    {
+        iDaemon.terminate();
+        iDaemon.waitForFinished();
+    }
+
+    // Empty when the daemon did not start.
+    const QString& address() const { return iAddress; }
+
+private:
+    QTemporaryDir iDirectory;
+    QProcess iDaemon;
+    QString iAddress;
+};
 
 }
 

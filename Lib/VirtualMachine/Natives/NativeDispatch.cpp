@@ -9,7 +9,6 @@
 namespace {
 
 const char KInvalidGroup[] = "Internal error: invalid group in native call: ";
-const char KNotAvailable[] = " natives are not available yet";
 
 }
 
@@ -26,7 +25,5 @@ void VirtualMachine::callNative(TInt aGroup, TInt aOperation)
     const NativeFamily* family = NativeFamilies::family(aGroup);
     if (!family)
         fatalError(OString(KInvalidGroup) + OString(aGroup), iPc);
-    if (!family->built)
-        ErrorHandling::raise(EUnsupportedFeature, OString(family->name) + OString(KNotAvailable));
     NativeFamilies::raiseUndefined(*this, aGroup);
 }

@@ -40,17 +40,10 @@ extern const NativeFamily KGraphicsFamily;
 extern const NativeFamily KBitmapFamily;
 extern const NativeFamily KFontFamily;
 extern const NativeFamily KScreenFamily;
+extern const NativeFamily KTimerFamily;
+extern const NativeFamily KKeyEventFamily;
 
 namespace {
-
-// Families known to the image format but not built into this runtime.
-constexpr NativeFamily notBuilt(const char* aName, const char* aUndefinedText)
-{
-    return {aName, aUndefinedText, {}, EFalse};
-}
-
-const NativeFamily KTimerFamily = notBuilt("Timer", "Timer:");
-const NativeFamily KKeyEventFamily = notBuilt("KeyEvent", "KeyEvent: invalid opcode");
 
 const NativeFamily* const KGroups[EGroupLimit] = {
     nullptr,

@@ -27,10 +27,8 @@ struct NativeOperation {
 struct NativeFamily {
     const char* name;                              // "Color"
     const char* undefinedText;                     // opens the text of an undefined operation
+    // A family may define no operation at all (Byte).
     std::span<const NativeOperation> operations;
-    // False for a family that the image format knows but this runtime does
-    // not build. A built family may define no operation at all (Byte).
-    TBool built = ETrue;
 };
 
 namespace NativeFamilies {

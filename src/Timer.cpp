@@ -1,0 +1,53 @@
+// The project's headers come before Qt's (see OString.h).
+#include "ErrorHandling.h"
+#include "EventCall.h"
+#include "Timer.h"
+#include "VirtualMachine.h"
+
+#include <QTimer>
+
+namespace {
+
+// The Timer natives tell ids from other values by this lower bound.
+const TInt KFirstTimerId = 10;
+TInt nextTimerId = KFirstTimerId;
+
+}
+
+Timer::Timer(VirtualMachine* aMachine, TUint32 aListener, TInt aDelay)
+    : iListener(aListener)
+    , iId(nextTimerId++)
+    , iTimer(new QTimer(this))
+    , iMachine(aMachine)
+{
+    if (iId < KFirstTimerId)
+        ErrorHandling::raise(EAssertionFailed, "timerID >= 10");
+    connect(iTimer, &QTimer::timeout, this, &Timer::timeout);
+    iTimer->setInterval(aDelay);
+    iTimer->start();
+}
+
+// A running Qt timer restarts when its interval changes.
+void Timer::setDelay(TInt aDelay)
+{
+    iTimer->setInterval(aDelay);
+}
+
+void Timer::stop()
+{
+    iTimer->stop();
+}
+
+TInt Timer::remainingTime() const
+{
+    return iTimer->remainingTime();
+}
+
+// The application may stop this very timer from the method that the tick
+// runs, so nothing of the timer is touched once the call has begun.
+void Timer::timeout()
+{
+    VirtualMachine* machine = iMachine;
+    const TUint32 listener = iListener;
+    EventCall::run([machine, listener] { return machine->timerEvent(listener); });
+}
