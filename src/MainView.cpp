@@ -23,10 +23,13 @@ MainView::MainView(const CAppsString& aApplicationDirectory, QWidget* aParent)
     setWindowState(Qt::WindowFullScreen);
 }
 
-// The machine goes first, while the log file and the directory that its
-// objects may still use exist; it stays current until it is gone.
+// The extensions go first, while the machine whose roots and objects they
+// hold still exists; then the machine, while the log file and the
+// directory that its objects may still use exist. It stays current until
+// it is gone.
 MainView::~MainView()
 {
+    iDllRegistry.clear();
     const TBool wasCurrent = VirtualMachine::current() == iMachine.get();
     iMachine.reset();
     if (wasCurrent)

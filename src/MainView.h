@@ -3,6 +3,7 @@
 
 // The project's headers come before Qt's (see OString.h).
 #include "CAppsString.h"
+#include "DllRegistry.h"
 #include "FileUtility.h"
 #include "MainViewBase.h"
 #include "Scheduler.h"
@@ -115,6 +116,8 @@ private:
     TBool iWindowVisible = EFalse;
     TBool iDisplayOn = ETrue;
     std::unique_ptr<VirtualMachine> iMachine;
+    // The device extensions that the application has called.
+    DllRegistry iDllRegistry;
 };
 
 #endif

@@ -101,7 +101,7 @@ TInt MainView::getOrientation()
 
 TInt MainView::callDll(TInt aExtension, TInt aOperation, TInt aTop, TUint32 aStackBase)
 {
-    ErrorHandling::raise(EUnsupportedFeature, "Extensions are not available yet");
+    return iDllRegistry.callDll(aExtension, aOperation, aTop, aStackBase);
 }
 
 // Any orientation but landscape counts as portrait.

@@ -1,0 +1,49 @@
+#include "ExtensionTestSupport.h"
+
+#include "TorchExtension.h"
+
+namespace {
+
+class TorchTest : public ExtensionTest {
+protected:
+    // An operation that must stop the machine; answers its standard error.
+    std::string failure(CTorchExtension& aTorch, TInt aOpcode)
+    {
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(raisedCode([&] { call(aTorch, aOpcode); }), EFatalError);
+        return ::testing::internal::GetCapturedStderr();
+    }
+};
+
+}
+
+// A plain file opens but takes no video controls, as a refusing driver.
+TEST_F(TorchTest, DeviceFailuresStopTheMachineWithTheirMessages)
+{
+    const std::string missing = directory / "video0";
+    CTorchExtension absent(machine, missing, missing);
+    for (TInt opcode : {CTorchExtension::ETorchOn, CTorchExtension::ETorchOff, CTorchExtension::EIsTorchOn})
+        EXPECT_EQ(failure(absent, opcode), "Torch: Failed to open video device: " + missing + ": No such file or directory\n");
+    EXPECT_EQ(failure(absent, CTorchExtension::EIsLensCoverOpen),
+              "Torch: Failed to fetch camera cover state from: " + missing + ": No such file or directory\n");
+
+    CTorchExtension refusing(machine, file("video0", ""), missing);
+    const std::string reason = ": Inappropriate ioctl for device\n";
+    EXPECT_EQ(failure(refusing, CTorchExtension::ETorchOn), "Torch: Failed to set torch state to ON" + reason);
+    EXPECT_EQ(failure(refusing, CTorchExtension::EIsTorchOn), "Torch: Failed to fetch torch state" + reason);
+    EXPECT_EQ(machine.top(), 0);
+}
+
+TEST_F(TorchTest, OnlyTheExactOpenLinePushesAnOpenCover)
+{
+    const std::pair<std::string, TUint32> cases[] = {{"open\n", 1}, {"open", 0}, {"closed\n", 0}, {"open\n\n", 0}, {"", 0}};
+    for (const auto& [text, expected] : cases) {
+        CTorchExtension torch(machine, directory / "video0", file("state", text));
+        EXPECT_EQ(call(torch, CTorchExtension::EIsLensCoverOpen), 1);
+        EXPECT_EQ(machine.slot(0), KMarker);
+        EXPECT_EQ(machine.slot(1), expected) << text;
+    }
+    CTorchExtension atTheEnd(machine, directory / "video0", file("state", "open\n"));
+    EXPECT_EQ(raisedCode([&] { call(atTheEnd, CTorchExtension::EIsLensCoverOpen, VirtualMachine::KStackSlots - 1); }),
+              EFatalError);
+}
