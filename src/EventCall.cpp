@@ -8,6 +8,17 @@
 
 namespace EventCall {
 
+namespace {
+
+void (*fatalReport)() = nullptr;
+
+}
+
+void setFatalReport(void (*aReport)())
+{
+    fatalReport = aReport;
+}
+
 void finish(TInt32 aOutcome)
 {
     if (aOutcome == VirtualMachine::KOutcomeExit)
@@ -19,6 +30,8 @@ void finish(TInt32 aOutcome)
 void endWithFatalError()
 {
     FatalError::print();
+    if (fatalReport)
+        fatalReport();
     std::fflush(stdout);
     std::exit(1);
 }

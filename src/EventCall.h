@@ -19,6 +19,11 @@ void finish(TInt32 aOutcome);
 // The "FATAL: " line with the recorded error text, then status 1.
 [[noreturn]] void endWithFatalError();
 
+// A host that says more about a fatal end than the "FATAL: " line sets
+// aReport, which runs after that line and before the process ends. The
+// device runtime sets none.
+void setFatalReport(void (*aReport)());
+
 // Runs aCall, which answers the outcome of one call into the machine, and
 // ends the process as finish() says; an error that escapes the machine
 // (a call refused while another runs, arguments it could not place) is

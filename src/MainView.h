@@ -82,6 +82,11 @@ public slots:
     // The device's display state: "off" or anything else for on.
     void displaySignal(const QString& aState);
 
+signals:
+    // The application turned the screen; a host that shapes the window to
+    // the screen follows it.
+    void orientationChanged();
+
 protected:
     void paintEvent(QPaintEvent* aEvent) override;
     void showEvent(QShowEvent* aEvent) override;

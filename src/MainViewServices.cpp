@@ -92,6 +92,7 @@ void MainView::setOrientation(TInt aOrientation)
     iOrientation = aOrientation;
     PortraitRequest::send(aOrientation != KLandscape);
     update();
+    emit orientationChanged();
 }
 
 TInt MainView::getOrientation()

@@ -58,5 +58,7 @@ void VirtualMachine::leaveFrame()
 void VirtualMachine::fatalError(const OString& aMessage, TInt aPosition)
 {
     iFatal = ETrue;
+    iFatalMessage = aMessage;
+    iFatalPosition = aPosition;
     ErrorHandling::raise(EFatalError);
 }

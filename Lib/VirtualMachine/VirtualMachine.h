@@ -55,10 +55,14 @@ public:
     TBool readImage(const CAppsString& aImageName, VESTRA::InputStream& aStream, TInt& aImageIndex);
 
     // Stops the machine for good: sets the fatal flag and raises code 11.
-    // The message and position only say, to a reader of the source, why.
+    // The message and position are kept for a host that reports them; the
+    // device runtime prints only the error text.
     [[noreturn]] void fatalError(const OString& aMessage, TInt aPosition);
 
     TBool isFatal() const { return iFatal; }
+    // Why and where the machine stopped; empty and 0 until it has.
+    const OString& lastFatalMessage() const { return iFatalMessage; }
+    TInt lastFatalPosition() const { return iFatalPosition; }
     const Vec<TBool>& loadFlags() const { return iLoadFlags; }
     const Vec<BytecodeStruct>& images() const { return iImages; }
     const Vec<ExportedMethod>& exportedMethods() const { return iExportedMethods; }
@@ -329,6 +333,8 @@ private:
     Vec<MethodGCInfo> iMethodRecords;
     Vec<TUint8> iCode;
     TBool iFatal = EFalse;
+    OString iFatalMessage;
+    TInt iFatalPosition = 0;
     TInt32 iHighestClassIndex = 0;
     Vec<OString> iStringConstants;
 };

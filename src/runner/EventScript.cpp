@@ -1,0 +1,90 @@
+#include "EventScript.h"
+
+#include <QKeySequence>
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace {
+
+bool readNumber(const QString& aText, int& aNumber)
+{
+    bool ok = false;
+    aNumber = aText.toInt(&ok);
+    return ok;
+}
+
+// A key by its name as Qt writes it: "A", "5", "Return", "Left", "Space",
+// "F5". A single character also types itself.
+bool readKey(const QString& aName, ScriptEvent& aEvent)
+{
+    const QKeySequence sequence = QKeySequence::fromString(aName, QKeySequence::PortableText);
+    if (sequence.count() != 1 || sequence[0].keyboardModifiers() != Qt::NoModifier)
+        return false;
+    aEvent.key = sequence[0].key();
+    if (aName.size() == 1)
+        aEvent.text = aName;
+    else if (aEvent.key == Qt::Key_Space)
+        aEvent.text = QStringLiteral(" ");
+    return aEvent.key != Qt::Key_unknown;
+}
+
+// The words after the time; false when they name no event.
+bool readEvent(const QStringList& aWords, ScriptEvent& aEvent)
+{
+    const QString& what = aWords[0];
+    const QString how = aWords.value(1);
+    if (what == QLatin1String("pointer") && aWords.size() == 4) {
+        if (how == QLatin1String("press"))
+            aEvent.kind = ScriptEvent::EPointerPress;
+        else if (how == QLatin1String("move"))
+            aEvent.kind = ScriptEvent::EPointerMove;
+        else if (how == QLatin1String("release"))
+            aEvent.kind = ScriptEvent::EPointerRelease;
+        else
+            return false;
+        return readNumber(aWords[2], aEvent.x) && readNumber(aWords[3], aEvent.y);
+    }
+    if (what == QLatin1String("key") && aWords.size() == 3 && (how == QLatin1String("press") || how == QLatin1String("release"))) {
+        aEvent.kind = how == QLatin1String("press") ? ScriptEvent::EKeyPress : ScriptEvent::EKeyRelease;
+        return readKey(aWords[2], aEvent);
+    }
+    if (what == QLatin1String("display") && aWords.size() == 2 && (how == QLatin1String("on") || how == QLatin1String("off"))) {
+        aEvent.kind = how == QLatin1String("on") ? ScriptEvent::EDisplayOn : ScriptEvent::EDisplayOff;
+        return true;
+    }
+    if (aWords.size() == 1 && (what == QLatin1String("foreground") || what == QLatin1String("background"))) {
+        aEvent.kind = what == QLatin1String("foreground") ? ScriptEvent::EForeground : ScriptEvent::EBackground;
+        return true;
+    }
+    return false;
+}
+
+}
+
+namespace EventScript {
+
+bool parse(const QString& aScript, QVector<ScriptEvent>& aEvents, QString& aError)
+{
+    const QStringList lines = aScript.split(QLatin1Char('\n'));
+    int previous = 0;
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        QStringList words = line.split(QRegularExpression(QStringLiteral("\\s+")));
+        ScriptEvent event;
+        if (!readNumber(words.takeFirst(), event.at) || event.at < previous) {
+            aError = QStringLiteral("line %1: a time in milliseconds, not before the last, must come first").arg(i + 1);
+            return false;
+        }
+        if (words.isEmpty() || !readEvent(words, event)) {
+            aError = QStringLiteral("line %1: no such event: '%2'").arg(i + 1).arg(line);
+            return false;
+        }
+        previous = event.at;
+        aEvents.append(event);
+    }
+    return true;
+}
+
+}

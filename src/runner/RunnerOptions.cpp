@@ -1,0 +1,109 @@
+#include "RunnerOptions.h"
+
+namespace {
+
+// A count for --frames or --millis: digits only, not above a day of
+// milliseconds, so that the timer cannot overflow.
+bool readCount(const QString& aText, int& aCount)
+{
+    const int KLongestRun = 24 * 60 * 60 * 1000;
+    bool ok = false;
+    const int count = aText.toInt(&ok);
+    if (!ok || count < 0 || count > KLongestRun || aText.startsWith(QLatin1Char('+')))
+        return false;
+    aCount = count;
+    return true;
+}
+
+}
+
+namespace RunnerCommandLine {
+
+// Options that take a value take it as the next argument; "--" ends the
+// options, so that a directory may begin with a dash.
+bool parse(const QStringList& aArguments, RunnerOptions& aOptions, QString& aError)
+{
+    bool optionsEnded = false;
+    bool directoryGiven = false;
+    for (int i = 0; i < aArguments.size(); ++i) {
+        const QString& argument = aArguments[i];
+        const bool isOption = !optionsEnded && argument.startsWith(QLatin1String("-")) && argument != QLatin1String("-");
+        if (!isOption) {
+            if (directoryGiven) {
+                aError = QStringLiteral("more than one application directory: '%1'").arg(argument);
+                return false;
+            }
+            aOptions.directory = argument;
+            directoryGiven = true;
+            continue;
+        }
+        if (argument == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument == QLatin1String("--headless")) {
+            aOptions.headless = true;
+            continue;
+        }
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            aOptions.help = true;
+            continue;
+        }
+        if (argument == QLatin1String("--version")) {
+            aOptions.version = true;
+            continue;
+        }
+        const bool takesValue = argument == QLatin1String("--screenshot") || argument == QLatin1String("--frames")
+            || argument == QLatin1String("--millis") || argument == QLatin1String("--log") || argument == QLatin1String("--events");
+        if (!takesValue) {
+            aError = QStringLiteral("unknown option '%1'").arg(argument);
+            return false;
+        }
+        if (i + 1 >= aArguments.size() || aArguments[i + 1].isEmpty()) {
+            aError = QStringLiteral("option '%1' needs a value").arg(argument);
+            return false;
+        }
+        const QString value = aArguments[++i];
+        if (argument == QLatin1String("--screenshot")) {
+            aOptions.screenshot = value;
+        } else if (argument == QLatin1String("--log")) {
+            aOptions.logFile = value;
+        } else if (argument == QLatin1String("--events")) {
+            aOptions.eventsFile = value;
+        } else {
+            int& count = argument == QLatin1String("--frames") ? aOptions.frames : aOptions.millis;
+            if (!readCount(value, count)) {
+                aError = QStringLiteral("option '%1' needs a whole number of at least 0, not '%2'").arg(argument, value);
+                return false;
+            }
+        }
+    }
+    if (aOptions.frames >= 0 && aOptions.millis >= 0) {
+        aError = QStringLiteral("give either --frames or --millis, not both");
+        return false;
+    }
+    return true;
+}
+
+QString usage()
+{
+    return QStringLiteral(
+        "Usage: kelvo-run [options] [DIR]\n"
+        "Runs the Kelvo application in DIR (default: the current directory) in a\n"
+        "desktop window.\n"
+        "\n"
+        "Options:\n"
+        "  --headless          run without a display (offscreen)\n"
+        "  --frames N          end after N frames (60 a second)\n"
+        "  --millis T          end after T milliseconds\n"
+        "  --screenshot FILE   save the screen as PNG when the run ends\n"
+        "                      (after one frame unless --frames or --millis say)\n"
+        "  --events FILE       play the timed events of the script FILE\n"
+        "  --log FILE          also write the application's log lines to FILE\n"
+        "  --help              show this text\n"
+        "  --version           show the version\n"
+        "\n"
+        "Keys: F11 full screen, F12 turns the screen between landscape and portrait.\n");
+}
+
+}

@@ -1,0 +1,41 @@
+#ifndef KELVO_RUNNEROPTIONS_H
+#define KELVO_RUNNEROPTIONS_H
+
+#include <QString>
+#include <QStringList>
+
+// What the command line of kelvo-run asks for.
+struct RunnerOptions {
+    // The application directory, the current one when none was named.
+    QString directory;
+    bool headless = false;
+    bool help = false;
+    bool version = false;
+    // Where the screen picture goes; empty for none.
+    QString screenshot;
+    // How long the application runs before the picture is taken and the
+    // runner ends: a number of frames or of milliseconds, -1 for no limit.
+    int frames = -1;
+    int millis = -1;
+    // A copy of the application's log lines; empty for none.
+    QString logFile;
+    // A script of timed events to play; empty for none.
+    QString eventsFile;
+
+    // The run ends by itself after frames or millis.
+    bool isTimed() const { return frames >= 0 || millis >= 0; }
+};
+
+namespace RunnerCommandLine {
+
+// Reads aArguments (without the program name). False, with aError saying
+// what was wrong, for an unknown option, a missing or bad value, two
+// directories or two ways of timing the run.
+bool parse(const QStringList& aArguments, RunnerOptions& aOptions, QString& aError);
+
+// The text of --help.
+QString usage();
+
+}
+
+#endif

@@ -1,0 +1,10 @@
+#include "Screenshot.h"
+
+namespace Screenshot {
+
+bool save(MainView& aView, const QString& aPath)
+{
+    return aView.grab().save(aPath, "PNG");
+}
+
+}

@@ -1,0 +1,171 @@
+// kelvo-run: the device runtime's machine and view in a desktop window, or
+// without one, for trying and testing applications on a workstation.
+
+// The project's headers come before Qt's (see OString.h).
+#include "CAppsString.h"
+#include "ErrorHandling.h"
+#include "EventPlayer.h"
+#include "EventCall.h"
+#include "FatalError.h"
+#include "LoggingView.h"
+#include "RunnerOptions.h"
+#include "ScreenFrame.h"
+#include "Screenshot.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace {
+
+const int KUsageStatus = 2;
+const int KFailureStatus = 1;
+const int KFramesPerSecond = 60;
+
+// Set while a screenshot is still to be taken.
+bool screenshotPending = false;
+
+// The application may end the process itself, through its own exit, before
+// the run's time is up; the picture it was run for then does not exist.
+void reportMissingScreenshot()
+{
+    if (screenshotPending)
+        std::fputs("kelvo-run: the application ended before the screenshot was taken\n", stderr);
+}
+
+int complain(const QString& aMessage, int aStatus)
+{
+    std::fprintf(stderr, "kelvo-run: %s\n", qPrintable(aMessage));
+    return aStatus;
+}
+
+// The device runtime says only that the machine stopped; on the desktop
+// the developer also learns why and where.
+void reportFatal()
+{
+    const VirtualMachine* machine = VirtualMachine::current();
+    if (!machine || !machine->isFatal())
+        return;
+    std::fprintf(stderr, "kelvo-run: fatal error: %s (at code position %d)\n",
+                 qPrintable(machine->lastFatalMessage().toQString()), machine->lastFatalPosition());
+}
+
+// The image must be there before the view is made: the view's own load
+// would end the process without saying more.
+bool checkApplicationDirectory(const QString& aDirectory, QString& aError)
+{
+    const QFileInfo directory(aDirectory);
+    if (!directory.isDir()) {
+        aError = QStringLiteral("no application directory '%1'").arg(aDirectory);
+        return false;
+    }
+    if (!QFileInfo(QDir(aDirectory).filePath(QStringLiteral("index.mcb"))).isFile()) {
+        aError = QStringLiteral("no index.mcb in '%1'").arg(aDirectory);
+        return false;
+    }
+    return true;
+}
+
+// The whole script is read before the application starts, so that a
+// fault in it costs no run.
+bool readEvents(const QString& aPath, QVector<ScriptEvent>& aEvents, QString& aError)
+{
+    QFile file(aPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        aError = QStringLiteral("cannot read the event script '%1'").arg(aPath);
+        return false;
+    }
+    if (!EventScript::parse(QString::fromUtf8(file.readAll()), aEvents, aError)) {
+        aError = aPath + QStringLiteral(": ") + aError;
+        return false;
+    }
+    return true;
+}
+
+int runMillis(const RunnerOptions& aOptions)
+{
+    if (aOptions.millis >= 0)
+        return aOptions.millis;
+    const int frames = aOptions.frames >= 0 ? aOptions.frames : 1;
+    return frames * 1000 / KFramesPerSecond;
+}
+
+// At the end of a timed run the screenshot is taken and the event loop
+// left, with a failure status if the picture could not be saved.
+void endRunLater(const RunnerOptions& aOptions, ScreenFrame& aFrame)
+{
+    QTimer::singleShot(runMillis(aOptions), &aFrame, [&aOptions, &aFrame] {
+        screenshotPending = false;
+        if (!aOptions.screenshot.isEmpty() && !Screenshot::save(aFrame.view(), aOptions.screenshot)) {
+            complain(QStringLiteral("cannot write the screenshot '%1'").arg(aOptions.screenshot), 0);
+            QApplication::exit(KFailureStatus);
+            return;
+        }
+        QApplication::exit(0);
+    });
+}
+
+int run(const RunnerOptions& aOptions, QApplication& aApplication)
+{
+    const QString directory = QFileInfo(aOptions.directory.isEmpty() ? QDir::currentPath() : aOptions.directory)
+                                  .absoluteFilePath();
+    QString error;
+    QVector<ScriptEvent> events;
+    if (!aOptions.eventsFile.isEmpty() && !readEvents(aOptions.eventsFile, events, error))
+        return complain(error, KFailureStatus);
+    if (!checkApplicationDirectory(directory, error))
+        return complain(error, KFailureStatus);
+    auto* view = new LoggingView(CAppsString(directory));
+    ScreenFrame frame(view);
+    if (!aOptions.logFile.isEmpty() && !view->openRunnerLog(aOptions.logFile))
+        return complain(QStringLiteral("cannot write the log file '%1'").arg(aOptions.logFile), KFailureStatus);
+    EventCall::setFatalReport(reportFatal);
+    frame.show();
+    screenshotPending = !aOptions.screenshot.isEmpty();
+    std::atexit(reportMissingScreenshot);
+    try {
+        view->load();
+    } catch (const ErrorHandlingException&) {
+        FatalError::print();
+        reportFatal();
+        return KFailureStatus;
+    }
+    EventPlayer player(*view, events);
+    player.start();
+    if (aOptions.isTimed() || !aOptions.screenshot.isEmpty())
+        endRunLater(aOptions, frame);
+    return aApplication.exec();
+}
+
+}
+
+int main(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    RunnerOptions options;
+    QString error;
+    if (!RunnerCommandLine::parse(arguments, options, error)) {
+        complain(error, 0);
+        std::fputs("Try 'kelvo-run --help'.\n", stderr);
+        return KUsageStatus;
+    }
+    if (options.help) {
+        std::fputs(qPrintable(RunnerCommandLine::usage()), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("kelvo-run %s\n", KELVO_VERSION);
+        return 0;
+    }
+    if (options.headless)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    return run(options, application);
+}

@@ -1,0 +1,94 @@
+#ifndef KELVO_RUNNERAPPLICATION_H
+#define KELVO_RUNNERAPPLICATION_H
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+
+#include "Assembler.h"
+
+// The runner's test application: a blue screen with one red rectangle at
+// (100, 50), 200 by 100, and every pointer event logged as kind, x and y, one a line.
+namespace RunnerApplication {
+
+const char KSource[] = R"(
+.class App
+.record frame0
+.record frame2 size2=2
+.record frame5 size2=5
+.static "main" main, frame0
+.virtual "<**application>.draw to<canvas>"
+.impl App, draw, frame2
+.virtual "<*application>.pointer event<int>at x<int>y<int>modifiers<int>"
+.impl App, pointer, frame5
+
+main:
+    newarray 1, 1
+    dup
+    setclass App
+    native 32, 5            ; System: the application object
+    ret 0, 1
+
+; [application cell, canvas, return address]
+draw:
+    ldloc.s -2
+    ldc 0xFF0000FF
+    native 18, 8            ; clear blue
+    ldloc.s -2
+    ldc 100
+    ldc 50
+    ldc 200
+    ldc 100
+    ldc 0xFFFF0000
+    native 18, 4            ; red rectangle
+    ret 0, 2
+
+; [application, kind, x, y, modifiers, return address]
+pointer:
+    ldloc.s -5
+    itos
+    native 30, 1
+    ldloc.s -4
+    itos
+    native 30, 1
+    ldloc.s -3
+    itos
+    native 30, 1
+    ret 0, 6
+)";
+
+// The same application, whose pointer method calls itself until the
+// machine runs out of frames.
+inline std::string failingOnPointer()
+{
+    std::string source = KSource;
+    const std::string pointer = "pointer:\n";
+    const size_t at = source.find(pointer) + pointer.size();
+    return source.insert(at, "again:\n    adjust.s -1\n    call again, -1\n");
+}
+
+inline void writeFile(const QString& aPath, const QByteArray& aContent)
+{
+    QFile file(aPath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(aContent);
+}
+
+// Writes the assembled application as aDirectory's index.mcb.
+inline void install(const QString& aDirectory, const std::string& aSource = KSource)
+{
+    Assembler::Assembly assembly;
+    std::string error;
+    ASSERT_TRUE(Assembler::assemble(aSource, "runner.kasm", assembly, error)) << error;
+    writeFile(QDir(aDirectory).filePath("index.mcb"),
+              QByteArray(reinterpret_cast<const char*>(assembly.bytes.data()), int(assembly.bytes.size())));
+}
+
+}
+
+#endif
