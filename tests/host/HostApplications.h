@@ -6,11 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QString>
 #include <QStringList>
 
-#include "Assembler.h"
+#include "ProgramTestSupport.h"
 #include "HostTestSupport.h"
 #include "MainView.h"
 
@@ -116,12 +115,7 @@ internalThrow:
 // Writes the assembled program as the directory's index.mcb.
 inline void install(const std::string& aSource, const QString& aDirectory)
 {
-    Assembler::Assembly assembly;
-    std::string error;
-    ASSERT_TRUE(Assembler::assemble(aSource, "app.kasm", assembly, error)) << error;
-    HostTestSupport::writeFile(QDir(aDirectory).filePath("index.mcb"),
-                               QByteArray(reinterpret_cast<const char*>(assembly.bytes.data()),
-                                          int(assembly.bytes.size())));
+    ProgramTestSupport::installProgram(aSource, aDirectory.toStdString());
 }
 
 // A view whose application's log lines are kept instead of printed. A test

@@ -6,11 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
-#include <QDir>
 #include <QFile>
 #include <QString>
 
-#include "Assembler.h"
+#include "ProgramTestSupport.h"
 
 // The runner's test application: a blue screen with one red rectangle at
 // (100, 50), 200 by 100, and every pointer event logged as kind, x and y, one a line.
@@ -82,11 +81,7 @@ inline void writeFile(const QString& aPath, const QByteArray& aContent)
 // Writes the assembled application as aDirectory's index.mcb.
 inline void install(const QString& aDirectory, const std::string& aSource = KSource)
 {
-    Assembler::Assembly assembly;
-    std::string error;
-    ASSERT_TRUE(Assembler::assemble(aSource, "runner.kasm", assembly, error)) << error;
-    writeFile(QDir(aDirectory).filePath("index.mcb"),
-              QByteArray(reinterpret_cast<const char*>(assembly.bytes.data()), int(assembly.bytes.size())));
+    ProgramTestSupport::installProgram(aSource, aDirectory.toStdString());
 }
 
 }

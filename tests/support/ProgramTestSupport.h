@@ -1,6 +1,7 @@
 #ifndef KELVO_PROGRAMTESTSUPPORT_H
 #define KELVO_PROGRAMTESTSUPPORT_H
 
+#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -19,6 +20,16 @@ inline ImageFormat::Bytes assembled(const std::string& aSource)
     std::string error;
     EXPECT_TRUE(Assembler::assemble(aSource, "test.kasm", assembly, error)) << error;
     return assembly.bytes;
+}
+
+// Makes aDirectory an application directory: the assembled program is its
+// index.mcb.
+inline void installProgram(const std::string& aSource, const std::string& aDirectory)
+{
+    const ImageFormat::Bytes bytes = assembled(aSource);
+    std::ofstream image(aDirectory + "/index.mcb", std::ios::binary);
+    image.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    EXPECT_TRUE(image.good()) << aDirectory;
 }
 
 // Reads the program's tables without binding or starting anything.
