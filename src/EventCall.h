@@ -24,6 +24,12 @@ void finish(TInt32 aOutcome);
 // device runtime sets none.
 void setFatalReport(void (*aReport)());
 
+// After halt() no event calls the machine any more: a host that keeps its
+// window open after the application failed shows the last picture without
+// running application code again.
+void halt();
+bool halted();
+
 // Runs aCall, which answers the outcome of one call into the machine, and
 // ends the process as finish() says; an error that escapes the machine
 // (a call refused while another runs, arguments it could not place) is
@@ -31,6 +37,8 @@ void setFatalReport(void (*aReport)());
 template <typename Call>
 void run(Call aCall)
 {
+    if (halted())
+        return;
     TInt32 outcome = 0;
     try {
         outcome = aCall();

@@ -40,6 +40,7 @@ void MainView::load()
 {
     iStartTime = Clock::wallClockMicros();
     iMachine = std::make_unique<VirtualMachine>();
+    iMachine->setExecutionObserver(iObserver);
     VirtualMachine::setCurrent(iMachine.get());
     const std::unique_ptr<VESTRA::InputStream> image(openInputStream(OString(KImageName)));
     if (!image || !image->isOpen()) {

@@ -33,6 +33,9 @@ public:
     void load();
 
     VirtualMachine* machine() const { return iMachine.get(); }
+    // Watches the machine that load() makes (see ExecutionObserver.h); set
+    // before load().
+    void setExecutionObserver(MExecutionObserver* aObserver) { iObserver = aObserver; }
     // The window is shown, or the desktop has it in front, and the display
     // is on.
     TBool isForeground() const { return iWindowVisible && iDisplayOn; }
@@ -121,6 +124,7 @@ private:
     TBool iWindowVisible = EFalse;
     TBool iDisplayOn = ETrue;
     std::unique_ptr<VirtualMachine> iMachine;
+    MExecutionObserver* iObserver = nullptr;
     // The device extensions that the application has called.
     DllRegistry iDllRegistry;
 };

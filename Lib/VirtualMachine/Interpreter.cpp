@@ -336,7 +336,7 @@ const MethodEntry* VirtualMachine::findImplementation(TInt32 aExportedMethod, TI
     return nullptr;
 }
 
-void VirtualMachine::enterCalledFrame(TInt32 aMethodRecord, TInt32 aReturnSlot)
+void VirtualMachine::enterCalledFrame(TInt32 aMethodRecord, TInt32 aReturnSlot, TInt32 aCodeAddress)
 {
     TInt32 base = aReturnSlot;
     if (aMethodRecord >= 0) {
@@ -344,6 +344,7 @@ void VirtualMachine::enterCalledFrame(TInt32 aMethodRecord, TInt32 aReturnSlot)
         base = static_cast<TInt32>(TInt64(aReturnSlot) - record.sizeCount1 - record.sizeCount2);
     }
     enterFrame(aMethodRecord, base);
+    noteMethodEntered(aCodeAddress);
 }
 
 // An exception that no protected region caught: the image's own
@@ -357,10 +358,12 @@ void VirtualMachine::throwUncaught(TUint32 aException, TInt32 aReturnAddress)
     const MethodEntry* entry = findImplementation(handle.exportedMethod, -1);
     if (!entry)
         ErrorHandling::raise(EInvalidArgument);
+    if (iObserver)
+        iObserver->exceptionUncaught(aException, iPc);
     TUint32 argument = depthConversion(handle.parameterDepths[0] - 1, aException, GC_CODE_REF_CELL);
     pushSlot(argument);
     pushSlot(static_cast<TUint32>(aReturnAddress));
-    enterCalledFrame(entry->methodRecordIndex, iTop);
+    enterCalledFrame(entry->methodRecordIndex, iTop, entry->codeAddress);
     iPc = entry->codeAddress;
 }
 
@@ -1070,7 +1073,7 @@ HANDLER(call)
     ++top;
     T = static_cast<TUint32>(pc + SIZE());
     SYNC();
-    enterCalledFrame(record, top);
+    enterCalledFrame(record, top, address);
     pc = address;
     TRANSFER();
 }
@@ -1083,7 +1086,7 @@ HANDLER(callvirt)
     if (entry->methodRecordIndex < 0)
         ErrorHandling::raise(EInvalidArgument);
     T = static_cast<TUint32>(pc + SIZE());
-    enterCalledFrame(entry->methodRecordIndex, top);
+    enterCalledFrame(entry->methodRecordIndex, top, entry->codeAddress);
     pc = entry->codeAddress;
     TRANSFER();
 }
@@ -1151,6 +1154,8 @@ HANDLER(throw)
     if (exception == 0)
         NEXT();
     SYNC();
+    if (iObserver) [[unlikely]]
+        iObserver->exceptionThrown(exception, pc, iMethodStack.count());
     TInt32 classIndex = static_cast<TInt32>(LOAD(exception));
     while (iHandlerCount > 0) {
         // A leave may have counted records that no try filled; they are

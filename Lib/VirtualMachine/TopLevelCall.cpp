@@ -137,6 +137,7 @@ TInt32 VirtualMachine::runEntryPoint(const MethodHandle& aHandle, const Vec<TUin
     if (!entry)
         return 0;
     enterFrame(entry->methodRecordIndex, 0);
+    noteMethodEntered(entry->codeAddress);
     pushSlot(KTopLevelReturnAddress);
     iPc = entry->codeAddress;
     return runConvertingFailures();
@@ -233,13 +234,15 @@ void VirtualMachine::throwIntoApplication()
     const TInt32 returnAddress = iPc >= 0 && iPc < iCode.count()
         ? iPc + Opcodes::info(iCode[iPc]).size
         : iPc + 1;
+    if (iObserver)
+        iObserver->failureConverted(code, message, iPc, iMethodStack.count() + 1);
     pushSlot(depthConversion(hook.parameterDepths[0], static_cast<TUint32>(code), GC_CODE_REF_CELL));
     pushSlot(depthConversion(hook.parameterDepths[1] - 1, newStringValue(message), GC_CODE_REF_CELL));
     pushSlot(static_cast<TUint32>(returnAddress));
     // The hook gets a frame of its own, so that a return from it pops its
     // own entry rather than its caller's; a handler that catches what it
     // throws drops the entry with the other unwound frames.
-    enterCalledFrame(entry->methodRecordIndex, iTop);
+    enterCalledFrame(entry->methodRecordIndex, iTop, entry->codeAddress);
     iPc = entry->codeAddress;
 }
 

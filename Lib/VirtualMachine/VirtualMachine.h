@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "Arena.h"
+#include "ExecutionObserver.h"
 #include "CAppsString.h"
 #include "FrameworkServices.h"
 #include "ImageFormat.h"
@@ -120,13 +121,17 @@ public:
     // Whether common sequences run as one fused handler (the default) or
     // one instruction at a time; programs behave the same either way.
     void setFusion(TBool aEnabled);
+    // A host that traces runs or reports errors in detail watches through
+    // aObserver (nullptr: nobody watches, the default).
+    void setExecutionObserver(MExecutionObserver* aObserver) { iObserver = aObserver; }
 
     // The implementation of exported method aExportedMethod for receivers
     // of class aClassIndex (-1 for static methods), or nullptr.
     const MethodEntry* findImplementation(TInt32 aExportedMethod, TInt32 aClassIndex) const;
-    // Pushes the frame entries of a call whose return-address slot is
-    // aReturnSlot: its record (negative: none) and its base slot.
-    void enterCalledFrame(TInt32 aMethodRecord, TInt32 aReturnSlot);
+    // Pushes the frame entries of a call of the method at aCodeAddress whose
+    // return-address slot is aReturnSlot: its record (negative: none) and
+    // its base slot.
+    void enterCalledFrame(TInt32 aMethodRecord, TInt32 aReturnSlot, TInt32 aCodeAddress);
 
     // ---- String values (StringValues.cpp) ----
 
@@ -288,6 +293,11 @@ private:
     void endTopLevelCall(TInt aMethodDepth, TInt32 aHandlerCount, TInt32 aTop);
     TInt32 runOldestStoredCall();
     void throwUncaught(TUint32 aException, TInt32 aReturnAddress);
+    void noteMethodEntered(TInt32 aCodeAddress)
+    {
+        if (iObserver) [[unlikely]]
+            iObserver->methodEntered(aCodeAddress, iMethodStack.count());
+    }
     TBool isSubclass(TInt32 aClass, TInt32 aAncestor) const;
     void scanFrames();
     void scanStoredCalls();
@@ -317,6 +327,7 @@ private:
     // What to run at each code position (see Superinstructions.h).
     Vec<Superinstructions::DispatchEntry> iDispatch;
     TBool iFusion = ETrue;
+    MExecutionObserver* iObserver = nullptr;
 
     std::unique_ptr<RandomGenerator> iRandomGenerator;
     TUint32 iApplicationObject = 0;

@@ -16,3 +16,10 @@ void LoggingView::log(const OString& aMessage)
     iRunnerLog.write("LOG: " + aMessage.toQString().toUtf8() + '\n');
     iRunnerLog.flush();
 }
+
+void LoggingView::exitApplication()
+{
+    if (iBeforeExit)
+        iBeforeExit();
+    MainView::exitApplication();
+}

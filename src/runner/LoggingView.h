@@ -6,9 +6,12 @@
 
 #include <QFile>
 
+#include <functional>
+
 // The view of the runner: the application's log lines go to the standard
 // error stream as on the device and, when the runner was given a log file,
-// to that file too, as UTF-8.
+// to that file too, as UTF-8. The runner has its say before the
+// application's exit ends the process.
 class LoggingView : public MainView {
 public:
     using MainView::MainView;
@@ -18,8 +21,14 @@ public:
 
     void log(const OString& aMessage) override;
 
+    // aBeforeExit runs when the application ends itself; it may end the
+    // process itself, with a status of its own.
+    void setBeforeExit(std::function<void()> aBeforeExit) { iBeforeExit = std::move(aBeforeExit); }
+    [[noreturn]] void exitApplication() override;
+
 private:
     QFile iRunnerLog;
+    std::function<void()> iBeforeExit;
 };
 
 #endif

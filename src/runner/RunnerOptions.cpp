@@ -45,6 +45,10 @@ bool parse(const QStringList& aArguments, RunnerOptions& aOptions, QString& aErr
             aOptions.headless = true;
             continue;
         }
+        if (argument == QLatin1String("--trace")) {
+            aOptions.trace = true;
+            continue;
+        }
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             aOptions.help = true;
             continue;
@@ -100,6 +104,7 @@ QString usage()
         "                      (after one frame unless --frames or --millis say)\n"
         "  --events FILE       play the timed events of the script FILE\n"
         "  --log FILE          also write the application's log lines to FILE\n"
+        "  --trace             print each method the application enters, with its depth\n"
         "  --help              show this text\n"
         "  --version           show the version\n"
         "\n"

@@ -9,6 +9,8 @@ struct RunnerOptions {
     // The application directory, the current one when none was named.
     QString directory;
     bool headless = false;
+    // Every method the application enters is printed with its depth.
+    bool trace = false;
     bool help = false;
     bool version = false;
     // Where the screen picture goes; empty for none.

@@ -1,14 +1,18 @@
 #include "ScreenFrame.h"
 #include "ScreenFit.h"
 
+#include <QBrush>
 #include <QGraphicsProxyWidget>
+#include <QGraphicsRectItem>
 #include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QKeyEvent>
 
 namespace {
 
 const TInt KPortrait = 1;
 const TInt KLandscape = 2;
+const qreal KFailureMargin = 16;
 
 }
 
@@ -82,4 +86,20 @@ void ScreenFrame::fitScreen()
 void ScreenFrame::turnScreen()
 {
     iView->setOrientation(iView->getOrientation() == KLandscape ? KPortrait : KLandscape);
+}
+
+// A band across the bottom of the screen, above the application's last
+// picture, which stays visible behind it.
+void ScreenFrame::showFailure(const QString& aText)
+{
+    const QSize screen = screenSize();
+    auto* text = new QGraphicsTextItem(aText);
+    text->setDefaultTextColor(Qt::white);
+    text->setTextWidth(screen.width() - 2 * KFailureMargin);
+    const qreal height = text->boundingRect().height() + 2 * KFailureMargin;
+    auto* band = iScene->addRect(QRectF(0, screen.height() - height, screen.width(), height), Qt::NoPen,
+                                 QBrush(QColor(160, 24, 24, 230)));
+    band->setZValue(1);
+    text->setParentItem(band);
+    text->setPos(KFailureMargin, screen.height() - height + KFailureMargin);
 }

@@ -21,6 +21,8 @@ public:
 
     MainView& view() const { return *iView; }
     QSize screenSize() const;
+    // Lays aText over the screen, for an error that ended the application.
+    void showFailure(const QString& aText);
 
 protected:
     void resizeEvent(QResizeEvent* aEvent) override;

@@ -8,6 +8,7 @@
 #include "EventCall.h"
 #include "FatalError.h"
 #include "LoggingView.h"
+#include "RunnerDiagnostics.h"
 #include "RunnerOptions.h"
 #include "ScreenFrame.h"
 #include "Screenshot.h"
@@ -17,6 +18,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
@@ -44,6 +46,33 @@ int complain(const QString& aMessage, int aStatus)
     return aStatus;
 }
 
+// What the ways the process ends need to know. They are a plain function
+// (the fatal report) and the application's exit, both called from inside
+// the machine.
+struct RunEnding {
+    RunnerDiagnostics* diagnostics = nullptr;
+    ScreenFrame* frame = nullptr;
+    // A person is watching the window: no headless or timed run.
+    bool watched = false;
+};
+RunEnding ending;
+
+// A run with an error ends with status 1. A person at the window first
+// reads the error there, over the application's last picture, until they
+// close the window; no application code runs meanwhile.
+[[noreturn]] void endWithFailure()
+{
+    EventCall::halt();
+    if (ending.watched) {
+        ending.frame->showFailure(ending.diagnostics->failure());
+        QEventLoop loop;
+        QObject::connect(qApp, &QGuiApplication::lastWindowClosed, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    std::fflush(nullptr);
+    std::exit(KFailureStatus);
+}
+
 // The device runtime says only that the machine stopped; on the desktop
 // the developer also learns why and where.
 void reportFatal()
@@ -51,8 +80,16 @@ void reportFatal()
     const VirtualMachine* machine = VirtualMachine::current();
     if (!machine || !machine->isFatal())
         return;
-    std::fprintf(stderr, "kelvo-run: fatal error: %s (at code position %d)\n",
-                 qPrintable(machine->lastFatalMessage().toQString()), machine->lastFatalPosition());
+    ending.diagnostics->fatalError(*machine);
+    endWithFailure();
+}
+
+// An error that the application did not catch usually makes it end itself
+// through its print-and-exit method; the run has still failed.
+void beforeApplicationExit()
+{
+    if (!ending.diagnostics->failure().isEmpty())
+        endWithFailure();
 }
 
 // The image must be there before the view is made: the view's own load
@@ -124,6 +161,10 @@ int run(const RunnerOptions& aOptions, QApplication& aApplication)
     ScreenFrame frame(view);
     if (!aOptions.logFile.isEmpty() && !view->openRunnerLog(aOptions.logFile))
         return complain(QStringLiteral("cannot write the log file '%1'").arg(aOptions.logFile), KFailureStatus);
+    RunnerDiagnostics diagnostics(aOptions.trace);
+    ending = RunEnding {&diagnostics, &frame, !aOptions.headless && !aOptions.isTimed() && aOptions.screenshot.isEmpty()};
+    view->setExecutionObserver(&diagnostics);
+    view->setBeforeExit(beforeApplicationExit);
     EventCall::setFatalReport(reportFatal);
     frame.show();
     screenshotPending = !aOptions.screenshot.isEmpty();

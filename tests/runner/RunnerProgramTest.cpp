@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "RunnerApplication.h"
@@ -17,9 +18,9 @@ struct Outcome {
     QByteArray errors;
 };
 
-Outcome runProgram(const QStringList& aArguments)
+Outcome runProgram(const QStringList& aArguments,
+                   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment())
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     QProcess process;
     process.setProcessEnvironment(environment);
@@ -126,6 +127,147 @@ TEST(RunnerProgramTest, FatalErrorInAnEventKeepsItsMessage)
     EXPECT_EQ(outcome.status, 1);
     EXPECT_TRUE(outcome.errors.contains("FATAL: UnknownException (CODE:11)\nkelvo-run: fatal error: "))
         << outcome.errors.constData();
+}
+
+// An application whose pointer press fails in a named method and whose
+// release throws an exception of its own, with the usual three hooks.
+const char KFailingSource[] = R"(
+.class App
+.class Exception refs=2
+.record frame0
+.record frame1 size2=1
+.record frame5 size2=5
+.record throwFrame size2=2
+.static "main" main, frame0
+.static "helper" helper, frame0
+.static "vminternalthrow<int>,<*string>" internalThrow, throwFrame
+.static "vmprintthrowable<*throwable>" printThrowable, frame1
+.static "vmprintthrowableandexit<*throwable>" printThrowableAndExit, frame1
+.virtual "<*application>.pointer event<int>at x<int>y<int>modifiers<int>"
+.impl App, pointer, frame5
+
+main:
+    newarray 1, 1
+    dup
+    setclass App
+    native 32, 5
+    ret 0, 1
+
+helper:
+    ldc 0
+    ldind                   ; NULL pointer
+    ret 0, 1
+
+; [application, kind, x, y, modifiers, return address]
+pointer:
+    ldloc.s -5
+    jz.s press
+    newarray 1, 3
+    dup
+    setclass Exception
+    throw
+press:
+    call helper, frame0
+    ret 0, 6
+
+; [code, message, return address]
+internalThrow:
+    newarray 1, 3
+    dup
+    setclass Exception
+    dup
+    fieldaddr.s 1
+    ldloc.s -5
+    stind
+    dup
+    fieldaddr.s 2
+    ldloc.s -4
+    stind
+    throw
+
+; [exception, return address]
+printThrowable:
+printThrowableAndExit:
+    ldstr "the application's own report"
+    native 30, 1
+    native 32, 1            ; System: end the application
+    ret 0, 2
+)";
+
+// An error that the application did not catch fails the run and is told
+// with its code, text and place when the machine raised it, and with its
+// class and place when the application threw it; the trace shows each
+// method entered with its depth.
+TEST(RunnerProgramTest, UncaughtErrorsAreToldWithWhatAndWhere)
+{
+    QTemporaryDir directory;
+    RunnerApplication::install(directory.path(), KFailingSource);
+    RunnerApplication::writeFile(directory.filePath("press.txt"), "10 pointer press 1 1\n");
+    RunnerApplication::writeFile(directory.filePath("release.txt"), "10 pointer release 1 1\n");
+    const QString pointerMethod = "<*application>.pointer event<int>at x<int>y<int>modifiers<int> of class 1";
+
+    Outcome outcome = runProgram({"--headless", "--trace", "--millis", "5000", "--events",
+                                  directory.filePath("press.txt"), directory.path()});
+    EXPECT_EQ(outcome.status, 1);
+    const QString pressErrors = QString::fromUtf8(outcome.errors);
+    EXPECT_TRUE(pressErrors.contains(QRegularExpression(
+        "kelvo-run: uncaught error 1 \"NullPointerException: NULL pointer\", raised in helper, at code position \\d+\n")))
+        << outcome.errors.constData();
+    EXPECT_TRUE(pressErrors.contains("trace:   1 main\n"));
+    EXPECT_TRUE(pressErrors.contains("trace:   1 " + pointerMethod + "\ntrace:   2   helper\n"
+                                     "trace:   3     vminternalthrow<int>,<*string>\n"))
+        << outcome.errors.constData();
+    EXPECT_TRUE(pressErrors.contains("the application's own report"));
+
+    outcome = runProgram({"--headless", "--millis", "5000", "--events", directory.filePath("release.txt"),
+                          directory.path()});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(QString::fromUtf8(outcome.errors)
+                    .contains(QRegularExpression("kelvo-run: uncaught exception of class 2, thrown in "
+                                                 + QRegularExpression::escape(pointerMethod)
+                                                 + ", at code position \\d+\n")))
+        << outcome.errors.constData();
+    EXPECT_FALSE(outcome.errors.contains("trace:"));
+}
+
+// Where the showcase draws its title in the platform's font, whose
+// rasterisation differs between machines; everything else it draws is
+// exact.
+const QRect KShowcaseTitle(20, 16, 500, 64);
+
+// The showcase's tour (examples/showcase/tour.events) ends in the committed
+// picture: every pixel outside the title is compared exactly, and the
+// title only has to be there.
+TEST(RunnerProgramTest, ShowcaseTourEndsInTheExpectedPicture)
+{
+    QTemporaryDir directory;
+    for (const char* name : {"index.mcb", "font.png", "tap.raw"})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(KELVO_SHOWCASE_DIR "/") + name, directory.filePath(name)));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PULSE_SERVER", "unix:/nonexistent");
+    // The process ends through exit() with Qt's and fontconfig's caches alive.
+    environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
+    const QString picture = directory.filePath("tour.png");
+    const Outcome outcome = runProgram({"--headless", "--millis", "800", "--events", KELVO_SHOWCASE_TOUR,
+                                        "--screenshot", picture, directory.path()},
+                                       environment);
+    ASSERT_EQ(outcome.status, 0) << outcome.errors.constData();
+
+    const QImage actual = QImage(picture).convertToFormat(QImage::Format_RGB32);
+    const QImage expected = QImage(KELVO_RUNNER_EXPECTED "/showcase-tour.png").convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(actual.size(), expected.size());
+    int wrong = 0;
+    int titlePixels = 0;
+    for (int y = 0; y < actual.height(); ++y) {
+        for (int x = 0; x < actual.width(); ++x) {
+            if (KShowcaseTitle.contains(x, y))
+                titlePixels += qGray(actual.pixel(x, y)) > 200;
+            else
+                wrong += actual.pixel(x, y) != expected.pixel(x, y);
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_GT(titlePixels, 300);
 }
 
 }

@@ -1,0 +1,57 @@
+#include "MethodNames.h"
+
+#include <cstring>
+
+namespace {
+
+QString methodAtCode(TInt32 aCodeAddress)
+{
+    return QStringLiteral("the method at code %1").arg(aCodeAddress);
+}
+
+}
+
+MethodNames::MethodNames(const VirtualMachine& aMachine)
+{
+    for (const ExportedMethod& method : aMachine.exportedMethods()) {
+        for (const MethodEntry& entry : method.implementations) {
+            if (iStarts.contains(entry.codeAddress))
+                continue;
+            QString name = method.name.toQString();
+            if (entry.classIndex >= 0)
+                name += QStringLiteral(" of class %1").arg(entry.classIndex);
+            iStarts.insert(entry.codeAddress, name);
+        }
+    }
+    addCallTargets(aMachine.code());
+}
+
+// The code is walked as the loader walks it, one instruction after the
+// other by the operation table's sizes; a cut-off last instruction is
+// left alone.
+void MethodNames::addCallTargets(const Vec<TUint8>& aCode)
+{
+    using namespace Opcodes;
+    const TInt targetOffset = operandOffset(EOp_call, 0);
+    for (TInt pc = 0; pc < aCode.count(); pc += size(aCode[pc])) {
+        if (aCode[pc] != EOp_call || pc + size(EOp_call) > aCode.count())
+            continue;
+        TInt32 target = 0;
+        std::memcpy(&target, &aCode[pc + targetOffset], sizeof target);
+        if (!iStarts.contains(target))
+            iStarts.insert(target, methodAtCode(target));
+    }
+}
+
+QString MethodNames::nameAt(TInt32 aCodeAddress) const
+{
+    return iStarts.value(aCodeAddress, methodAtCode(aCodeAddress));
+}
+
+QString MethodNames::methodHolding(TInt32 aPosition) const
+{
+    auto next = iStarts.upperBound(aPosition);
+    if (next == iStarts.begin())
+        return QStringLiteral("no method");
+    return std::prev(next).value();
+}
