@@ -4,7 +4,7 @@
 -- 32-bit value, as the Kelvo program logs it.
 
 local function wrap32(x)
-  x = x & 0xFFFFFFFF
+  x = x % 0x100000000
   if x >= 0x80000000 then x = x - 0x100000000 end
   return x
 end
@@ -13,7 +13,7 @@ local head = nil
 local total = 0
 for i = 0, 10000000 - 1 do
   head = {value = i, next = head}
-  if i & 15 == 15 then
+  if i % 16 == 15 then
     local p = head
     while p ~= nil do
       total = total + p.value

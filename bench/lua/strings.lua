@@ -5,7 +5,7 @@
 -- appended to a buffer table, joined once.
 
 local function wrap32(x)
-  x = x & 0xFFFFFFFF
+  x = x % 0x100000000
   if x >= 0x80000000 then x = x - 0x100000000 end
   return x
 end

@@ -2,7 +2,7 @@
 -- signed 32-bit value, as the Kelvo program logs it.
 
 local function wrap32(x)
-  x = x & 0xFFFFFFFF
+  x = x % 0x100000000
   if x >= 0x80000000 then x = x - 0x100000000 end
   return x
 end
