@@ -1,5 +1,6 @@
 // Heap figures: allocation churn beside malloc/free, full collections of
-// growing live sets, and the conservative scan of a full operand stack.
+// growing live sets, the conservative scan of a full operand stack, and the
+// heap's share of a machine's start-up.
 
 #include <benchmark/benchmark.h>
 
@@ -98,5 +99,18 @@ void BM_ConservativeStackScan(benchmark::State& aState)
     }
 }
 BENCHMARK(BM_ConservativeStackScan)->Arg(0)->Arg(10)->Arg(50)->Unit(benchmark::kMicrosecond);
+
+// What every machine pays before its first instruction: the arena's
+// reservation, the first pool and the index of block starts, and their
+// release.
+void BM_HeapStartUp(benchmark::State& aState)
+{
+    for (auto _ : aState) {
+        Arena arena;
+        VMHeap heap(arena);
+        benchmark::DoNotOptimize(heap.createObject(8, KObjectKindRaw, GC_CODE_PLAIN));
+    }
+}
+BENCHMARK(BM_HeapStartUp)->Unit(benchmark::kMicrosecond);
 
 }

@@ -52,14 +52,15 @@ TEST_F(HeapAllocation, RemainderOf28StaysAsWasteButOf32IsSplitOff)
     EXPECT_TRUE(split.checkInvariant());
 }
 
+// Blocks too large for the quick lists merge as they are freed.
 TEST_F(HeapAllocation, AdjacentFreeBlocksMergeInAnyOrder)
 {
     const int orders[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
     for (const auto& order : orders) {
         TUint32 blocks[3];
         for (TUint32& b : blocks)
-            b = raw(40);
-        TUint32 wall = raw(4);
+            b = raw(400);
+        TUint32 wall = raw(400);
         TUint32 sum = capacity(blocks[0]) + capacity(blocks[1]) + capacity(blocks[2]);
         for (int i : order)
             heap.freeObject(blocks[i]);
@@ -152,8 +153,8 @@ TEST_F(HeapAllocation, ForgedRepeatedOrOverwrittenReleasesAreVmErrors)
 // even when it ends exactly at a later block start.
 TEST_F(HeapAllocation, ForgedCapacitiesNeverReachPastTheirBlock)
 {
-    TUint32 a = raw(40), b = raw(40), c = raw(40);
-    raw(40);
+    TUint32 a = raw(400), b = raw(400), c = raw(400);
+    raw(400);
     heap.setField(header(a), KCapacity, capacity(a) + KOverhead + capacity(b));   // ends at c
     EXPECT_THROW(heap.freeObject(a), ErrorHandlingException);                      // would free b too
     EXPECT_EQ(ErrorHandling::currentErrorCode(), EVMError);
@@ -161,7 +162,7 @@ TEST_F(HeapAllocation, ForgedCapacitiesNeverReachPastTheirBlock)
 
     // A free neighbour is merged by its recorded extent, whatever its
     // header says.
-    heap.setField(header(a), KCapacity, 40);
+    heap.setField(header(a), KCapacity, 400);
     heap.freeObject(a);
     heap.setField(header(a), KCapacity, capacity(a) + KOverhead + capacity(b) + KOverhead + capacity(c));
     heap.freeObject(b);
@@ -188,6 +189,9 @@ TEST_F(HeapAllocation, RunningOutOfArenaIsAVmError)
     EXPECT_TRUE(tight.checkInvariant());
 }
 
+// Every live object carries its own address in its first word: two live
+// objects sharing a block, or a kept object freed by a collection, shows up
+// as a word that names another object (or none, once zeroed).
 TEST_F(HeapAllocation, InvariantHoldsThroughRandomChurn)
 {
     std::mt19937 random(12345);
@@ -195,7 +199,9 @@ TEST_F(HeapAllocation, InvariantHoldsThroughRandomChurn)
     for (int step = 0; step < 100000; ++step) {
         int action = random() % 1000;
         if (action < 600 || live.empty()) {
-            live.push_back(raw(random() % 4 == 0 ? random() % 5000 : random() % 64));
+            TUint32 object = raw(4 + (random() % 4 == 0 ? random() % 5000 : random() % 64));
+            arena.setWord(object, object);
+            live.push_back(object);
         } else if (action < 999) {
             std::size_t i = random() % live.size();
             heap.freeObject(live[i]);
@@ -221,6 +227,8 @@ TEST_F(HeapAllocation, InvariantHoldsThroughRandomChurn)
     }
     EXPECT_TRUE(heap.checkInvariant());
     EXPECT_EQ(heap.nOfEntries(), static_cast<TInt>(live.size()));
+    for (TUint32 object : live)
+        ASSERT_EQ(arena.word(object), object);
 }
 
 }

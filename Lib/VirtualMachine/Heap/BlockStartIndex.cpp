@@ -48,14 +48,6 @@ void BlockStartIndex::clear(TUint32 aAddress)
         iSummary[bit / 4096] &= ~(TUint64(1) << ((bit / 64) % 64));
 }
 
-TBool BlockStartIndex::isSet(TUint32 aAddress) const
-{
-    TUint32 bit = aAddress / 4;
-    if (aAddress % 4 != 0 || bit / 64 >= TUint32(iBits.count()))
-        return EFalse;
-    return (iBits[bit / 64] >> (bit % 64)) & 1;
-}
-
 namespace {
 
 // Index of the highest set bit of aWord at or below aBit, or -1.
@@ -92,4 +84,24 @@ TUint32 BlockStartIndex::findAtOrBelow(TUint32 aAddress, TUint32 aFloor) const
     }
     TInt64 result = word * 64 + found;
     return result < floorBit ? 0 : static_cast<TUint32>(result * 4);
+}
+
+// The lowest set address in map words aWord and above. Walks of the pools
+// mostly find it in aWord itself; longer stretches of empty map words are
+// skipped 64 at a time through the summary.
+TUint32 BlockStartIndex::findFromWord(TUint32 aWord) const
+{
+    if (aWord >= TUint32(iBits.count()))
+        return 0;
+    if (iBits[TInt(aWord)] != 0)
+        return (aWord * 64 + static_cast<TUint32>(std::countr_zero(iBits[TInt(aWord)]))) * 4;
+    TUint32 summaryWord = aWord / 64;
+    TUint64 pending = iSummary[TInt(summaryWord)] & (~TUint64(0) << (aWord % 64));
+    while (pending == 0) {
+        if (++summaryWord >= TUint32(iSummary.count()))
+            return 0;
+        pending = iSummary[TInt(summaryWord)];
+    }
+    const TUint32 word = summaryWord * 64 + static_cast<TUint32>(std::countr_zero(pending));
+    return (word * 64 + static_cast<TUint32>(std::countr_zero(iBits[TInt(word)]))) * 4;
 }

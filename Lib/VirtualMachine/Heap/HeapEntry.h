@@ -33,7 +33,11 @@ const TUint32 KCapacity = 4;        // payload bytes the block holds
 const TUint32 KObjectKind = 8;      // -1: payload is a native object, 0: raw
 const TUint32 KMarked = 12;
 const TUint32 KGcCode = 16;
-const TUint32 KFreeIterator = 20;   // free-list node number; 0 while in use
+const TUint32 KFreeIterator = 20;   // where the free block is listed; 0 while in use
+
+// KFreeIterator of a block on a quick list: this bit plus its position in
+// the list. Without the bit, the word is a node number of a free list.
+const TUint32 KQuickListTag = 0x80000000u;
 
 const TUint32 KHeaderSize = 24;
 const TUint32 KTrailerSize = 4;

@@ -87,35 +87,16 @@ void VMHeap::layBlock(TUint32 aHeader, TUint32 aCapacity)
     iBlockStarts.set(aHeader);
 }
 
-// Capacities and trailers are arena words a broken program can overwrite.
-// A block's extent is trusted only when it ends at a block start we
-// recorded ourselves and no recorded start lies inside it: every range the
-// heap clears, copies or walks is derived from a block checked this way.
-void VMHeap::checkExtent(TUint32 aHeader, TUint64 aEnd) const
+void VMHeap::corruptHeap()
 {
-    if (aEnd > 0xFFFFFFFFu || aEnd < TUint64(aHeader) + KOverhead
-        || !iBlockStarts.isSet(static_cast<TUint32>(aEnd))
-        || iBlockStarts.findAtOrBelow(static_cast<TUint32>(aEnd) - 4, aHeader + 4) != 0)
-        ErrorHandling::raise(EVMError, "Corrupt heap");
-}
-
-TUint32 VMHeap::capacityOf(TUint32 aHeader) const
-{
-    const TUint32 capacity = field(aHeader, KCapacity);
-    checkExtent(aHeader, TUint64(aHeader) + KOverhead + capacity);
-    return capacity;
-}
-
-TUint32 VMHeap::nextBlock(TUint32 aHeader) const
-{
-    return aHeader + KOverhead + capacityOf(aHeader);
+    ErrorHandling::raise(EVMError, "Corrupt heap");
 }
 
 TUint32 VMHeap::previousBlock(TUint32 aHeader) const
 {
     const TUint32 length = iArena.word(aHeader - KTrailerSize);
     if (length > aHeader || !iBlockStarts.isSet(aHeader - length))
-        ErrorHandling::raise(EVMError, "Corrupt heap");
+        corruptHeap();
     checkExtent(aHeader - length, aHeader);
     return aHeader - length;
 }
@@ -139,7 +120,7 @@ void VMHeap::removeFromFreeEntries(TUint32 aHeader, TUint32 aCapacity)
     LinkedList<TUint32>& list = iFreeHeapEntries.at(k);
     const LinkedListIterator<TUint32> node(field(aHeader, KFreeIterator));
     if (list.value(node) != aHeader)
-        ErrorHandling::raise(EVMError, "Corrupt heap");
+        corruptHeap();
     list.remove(node);
     if (list.isEmpty())
         iNonEmptyClasses &= ~(TUint32(1) << k);
@@ -148,7 +129,8 @@ void VMHeap::removeFromFreeEntries(TUint32 aHeader, TUint32 aCapacity)
 
 // Any block of a higher class is big enough, so its oldest block is taken
 // at once; only the request's own class needs a first-fit scan. The block
-// taken has its capacity checked once, here, and handed on in aCapacity.
+// found stays on its list; its capacity is checked once, here, and handed
+// on in aCapacity.
 TUint32 VMHeap::findFreeEntry(TUint32 aSize, TUint32& aCapacity)
 {
     TInt k = sizeClass(aSize);
@@ -157,7 +139,6 @@ TUint32 VMHeap::findFreeEntry(TUint32 aSize, TUint32& aCapacity)
         LinkedList<TUint32>& list = iFreeHeapEntries[std::countr_zero(larger)];
         TUint32 header = list.value(list.first());
         aCapacity = capacityOf(header);
-        removeFromFreeEntries(header, aCapacity);
         return header;
     }
     if (k >= KSizeClasses)
@@ -167,11 +148,36 @@ TUint32 VMHeap::findFreeEntry(TUint32 aSize, TUint32& aCapacity)
         TUint32 header = list.value(it);
         if (field(header, KCapacity) >= aSize) {
             aCapacity = capacityOf(header);
-            removeFromFreeEntries(header, aCapacity);
             return header;
         }
     }
     return 0;
+}
+
+// Takes the front of a listed free block of checked capacity aCapacity for
+// an entry of aSize; answers the entry's capacity. When what is left keeps
+// the block's size class it keeps the block's list node too, so carving
+// many small entries out of one large block touches no list.
+TUint32 VMHeap::takeFront(TUint32 aHeader, TUint32 aCapacity, TUint32 aSize)
+{
+    if (aCapacity < aSize)
+        corruptHeap();
+    const TUint32 remainder = aCapacity - aSize;
+    if (remainder <= KMaxWaste || sizeClass(remainder - KOverhead) != sizeClass(aCapacity)) {
+        removeFromFreeEntries(aHeader, aCapacity);
+        return splitOff(aHeader, aCapacity, aSize);
+    }
+    LinkedList<TUint32>& list = iFreeHeapEntries[sizeClass(aCapacity)];
+    const LinkedListIterator<TUint32> node(field(aHeader, KFreeIterator));
+    if (list.value(node) != aHeader)
+        corruptHeap();
+    const TUint32 rest = aHeader + KOverhead + aSize;
+    std::memset(iArena.host(rest), 0, KHeaderSize);
+    layBlock(rest, remainder - KOverhead);
+    setField(rest, KFreeIterator, node.number());
+    list.value(node) = rest;
+    layBlock(aHeader, aSize);
+    return aSize;
 }
 
 // Splits the tail of a block of checked capacity aCapacity off as a new
@@ -180,7 +186,7 @@ TUint32 VMHeap::findFreeEntry(TUint32 aSize, TUint32& aCapacity)
 TUint32 VMHeap::splitOff(TUint32 aHeader, TUint32 aCapacity, TUint32 aSize)
 {
     if (aCapacity < aSize)
-        ErrorHandling::raise(EVMError, "Corrupt heap");
+        corruptHeap();
     TUint32 remainder = aCapacity - aSize;
     if (remainder <= KMaxWaste)
         return aCapacity;
@@ -196,27 +202,75 @@ TUint32 VMHeap::createHeapEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
 {
     if (aSize > KMaxRequest)
         ErrorHandling::raise(EVMError, "Out of VM memory");
-    TUint32 size = roundUp4(aSize);
-    TUint32 capacity = 0;
-    TUint32 header = findFreeEntry(size, capacity);
-    // A new pool is fresh arena memory, which is zero already: not writing
-    // it keeps untouched pages of large objects uncommitted.
-    const TBool fresh = header == 0;
-    if (fresh) {
-        capacity = size > iPoolSize ? size : iPoolSize;
-        header = addPool(capacity);
+    const TUint32 size = roundUp4(aSize);
+    TUint32 header = QuickLists::holds(size) ? takeQuickEntry(size) : 0;
+    if (header == 0)
+        header = takeGeneralEntry(size);
+    openEntry(header, size, aObjectKind, aGcCode);
+    return header;
+}
+
+// The block of this very size freed last, zeroed, or 0. Only walks of the
+// pools merge quick-listed blocks, and a walk takes every block it merges
+// off its quick list, so the extent is still the one checked when the
+// block was freed; its capacity word and trailer are laid afresh, whatever
+// a program wrote into them since.
+TUint32 VMHeap::takeQuickEntry(TUint32 aSize)
+{
+    const TUint32 header = iQuickLists.pop(aSize);
+    if (header != 0) {
+        setField(header, KCapacity, aSize);
+        iArena.setWord(header + KHeaderSize + aSize, aSize + KOverhead);
+        std::memset(iArena.host(header + KHeaderSize), 0, aSize);
+        iBytesInUse += aSize;
     }
-    ++iEntries;
-    capacity = splitOff(header, capacity, size);
-    setField(header, KGcCode, aGcCode);
-    setField(header, KSize, size);
-    setField(header, KObjectKind, static_cast<TUint32>(aObjectKind));
-    setField(header, KMarked, 0);
-    setField(header, KFreeIterator, 0);
-    if (!fresh)
+    return header;
+}
+
+// A zeroed block from the lists by size class, split to aSize, or from a
+// new pool. Before a pool is added, the quick lists are merged back into
+// free space when they hold enough of it to be worth a walk.
+TUint32 VMHeap::takeGeneralEntry(TUint32 aSize)
+{
+    TUint32 capacity = 0;
+    TUint32 header = findFreeEntry(aSize, capacity);
+    if (header == 0 && consolidationPays(aSize)) {
+        consolidate();
+        header = findFreeEntry(aSize, capacity);
+    }
+    if (header != 0) {
+        capacity = takeFront(header, capacity, aSize);
         std::memset(iArena.range(header + KHeaderSize, capacity), 0, capacity);
+    } else {
+        // A new pool is fresh arena memory, which is zero already: not
+        // writing it keeps untouched pages of large objects uncommitted.
+        capacity = aSize > iPoolSize ? aSize : iPoolSize;
+        header = addPool(capacity);
+        capacity = splitOff(header, capacity, aSize);
+    }
     iBytesInUse += capacity;
     return header;
+}
+
+// A walk of every pool costs time in proportion to the heap, so it is made
+// only when the quick lists hold an eighth of the pools (and at least the
+// request): each walk is paid for by that much freeing, and the heap grows
+// by a new pool only while less than an eighth of it waits on quick lists.
+TBool VMHeap::consolidationPays(TUint32 aSize) const
+{
+    const TUint64 held = iQuickLists.bytes();
+    return held >= TUint64(aSize) + KOverhead && held * 8 >= iTotalSizeOfPools;
+}
+
+// The header words of an entry in use, whichever way its block was found.
+void VMHeap::openEntry(TUint32 aHeader, TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
+{
+    setField(aHeader, KSize, aSize);
+    setField(aHeader, KObjectKind, static_cast<TUint32>(aObjectKind));
+    setField(aHeader, KMarked, 0);
+    setField(aHeader, KGcCode, aGcCode);
+    setField(aHeader, KFreeIterator, 0);
+    ++iEntries;
 }
 
 TUint32 VMHeap::createObject(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
@@ -331,11 +385,20 @@ TBool VMHeap::isReference(TUint32 aReference) const
         && field(header, KGcCode) != GC_CODE_TERMINATOR;
 }
 
+// A small block waits on the quick list of its capacity for the next
+// request of that size; a larger one is merged with its free neighbours at
+// once.
 void VMHeap::freeObject(TUint32 aReference)
 {
     if (aReference == 0)
         return;
-    freeEntry(checkedHeader(aReference));
+    const TUint32 header = checkedHeader(aReference);
+    const TUint32 capacity = capacityOf(header);
+    releaseEntry(header, capacity);
+    if (QuickLists::holds(capacity))
+        setField(header, KFreeIterator, iQuickLists.push(header, capacity));
+    else
+        mergeIntoFreeEntries(header, capacity);
 }
 
 // Runs what an entry owns outside the arena: the stream of a stream holder,
@@ -354,23 +417,27 @@ void VMHeap::finalise(TUint32 aHeader)
         iHostObjects.release(iArena.word(payload + 4));
 }
 
-TUint32 VMHeap::freeEntry(TUint32 aHeader)
+// An entry in use becomes free space: it leaves the counts, and what it
+// owns on the host is released. Listing the block is up to the caller.
+void VMHeap::releaseEntry(TUint32 aHeader, TUint32 aCapacity)
 {
-    if (isFree(aHeader))
-        ErrorHandling::raise(EVMError, "he->freeHeapEntryIterator == LinkedListIterator< HeapEntry* > ()");
-    const TUint32 capacity = capacityOf(aHeader);
     --iEntries;
-    iBytesInUse -= capacity;
+    iBytesInUse -= aCapacity;
     finalise(aHeader);
     setField(aHeader, KObjectKind, 0);
     setField(aHeader, KGcCode, GC_CODE_FREE);
     setField(aHeader, KMarked, 0);
+}
 
-    // Each neighbour's extent is checked once; the merged capacity is then
-    // ours, laid by layBlock.
+// Merges a released block with the free neighbours on the lists by size
+// class (quick-listed neighbours wait for the next walk) and lists the
+// result. Each neighbour's extent is checked once; the merged capacity is
+// then ours, laid by layBlock.
+void VMHeap::mergeIntoFreeEntries(TUint32 aHeader, TUint32 aCapacity)
+{
     TUint32 header = aHeader;
-    TUint32 merged = capacity;
-    for (TUint32 next = header + KOverhead + merged; isFree(next); next = header + KOverhead + merged) {
+    TUint32 merged = aCapacity;
+    for (TUint32 next = header + KOverhead + merged; isListedFree(next); next = header + KOverhead + merged) {
         const TUint32 nextCapacity = capacityOf(next);
         removeFromFreeEntries(next, nextCapacity);
         iBlockStarts.clear(next);
@@ -379,7 +446,7 @@ TUint32 VMHeap::freeEntry(TUint32 aHeader)
     }
     for (;;) {
         const TUint32 previous = previousBlock(header);
-        if (!isFree(previous))
+        if (!isListedFree(previous))
             break;
         const TUint32 previousCapacity = header - previous - KOverhead;
         removeFromFreeEntries(previous, previousCapacity);
@@ -389,7 +456,6 @@ TUint32 VMHeap::freeEntry(TUint32 aHeader)
         header = previous;
     }
     addEntryToFreeEntries(header);
-    return header;
 }
 
 void VMHeap::addRoot(TUint32 aReference)
@@ -437,58 +503,6 @@ TUint32 VMHeap::belongsToPools(TUint32 aCandidateHeader) const
     if (end == 0 || aCandidateHeader >= end - KHeaderSize)
         return 0;   // no pool, or inside a closing terminator
     return iBlockStarts.findAtOrBelow(aCandidateHeader, 0);
-}
-
-void VMHeap::sweep()
-{
-    for (TInt i = 0; i < iPools.count(); ++i)
-        sweepPool(i);
-    setNextCollection();
-}
-
-void VMHeap::sweepPool(TInt aPool)
-{
-    TUint32 header = iPools[aPool];
-    TUint32 end = iPools[aPool] + iPoolBytes[aPool] - KHeaderSize;
-    if (field(header, KGcCode) != GC_CODE_TERMINATOR)
-        ErrorHandling::raise(EVMError, "he->gcCode == GC_CODE_TERMINATOR");
-    header = nextBlock(header);
-    while (header < end) {
-        if (!isFree(header)) {
-            if (field(header, KMarked)) {
-                setField(header, KMarked, 0);
-            } else {
-                header = freeEntry(header);
-                setField(header, KMarked, 0);
-            }
-        }
-        header = nextBlock(header);
-    }
-}
-
-void VMHeap::clearMarks()
-{
-    for (TInt i = 0; i < iPools.count(); ++i) {
-        TUint32 header = nextBlock(iPools[i]);
-        TUint32 end = iPools[i] + iPoolBytes[i] - KHeaderSize;
-        for (; header < end; header = nextBlock(header))
-            setField(header, KMarked, 0);
-    }
-}
-
-void VMHeap::finalSweep()
-{
-    try {
-        clearMarks();
-    } catch (const ErrorHandlingException&) {
-    }
-    iRoots.clear();
-    try {
-        sweep();
-    } catch (const ErrorHandlingException&) {
-        // The machine is going away; what could not be swept is released
-        // with the arena and the host-object table.
-    }
 }
 
 TBool VMHeap::isMarked(TUint32 aReference) const
@@ -545,24 +559,38 @@ GCObject* VMHeap::streamOf(TUint32 aHolder) const
 
 TBool VMHeap::checkInvariant() const
 {
-    TUint64 freeSpace = 0, used = 0, waste = 0;
-    TInt entries = 0, freeBlocks = 0;
+    TUint64 freeSpace = 0, used = 0, waste = 0, quickBytes = 0;
+    TInt entries = 0, freeBlocks = 0, quickBlocks = 0;
     for (TInt i = 0; i < iPools.count(); ++i) {
         TUint32 header = iPools[i];
         TUint32 end = iPools[i] + iPoolBytes[i] - KHeaderSize;
         if (field(header, KGcCode) != GC_CODE_TERMINATOR || field(header, KCapacity) != 0)
             return EFalse;
-        TBool previousFree = EFalse;
+        TBool previousListed = EFalse;
         for (header = nextBlock(header); header < end; header = nextBlock(header)) {
             TUint32 capacity = field(header, KCapacity);
             if (!iBlockStarts.isSet(header) || iArena.word(header + KHeaderSize + capacity) != capacity + KOverhead)
                 return EFalse;
+            TBool listed = EFalse;
             if (isFree(header)) {
-                if (previousFree || field(header, KGcCode) != GC_CODE_FREE)
-                    return EFalse;   // two free neighbours should have merged
+                const TUint32 word = field(header, KFreeIterator);
+                if (field(header, KGcCode) != GC_CODE_FREE)
+                    return EFalse;
+                if (word & KQuickListTag) {
+                    if (!iQuickLists.isListed(header, capacity, word))
+                        return EFalse;
+                    quickBytes += capacity + KOverhead;
+                    ++quickBlocks;
+                } else {
+                    // Listed free neighbours should have merged, and the
+                    // node must hold this very block.
+                    const LinkedListIterator<TUint32> node(word);
+                    if (previousListed || iFreeHeapEntries[sizeClass(capacity)].value(node) != header)
+                        return EFalse;
+                    listed = ETrue;
+                    ++freeBlocks;
+                }
                 freeSpace += capacity;
-                ++freeBlocks;
-                previousFree = ETrue;
             } else {
                 TUint32 size = field(header, KSize);
                 if (size > capacity)
@@ -570,8 +598,8 @@ TBool VMHeap::checkInvariant() const
                 used += size;
                 waste += capacity - size;
                 ++entries;
-                previousFree = EFalse;
             }
+            previousListed = listed;
         }
         if (header != end || field(end, KGcCode) != GC_CODE_TERMINATOR)
             return EFalse;
@@ -580,6 +608,8 @@ TBool VMHeap::checkInvariant() const
     for (const LinkedList<TUint32>& list : iFreeHeapEntries)
         listed += list.count();
     TUint64 overhead = iTotalSizeOfPools - freeSpace - used - waste;
-    TUint64 expectedOverhead = TUint64(entries + freeBlocks) * KOverhead + TUint64(iPools.count()) * (KOverhead + KHeaderSize);
-    return entries == iEntries && listed == freeBlocks && overhead == expectedOverhead;
+    TUint64 expectedOverhead = TUint64(entries + freeBlocks + quickBlocks) * KOverhead
+        + TUint64(iPools.count()) * (KOverhead + KHeaderSize);
+    return entries == iEntries && listed == freeBlocks && quickBlocks == iQuickLists.count()
+        && quickBytes == iQuickLists.bytes() && overhead == expectedOverhead;
 }

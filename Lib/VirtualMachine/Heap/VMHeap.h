@@ -10,6 +10,7 @@
 #include "HostObjects.h"
 #include "LinkedList.h"
 #include "ProgramTables.h"
+#include "QuickLists.h"
 #include "Types.h"
 #include "Vec.h"
 
@@ -39,8 +40,9 @@ protected:
 
 // The memory of the virtual machine: pools of blocks in the machine's arena
 // with segregated first-in first-out free lists, splitting and boundary-tag
-// coalescing, a root list for objects the host keeps, and the mark and sweep
-// of the collector. Every address it takes from outside (a program's
+// coalescing, quick lists that hand a freed small block straight to the
+// next request of its size, a root list for objects the host keeps, and the
+// mark and sweep of the collector. Every address it takes from outside (a program's
 // reference, a conservatively scanned word) is checked against the index of
 // block starts before it is trusted, so a broken program gets a VM error
 // rather than corrupting the heap's own structures.
@@ -78,7 +80,6 @@ public:
     // Explicit release; null is ignored, anything that is not an entry in
     // use raises a VM error.
     void freeObject(TUint32 aReference);
-    TUint32 freeEntry(TUint32 aHeader);
 
     // Roots: objects the host keeps alive.
     void addRoot(TUint32 aReference);
@@ -139,7 +140,12 @@ public:
 
     // The capacity of the block at aHeader, checked against the recorded
     // block starts; a header a program has overwritten raises a VM error.
-    TUint32 capacityOf(TUint32 aHeader) const;
+    TUint32 capacityOf(TUint32 aHeader) const
+    {
+        const TUint32 capacity = field(aHeader, HeapEntry::KCapacity);
+        checkExtent(aHeader, TUint64(aHeader) + HeapEntry::KOverhead + capacity);
+        return capacity;
+    }
 
     // Header field access.
     TUint32 field(TUint32 aHeader, TUint32 aOffset) const { return iArena.word(aHeader + aOffset); }
@@ -152,16 +158,39 @@ private:
     {
         return aCapacity < 2 ? 0 : std::bit_width(aCapacity - 1);
     }
+    TUint32 takeQuickEntry(TUint32 aSize);
+    TUint32 takeGeneralEntry(TUint32 aSize);
     TUint32 findFreeEntry(TUint32 aSize, TUint32& aCapacity);
+    TBool consolidationPays(TUint32 aSize) const;
     TUint32 addPool(TUint32 aPoolBytes);
     void addEntryToFreeEntries(TUint32 aHeader);
     void removeFromFreeEntries(TUint32 aHeader, TUint32 aCapacity);
+    TUint32 takeFront(TUint32 aHeader, TUint32 aCapacity, TUint32 aSize);
     TUint32 splitOff(TUint32 aHeader, TUint32 aCapacity, TUint32 aSize);
     TUint32 carve(TUint32 aHeader, TUint32 aSize1, TUint32 aSize2, TInt aKind2, GcCode aCode2);
     void layBlock(TUint32 aHeader, TUint32 aCapacity);
+    void openEntry(TUint32 aHeader, TUint32 aSize, TInt aObjectKind, GcCode aGcCode);
+    void releaseEntry(TUint32 aHeader, TUint32 aCapacity);
+    void mergeIntoFreeEntries(TUint32 aHeader, TUint32 aCapacity);
     TBool isFree(TUint32 aHeader) const { return field(aHeader, HeapEntry::KFreeIterator) != 0; }
-    void checkExtent(TUint32 aHeader, TUint64 aEnd) const;
-    TUint32 nextBlock(TUint32 aHeader) const;
+    // Free and on one of the lists by size class (not a quick list).
+    TBool isListedFree(TUint32 aHeader) const
+    {
+        const TUint32 word = field(aHeader, HeapEntry::KFreeIterator);
+        return word != 0 && (word & HeapEntry::KQuickListTag) == 0;
+    }
+    // Capacities and trailers are arena words a broken program can
+    // overwrite. A block's extent is trusted only when it ends at the very
+    // next block start we recorded ourselves: every range the heap clears,
+    // copies or walks is derived from a block checked this way.
+    void checkExtent(TUint32 aHeader, TUint64 aEnd) const
+    {
+        if (aEnd > 0xFFFFFFFFu || aEnd < TUint64(aHeader) + HeapEntry::KOverhead
+            || iBlockStarts.findAbove(aHeader) != aEnd)
+            corruptHeap();
+    }
+    [[noreturn]] static void corruptHeap();
+    TUint32 nextBlock(TUint32 aHeader) const { return aHeader + HeapEntry::KOverhead + capacityOf(aHeader); }
     TUint32 previousBlock(TUint32 aHeader) const;
     TUint32 poolEnd(TUint32 aAddress) const;
     void finalise(TUint32 aHeader);
@@ -173,7 +202,11 @@ private:
     void traceVectorCell(TUint32 aCell, TBool aElementsAreReferences);
     void traceVector(TUint32 aVector, TBool aElementsAreReferences);
     void pushIfNotNull(TUint32 aReference);
-    void sweepPool(TInt aPool);
+    void consolidate();
+    void walkPool(TInt aPool, TBool aSweeping);
+    void gather(TUint32 aHeader, TUint32 aCapacity);
+    void unlist(TUint32 aHeader, TUint32 aCapacity);
+    void settleRun(TUint32 aRun, TUint32 aEnd);
     void clearMarks();
     void setNextCollection();
 
@@ -185,6 +218,7 @@ private:
     TUint32 iPoolsEnd = 0;        // end of the highest pool
     Vec<LinkedList<TUint32>> iFreeHeapEntries;
     TUint32 iNonEmptyClasses = 0;       // bit k: free list k has entries
+    QuickLists iQuickLists;
     LinkedList<TUint32> iRoots;
     TInt iEntries = 0;
     TUint64 iBytesInUse = 0;          // capacities of the entries in use
