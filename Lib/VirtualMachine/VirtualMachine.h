@@ -10,6 +10,7 @@
 #include "OString.h"
 #include "Opcodes.h"
 #include "ProgramTables.h"
+#include "RegisterForm.h"
 #include "Stream.h"
 #include "Superinstructions.h"
 #include "Types.h"
@@ -120,6 +121,10 @@ public:
     // Whether common sequences run as one fused handler (the default) or
     // one instruction at a time; programs behave the same either way.
     void setFusion(TBool aEnabled);
+    // Whether loops and straight stretches of simple instructions run in
+    // their register form (the default; see RegisterForm.h) or as stack
+    // instructions; independent of fusion, and programs behave the same.
+    void setRegisterForm(TBool aEnabled);
 
     // The implementation of exported method aExportedMethod for receivers
     // of class aClassIndex (-1 for static methods), or nullptr.
@@ -317,6 +322,8 @@ private:
     // What to run at each code position (see Superinstructions.h).
     Vec<Superinstructions::DispatchEntry> iDispatch;
     TBool iFusion = ETrue;
+    TBool iRegisterForm = ETrue;
+    RegisterForm::Program iRegisters;
 
     std::unique_ptr<RandomGenerator> iRandomGenerator;
     TUint32 iApplicationObject = 0;
