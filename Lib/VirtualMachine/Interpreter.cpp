@@ -7,7 +7,8 @@
 // operation list (OpcodeList.h) and the list of fused sequences
 // (Superinstructions.h); a handler reads its operands and finds the next
 // instruction through the operation table, so no offset or size is
-// written here by hand.
+// written here by hand. Where a region of the register form starts, the
+// dispatch runs the region (RegisterForm.h) and goes on where it ends.
 //
 // Safety without per-access checks: every address is computed in 32 bits
 // and the arena maps the whole 32-bit space, so a slot or word access can
@@ -23,13 +24,16 @@
 #include <iterator>
 
 #include "ErrorHandling.h"
+#include "OperatorFamilies.h"
 #include "OVector.h"
+#include "RegisterForm.h"
 #include "StackDepths.h"
 #include "Superinstructions.h"
 
 namespace {
 
 using namespace Opcodes;
+using namespace Operators;
 
 typedef TUint32 __attribute__((may_alias)) AliasedWord;
 
@@ -42,35 +46,6 @@ const TInt KCodePadding = 16;
 // handling.
 const TInt32 KStackLimit = VirtualMachine::KScannedStackSlots;
 static_assert(KStackLimit < StackDepths::KBeyondAnyStack);
-
-// The shift rule: counts of 32 or more give 0, negative counts shift the
-// other way (arithmetically when that is to the right).
-inline TInt32 shiftLeft(TInt32 aValue, TInt32 aCount)
-{
-    const TInt64 count = aCount;
-    if (count >= 0)
-        return count <= 31 ? static_cast<TInt32>(static_cast<TUint32>(aValue) << count) : 0;
-    return -count <= 31 ? aValue >> -count : 0;
-}
-
-inline TInt32 shiftRight(TInt32 aValue, TInt32 aCount)
-{
-    const TInt64 count = aCount;
-    if (count >= 0)
-        return count <= 31 ? aValue >> count : 0;
-    return -count <= 31 ? static_cast<TInt32>(static_cast<TUint32>(aValue) << -count) : 0;
-}
-
-// Truncating division; INT_MIN / -1 wraps instead of trapping.
-inline TInt32 divide(TInt32 aDividend, TInt32 aDivisor)
-{
-    return aDivisor == -1 ? static_cast<TInt32>(0u - static_cast<TUint32>(aDividend)) : aDividend / aDivisor;
-}
-
-inline TInt32 remainder(TInt32 aDividend, TInt32 aDivisor)
-{
-    return aDivisor == -1 ? 0 : aDividend % aDivisor;
-}
 
 // Sums of indices and operands from the image wrap like the machine's
 // 32-bit words instead of overflowing; the result is checked where used.
@@ -89,170 +64,6 @@ inline TUint32 wordElementAddress(const Arena& aArena, TUint32 aVector, TInt32 a
         return 0;
     return aArena.word(aVector + 4) + 4u * static_cast<TUint32>(aIndex);
 }
-
-inline TUint32 truth(bool aValue)
-{
-    return aValue ? 0xFFFFFFFFu : 0;
-}
-
-// The values an operator family works on, as words: the whole word, or
-// the sign-extended low byte or half.
-inline TUint32 word(TUint32 aValue)
-{
-    return aValue;
-}
-
-inline TUint32 signedByte(TUint32 aValue)
-{
-    return static_cast<TUint32>(static_cast<TInt32>(static_cast<TInt8>(aValue)));
-}
-
-inline TUint32 signedHalf(TUint32 aValue)
-{
-    return static_cast<TUint32>(static_cast<TInt32>(static_cast<TInt16>(aValue)));
-}
-
-// The operators of the arithmetic and bit family. Each works on two words;
-// the family's forms (on the stack, in memory, on bytes) feed it their own
-// values. Dividing operators need a divisor other than 0.
-struct Add {
-    static constexpr TBool KDivides = EFalse;
-    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return aLeft + aRight; }
-};
-struct Subtract {
-    static constexpr TBool KDivides = EFalse;
-    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return aLeft - aRight; }
-};
-struct Multiply {
-    static constexpr TBool KDivides = EFalse;
-    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return aLeft * aRight; }
-};
-struct Divide {
-    static constexpr TBool KDivides = ETrue;
-    static TUint32 apply(TUint32 aLeft, TUint32 aRight)
-    {
-        return static_cast<TUint32>(divide(static_cast<TInt32>(aLeft), static_cast<TInt32>(aRight)));
-    }
-};
-struct Remainder {
-    static constexpr TBool KDivides = ETrue;
-    static TUint32 apply(TUint32 aLeft, TUint32 aRight)
-    {
-        return static_cast<TUint32>(remainder(static_cast<TInt32>(aLeft), static_cast<TInt32>(aRight)));
-    }
-};
-struct BitAnd {
-    static constexpr TBool KDivides = EFalse;
-    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return aLeft & aRight; }
-};
-struct BitOr {
-    static constexpr TBool KDivides = EFalse;
-    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return aLeft | aRight; }
-};
-struct BitXor {
-    static constexpr TBool KDivides = EFalse;
-    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return aLeft ^ aRight; }
-};
-struct ShiftLeft {
-    static constexpr TBool KDivides = EFalse;
-    static TUint32 apply(TUint32 aLeft, TUint32 aRight)
-    {
-        return static_cast<TUint32>(shiftLeft(static_cast<TInt32>(aLeft), static_cast<TInt32>(aRight)));
-    }
-};
-struct ShiftRight {
-    static constexpr TBool KDivides = EFalse;
-    static TUint32 apply(TUint32 aLeft, TUint32 aRight)
-    {
-        return static_cast<TUint32>(shiftRight(static_cast<TInt32>(aLeft), static_cast<TInt32>(aRight)));
-    }
-};
-
-// The logical operators: any word other than 0 is true. land, lor and lxor
-// answer a truth word; leqv and lxor1 answer 1 or 0.
-struct LogicalAnd {
-    static constexpr TBool KDivides = EFalse;
-    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return truth(aLeft != 0 && aRight != 0); }
-};
-struct LogicalOr {
-    static constexpr TBool KDivides = EFalse;
-    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return truth(aLeft != 0 || aRight != 0); }
-};
-struct LogicalXor {
-    static constexpr TBool KDivides = EFalse;
-    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return truth((aLeft != 0) != (aRight != 0)); }
-};
-struct Equivalent {
-    static constexpr TBool KDivides = EFalse;
-    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return (aLeft != 0) == (aRight != 0) ? 1 : 0; }
-};
-struct Different {
-    static constexpr TBool KDivides = EFalse;
-    static TUint32 apply(TUint32 aLeft, TUint32 aRight) { return (aLeft != 0) != (aRight != 0) ? 1 : 0; }
-};
-
-// The comparisons, on signed words.
-struct Equal {
-    static bool holds(TInt32 aLeft, TInt32 aRight) { return aLeft == aRight; }
-};
-struct Less {
-    static bool holds(TInt32 aLeft, TInt32 aRight) { return aLeft < aRight; }
-};
-struct LessOrEqual {
-    static bool holds(TInt32 aLeft, TInt32 aRight) { return aLeft <= aRight; }
-};
-struct NotEqual {
-    static bool holds(TInt32 aLeft, TInt32 aRight) { return aLeft != aRight; }
-};
-struct Greater {
-    static bool holds(TInt32 aLeft, TInt32 aRight) { return aLeft > aRight; }
-};
-struct GreaterOrEqual {
-    static bool holds(TInt32 aLeft, TInt32 aRight) { return aLeft >= aRight; }
-};
-
-// The arithmetic and bit operators in all their forms:
-// X(on the stack, in a word, in a byte, operator).
-#define ARITHMETIC_FAMILY(X) \
-    X(add, addind, addind_i8, Add) \
-    X(sub, subind, subind_i8, Subtract) \
-    X(mul, mulind, mulind_i8, Multiply) \
-    X(div, divind, divind_i8, Divide) \
-    X(rem, remind, remind_i8, Remainder) \
-    X(and, andind, andind_i8, BitAnd) \
-    X(or, orind, orind_i8, BitOr) \
-    X(xor, xorind, xorind_i8, BitXor) \
-    X(shl, shlind, shlind_i8, ShiftLeft) \
-    X(shr, shrind, shrind_i8, ShiftRight)
-
-// The operators that also work on two bytes on the stack: X(form, operator).
-#define BYTE_ARITHMETIC_FAMILY(X) \
-    X(div_i8, Divide) \
-    X(rem_i8, Remainder) \
-    X(shl_i8, ShiftLeft) \
-    X(shr_i8, ShiftRight)
-
-#define LOGICAL_FAMILY(X) \
-    X(land, LogicalAnd) \
-    X(lor, LogicalOr) \
-    X(lxor, LogicalXor) \
-    X(leqv, Equivalent) \
-    X(lxor1, Different)
-
-// The comparisons in all their forms: X(on words, on bytes, on halves,
-// comparison).
-#define COMPARISON_FAMILY(X) \
-    X(eq, eq_i8, eq_i16, Equal) \
-    X(lt, lt_i8, lt_i16, Less) \
-    X(le, le_i8, le_i16, LessOrEqual) \
-    X(ne, ne_i8, ne_i16, NotEqual) \
-    X(gt, gt_i8, gt_i16, Greater) \
-    X(ge, ge_i8, ge_i16, GreaterOrEqual)
-
-// The in-place steps by one: X(in a word, in a byte, operator).
-#define STEP_FAMILY(X) \
-    X(incind, incind_i8, Add) \
-    X(decind, decind_i8, Subtract)
 
 // The fused handlers step over a comparison or an operator by one size.
 #define SIZE_OF_COMPARISON_IS_SIZE_OF_EQ(onWords, onBytes, onHalves, Comparison) \
@@ -391,6 +202,12 @@ void VirtualMachine::setFusion(TBool aEnabled)
     iExecutableCode = Vec<TUint8>();
 }
 
+void VirtualMachine::setRegisterForm(TBool aEnabled)
+{
+    iRegisterForm = aEnabled;
+    iExecutableCode = Vec<TUint8>();
+}
+
 void VirtualMachine::run()
 {
     if (iExecutableCode.count() != iCode.count() + KCodePadding) {
@@ -398,6 +215,8 @@ void VirtualMachine::run()
         for (TInt i = 0; i < KCodePadding; ++i)
             iExecutableCode.append(Superinstructions::KInvalidOperation);
         iDispatch = Superinstructions::dispatchTable(iExecutableCode, iFusion);
+        iRegisters = iRegisterForm ? RegisterForm::translate(iExecutableCode, iCode.count(), iDispatch)
+                                   : RegisterForm::Program();
     }
 
     // In the order of Superinstructions::THandler.
@@ -409,6 +228,7 @@ void VirtualMachine::run()
 #define FUSED_LABEL(name) &&fused_##name,
         KELVO_FUSED_SEQUENCES(FUSED_LABEL)
 #undef FUSED_LABEL
+        &&register_region,
     };
     static_assert(std::size(KLabels) == Superinstructions::KHandlerCount);
 
@@ -419,6 +239,7 @@ void VirtualMachine::run()
     const TInt32 codeLength = iCode.count();
     TInt32 pc = iPc;
     TInt32 top = iTop;
+    const RegisterForm::Instruction* const instructions = iRegisters.instructions.data();
     // See CHECK_RUN. A budget, once set, stays set for the whole run:
     // running out of it stops the machine.
     const TUint64 runThreshold = iBudget >= 0 ? 0 : TUint64(KStackLimit) + 1;
@@ -518,6 +339,7 @@ void VirtualMachine::run()
         } \
         TRANSFER(); \
     } while (0)
+
 
     auto loadWord = [](const TUint8* aMem, TUint32 aAddress) {
         TUint32 value;
@@ -1352,6 +1174,35 @@ fused_word_vector_append: {
     top -= 2;
     COUNT_NATIVE(pc + size(EOp_native));
     ADVANCE(size(EOp_native));
+}
+
+// ---- The register form ----
+
+// Where a region starts: the stack must have room for every run in the
+// region, and must not go below its first slot anywhere in it, or the
+// position's own handler runs instead (and meets the fault where the plain
+// code would). The region runs until it meets something it does not do,
+// with memory as the plain instructions leave it; then the plain code goes
+// on as the region says.
+register_region: {
+    const RegisterForm::Entry& entry = iRegisters.entries[iRegisters.entryAt[pc]];
+    const TInt64 base = TInt64(top) - entry.depth;
+    if (base + entry.lowest < -1 || base + 1 + entry.highest > KStackLimit)
+        goto* KLabels[entry.fallback];
+    TInt32 exitPc = 0;
+    TInt32 exitTop = 0;
+    const RegisterForm::TWayOn way = RegisterForm::runRegion(
+        instructions + entry.instruction, mem, stackBase, static_cast<TInt32>(base), iBudget, exitPc, exitTop);
+    pc = exitPc;
+    top = exitTop;
+    switch (way) {
+    case RegisterForm::EGoOn:
+        DISPATCH();
+    case RegisterForm::ERetreat:
+        goto* KLabels[Superinstructions::handlerOf(code[pc])];
+    case RegisterForm::ETransfer:
+        TRANSFER();
+    }
 }
 
 stop:

@@ -6,10 +6,6 @@
 
 namespace StackDepths {
 
-namespace {
-
-// The value of operand aIndex of the instruction at aAt, as the
-// interpreter reads it; 0 when the instruction has no such operand.
 TInt64 operandValue(const Vec<TUint8>& aCode, TInt aAt, TInt aIndex)
 {
     const Opcodes::OpcodeInfo& op = Opcodes::info(aCode[aAt]);
@@ -32,8 +28,6 @@ TInt64 operandValue(const Vec<TUint8>& aCode, TInt aAt, TInt aIndex)
         return value;
     }
     }
-}
-
 }
 
 // From the end backwards, so that the depth after each instruction is

@@ -21,6 +21,11 @@ const TUint16 KBeyondAnyStack = 0xFFFF;
 // operation), counting what the transfer itself pushes.
 Vec<TUint16> runDepths(const Vec<TUint8>& aCode);
 
+// The value of operand aIndex of the instruction at aAt, as the
+// interpreter reads it; 0 when the instruction has no such operand. The
+// instruction must lie inside aCode.
+TInt64 operandValue(const Vec<TUint8>& aCode, TInt aAt, TInt aIndex);
+
 }
 
 #endif

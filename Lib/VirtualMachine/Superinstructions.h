@@ -49,7 +49,8 @@ namespace Superinstructions {
 
 // What runs at a code position: the handler of each valid operation, in
 // the order of the operation list, then the handler of every invalid
-// operation, then those of the fused sequences. The interpreter's table of
+// operation, then those of the fused sequences, then the entry into a
+// region of the register form (RegisterForm.h). The interpreter's table of
 // handler labels is expanded from the same lists in the same order.
 enum THandler : TUint8 {
 #define KELVO_OPERATION_HANDLER(number, name, ...) EHandler_op_##name,
@@ -59,8 +60,25 @@ enum THandler : TUint8 {
 #define KELVO_FUSED_HANDLER(name) EHandler_fused_##name,
     KELVO_FUSED_SEQUENCES(KELVO_FUSED_HANDLER)
 #undef KELVO_FUSED_HANDLER
+    EHandler_register_region,
     KHandlerCount
 };
+
+// The fused handlers that do a native's work. The register form leaves
+// their positions to them.
+constexpr TBool runsNative(THandler aHandler)
+{
+    switch (aHandler) {
+    case EHandler_fused_word_vector_load:
+    case EHandler_fused_reference_vector_element:
+    case EHandler_fused_word_vector_append:
+    case EHandler_fused_local_word_vector_load:
+    case EHandler_fused_local_add_word_vector_element:
+        return ETrue;
+    default:
+        return EFalse;
+    }
+}
 
 namespace Detail {
 

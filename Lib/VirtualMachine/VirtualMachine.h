@@ -11,6 +11,7 @@
 #include "OString.h"
 #include "Opcodes.h"
 #include "ProgramTables.h"
+#include "RegisterForm.h"
 #include "Stream.h"
 #include "Superinstructions.h"
 #include "Types.h"
@@ -124,6 +125,10 @@ public:
     // A host that traces runs or reports errors in detail watches through
     // aObserver (nullptr: nobody watches, the default).
     void setExecutionObserver(MExecutionObserver* aObserver) { iObserver = aObserver; }
+    // Whether loops and straight stretches of simple instructions run in
+    // their register form (the default; see RegisterForm.h) or as stack
+    // instructions; independent of fusion, and programs behave the same.
+    void setRegisterForm(TBool aEnabled);
 
     // The implementation of exported method aExportedMethod for receivers
     // of class aClassIndex (-1 for static methods), or nullptr.
@@ -328,6 +333,8 @@ private:
     Vec<Superinstructions::DispatchEntry> iDispatch;
     TBool iFusion = ETrue;
     MExecutionObserver* iObserver = nullptr;
+    TBool iRegisterForm = ETrue;
+    RegisterForm::Program iRegisters;
 
     std::unique_ptr<RandomGenerator> iRandomGenerator;
     TUint32 iApplicationObject = 0;

@@ -1,0 +1,563 @@
+#include "RegisterForm.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "Opcodes.h"
+#include "StackDepths.h"
+
+namespace RegisterForm {
+
+namespace {
+
+using namespace Opcodes;
+
+// Stack instructions that one register instruction stands for: where they
+// are, what they do to the stack, and the operands the register
+// instruction takes from them before the height of the region is known.
+struct Unit {
+    TInt32 start = 0;
+    TInt32 end = 0;
+    TOperation operation = ERegister_leave;
+    TInt64 first = 0;
+    TInt64 second = 0;
+    TBool fallsThrough = ETrue;
+    TBool jumps = EFalse;
+    TInt32 jumpTarget = 0;
+    // Height after the unit, and the lowest and highest heights on the
+    // way, from the height before it.
+    TInt32 growth = 0;
+    TInt32 low = 0;
+    TInt32 high = 0;
+};
+
+// The register operations that stand for one stack operation of a family,
+// by its operation byte; KOperationCount for any other byte.
+TOperation stackOperator(TUint8 aOpcode)
+{
+    switch (aOpcode) {
+#define CASE(onStack, inWord, inByte, Operator) \
+    case EOp_##onStack: return ERegister_stack_##onStack;
+        ARITHMETIC_FAMILY(CASE)
+#undef CASE
+    default: return KOperationCount;
+    }
+}
+
+TOperation localConstantOperator(TUint8 aOpcode)
+{
+    switch (aOpcode) {
+#define CASE(onStack, inWord, inByte, Operator) \
+    case EOp_##onStack: return ERegister_local_constant_##onStack;
+        ARITHMETIC_FAMILY(CASE)
+#undef CASE
+    default: return KOperationCount;
+    }
+}
+
+TOperation update(TUint8 aOpcode)
+{
+    switch (aOpcode) {
+#define CASE(onStack, inWord, inByte, Operator) \
+    case EOp_##inWord: return ERegister_update_##inWord;
+        ARITHMETIC_FAMILY(CASE)
+#undef CASE
+    default: return KOperationCount;
+    }
+}
+
+TOperation localUpdate(TUint8 aOpcode)
+{
+    switch (aOpcode) {
+#define CASE(onStack, inWord, inByte, Operator) \
+    case EOp_##inWord: return ERegister_update_local_##inWord;
+        ARITHMETIC_FAMILY(CASE)
+#undef CASE
+    default: return KOperationCount;
+    }
+}
+
+TOperation comparison(TUint8 aOpcode)
+{
+    switch (aOpcode) {
+#define CASE(onWords, onBytes, onHalves, Comparison) \
+    case EOp_##onWords: return ERegister_compare_##onWords;
+        COMPARISON_FAMILY(CASE)
+#undef CASE
+    default: return KOperationCount;
+    }
+}
+
+TOperation branch(TUint8 aOpcode)
+{
+    switch (aOpcode) {
+#define CASE(onWords, onBytes, onHalves, Comparison) \
+    case EOp_##onWords: return ERegister_branch_local_constant_##onWords;
+        COMPARISON_FAMILY(CASE)
+#undef CASE
+    default: return KOperationCount;
+    }
+}
+
+TOperation step(TUint8 aOpcode)
+{
+    switch (aOpcode) {
+#define CASE(inWord, inByte, Operator) \
+    case EOp_##inWord: return ERegister_step_##inWord;
+        STEP_FAMILY(CASE)
+#undef CASE
+    default: return KOperationCount;
+    }
+}
+
+TOperation localStepJump(TUint8 aOpcode)
+{
+    switch (aOpcode) {
+#define CASE(inWord, inByte, Operator) \
+    case EOp_##inWord: return ERegister_step_local_jump_##inWord;
+        STEP_FAMILY(CASE)
+#undef CASE
+    default: return KOperationCount;
+    }
+}
+
+TOperation localStep(TUint8 aOpcode)
+{
+    switch (aOpcode) {
+#define CASE(inWord, inByte, Operator) \
+    case EOp_##inWord: return ERegister_step_local_##inWord;
+        STEP_FAMILY(CASE)
+#undef CASE
+    default: return KOperationCount;
+    }
+}
+
+// The operation of a single stack instruction that needs no operand from
+// the code, or KOperationCount.
+TOperation single(TUint8 aOpcode)
+{
+    switch (aOpcode) {
+    case EOp_dup: return ERegister_duplicate;
+    case EOp_nop: return ERegister_nothing;
+    case EOp_not: return ERegister_not;
+    case EOp_neg: return ERegister_negate;
+    case EOp_stind:
+    case EOp_stind_alt: return ERegister_store;
+    case EOp_ldind: return ERegister_load_indirect;
+    default: break;
+    }
+    for (TOperation operation : {stackOperator(aOpcode), update(aOpcode), comparison(aOpcode), step(aOpcode)}) {
+        if (operation != KOperationCount)
+            return operation;
+    }
+    return KOperationCount;
+}
+
+const TInt KLongestUnit = 4;
+
+// The instructions from a code position, as far as they lie inside the
+// code: their positions and operation bytes.
+struct Window {
+    TInt count = 0;
+    TInt32 at[KLongestUnit] = {};
+    TUint8 op[KLongestUnit] = {};
+};
+
+Window windowAt(const Vec<TUint8>& aCode, TInt32 aCodeLength, TInt32 aStart)
+{
+    Window window;
+    TInt32 p = aStart;
+    while (window.count < KLongestUnit && p < aCodeLength && p + size(aCode[p]) <= aCodeLength) {
+        window.at[window.count] = p;
+        window.op[window.count] = aCode[p];
+        ++window.count;
+        p += size(aCode[p]);
+    }
+    return window;
+}
+
+class Translator {
+public:
+    Translator(const Vec<TUint8>& aCode, TInt32 aCodeLength, Vec<Superinstructions::DispatchEntry>& aDispatch)
+        : iCode(aCode), iLength(aCodeLength), iDispatch(aDispatch)
+    {
+    }
+
+    Program translate();
+
+private:
+    TInt64 operand(TInt32 aAt, TInt aIndex) const { return StackDepths::operandValue(iCode, aAt, aIndex); }
+    TBool isLocal(const Window& aWindow, TInt aIndex, TBool aAddress) const;
+    TBool isConstant(const Window& aWindow, TInt aIndex, TInt64& aValue) const;
+    TBool recognise(TInt32 aStart, Unit& aUnit) const;
+    void measure(const Window& aWindow, TInt aCount, Unit& aUnit) const;
+    void findUnits();
+    void linkUnits();
+    void verifyRegions();
+    TBool loops(const std::vector<TInt32>& aUnits) const;
+    void emit(Program& aProgram);
+    Instruction instructionOf(const Unit& aUnit, TInt32 aDepth) const;
+    TInt32 unitAt(TInt64 aPosition) const
+    {
+        return aPosition >= 0 && aPosition < iLength ? iUnitAt[static_cast<size_t>(aPosition)] : -1;
+    }
+
+    const Vec<TUint8>& iCode;
+    const TInt32 iLength;
+    Vec<Superinstructions::DispatchEntry>& iDispatch;
+    std::vector<Unit> iUnits;
+    std::vector<TInt32> iUnitAt;
+    // Each unit's neighbours, with the height at the neighbour minus the
+    // height at the unit.
+    std::vector<std::vector<std::pair<TInt32, TInt32>>> iNeighbours;
+    std::vector<TInt64> iDepth;
+    std::vector<TInt32> iRegion;
+    std::vector<TBool> iRegionRefused;
+};
+
+TBool Translator::isLocal(const Window& aWindow, TInt aIndex, TBool aAddress) const
+{
+    if (aIndex >= aWindow.count)
+        return EFalse;
+    const TUint8 op = aWindow.op[aIndex];
+    const TBool matches = aAddress ? (op == EOp_ldloca_s || op == EOp_ldloca) : (op == EOp_ldloc_s || op == EOp_ldloc);
+    if (!matches)
+        return EFalse;
+    const TInt64 k = operand(aWindow.at[aIndex], 0);
+    return k >= -KLocalReach && k <= KLocalReach;
+}
+
+TBool Translator::isConstant(const Window& aWindow, TInt aIndex, TInt64& aValue) const
+{
+    if (aIndex >= aWindow.count)
+        return EFalse;
+    switch (aWindow.op[aIndex]) {
+    case EOp_ldc: aValue = operand(aWindow.at[aIndex], 0); return ETrue;
+    case EOp_ldtrue:
+    case EOp_ldm1: aValue = -1; return ETrue;
+    case EOp_ldfalse: aValue = 0; return ETrue;
+    default: return EFalse;
+    }
+}
+
+// The heights over the first aCount instructions of aWindow, from the
+// operation table's stack effects.
+void Translator::measure(const Window& aWindow, TInt aCount, Unit& aUnit) const
+{
+    TInt64 height = 0;
+    TInt64 low = 0;
+    TInt64 high = 0;
+    for (TInt i = 0; i < aCount; ++i) {
+        const TInt32 at = aWindow.at[i];
+        height += stackGrowth(aWindow.op[i], operand(at, 0), operand(at, 1));
+        low = std::min(low, height);
+        high = std::max(high, height);
+    }
+    aUnit.growth = static_cast<TInt32>(height);
+    aUnit.low = static_cast<TInt32>(low);
+    aUnit.high = static_cast<TInt32>(high);
+    const TInt32 last = aWindow.at[aCount - 1];
+    aUnit.end = last + size(aWindow.op[aCount - 1]);
+    const TUint8 lastOp = aWindow.op[aCount - 1];
+    if (lastOp == EOp_jz_s || lastOp == EOp_jz || lastOp == EOp_jmp_s || lastOp == EOp_jmp) {
+        aUnit.jumps = ETrue;
+        aUnit.fallsThrough = lastOp == EOp_jz_s || lastOp == EOp_jz;
+        aUnit.jumpTarget = static_cast<TInt32>(static_cast<TUint32>(last + size(lastOp) - 1 + operand(last, 0)));
+    }
+}
+
+// The longest sequence from aStart that one register instruction does,
+// if any.
+TBool Translator::recognise(TInt32 aStart, Unit& aUnit) const
+{
+    const Window w = windowAt(iCode, iLength, aStart);
+    if (w.count == 0)
+        return EFalse;
+    aUnit.start = aStart;
+    TInt64 constant = 0;
+    auto take = [&](TInt aCount, TOperation aOperation, TInt64 aFirst, TInt64 aSecond) {
+        aUnit.operation = aOperation;
+        aUnit.first = aFirst;
+        aUnit.second = aSecond;
+        measure(w, aCount, aUnit);
+        return ETrue;
+    };
+    auto isJz = [&](TInt aIndex) { return aIndex < w.count && (w.op[aIndex] == EOp_jz_s || w.op[aIndex] == EOp_jz); };
+    auto opAt = [&](TInt aIndex) { return aIndex < w.count ? w.op[aIndex] : Superinstructions::KInvalidOperation; };
+
+    if (isLocal(w, 0, EFalse) && w.count >= 3 && opAt(1) == EOp_ldc) {
+        constant = operand(w.at[1], 0);
+        if (branch(opAt(2)) != KOperationCount && isJz(3))
+            return take(4, branch(opAt(2)), operand(w.at[0], 0), constant);
+        if (localConstantOperator(opAt(2)) != KOperationCount)
+            return take(3, localConstantOperator(opAt(2)), operand(w.at[0], 0), constant);
+    }
+    if (isLocal(w, 0, ETrue)) {
+        const TInt64 k = operand(w.at[0], 0);
+        if (isLocal(w, 1, EFalse) && opAt(2) == EOp_stind)
+            return take(3, ERegister_copy_local, k, operand(w.at[1], 0));
+        if (isLocal(w, 1, EFalse) && localUpdate(opAt(2)) != KOperationCount)
+            return take(3, localUpdate(opAt(2)), k, operand(w.at[1], 0));
+        if (opAt(1) == EOp_ldc && opAt(2) == EOp_stind)
+            return take(3, ERegister_set_local, k, operand(w.at[1], 0));
+        if (localStep(opAt(1)) != KOperationCount && (opAt(2) == EOp_jmp_s || opAt(2) == EOp_jmp))
+            return take(3, localStepJump(opAt(1)), k, 0);
+        if (localStep(opAt(1)) != KOperationCount)
+            return take(2, localStep(opAt(1)), k, 0);
+        return take(1, ERegister_local_address, k, 0);
+    }
+    if (isLocal(w, 0, EFalse))
+        return take(1, ERegister_load_local, operand(w.at[0], 0), 0);
+    if (isConstant(w, 0, constant))
+        return take(1, ERegister_constant, constant, 0);
+    switch (w.op[0]) {
+    case EOp_fieldaddr_s:
+    case EOp_fieldaddr: return take(1, ERegister_field_address, operand(w.at[0], 0), 0);
+    case EOp_jmp_s:
+    case EOp_jmp: return take(1, ERegister_jump, 0, 0);
+    case EOp_jz_s:
+    case EOp_jz: return take(1, ERegister_jump_if_zero, 0, 0);
+    default: break;
+    }
+    if (single(w.op[0]) != KOperationCount)
+        return take(1, single(w.op[0]), 0, 0);
+    return EFalse;
+}
+
+// Units start where the loader's walk puts instructions, one after the
+// other. Where a fused handler does a native's work, the plain dispatch
+// keeps the position: it is faster than leaving a region for the native.
+void Translator::findUnits()
+{
+    iUnitAt.assign(static_cast<size_t>(iLength), -1);
+    for (TInt32 p = 0; p < iLength;) {
+        Unit unit;
+        if (!Superinstructions::runsNative(static_cast<Superinstructions::THandler>(iDispatch[p].handler))
+            && recognise(p, unit)) {
+            iUnitAt[static_cast<size_t>(p)] = static_cast<TInt32>(iUnits.size());
+            iUnits.push_back(unit);
+            p = unit.end;
+        } else {
+            p += size(iCode[p]);
+        }
+    }
+}
+
+// Fall-through and jumps between units, both ways, with the height each
+// edge implies.
+void Translator::linkUnits()
+{
+    iNeighbours.assign(iUnits.size(), {});
+    auto link = [&](TInt32 aFrom, TInt32 aTo) {
+        if (aTo < 0)
+            return;
+        const TInt32 growth = iUnits[static_cast<size_t>(aFrom)].growth;
+        iNeighbours[static_cast<size_t>(aFrom)].push_back({aTo, growth});
+        iNeighbours[static_cast<size_t>(aTo)].push_back({aFrom, -growth});
+    };
+    for (size_t u = 0; u < iUnits.size(); ++u) {
+        const Unit& unit = iUnits[u];
+        if (unit.fallsThrough)
+            link(static_cast<TInt32>(u), unitAt(unit.end));
+        if (unit.jumps)
+            link(static_cast<TInt32>(u), unitAt(unit.jumpTarget));
+    }
+}
+
+// Connected units form a region. Each gets its height from its neighbours;
+// a region where two paths give a unit different heights (an image whose
+// stack does not balance at a join) or where heights drift beyond the
+// local reach is refused and runs as plain code.
+void Translator::verifyRegions()
+{
+    iDepth.assign(iUnits.size(), 0);
+    iRegion.assign(iUnits.size(), -1);
+    std::vector<TInt32> queue;
+    for (size_t first = 0; first < iUnits.size(); ++first) {
+        if (iRegion[first] >= 0)
+            continue;
+        const TInt32 region = static_cast<TInt32>(iRegionRefused.size());
+        TBool refused = EFalse;
+        iRegion[first] = region;
+        queue.assign(1, static_cast<TInt32>(first));
+        while (!queue.empty()) {
+            const size_t u = static_cast<size_t>(queue.back());
+            queue.pop_back();
+            for (const auto& [neighbour, difference] : iNeighbours[u]) {
+                const TInt64 depth = iDepth[u] + difference;
+                const size_t v = static_cast<size_t>(neighbour);
+                if (iRegion[v] < 0) {
+                    iRegion[v] = region;
+                    iDepth[v] = depth;
+                    queue.push_back(neighbour);
+                } else if (iDepth[v] != depth) {
+                    refused = ETrue;
+                }
+                if (depth < -KLocalReach || depth > KLocalReach)
+                    refused = ETrue;
+            }
+        }
+        iRegionRefused.push_back(refused);
+    }
+}
+
+Instruction Translator::instructionOf(const Unit& aUnit, TInt32 aDepth) const
+{
+    Instruction instruction {};
+    instruction.operation = aUnit.operation;
+    instruction.pc = aUnit.start;
+    instruction.depth = aDepth;
+    instruction.topSlot = 4 * aDepth;
+    instruction.depthAfter = aDepth + aUnit.growth;
+    // The slot a local names is counted from the height before the
+    // instruction that names it: the first of the unit, or the second one
+    // after the address the first pushed.
+    const TInt64 firstSlot = 4 * (TInt64(aDepth) + 1 + aUnit.first);
+    const TInt64 secondSlot = 4 * (TInt64(aDepth) + 2 + aUnit.second);
+    instruction.a = static_cast<TInt32>(aUnit.first);
+    instruction.b = static_cast<TInt32>(aUnit.second);
+    switch (aUnit.operation) {
+    case ERegister_load_local:
+    case ERegister_local_address:
+    case ERegister_set_local:
+        instruction.a = static_cast<TInt32>(firstSlot);
+        break;
+    case ERegister_copy_local:
+        instruction.a = static_cast<TInt32>(firstSlot);
+        instruction.b = static_cast<TInt32>(secondSlot);
+        break;
+    case ERegister_field_address:
+        instruction.a = static_cast<TInt32>(4u * static_cast<TUint32>(aUnit.first));
+        break;
+    default:
+        break;
+    }
+#define LOCAL_FIRST(name, ...) case ERegister_##name: instruction.a = static_cast<TInt32>(firstSlot); break;
+#define LOCAL_CONSTANT(onStack, inWord, inByte, Operator) LOCAL_FIRST(local_constant_##onStack)
+#define LOCAL_UPDATE(onStack, inWord, inByte, Operator) \
+    case ERegister_update_local_##inWord: \
+        instruction.a = static_cast<TInt32>(firstSlot); \
+        instruction.b = static_cast<TInt32>(secondSlot); \
+        break;
+#define LOCAL_BRANCH(onWords, onBytes, onHalves, Comparison) LOCAL_FIRST(branch_local_constant_##onWords)
+#define LOCAL_STEP(inWord, inByte, Operator) \
+    LOCAL_FIRST(step_local_##inWord) LOCAL_FIRST(step_local_jump_##inWord)
+    switch (aUnit.operation) {
+        ARITHMETIC_FAMILY(LOCAL_CONSTANT)
+        ARITHMETIC_FAMILY(LOCAL_UPDATE)
+        COMPARISON_FAMILY(LOCAL_BRANCH)
+        STEP_FAMILY(LOCAL_STEP)
+    default:
+        break;
+    }
+#undef LOCAL_FIRST
+#undef LOCAL_CONSTANT
+#undef LOCAL_UPDATE
+#undef LOCAL_BRANCH
+#undef LOCAL_STEP
+    instruction.taken = 0;
+    instruction.takenPc = aUnit.jumpTarget;
+    instruction.next = 0;
+    instruction.nextPc = aUnit.end;
+    return instruction;
+}
+
+// Whether a region holds a loop that runs in it: a jump back to one of its
+// units with nothing but its units between the two. Entering a region
+// costs about as much as a few plain instructions, which only such a loop
+// pays back; a loop that leaves the region for a call or a native on
+// every turn, and code between calls, run faster in the plain dispatch.
+TBool Translator::loops(const std::vector<TInt32>& aUnits) const
+{
+    for (TInt32 u : aUnits) {
+        const Unit& unit = iUnits[static_cast<size_t>(u)];
+        if (!unit.jumps || unit.jumpTarget > unit.start)
+            continue;
+        TInt32 p = unit.jumpTarget;
+        while (p < unit.end && unitAt(p) >= 0)
+            p = iUnits[static_cast<size_t>(unitAt(p))].end;
+        if (p == unit.end)
+            return ETrue;
+    }
+    return EFalse;
+}
+
+// The instructions of each accepted region in code order, each followed
+// by a leave where the code after it is not in the region; then the jumps
+// between them, and the entries.
+void Translator::emit(Program& aProgram)
+{
+    std::vector<TInt32> instructionOfUnit(iUnits.size(), -1);
+    std::vector<std::vector<TInt32>> unitsOfRegion(iRegionRefused.size());
+    for (size_t u = 0; u < iUnits.size(); ++u)
+        unitsOfRegion[static_cast<size_t>(iRegion[u])].push_back(static_cast<TInt32>(u));
+    for (size_t region = 0; region < unitsOfRegion.size(); ++region) {
+        if (iRegionRefused[region] || !loops(unitsOfRegion[region]))
+            continue;
+        TInt64 lowest = 0;
+        TInt64 highest = 0;
+        for (TInt32 u : unitsOfRegion[region]) {
+            const Unit& unit = iUnits[static_cast<size_t>(u)];
+            const TInt64 depth = iDepth[static_cast<size_t>(u)];
+            lowest = std::min(lowest, TInt64(depth) + unit.low);
+            highest = std::max({highest, TInt64(depth) + unit.high, TInt64(depth) + iDispatch[unit.start].runDepth});
+        }
+        for (TInt32 u : unitsOfRegion[region]) {
+            const Unit& unit = iUnits[static_cast<size_t>(u)];
+            const TInt32 depth = static_cast<TInt32>(iDepth[static_cast<size_t>(u)]);
+            instructionOfUnit[static_cast<size_t>(u)] = aProgram.instructions.count();
+            aProgram.instructions.append(instructionOf(unit, depth));
+            if (unit.fallsThrough && !unit.jumps && unitAt(unit.end) < 0) {
+                Instruction leave {};
+                leave.operation = ERegister_leave;
+                leave.pc = unit.end;
+                leave.depth = depth + unit.growth;
+                leave.topSlot = 4 * leave.depth;
+                aProgram.instructions.append(leave);
+            }
+            Entry entry {};
+            entry.instruction = instructionOfUnit[static_cast<size_t>(u)];
+            entry.depth = depth;
+            entry.lowest = static_cast<TInt32>(lowest);
+            entry.highest = static_cast<TInt32>(highest);
+            entry.fallback = iDispatch[unit.start].handler;
+            aProgram.entryAt[unit.start] = aProgram.entries.count();
+            aProgram.entries.append(entry);
+            iDispatch[unit.start].handler = Superinstructions::EHandler_register_region;
+        }
+    }
+    for (size_t u = 0; u < iUnits.size(); ++u) {
+        const TInt32 index = instructionOfUnit[u];
+        if (index < 0)
+            continue;
+        Instruction& instruction = aProgram.instructions[index];
+        const Unit& unit = iUnits[u];
+        const TInt32 KSize = static_cast<TInt32>(sizeof(Instruction));
+        if (unit.jumps && unitAt(unit.jumpTarget) >= 0)
+            instruction.taken = (instructionOfUnit[static_cast<size_t>(unitAt(unit.jumpTarget))] - index) * KSize;
+        if (unit.jumps && unit.fallsThrough && unitAt(unit.end) >= 0)
+            instruction.next = (instructionOfUnit[static_cast<size_t>(unitAt(unit.end))] - index) * KSize;
+    }
+}
+
+Program Translator::translate()
+{
+    Program program;
+    program.entryAt.grow(iDispatch.count());
+    for (TInt i = 0; i < program.entryAt.count(); ++i)
+        program.entryAt[i] = -1;
+    findUnits();
+    linkUnits();
+    verifyRegions();
+    emit(program);
+    return program;
+}
+
+}
+
+Program translate(const Vec<TUint8>& aCode, TInt32 aCodeLength, Vec<Superinstructions::DispatchEntry>& aDispatch)
+{
+    return Translator(aCode, aCodeLength, aDispatch).translate();
+}
+
+}

@@ -1,0 +1,143 @@
+#ifndef KELVO_REGISTERFORM_H
+#define KELVO_REGISTERFORM_H
+
+#include "OperatorFamilies.h"
+#include "Superinstructions.h"
+#include "Types.h"
+#include "Vec.h"
+
+// The register form of the code: straight and looping stretches of simple
+// instructions (locals, constants, arithmetic, compares, stores through
+// addresses, jumps) translated once into instructions that name their
+// operands as frame slots and constants, so that a loop such as
+//
+//   ldloc.s i; ldc n; le; jz done; ldloca.s s; ldloc.s i; addind;
+//   ldloca.s i; incind; jmp loop
+//
+// runs as three register instructions instead of ten stack instructions.
+//
+// A region is a set of such instructions that jumps and fall-through join,
+// with the stack height at every one of them known relative to the others
+// (verified along every edge; a region where two paths disagree is not
+// translated), and that holds a loop that runs in it: entering a region
+// costs a few plain instructions, which only such a loop pays back. The height where control
+// enters a region fixes the frame of
+// all of them, so every operand is a slot offset from one base. A code
+// position where a region instruction starts runs the region's handler
+// (see Superinstructions.h); it checks once that the stack has room for
+// every run inside the region, and otherwise runs the position's usual
+// handler. Inside, memory holds exactly what the plain instructions would
+// have left after each register instruction, so the region can leave at
+// any of them: to the plain handler of the same position (a null address, a
+// zero divisor: the plain handler raises the error at the right pc), to a
+// jump's target outside the region (through the usual transfer checks), or
+// to the next instruction after the region.
+namespace RegisterForm {
+
+// What a register instruction does. The names say which stack
+// instructions it stands for:
+// - leave: the region ends here; the plain dispatch goes on at pc.
+// - the single instructions: load_local (ldloc), local_address (ldloca),
+//   constant (ldc, ldtrue, ldfalse, ldm1), duplicate, nothing, not,
+//   negate, store (stind, stind.alt), load_indirect (ldind),
+//   field_address, jump, jump_if_zero, stack_<operator>, update_<operator
+//   in a word>, step_<incind|decind> and compare_<comparison>;
+// - the fused ones: copy_local (ldloca; ldloc; stind), set_local (ldloca;
+//   ldc; stind), update_local_<op> (ldloca; ldloc; op in a word),
+//   step_local_<incind|decind> (ldloca; step), step_local_jump_<incind|
+//   decind> (ldloca; step; jmp: the end of a counting loop),
+//   local_constant_<operator>
+//   (ldloc; ldc; operator) and branch_local_constant_<comparison> (ldloc;
+//   ldc; comparison; jz).
+#define KELVO_REGISTER_ARITHMETIC(onStack, inWord, inByte, Operator) \
+    X(stack_##onStack) X(update_##inWord) X(update_local_##inWord) X(local_constant_##onStack)
+#define KELVO_REGISTER_COMPARISON(onWords, onBytes, onHalves, Comparison) \
+    X(compare_##onWords) X(branch_local_constant_##onWords)
+#define KELVO_REGISTER_STEP(inWord, inByte, Operator) \
+    X(step_##inWord) X(step_local_##inWord) X(step_local_jump_##inWord)
+#define KELVO_REGISTER_OPERATIONS \
+    X(leave) X(load_local) X(local_address) X(constant) X(duplicate) X(nothing) X(not) X(negate) X(store) \
+    X(load_indirect) X(field_address) X(jump) X(jump_if_zero) X(copy_local) X(set_local) \
+    ARITHMETIC_FAMILY(KELVO_REGISTER_ARITHMETIC) COMPARISON_FAMILY(KELVO_REGISTER_COMPARISON) \
+    STEP_FAMILY(KELVO_REGISTER_STEP)
+
+enum TOperation : TUint8 {
+#define X(name) ERegister_##name,
+    KELVO_REGISTER_OPERATIONS
+#undef X
+    KOperationCount
+};
+
+// Locals further than this from the top are left to the plain
+// instructions: with the region's frame inside the stack, every slot a
+// register instruction names then lies between the arena's guard region
+// and the end of the stack's slots, so the address of a local is never 0.
+const TInt32 KLocalReach = 8192;
+
+// One register instruction. Slot operands are byte offsets from the
+// region's base slot, the slot where the region's height 0 is.
+struct Instruction {
+    TOperation operation;
+    TInt32 pc;          // where its first stack instruction starts
+    TInt32 depth;       // the height before it, from the region's base
+    TInt32 topSlot;     // the offset of the top slot before it
+    TInt32 a;           // a slot offset or a constant, as the operation needs
+    TInt32 b;
+    // Where a jump goes, and where a conditional jump goes on: the distance
+    // in bytes to the instruction there, or 0 when that leaves the region
+    // for the code position in the Pc field (a jump to itself leaves too,
+    // and comes back in through the region's entry).
+    TInt32 taken;
+    TInt32 takenPc;
+    TInt32 next;
+    TInt32 nextPc;
+    TInt32 depthAfter;  // the height after a jump
+};
+
+// A position where a region can be entered: its first instruction, the
+// height there, and the lowest and highest heights (runs included) that
+// the region can reach, for the check at entry. The fallback is the
+// handler the position would run without the register form.
+struct Entry {
+    TInt32 instruction;
+    TInt32 depth;
+    TInt32 lowest;
+    TInt32 highest;
+    TUint8 fallback;
+};
+
+struct Program {
+    Vec<Instruction> instructions;
+    Vec<Entry> entries;
+    // The entry at each code position, or -1.
+    Vec<TInt32> entryAt;
+};
+
+// How the plain code goes on after a region, at the pc and top it leaves:
+// with the handler of the dispatch table (the region ran up to code it
+// does not do), with the plain handler of the operation there (which
+// raises the error that stopped the region), or through the checks of a
+// transfer of control (a jump out of the region).
+enum TWayOn : TUint8 {
+    EGoOn,
+    ERetreat,
+    ETransfer
+};
+
+// Runs the region instructions from aFirst on the stack at aStackAddress
+// in arena memory aMem, with the region's height 0 at slot aBase, which
+// the entry has checked (see VirtualMachine::run). A budget of transfers
+// (not negative) counts the jumps inside the region. Answers how the plain
+// code goes on, at aPc with the top at aTop.
+TWayOn runRegion(const Instruction* aFirst, TUint8* aMem, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
+                 TInt32& aPc, TInt32& aTop);
+
+// Translates the first aCodeLength bytes of aCode (followed by padding)
+// and points the dispatch entries of the positions that start a region
+// instruction at the region handler.
+Program translate(const Vec<TUint8>& aCode, TInt32 aCodeLength,
+                  Vec<Superinstructions::DispatchEntry>& aDispatch);
+
+}
+
+#endif

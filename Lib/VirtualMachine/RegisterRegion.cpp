@@ -1,0 +1,257 @@
+// The inner loop of the register form: one computed-goto dispatch per
+// register instruction, with nothing live but the instruction, the frame
+// and the budget. See RegisterForm.h for what a region is and how it is
+// left.
+
+#include <cstring>
+#include <iterator>
+
+#include "Arena.h"
+#include "RegisterForm.h"
+
+namespace RegisterForm {
+
+namespace {
+
+using namespace Operators;
+
+typedef TUint32 __attribute__((may_alias)) AliasedWord;
+
+// The entry's check keeps every height of the region within the stack, and
+// heights and locals stay within the local reach of each other, so every
+// slot a region names (and its base slot) lies between the start of the
+// arena's guard region, which the stack follows, and the end of the
+// stack's slots: slot offsets never wrap the 32-bit space, and the address
+// of a local is never 0.
+static_assert(4 * (KLocalReach + 2) < Arena::KGuardSize);
+
+inline TUint32 loadWord(const TUint8* aMem, TUint32 aAddress)
+{
+    TUint32 value;
+    std::memcpy(&value, aMem + aAddress, 4);
+    return value;
+}
+
+inline void storeWord(TUint8* aMem, TUint32 aAddress, TUint32 aValue)
+{
+    std::memcpy(aMem + aAddress, &aValue, 4);
+}
+
+}
+
+TWayOn runRegion(const Instruction* aFirst, TUint8* aMem, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
+                 TInt32& aPc, TInt32& aTop)
+{
+    // In the order of TOperation.
+    static void* const KLabels[] = {
+#define X(name) &&register_##name,
+        KELVO_REGISTER_OPERATIONS
+#undef X
+    };
+    static_assert(std::size(KLabels) == KOperationCount);
+
+    const Instruction* ins = aFirst;
+    TInt64 budget = aBudget;
+    const TUint32 frame = aStackAddress + 4u * static_cast<TUint32>(aBase);
+    TUint8* const frameHost = aMem + frame;
+
+    // A slot by its offset from the region's base; the top, the slot below
+    // it and the slots above it before the instruction.
+#define SLOT(offset) (*reinterpret_cast<AliasedWord*>(frameHost + (offset)))
+#define T SLOT(ins->topSlot)
+#define N SLOT(ins->topSlot - 4)
+#define ABOVE(slots) SLOT(ins->topSlot + 4 * (slots))
+#define LOAD(address) loadWord(aMem, address)
+#define STORE(address, value) storeWord(aMem, address, value)
+#define LOCAL_ADDRESS() (frame + static_cast<TUint32>(ins->a))
+#define DISPATCH() goto* KLabels[ins->operation]
+#define NEXT() \
+    do { \
+        ++ins; \
+        DISPATCH(); \
+    } while (0)
+    // Ends the region at position with the stack at height.
+#define LEAVE(position, height, way) \
+    do { \
+        aPc = (position); \
+        aTop = aBase + (height); \
+        aBudget = budget; \
+        return (way); \
+    } while (0)
+    // Back to the stack instructions at the instruction's own position,
+    // with the stack as the plain code has it there.
+#define RETREAT() LEAVE(ins->pc, ins->depth, ERetreat)
+    // A jump: within the region when it has a distance (counted against the
+    // budget, when there is one; its stack was checked at the entry),
+    // otherwise out of it, through the checks of every transfer. A budget
+    // that is used up leaves too: the transfer's own check stops there.
+#define GO(distance, position) \
+    do { \
+        if ((distance) != 0 && budget != 0) { \
+            if (budget > 0) \
+                --budget; \
+            ins = reinterpret_cast<const Instruction*>(reinterpret_cast<const char*>(ins) + (distance)); \
+            DISPATCH(); \
+        } \
+        LEAVE((position), ins->depthAfter, ETransfer); \
+    } while (0)
+
+    DISPATCH();
+
+register_leave:
+    LEAVE(ins->pc, ins->depth, EGoOn);
+register_nothing:
+    NEXT();
+register_load_local:
+    ABOVE(1) = SLOT(ins->a);
+    NEXT();
+register_local_address:
+    ABOVE(1) = LOCAL_ADDRESS();
+    NEXT();
+register_constant:
+    ABOVE(1) = static_cast<TUint32>(ins->a);
+    NEXT();
+register_duplicate:
+    ABOVE(1) = T;
+    NEXT();
+register_not:
+    T = truth(T == 0);
+    NEXT();
+register_negate:
+    T = 0u - T;
+    NEXT();
+register_store: {
+    const TUint32 address = N;
+    if (address == 0)
+        RETREAT();
+    STORE(address, T);
+    NEXT();
+}
+register_load_indirect: {
+    const TUint32 address = T;
+    if (address == 0)
+        RETREAT();
+    T = LOAD(address);
+    NEXT();
+}
+register_field_address:
+    if (T == 0)
+        RETREAT();
+    T += static_cast<TUint32>(ins->a);
+    NEXT();
+register_jump:
+    GO(ins->taken, ins->takenPc);
+register_jump_if_zero:
+    if (T == 0)
+        GO(ins->taken, ins->takenPc);
+    GO(ins->next, ins->nextPc);
+// ldloca; ldloc; stind, in the order of the three: the address and the
+// value stay in the slots above the top.
+register_copy_local: {
+    const TUint32 address = LOCAL_ADDRESS();
+    ABOVE(1) = address;
+    const TUint32 value = SLOT(ins->b);
+    ABOVE(2) = value;
+    STORE(address, value);
+    NEXT();
+}
+register_set_local: {
+    const TUint32 address = LOCAL_ADDRESS();
+    ABOVE(1) = address;
+    ABOVE(2) = static_cast<TUint32>(ins->b);
+    STORE(address, static_cast<TUint32>(ins->b));
+    NEXT();
+}
+// A zero divisor goes back to the plain instructions, which do the same
+// again (the slots written so far get the same values) and raise the
+// error where the plain code raises it.
+#define ARITHMETIC(onStack, inWord, inByte, Operator) \
+    register_stack_##onStack: { \
+        const TUint32 right = T; \
+        if (Operator::KDivides && right == 0) \
+            RETREAT(); \
+        N = Operator::apply(N, right); \
+        NEXT(); \
+    } \
+    register_update_##inWord: { \
+        const TUint32 address = N; \
+        const TUint32 right = T; \
+        if (address == 0 || (Operator::KDivides && right == 0)) \
+            RETREAT(); \
+        STORE(address, Operator::apply(LOAD(address), right)); \
+        NEXT(); \
+    } \
+    register_update_local_##inWord: { \
+        const TUint32 address = LOCAL_ADDRESS(); \
+        ABOVE(1) = address; \
+        const TUint32 value = SLOT(ins->b); \
+        ABOVE(2) = value; \
+        if (Operator::KDivides && value == 0) \
+            RETREAT(); \
+        STORE(address, Operator::apply(LOAD(address), value)); \
+        NEXT(); \
+    } \
+    register_local_constant_##onStack: { \
+        const TUint32 constant = static_cast<TUint32>(ins->b); \
+        if (Operator::KDivides && constant == 0) \
+            RETREAT(); \
+        const TUint32 local = SLOT(ins->a); \
+        ABOVE(2) = constant; \
+        ABOVE(1) = Operator::apply(local, constant); \
+        NEXT(); \
+    }
+    ARITHMETIC_FAMILY(ARITHMETIC)
+#undef ARITHMETIC
+#define COMPARISON(onWords, onBytes, onHalves, Comparison) \
+    register_compare_##onWords: \
+        N = truth(Comparison::holds(static_cast<TInt32>(N), static_cast<TInt32>(T))); \
+        NEXT(); \
+    register_branch_local_constant_##onWords: { \
+        const TUint32 constant = static_cast<TUint32>(ins->b); \
+        const bool holds = Comparison::holds(static_cast<TInt32>(SLOT(ins->a)), static_cast<TInt32>(constant)); \
+        ABOVE(2) = constant; \
+        ABOVE(1) = truth(holds); \
+        if (holds) \
+            GO(ins->next, ins->nextPc); \
+        GO(ins->taken, ins->takenPc); \
+    }
+    COMPARISON_FAMILY(COMPARISON)
+#undef COMPARISON
+#define STEP(inWord, inByte, Operator) \
+    register_step_##inWord: { \
+        const TUint32 address = T; \
+        if (address == 0) \
+            RETREAT(); \
+        STORE(address, Operator::apply(LOAD(address), 1)); \
+        NEXT(); \
+    } \
+    register_step_local_##inWord: { \
+        const TUint32 address = LOCAL_ADDRESS(); \
+        ABOVE(1) = address; \
+        STORE(address, Operator::apply(LOAD(address), 1)); \
+        NEXT(); \
+    } \
+    register_step_local_jump_##inWord: { \
+        const TUint32 address = LOCAL_ADDRESS(); \
+        ABOVE(1) = address; \
+        STORE(address, Operator::apply(LOAD(address), 1)); \
+        GO(ins->taken, ins->takenPc); \
+    }
+    STEP_FAMILY(STEP)
+#undef STEP
+
+#undef SLOT
+#undef T
+#undef N
+#undef ABOVE
+#undef LOAD
+#undef STORE
+#undef LOCAL_ADDRESS
+#undef DISPATCH
+#undef NEXT
+#undef RETREAT
+#undef LEAVE
+#undef GO
+}
+
+}

@@ -1,0 +1,124 @@
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ErrorHandling.h"
+#include "FuzzedImage.h"
+#include "OString.h"
+#include "RecordingServices.h"
+
+// Runs every input as an application image in each way the interpreter
+// can run code: with and without the fused handlers, with and without the
+// register form. They must all do exactly the same, whatever the program's
+// operands and whatever it did to its memory first: the first difference
+// in what a run shows, in how it ended or in the memory of the stack (and
+// of the guard region below it, which slots below the first reach) stops
+// the fuzzer with a report.
+
+namespace {
+
+// Everything a run can show: what it logged and asked for, how it ended,
+// and the machine as it was left.
+struct Outcome {
+    std::vector<std::string> logLines;
+    std::vector<std::string> requests;
+    bool exited = false;
+    TInt errorCode = ENoError;
+    std::string errorText;
+    bool fatal = false;
+    TInt32 top = 0;
+    TInt32 pc = 0;
+    TInt32 handlerCount = 0;
+    TInt frames = 0;
+    std::vector<TUint8> stackMemory;
+
+    bool operator==(const Outcome&) const = default;
+};
+
+struct Mode {
+    const char* name;
+    TBool fusion;
+    TBool registerForm;
+};
+
+const Mode KModes[] = {
+    {"fused, register form", ETrue, ETrue},
+    {"fused", ETrue, EFalse},
+    {"register form", EFalse, ETrue},
+    {"plain", EFalse, EFalse},
+};
+
+Outcome run(const std::uint8_t* aData, std::size_t aSize, const Mode& aMode)
+{
+    RecordingServices services;
+    VirtualMachine machine(KFuzzArenaLimit);
+    machine.setFusion(aMode.fusion);
+    machine.setRegisterForm(aMode.registerForm);
+    ErrorHandling::clearError();
+    Outcome outcome;
+    try {
+        runFuzzedImage(machine, services, aData, aSize);
+    } catch (const ErrorHandlingException&) {
+        outcome.errorCode = ErrorHandling::currentErrorCode();
+        outcome.errorText = RecordingServices::text(ErrorHandling::currentErrorText());
+    } catch (const ApplicationExit&) {
+        outcome.exited = true;
+    }
+    outcome.logLines = services.logLines;
+    outcome.requests = services.requests;
+    outcome.fatal = machine.isFatal();
+    outcome.top = machine.top();
+    outcome.pc = machine.pc();
+    outcome.handlerCount = machine.handlerCount();
+    outcome.frames = machine.methodStack().count();
+    const TUint32 stackEnd = machine.slotAddress(VirtualMachine::KStackSlots);
+    const TUint8* memory = machine.arena().host(0);
+    outcome.stackMemory.assign(memory, memory + stackEnd);
+    return outcome;
+}
+
+void report(const char* aRun, const Outcome& aOutcome)
+{
+    std::fprintf(stderr, "%s: %s, error %d \"%s\", fatal %d, pc %d, top %d, %d handlers, %d frames, %zu log lines\n",
+                 aRun, aOutcome.exited ? "exited" : "ended", aOutcome.errorCode, aOutcome.errorText.c_str(),
+                 aOutcome.fatal ? 1 : 0, aOutcome.pc, aOutcome.top, aOutcome.handlerCount, aOutcome.frames,
+                 aOutcome.logLines.size());
+    for (const std::string& line : aOutcome.logLines)
+        std::fprintf(stderr, "  LOG: %s\n", line.c_str());
+}
+
+// The first word of memory where two runs differ, as an address.
+void reportMemory(const Outcome& aFirst, const Outcome& aSecond)
+{
+    for (std::size_t i = 0; i < aFirst.stackMemory.size() && i < aSecond.stackMemory.size(); i += 4) {
+        if (std::memcmp(&aFirst.stackMemory[i], &aSecond.stackMemory[i], 4) != 0) {
+            TUint32 first;
+            TUint32 second;
+            std::memcpy(&first, &aFirst.stackMemory[i], 4);
+            std::memcpy(&second, &aSecond.stackMemory[i], 4);
+            std::fprintf(stderr, "memory differs first at address %zu: %u and %u\n", i, first, second);
+            return;
+        }
+    }
+}
+
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSize)
+{
+    const Outcome reference = run(aData, aSize, KModes[0]);
+    for (const Mode& mode : KModes) {
+        const Outcome other = run(aData, aSize, mode);
+        if (!(other == reference)) {
+            report(KModes[0].name, reference);
+            report(mode.name, other);
+            reportMemory(reference, other);
+            std::abort();
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,323 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ErrorHandling.h"
+#include "ProgramTestSupport.h"
+#include "RaisedCode.h"
+#include "RecordingServices.h"
+#include "RegisterForm.h"
+#include "Superinstructions.h"
+#include "VirtualMachine.h"
+
+using namespace ProgramTestSupport;
+
+namespace {
+
+// The code of a program, padded as the machine pads it, with the register
+// form made over its dispatch table.
+struct Translated {
+    Vec<TUint8> code;
+    Vec<Superinstructions::DispatchEntry> dispatch;
+    RegisterForm::Program program;
+};
+
+Translated translated(const std::string& aSource)
+{
+    VirtualMachine machine;
+    readProgram(machine, aSource);
+    Translated result;
+    result.code = machine.code();
+    for (TInt i = 0; i < 16; ++i)
+        result.code.append(Superinstructions::KInvalidOperation);
+    result.dispatch = Superinstructions::dispatchTable(result.code, ETrue);
+    result.program = RegisterForm::translate(result.code, machine.code().count(), result.dispatch);
+    return result;
+}
+
+TInt regionEntries(const Translated& aTranslated)
+{
+    TInt entries = 0;
+    for (const Superinstructions::DispatchEntry& entry : aTranslated.dispatch)
+        entries += entry.handler == Superinstructions::EHandler_register_region ? 1 : 0;
+    return entries;
+}
+
+// What a run leaves behind: its log, how it ended, and the machine.
+struct Ending {
+    std::vector<std::string> log;
+    TInt code = ENoError;
+    std::string fatalMessage;
+    TInt fatalPosition = 0;
+    TInt32 pc = 0;
+    TInt32 top = 0;
+    std::vector<TUint32> stack;
+
+    bool operator==(const Ending&) const = default;
+};
+
+void fillEnding(VirtualMachine& aMachine, Ending& aEnding)
+{
+    aEnding.fatalMessage = RecordingServices::text(aMachine.lastFatalMessage());
+    aEnding.fatalPosition = aMachine.lastFatalPosition();
+    aEnding.pc = aMachine.pc();
+    aEnding.top = aMachine.top();
+    for (TInt i = -4; i < 64; ++i)
+        aEnding.stack.push_back(aMachine.slot(i));
+}
+
+// Runs a program read from its first instruction as a called method,
+// with the return address in slot 0, and a budget when aBudget is not
+// negative.
+Ending runRaw(const std::string& aSource, TBool aRegisterForm, TBool aFusion, TInt64 aBudget = -1)
+{
+    VirtualMachine machine;
+    readProgram(machine, aSource);
+    machine.setRegisterForm(aRegisterForm);
+    machine.setFusion(aFusion);
+    machine.setInstructionBudget(aBudget);
+    machine.setTop(0);
+    machine.setSlot(0, 0xFFFFFFFFu);
+    machine.enterFrame(-1, 0);
+    machine.setPc(0);
+    Ending ending;
+    ending.code = raisedCode([&] { machine.run(); });
+    fillEnding(machine, ending);
+    return ending;
+}
+
+// Loads and runs a program as the host does, with its hooks.
+Ending runLoaded(const std::string& aSource, TBool aRegisterForm, TBool aFusion)
+{
+    RecordingServices services;
+    VirtualMachine machine;
+    VirtualMachine::setCurrent(&machine);
+    machine.setRegisterForm(aRegisterForm);
+    machine.setFusion(aFusion);
+    Ending ending;
+    try {
+        loadProgram(machine, aSource, services);
+    } catch (const ErrorHandlingException&) {
+        ending.code = ErrorHandling::currentErrorCode();
+    } catch (const ApplicationExit&) {
+    }
+    ending.log = services.logLines;
+    fillEnding(machine, ending);
+    return ending;
+}
+
+// The two hooks that a loaded program needs: a failure logs its code, its
+// message and the address it would return to, and ends the application.
+const char KHooks[] = R"(
+.record throwFrame size2=2
+.static "vminternalthrow<int>,<*string>" internalThrow, throwFrame
+internalThrow:
+    ldloc.s -3
+    itos
+    native 30, 1
+    ldloc.s -2
+    native 30, 1
+    ldloc.s -1
+    itos
+    native 30, 1
+    native 32, 1
+)";
+
+// sum += i for i = 1 to 10, as a compiler for the stack machine writes it.
+const char KCountingLoop[] = R"(
+main:
+    adjust.s 2
+loop:
+    ldloc.s -1
+    ldc 10
+    le
+    jz done
+    ldloca.s -2
+    ldloc.s -2
+    addind
+    ldloca.s -1
+    incind
+    jmp loop
+done:
+    ret 2, 3
+)";
+
+// The fall-through reaches "join" two slots higher than the jump does.
+const char KUnbalancedJoin[] = R"(
+main:
+    adjust.s 1
+    ldloc.s -1
+    jz.s join
+    ldc 5
+    ldc 6
+join:
+    ldloca.s -1
+    incind
+    jmp.s join
+)";
+
+}
+
+// The loop of a counting loop is three register instructions: the test,
+// the update of the sum and the step that jumps back to the test.
+TEST(RegisterForm, ACountingLoopRunsAsThreeInstructions)
+{
+    const Translated t = translated(KCountingLoop);
+    const RegisterForm::Instruction* test = nullptr;
+    for (const RegisterForm::Instruction& instruction : t.program.instructions) {
+        if (instruction.operation == RegisterForm::ERegister_branch_local_constant_le)
+            test = &instruction;
+    }
+    ASSERT_NE(test, nullptr);
+    EXPECT_EQ(test[1].operation, RegisterForm::ERegister_update_local_addind);
+    EXPECT_EQ(test[2].operation, RegisterForm::ERegister_step_local_jump_incind);
+    EXPECT_EQ(&test[2] + test[2].taken / static_cast<TInt32>(sizeof(RegisterForm::Instruction)), test);
+    // The test leaves the region for "done", which is not translated.
+    EXPECT_EQ(test->taken, 0);
+}
+
+// Heights that disagree where paths join leave the code to the plain
+// handlers; when they agree the same code is translated.
+TEST(RegisterForm, AJoinWithTwoHeightsIsNotTranslated)
+{
+    EXPECT_EQ(regionEntries(translated(KUnbalancedJoin)), 0);
+    std::string balanced = KUnbalancedJoin;
+    balanced.replace(balanced.find("    ldc 6\n"), 10, "    adjust.s -2\n    ldc 6\n    adjust.s -1\n");
+    EXPECT_GT(regionEntries(translated(balanced)), 0);
+}
+
+// The register form leaves the machine exactly as the plain instructions
+// do, with and without the fused handlers: the values of locals, the slots
+// above the top, where the run stopped and why. Each program is one kind of
+// stop: a return, a stack that a region would take below its first slot, a
+// join with two heights (a loop without end), and a stack too full for the
+// region's runs; each with budgets that run out at every point of a loop.
+TEST(RegisterForm, EndsEveryRunAsThePlainInstructionsDo)
+{
+    const std::string KUnderflow =
+        "main:\n    ldc 3\nloop:\n    add\n    add\n    add\n    ldc 1\n    jz.s loop\n    ret 0, 1\n";
+    const std::string KNearTheLimit = "main:\n    adjust 14994\n    jmp.s a\na:\n    ldc 1\n    jz.s b\nb:\n"
+                                      "    ldc 1\n    ldc 1\n    ldc 1\n    ldc 1\n    ldc 1\n    ldc 1\n"
+                                      "    ret 14999, 15000\n";
+    const std::vector<std::string> programs = {KCountingLoop, KUnderflow, KUnbalancedJoin, KNearTheLimit};
+    for (const std::string& program : programs) {
+        for (TInt64 budget : {TInt64(0), TInt64(1), TInt64(7), TInt64(100), TInt64(100000)}) {
+            const Ending plain = runRaw(program, EFalse, EFalse, budget);
+            EXPECT_EQ(runRaw(program, ETrue, EFalse, budget), plain) << program << " budget " << budget;
+            EXPECT_EQ(runRaw(program, ETrue, ETrue, budget), plain) << program << " budget " << budget;
+        }
+    }
+    const Ending sum = runRaw(KCountingLoop, ETrue, ETrue, 100000);
+    EXPECT_EQ(sum.code, ENoError);
+    EXPECT_EQ(sum.stack[4 + 1], 55u);
+}
+
+// An error inside a region is raised by the plain instruction at its own
+// position: the hook sees the same code, message and return address, and
+// the region's work before it is done. A null address and a zero divisor,
+// in a loop.
+TEST(RegisterForm, ErrorsInARegionAreRaisedWhereThePlainCodeRaisesThem)
+{
+    const std::string KNullStore = std::string(".record mainFrame size3=2\n.static \"main\" main, mainFrame\n") + R"(
+main:
+    adjust.s 2
+loop:
+    ldloca.s -2
+    ldloc.s -1
+    stind
+    ldloca.s -1
+    incind
+    ldloc.s -1
+    ldc 3
+    lt
+    jz.s loop
+    ldc 0
+    ldc 1
+    stind
+    ret 2, 3
+)" + KHooks;
+    const std::string KZeroDivisor = std::string(".record mainFrame size3=2\n.static \"main\" main, mainFrame\n") + R"(
+main:
+    adjust.s 2
+    ldloca.s -2
+    ldc 100
+    stind
+    ldloca.s -1
+    ldc 3
+    stind
+loop:
+    ldloca.s -2
+    ldloc.s -2
+    divind
+    ldloca.s -1
+    decind
+    jmp.s loop
+)" + KHooks;
+    for (const std::string& program : {KNullStore, KZeroDivisor}) {
+        const Ending plain = runLoaded(program, EFalse, EFalse);
+        ASSERT_EQ(plain.log.size(), 3u) << program;
+        EXPECT_EQ(runLoaded(program, ETrue, EFalse), plain) << program;
+        EXPECT_EQ(runLoaded(program, ETrue, ETrue), plain) << program;
+    }
+}
+
+// A loop that allocates runs its inner loop in a region, which it leaves
+// before every allocation, so a collection there finds the loop's values
+// in their slots: the object that a local holds survives many collections'
+// worth of garbage.
+TEST(RegisterForm, ACollectionInALoopSeesTheLoopsValues)
+{
+    const std::string program =
+        std::string(".record mainFrame size3=3 refs=1\n.static \"main\" main, mainFrame\n") + R"(
+main:
+    adjust.s 3
+    ldloca.s -3
+    newarray 2, 2
+    stind
+    ldloc.s -3
+    fieldaddr.s 1
+    ldc 41
+    stind
+loop:
+    ldloc.s -2
+    ldc 20000
+    lt
+    jz done
+    newarray 2, 1000
+    adjust.s -1
+    ldloca.s -1
+    ldloc.s -3
+    ldc 3
+    mul
+    stind
+inner:
+    ldloca.s -1
+    incind
+    ldloc.s -1
+    ldc 3
+    lt
+    jz.s innerDone
+    jmp.s inner
+innerDone:
+    ldloca.s -2
+    incind
+    jmp loop
+done:
+    ldloc.s -3
+    fieldaddr.s 1
+    ldind
+    ldloc.s -3
+    add
+    itos
+    native 30, 1
+    ldloc.s -1
+    itos
+    native 30, 1
+    native 32, 1
+)" + KHooks;
+    const Ending ending = runLoaded(program, ETrue, ETrue);
+    EXPECT_EQ(ending.code, ENoError) << ending.fatalMessage;
+    EXPECT_EQ(ending.log, (std::vector<std::string> {"20041", "59998"}));
+    EXPECT_EQ(runLoaded(program, EFalse, EFalse).log, ending.log);
+}
