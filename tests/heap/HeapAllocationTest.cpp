@@ -2,22 +2,13 @@
 
 #include <random>
 
-#include "Arena.h"
-#include "VMHeap.h"
+#include "HeapFixture.h"
 
 using namespace HeapEntry;
 
 namespace {
 
-class HeapAllocation : public ::testing::Test {
-protected:
-    TUint32 raw(TUint32 aBytes) { return heap.createObject(aBytes, KObjectKindRaw, GC_CODE_PLAIN); }
-    TUint32 header(TUint32 aReference) const { return aReference - KHeaderSize; }
-    TUint32 capacity(TUint32 aReference) const { return heap.field(header(aReference), KCapacity); }
-
-    Arena arena;
-    VMHeap heap {arena};
-};
+class HeapAllocation : public HeapFixture {};
 
 TEST_F(HeapAllocation, SizesRoundUpAndPayloadsStartZeroed)
 {

@@ -2,9 +2,8 @@
 
 #include <vector>
 
-#include "Arena.h"
+#include "HeapFixture.h"
 #include "OString.h"
-#include "VMHeap.h"
 
 using namespace HeapEntry;
 
@@ -12,15 +11,7 @@ namespace {
 
 // Freed blocks of up to 256 bytes wait on quick lists for the next request
 // of their size; walks of the pools merge them with their neighbours.
-class QuickList : public ::testing::Test {
-protected:
-    TUint32 raw(TUint32 aBytes) { return heap.createObject(aBytes, KObjectKindRaw, GC_CODE_PLAIN); }
-    TUint32 header(TUint32 aReference) const { return aReference - KHeaderSize; }
-    TUint32 capacity(TUint32 aReference) const { return heap.field(header(aReference), KCapacity); }
-
-    Arena arena;
-    VMHeap heap {arena};
-};
+class QuickList : public HeapFixture {};
 
 TEST_F(QuickList, AFreedBlockServesOnlyItsOwnSizeAndComesBackZeroedWithAFreshHeader)
 {

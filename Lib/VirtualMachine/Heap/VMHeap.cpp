@@ -297,12 +297,7 @@ TUint32 VMHeap::carve(TUint32 aHeader, TUint32 aSize1, TUint32 aSize2, TInt aKin
     setField(aHeader, KSize, aSize1);
     iBytesInUse -= KOverhead;   // one block became two
     layBlock(second, capacity - aSize1 - KOverhead);
-    setField(second, KSize, aSize2);
-    setField(second, KObjectKind, static_cast<TUint32>(aKind2));
-    setField(second, KMarked, 0);
-    setField(second, KGcCode, aCode2);
-    setField(second, KFreeIterator, 0);
-    ++iEntries;
+    openEntry(second, aSize2, aKind2, aCode2);
     return second;
 }
 
