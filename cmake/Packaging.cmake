@@ -52,9 +52,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 # The libraries come from dpkg-shlibdeps; the rest is what the runtime
 # needs at run time without linking it: the default font for the offscreen
-# platform and the Qt platform plugins.
+# platform, the Qt platform plugins, and PulseAudio's client libraries,
+# which the audio player opens when the first sound is made.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, qt6-qpa-plugins, libpulse0, libpulse-mainloop-glib0")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gpsd")
 include(CPack)

@@ -18,6 +18,10 @@ case "$depends" in
   *libqt6gui6*) ;;
   *) echo "no Qt dependency in: $depends"; exit 1 ;;
 esac
+case "$depends" in
+  *libpulse-mainloop-glib0*) ;;
+  *) echo "no PulseAudio dependency in: $depends"; exit 1 ;;
+esac
 dpkg-deb -x "$deb" "$work/root"
 for file in usr/bin/kelvo-vm usr/bin/kelvo-asm usr/bin/kelvo-dis \
             usr/share/man/man1/kelvo-vm.1 usr/share/man/man1/kelvo-asm.1 usr/share/man/man1/kelvo-dis.1 \

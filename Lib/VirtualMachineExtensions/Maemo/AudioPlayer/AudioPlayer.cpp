@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include <pulse/pulseaudio.h>
-
 #include "AudioPlayerExtension.h"
+#include "PulseLibrary.h"
 
 namespace {
 
@@ -17,7 +16,7 @@ const TUint32 KSampleBytes = 2;
 void forget(pa_operation* aOperation)
 {
     if (aOperation)
-        pa_operation_unref(aOperation);
+        pulse().pa_operation_unref(aOperation);
 }
 
 }
@@ -48,10 +47,10 @@ void AudioPlayer::releaseStream()
 {
     if (!iStream)
         return;
-    pa_stream_set_started_callback(iStream, nullptr, nullptr);
-    pa_stream_set_write_callback(iStream, nullptr, nullptr);
-    pa_stream_disconnect(iStream);
-    pa_stream_unref(iStream);
+    pulse().pa_stream_set_started_callback(iStream, nullptr, nullptr);
+    pulse().pa_stream_set_write_callback(iStream, nullptr, nullptr);
+    pulse().pa_stream_disconnect(iStream);
+    pulse().pa_stream_unref(iStream);
     iStream = nullptr;
 }
 
@@ -59,13 +58,13 @@ void AudioPlayer::releaseStream()
 // prebuffer is full, or when the whole sound has been written.
 void AudioPlayer::initialize()
 {
-    iStream = pa_stream_new(iOwner->context(), KStreamName, &KSampleSpec, nullptr);
+    iStream = pulse().pa_stream_new(iOwner->context(), KStreamName, &KSampleSpec, nullptr);
     if (iStream) {
         pa_buffer_attr attributes;
         attributes.maxlength = attributes.tlength = attributes.prebuf = attributes.minreq = attributes.fragsize =
             static_cast<uint32_t>(-1);
-        pa_stream_set_started_callback(iStream, &AudioPlayer::streamStarted, this);
-        pa_stream_connect_playback(iStream, nullptr, &attributes, PA_STREAM_NOFLAGS, nullptr, nullptr);
+        pulse().pa_stream_set_started_callback(iStream, &AudioPlayer::streamStarted, this);
+        pulse().pa_stream_connect_playback(iStream, nullptr, &attributes, PA_STREAM_NOFLAGS, nullptr, nullptr);
     }
     std::fprintf(stderr, "End of %s\n", "initialize");
 }
@@ -77,11 +76,11 @@ void AudioPlayer::play()
     iState = EPlayRequested;
     if (!iStream)
         return;
-    forget(pa_stream_prebuf(iStream, nullptr, nullptr));
-    pa_stream_set_write_callback(iStream, &AudioPlayer::writeRequested, this);
+    forget(pulse().pa_stream_prebuf(iStream, nullptr, nullptr));
+    pulse().pa_stream_set_write_callback(iStream, &AudioPlayer::writeRequested, this);
     if (!streamReady())
         return;
-    const size_t writable = pa_stream_writable_size(iStream);
+    const size_t writable = pulse().pa_stream_writable_size(iStream);
     if (writable != 0 && writable != static_cast<size_t>(-1))
         writeSamples(writable);
 }
@@ -92,7 +91,7 @@ void AudioPlayer::stop()
 {
     if (iState == ELoaded || !iStream)
         return;
-    forget(pa_stream_flush(iStream, nullptr, nullptr));
+    forget(pulse().pa_stream_flush(iStream, nullptr, nullptr));
     iOffset = playableLength();
 }
 
@@ -118,11 +117,11 @@ void AudioPlayer::writeSamples(size_t aBytes)
     const size_t count = std::min(whole, static_cast<size_t>(playableLength() - iOffset));
     if (count == 0)
         return;
-    if (pa_stream_write(iStream, iData.data() + iOffset, count, nullptr, 0, PA_SEEK_RELATIVE) < 0)
+    if (pulse().pa_stream_write(iStream, iData.data() + iOffset, count, nullptr, 0, PA_SEEK_RELATIVE) < 0)
         return;
     iOffset += static_cast<TUint32>(count);
     if (iOffset == playableLength() && iState != EStarted)
-        forget(pa_stream_trigger(iStream, nullptr, nullptr));
+        forget(pulse().pa_stream_trigger(iStream, nullptr, nullptr));
 }
 
 // The server takes whole samples only; a last odd byte is no sample and
@@ -134,5 +133,5 @@ TUint32 AudioPlayer::playableLength() const
 
 TBool AudioPlayer::streamReady() const
 {
-    return pa_stream_get_state(iStream) == PA_STREAM_READY;
+    return pulse().pa_stream_get_state(iStream) == PA_STREAM_READY;
 }

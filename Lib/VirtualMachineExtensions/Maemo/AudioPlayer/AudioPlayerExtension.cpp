@@ -1,12 +1,10 @@
 #include "AudioPlayerExtension.h"
 
-#include <pulse/glib-mainloop.h>
-#include <pulse/pulseaudio.h>
-
 #include "AudioPlayer.h"
 #include "CDeferredOperation.h"
 #include "ErrorHandling.h"
 #include "EventCall.h"
+#include "PulseLibrary.h"
 #include "SoundData.h"
 #include "VirtualMachine.h"
 
@@ -41,10 +39,10 @@ enum TOpcode {
 // The connection is asked for at once; operations wait until it is ready.
 AudioPlayerExtension::AudioPlayerExtension(VirtualMachine& aMachine, const char* aServer) : iMachine(aMachine)
 {
-    iMainloop = pa_glib_mainloop_new(nullptr);
-    iContext = pa_context_new(pa_glib_mainloop_get_api(iMainloop), KContextName);
-    pa_context_set_state_callback(iContext, &AudioPlayerExtension::contextStateChanged, this);
-    pa_context_connect(iContext, aServer, PA_CONTEXT_NOFLAGS, nullptr);
+    iMainloop = pulse().pa_glib_mainloop_new(nullptr);
+    iContext = pulse().pa_context_new(pulse().pa_glib_mainloop_get_api(iMainloop), KContextName);
+    pulse().pa_context_set_state_callback(iContext, &AudioPlayerExtension::contextStateChanged, this);
+    pulse().pa_context_connect(iContext, aServer, PA_CONTEXT_NOFLAGS, nullptr);
 }
 
 // Streams go before the connection they belong to; the players stay in
@@ -54,10 +52,10 @@ AudioPlayerExtension::~AudioPlayerExtension()
     iDeferred.clear();
     for (AudioPlayer* player : iPlayers)
         player->detach();
-    pa_context_set_state_callback(iContext, nullptr, nullptr);
-    pa_context_disconnect(iContext);
-    pa_context_unref(iContext);
-    pa_glib_mainloop_free(iMainloop);
+    pulse().pa_context_set_state_callback(iContext, nullptr, nullptr);
+    pulse().pa_context_disconnect(iContext);
+    pulse().pa_context_unref(iContext);
+    pulse().pa_glib_mainloop_free(iMainloop);
 }
 
 // Operands are read through the machine, which checks every slot against
@@ -132,7 +130,7 @@ void AudioPlayerExtension::defer(TUint32 aPlayer, void (AudioPlayer::*aOperation
 {
     iDeferred.push_back(
         std::make_unique<CDeferredOperation>(iMachine.heap(), aPlayer, playerAt(aPlayer), aOperation));
-    if (pa_context_get_state(iContext) == PA_CONTEXT_READY)
+    if (pulse().pa_context_get_state(iContext) == PA_CONTEXT_READY)
         runDeferred();
 }
 
@@ -148,7 +146,7 @@ void AudioPlayerExtension::removePlayer(AudioPlayer* aPlayer)
 // Called from the event loop: nothing may leave towards PulseAudio.
 void AudioPlayerExtension::contextStateChanged(pa_context* aContext, void* aSelf)
 {
-    if (pa_context_get_state(aContext) != PA_CONTEXT_READY)
+    if (pulse().pa_context_get_state(aContext) != PA_CONTEXT_READY)
         return;
     EventCall::run([aSelf] {
         static_cast<AudioPlayerExtension*>(aSelf)->runDeferred();
