@@ -244,9 +244,12 @@ void VirtualMachine::installClasses(const Image& aImage, const LoadContext& aCon
     }
 }
 
+// Each record's frame size is summed here once, for the calls that use it.
 void VirtualMachine::installMethodRecords(const Image& aImage)
 {
-    iMethodRecords.reserve(iMethodRecords.count() + static_cast<TInt>(aImage.methodRecords.size()));
+    const TInt count = iMethodRecords.count() + static_cast<TInt>(aImage.methodRecords.size());
+    iMethodRecords.reserve(count);
+    iFrameSizes.reserve(count);
     for (const MethodRecord& r : aImage.methodRecords) {
         MethodGCInfo info;
         info.sizeCount1 = static_cast<TInt32>(r.sizeCount1);
@@ -257,6 +260,7 @@ void VirtualMachine::installMethodRecords(const Image& aImage)
         info.referenceSlots = toSlots(r.referenceSlots);
         toFlaggedSlots(r.vectorSlots, info.vectorSlots, info.vectorFlags);
         iMethodRecords.append(std::move(info));
+        iFrameSizes.append(r.sizeCount1 + r.sizeCount2);
     }
 }
 

@@ -137,27 +137,6 @@ constexpr TInt sizeOf(std::initializer_list<TUint8> aSequence)
 
 }
 
-const MethodEntry* VirtualMachine::findImplementation(TInt32 aExportedMethod, TInt32 aClassIndex) const
-{
-    const ExportedMethod& method = iExportedMethods.at(aExportedMethod);
-    for (const MethodEntry& entry : method.implementations) {
-        if (entry.classIndex == aClassIndex)
-            return &entry;
-    }
-    return nullptr;
-}
-
-void VirtualMachine::enterCalledFrame(TInt32 aMethodRecord, TInt32 aReturnSlot, TInt32 aCodeAddress)
-{
-    TInt32 base = aReturnSlot;
-    if (aMethodRecord >= 0) {
-        const MethodGCInfo& record = iMethodRecords.at(aMethodRecord);
-        base = static_cast<TInt32>(TInt64(aReturnSlot) - record.sizeCount1 - record.sizeCount2);
-    }
-    enterFrame(aMethodRecord, base);
-    noteMethodEntered(aCodeAddress);
-}
-
 // An exception that no protected region caught: the image's own
 // print-and-exit hook is called as if the throw had called it.
 void VirtualMachine::throwUncaught(TUint32 aException, TInt32 aReturnAddress)
@@ -899,17 +878,22 @@ HANDLER(call)
     pc = address;
     TRANSFER();
 }
+// The entry's fields are read before the return address is stored: the
+// compiler cannot tell that the store leaves them alone and would read
+// them, and test the record, again.
 HANDLER(callvirt)
 {
     SYNC();
     const MethodEntry* entry = findImplementation(ARG(0), static_cast<TInt32>(T));
     if (!entry)
         fatalError(OString("Invalid type in virtual method call"), pc);
-    if (entry->methodRecordIndex < 0)
+    const TInt32 record = entry->methodRecordIndex;
+    const TInt32 address = entry->codeAddress;
+    if (record < 0)
         ErrorHandling::raise(EInvalidArgument);
     T = static_cast<TUint32>(pc + SIZE());
-    enterCalledFrame(entry->methodRecordIndex, top, entry->codeAddress);
-    pc = entry->codeAddress;
+    enterCalledFrame(record, top, address);
+    pc = address;
     TRANSFER();
 }
 HANDLER(ret)

@@ -35,24 +35,17 @@ VirtualMachine::~VirtualMachine()
         setCurrent(nullptr);
 }
 
-namespace {
-
-// Kept out of line, so that entering a frame stays as cheap as it was.
-[[noreturn]] __attribute__((noinline, cold)) void tooManyFrames(VirtualMachine& aMachine)
+// The frame limit is the machine's stack overflow, raised where the call
+// was made.
+void VirtualMachine::tooManyFrames()
 {
-    aMachine.fatalError(OString("Stack overflow"), aMachine.pc());
+    fatalError(OString("Stack overflow"), iPc);
 }
 
-}
-
-// Calls and hook calls that leave the operand stack as it was would
-// otherwise grow the frame lists without end.
-void VirtualMachine::enterFrame(TInt32 aMethodRecord, TInt32 aFrameBase)
+// The index error that checked access to the records raises.
+void VirtualMachine::noSuchMethodRecord()
 {
-    if (iMethodStack.count() >= KMaxFrames)
-        tooManyFrames(*this);
-    iMethodStack.append(aMethodRecord);
-    iFrameBaseStack.append(aFrameBase);
+    ErrorHandling::raise(EInvalidArgument);
 }
 
 void VirtualMachine::leaveFrame()

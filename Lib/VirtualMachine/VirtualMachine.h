@@ -86,8 +86,16 @@ public:
     void setTop(TInt32 aTop) { iTop = aTop; }
 
     // One entry per active frame: its method record (negative: none) and
-    // the index of its base slot.
-    void enterFrame(TInt32 aMethodRecord, TInt32 aFrameBase);
+    // the index of its base slot. Inline, as every call enters a frame;
+    // calls and hook calls that leave the operand stack as it was would
+    // otherwise grow the frame lists without end.
+    void enterFrame(TInt32 aMethodRecord, TInt32 aFrameBase)
+    {
+        if (iMethodStack.count() >= KMaxFrames) [[unlikely]]
+            tooManyFrames();
+        iMethodStack.append(aMethodRecord);
+        iFrameBaseStack.append(aFrameBase);
+    }
     void leaveFrame();
     const Vec<TInt32>& methodStack() const { return iMethodStack; }
     const Vec<TInt32>& frameBaseStack() const { return iFrameBaseStack; }
@@ -131,12 +139,34 @@ public:
     void setRegisterForm(TBool aEnabled);
 
     // The implementation of exported method aExportedMethod for receivers
-    // of class aClassIndex (-1 for static methods), or nullptr.
-    const MethodEntry* findImplementation(TInt32 aExportedMethod, TInt32 aClassIndex) const;
+    // of class aClassIndex (-1 for static methods), or nullptr. Inline for
+    // the virtual call; the index is checked, as code may jump into an
+    // instruction's operands and run them as a virtual call of its own.
+    const MethodEntry* findImplementation(TInt32 aExportedMethod, TInt32 aClassIndex) const
+    {
+        const ExportedMethod& method = iExportedMethods.at(aExportedMethod);
+        for (const MethodEntry& entry : method.implementations) {
+            if (entry.classIndex == aClassIndex)
+                return &entry;
+        }
+        return nullptr;
+    }
     // Pushes the frame entries of a call of the method at aCodeAddress whose
     // return-address slot is aReturnSlot: its record (negative: none) and
-    // its base slot.
-    void enterCalledFrame(TInt32 aMethodRecord, TInt32 aReturnSlot, TInt32 aCodeAddress);
+    // its base slot. Inline, as it is most of the work of every call. A
+    // record the machine does not have raises the index error: the loader
+    // leaves call operands as the image gives them.
+    void enterCalledFrame(TInt32 aMethodRecord, TInt32 aReturnSlot, TInt32 aCodeAddress)
+    {
+        TInt32 base = aReturnSlot;
+        if (aMethodRecord >= 0) {
+            if (aMethodRecord >= iFrameSizes.count()) [[unlikely]]
+                noSuchMethodRecord();
+            base = static_cast<TInt32>(static_cast<TUint32>(aReturnSlot) - iFrameSizes[aMethodRecord]);
+        }
+        enterFrame(aMethodRecord, base);
+        noteMethodEntered(aCodeAddress);
+    }
 
     // ---- String values (StringValues.cpp) ----
 
@@ -298,6 +328,10 @@ private:
     void endTopLevelCall(TInt aMethodDepth, TInt32 aHandlerCount, TInt32 aTop);
     TInt32 runOldestStoredCall();
     void throwUncaught(TUint32 aException, TInt32 aReturnAddress);
+    // The rare ends of entering a frame, kept out of line so that the
+    // calls that inline it stay short.
+    [[noreturn, gnu::cold]] void tooManyFrames();
+    [[noreturn, gnu::cold]] static void noSuchMethodRecord();
     void noteMethodEntered(TInt32 aCodeAddress)
     {
         if (iObserver) [[unlikely]]
@@ -349,6 +383,10 @@ private:
     Vec<ExportedMethod> iExportedMethods;
     ClassTables iClasses;
     Vec<MethodGCInfo> iMethodRecords;
+    // For each record, the slots of its frame below the return address
+    // (sizeCount1 + sizeCount2, wrapping as the machine's words do), so that
+    // a call finds its frame base with one subtraction.
+    Vec<TUint32> iFrameSizes;
     Vec<TUint8> iCode;
     TBool iFatal = EFalse;
     OString iFatalMessage;

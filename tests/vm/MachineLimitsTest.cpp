@@ -6,6 +6,7 @@
 #include "ErrorHandling.h"
 #include "ProgramTestSupport.h"
 #include "RaisedCode.h"
+#include "RecordingServices.h"
 #include "VirtualMachine.h"
 
 using namespace ProgramTestSupport;
@@ -79,7 +80,8 @@ TEST(MachineLimits, PushesPastTheStackStopTheMachineBeforeTheyWrite)
 }
 
 // Each call adds a frame even when the callee drops its return address;
-// the frames are bounded as the stack is, with the same fatal error.
+// the frames are bounded as the stack is, with the same fatal error, at
+// the call that would pass the bound.
 TEST(MachineLimits, CallsThatKeepTheStackLevelRunOutOfFrames)
 {
     VirtualMachine machine;
@@ -89,6 +91,9 @@ TEST(MachineLimits, CallsThatKeepTheStackLevelRunOutOfFrames)
     EXPECT_EQ(runFromStart(machine, "again:\n    adjust.s -1\n    call again, -1\n"), EFatalError);
     EXPECT_EQ(machine.methodStack().count(), VirtualMachine::KMaxFrames);
     EXPECT_EQ(machine.frameBaseStack().count(), VirtualMachine::KMaxFrames);
+    EXPECT_EQ(RecordingServices::text(machine.lastFatalMessage()), "Stack overflow");
+    EXPECT_EQ(machine.lastFatalPosition(), machine.pc());
+    EXPECT_EQ(machine.code()[machine.pc()], Opcodes::EOp_call);
 }
 
 // A leave may count up to the last handler record, not beyond it, and not

@@ -1,0 +1,95 @@
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ErrorHandling.h"
+#include "ExecutionObserver.h"
+#include "ProgramTestSupport.h"
+#include "RaisedCode.h"
+#include "VirtualMachine.h"
+
+using namespace ProgramTestSupport;
+
+namespace {
+
+// Keeps the methods entered, with the frame depth each was entered at.
+class EntryRecorder : public MExecutionObserver {
+public:
+    void methodEntered(TInt32 aCodeAddress, TInt aDepth) override { entered.push_back({aCodeAddress, aDepth}); }
+    void failureConverted(TInt, const OString&, TInt32, TInt) override {}
+    void exceptionThrown(TUint32, TInt32, TInt) override {}
+    void exceptionUncaught(TUint32, TInt32) override {}
+
+    std::vector<std::pair<TInt32, TInt>> entered;
+};
+
+// Runs from code position aStart as a called method: slot 0 holds a
+// return address that ends the run and one frame is entered. Answers the
+// code the run raised, 0 when it returned.
+TInt runFrom(VirtualMachine& aMachine, TInt32 aStart)
+{
+    aMachine.setTop(0);
+    aMachine.setSlot(0, 0xFFFFFFFFu);
+    aMachine.enterFrame(-1, 0);
+    aMachine.setPc(aStart);
+    return raisedCode([&] { aMachine.run(); });
+}
+
+}
+
+// The callee's frame starts its record's sizes below the return address,
+// with the record of the image that made the call, and the observer sees
+// each method entered with its own frame counted; a return removes the
+// frame again. The callee stops at an invalid operation, so that the
+// frames can be read as they were inside it.
+TEST(CallFrames, AFrameStartsItsOwnRecordsSizesBelowTheReturnAddress)
+{
+    VirtualMachine machine;
+    readProgram(machine, ".record big size1=9 size2=9\nfirst:\n    ret 0, 1\n", "first.mcb");
+    readProgram(machine,
+                ".record noArguments\n"
+                ".record twoArguments size1=1 size2=2\n"
+                "main:\n"
+                "    call empty, noArguments\n"
+                "    ldc 0\n"
+                "    ldc 7\n"
+                "    ldc 8\n"
+                "    call stops, twoArguments\n"
+                "empty:\n"
+                "    ret 0, 1\n"
+                "stops:\n"
+                "    .bytes 56\n",
+                "second.mcb");
+    EntryRecorder recorder;
+    machine.setExecutionObserver(&recorder);
+    const TInt32 start = machine.images()[1].codeBase;
+
+    EXPECT_EQ(runFrom(machine, start), EFatalError);
+
+    ASSERT_EQ(machine.methodStack().count(), 2);
+    EXPECT_EQ(machine.methodStack()[1], 2);        // after the first image's record
+    EXPECT_EQ(machine.top(), 4);                   // the return address above the three slots
+    EXPECT_EQ(machine.frameBaseStack()[1], 1);
+    ASSERT_EQ(recorder.entered.size(), 2u);
+    EXPECT_EQ(recorder.entered[0].second, 2);
+    EXPECT_EQ(recorder.entered[1].first, machine.pc());
+    EXPECT_EQ(recorder.entered[1].second, 2);
+}
+
+// The loader leaves a call's record as the image gives it; one beyond the
+// machine's records is the index error of the call itself, before a frame
+// is added, with the return address already pushed.
+TEST(CallFrames, ACallOfARecordTheMachineDoesNotHaveAddsNoFrame)
+{
+    VirtualMachine machine;
+    readProgram(machine, ".record only\nmain:\n    call main, 1\n");
+
+    EXPECT_EQ(runFrom(machine, 0), EInvalidArgument);
+
+    EXPECT_EQ(machine.methodStack().count(), 1);
+    EXPECT_EQ(machine.frameBaseStack().count(), 1);
+    EXPECT_EQ(machine.pc(), 0);
+    EXPECT_EQ(machine.top(), 1);
+}
