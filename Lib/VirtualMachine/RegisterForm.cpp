@@ -176,6 +176,36 @@ Window windowAt(const Vec<TUint8>& aCode, TInt32 aCodeLength, TInt32 aStart)
     return window;
 }
 
+// The threaded form of a jump, or of a step that closes a loop with a
+// jump, whose target tests a local against a constant; KOperationCount
+// for any other pair. A loop's step and test then cost one dispatch.
+TOperation threaded(TOperation aJump, TOperation aTarget)
+{
+    const TBool steps = aJump == ERegister_step_local_jump_incind || aJump == ERegister_step_local_jump_decind;
+    if (!steps && aJump != ERegister_jump)
+        return KOperationCount;
+    switch (aTarget) {
+#define CASE(onWords, onBytes, onHalves, Comparison) \
+    case ERegister_branch_local_constant_##onWords: \
+        return steps ? ERegister_step_local_test_##onWords : ERegister_jump_test_##onWords;
+        COMPARISON_FAMILY(CASE)
+#undef CASE
+    default: return KOperationCount;
+    }
+}
+
+// What a step adds to its local, as a word.
+TUint32 stepAmount(TOperation aStep)
+{
+    switch (aStep) {
+#define CASE(inWord, inByte, Operator) \
+    case ERegister_step_local_jump_##inWord: return Operators::Operator::apply(0, 1);
+        STEP_FAMILY(CASE)
+#undef CASE
+    default: return 0;
+    }
+}
+
 class Translator {
 public:
     Translator(const Vec<TUint8>& aCode, TInt32 aCodeLength, Vec<Superinstructions::DispatchEntry>& aDispatch)
@@ -196,6 +226,9 @@ private:
     void verifyRegions();
     TBool loops(const std::vector<TInt32>& aUnits) const;
     void emit(Program& aProgram);
+    TInt32 distanceTo(Program& aProgram, TInt32 aFrom, TInt32 aTargetUnit, TInt32 aPc, TInt32 aDepth) const;
+    void link(Program& aProgram, TInt32 aIndex, const Unit& aUnit) const;
+    TInt32 testAfter(const Unit& aUnit) const;
     Instruction instructionOf(const Unit& aUnit, TInt32 aDepth) const;
     TInt32 unitAt(TInt64 aPosition) const
     {
@@ -213,6 +246,7 @@ private:
     std::vector<TInt64> iDepth;
     std::vector<TInt32> iRegion;
     std::vector<TBool> iRegionRefused;
+    std::vector<TInt32> iInstructionOfUnit;
 };
 
 TBool Translator::isLocal(const Window& aWindow, TInt aIndex, TBool aAddress) const
@@ -407,8 +441,6 @@ Instruction Translator::instructionOf(const Unit& aUnit, TInt32 aDepth) const
     instruction.operation = aUnit.operation;
     instruction.pc = aUnit.start;
     instruction.depth = aDepth;
-    instruction.topSlot = 4 * aDepth;
-    instruction.depthAfter = aDepth + aUnit.growth;
     // The slot a local names is counted from the height before the
     // instruction that names it: the first of the unit, or the second one
     // after the address the first pushed.
@@ -455,10 +487,6 @@ Instruction Translator::instructionOf(const Unit& aUnit, TInt32 aDepth) const
 #undef LOCAL_UPDATE
 #undef LOCAL_BRANCH
 #undef LOCAL_STEP
-    instruction.taken = 0;
-    instruction.takenPc = aUnit.jumpTarget;
-    instruction.next = 0;
-    instruction.nextPc = aUnit.end;
     return instruction;
 }
 
@@ -483,11 +511,15 @@ TBool Translator::loops(const std::vector<TInt32>& aUnits) const
 }
 
 // The instructions of each accepted region in code order, each followed
-// by a leave where the code after it is not in the region; then the jumps
-// between them, and the entries.
+// by a leave where the code after it is not in the region, and a jump to
+// a test by a copy of the test, which the jump's threaded form goes on
+// into without a dispatch or a distance to follow; then the jumps between
+// them, with a transfer for each that leaves the region, and the entries.
 void Translator::emit(Program& aProgram)
 {
-    std::vector<TInt32> instructionOfUnit(iUnits.size(), -1);
+    iInstructionOfUnit.assign(iUnits.size(), -1);
+    // The copies of tests that threaded jumps go on into, with their units.
+    std::vector<std::pair<TInt32, TInt32>> copies;
     std::vector<std::vector<TInt32>> unitsOfRegion(iRegionRefused.size());
     for (size_t u = 0; u < iUnits.size(); ++u)
         unitsOfRegion[static_cast<size_t>(iRegion[u])].push_back(static_cast<TInt32>(u));
@@ -505,18 +537,26 @@ void Translator::emit(Program& aProgram)
         for (TInt32 u : unitsOfRegion[region]) {
             const Unit& unit = iUnits[static_cast<size_t>(u)];
             const TInt32 depth = static_cast<TInt32>(iDepth[static_cast<size_t>(u)]);
-            instructionOfUnit[static_cast<size_t>(u)] = aProgram.instructions.count();
+            iInstructionOfUnit[static_cast<size_t>(u)] = aProgram.instructions.count();
             aProgram.instructions.append(instructionOf(unit, depth));
+            const TInt32 test = testAfter(unit);
+            if (test >= 0) {
+                Instruction& jump = aProgram.instructions[aProgram.instructions.count() - 1];
+                jump.operation = threaded(unit.operation, iUnits[static_cast<size_t>(test)].operation);
+                jump.b = static_cast<TInt32>(stepAmount(unit.operation));
+                copies.push_back({aProgram.instructions.count(), test});
+                aProgram.instructions.append(instructionOf(iUnits[static_cast<size_t>(test)],
+                                                           static_cast<TInt32>(iDepth[static_cast<size_t>(test)])));
+            }
             if (unit.fallsThrough && !unit.jumps && unitAt(unit.end) < 0) {
                 Instruction leave {};
                 leave.operation = ERegister_leave;
                 leave.pc = unit.end;
                 leave.depth = depth + unit.growth;
-                leave.topSlot = 4 * leave.depth;
                 aProgram.instructions.append(leave);
             }
             Entry entry {};
-            entry.instruction = instructionOfUnit[static_cast<size_t>(u)];
+            entry.instruction = iInstructionOfUnit[static_cast<size_t>(u)];
             entry.depth = depth;
             entry.lowest = static_cast<TInt32>(lowest);
             entry.highest = static_cast<TInt32>(highest);
@@ -527,16 +567,54 @@ void Translator::emit(Program& aProgram)
         }
     }
     for (size_t u = 0; u < iUnits.size(); ++u) {
-        const TInt32 index = instructionOfUnit[u];
-        if (index < 0)
-            continue;
-        Instruction& instruction = aProgram.instructions[index];
-        const Unit& unit = iUnits[u];
-        const TInt32 KSize = static_cast<TInt32>(sizeof(Instruction));
-        if (unit.jumps && unitAt(unit.jumpTarget) >= 0)
-            instruction.taken = (instructionOfUnit[static_cast<size_t>(unitAt(unit.jumpTarget))] - index) * KSize;
-        if (unit.jumps && unit.fallsThrough && unitAt(unit.end) >= 0)
-            instruction.next = (instructionOfUnit[static_cast<size_t>(unitAt(unit.end))] - index) * KSize;
+        if (iInstructionOfUnit[u] >= 0)
+            link(aProgram, iInstructionOfUnit[u], iUnits[u]);
+    }
+    for (const auto& [copy, test] : copies)
+        link(aProgram, copy, iUnits[static_cast<size_t>(test)]);
+}
+
+// The test that the jump of aUnit goes to, when the jump can go straight
+// on into it, or -1.
+TInt32 Translator::testAfter(const Unit& aUnit) const
+{
+    if (!aUnit.jumps || aUnit.fallsThrough)
+        return -1;
+    const TInt32 target = unitAt(aUnit.jumpTarget);
+    if (target < 0 || threaded(aUnit.operation, iUnits[static_cast<size_t>(target)].operation) == KOperationCount)
+        return -1;
+    return target;
+}
+
+// The distance from instruction aFrom to the instruction of unit
+// aTargetUnit, or to a new transfer to aPc at height aDepth when the
+// target is not a unit (then it is outside the region).
+TInt32 Translator::distanceTo(Program& aProgram, TInt32 aFrom, TInt32 aTargetUnit, TInt32 aPc, TInt32 aDepth) const
+{
+    TInt32 target = aTargetUnit >= 0 ? iInstructionOfUnit[static_cast<size_t>(aTargetUnit)] : -1;
+    if (target < 0) {
+        Instruction transfer {};
+        transfer.operation = ERegister_transfer;
+        transfer.pc = aPc;
+        transfer.depth = aDepth;
+        target = aProgram.instructions.count();
+        aProgram.instructions.append(transfer);
+    }
+    return (target - aFrom) * static_cast<TInt32>(sizeof(Instruction));
+}
+
+// Where the jumps of the instruction at aIndex go, and where a conditional
+// one goes on.
+void Translator::link(Program& aProgram, TInt32 aIndex, const Unit& aUnit) const
+{
+    const TInt32 depthAfter = aProgram.instructions[aIndex].depth + aUnit.growth;
+    if (aUnit.jumps) {
+        const TInt32 taken = distanceTo(aProgram, aIndex, unitAt(aUnit.jumpTarget), aUnit.jumpTarget, depthAfter);
+        aProgram.instructions[aIndex].taken = taken;
+    }
+    if (aUnit.jumps && aUnit.fallsThrough) {
+        const TInt32 next = distanceTo(aProgram, aIndex, unitAt(aUnit.end), aUnit.end, depthAfter);
+        aProgram.instructions[aIndex].next = next;
     }
 }
 

@@ -14,15 +14,17 @@
 //   ldloc.s i; ldc n; le; jz done; ldloca.s s; ldloc.s i; addind;
 //   ldloca.s i; incind; jmp loop
 //
-// runs as three register instructions instead of ten stack instructions.
+// runs as two register instructions instead of ten stack instructions: the
+// update of the sum, and the step of i whose jump goes straight on into
+// the test at the top of the loop.
 //
 // A region is a set of such instructions that jumps and fall-through join,
 // with the stack height at every one of them known relative to the others
 // (verified along every edge; a region where two paths disagree is not
 // translated), and that holds a loop that runs in it: entering a region
-// costs a few plain instructions, which only such a loop pays back. The height where control
-// enters a region fixes the frame of
-// all of them, so every operand is a slot offset from one base. A code
+// costs a few plain instructions, which only such a loop pays back. The
+// height where control enters a region fixes the frame of all of them, so
+// every operand is a slot offset from one base. A code
 // position where a region instruction starts runs the region's handler
 // (see Superinstructions.h); it checks once that the stack has room for
 // every run inside the region, and otherwise runs the position's usual
@@ -37,6 +39,9 @@ namespace RegisterForm {
 // What a register instruction does. The names say which stack
 // instructions it stands for:
 // - leave: the region ends here; the plain dispatch goes on at pc.
+// - transfer: a jump, or a conditional jump going on, reaches pc, outside
+//   the region; the plain code goes on there through the checks of a
+//   transfer.
 // - the single instructions: load_local (ldloc), local_address (ldloca),
 //   constant (ldc, ldtrue, ldfalse, ldm1), duplicate, nothing, not,
 //   negate, store (stind, stind.alt), load_indirect (ldind),
@@ -49,14 +54,19 @@ namespace RegisterForm {
 //   local_constant_<operator>
 //   (ldloc; ldc; operator) and branch_local_constant_<comparison> (ldloc;
 //   ldc; comparison; jz).
+// - the threaded ones, made where a jump goes to a branch_local_constant:
+//   step_local_test_<comparison> (ldloca; incind or decind; jmp) and
+//   jump_test_<comparison> (jmp). A copy of the test follows each, and
+//   they go straight on into it, without a dispatch, so that a loop's
+//   step and test cost one.
 #define KELVO_REGISTER_ARITHMETIC(onStack, inWord, inByte, Operator) \
     X(stack_##onStack) X(update_##inWord) X(update_local_##inWord) X(local_constant_##onStack)
 #define KELVO_REGISTER_COMPARISON(onWords, onBytes, onHalves, Comparison) \
-    X(compare_##onWords) X(branch_local_constant_##onWords)
+    X(compare_##onWords) X(branch_local_constant_##onWords) X(step_local_test_##onWords) X(jump_test_##onWords)
 #define KELVO_REGISTER_STEP(inWord, inByte, Operator) \
     X(step_##inWord) X(step_local_##inWord) X(step_local_jump_##inWord)
 #define KELVO_REGISTER_OPERATIONS \
-    X(leave) X(load_local) X(local_address) X(constant) X(duplicate) X(nothing) X(not) X(negate) X(store) \
+    X(leave) X(transfer) X(load_local) X(local_address) X(constant) X(duplicate) X(nothing) X(not) X(negate) X(store) \
     X(load_indirect) X(field_address) X(jump) X(jump_if_zero) X(copy_local) X(set_local) \
     ARITHMETIC_FAMILY(KELVO_REGISTER_ARITHMETIC) COMPARISON_FAMILY(KELVO_REGISTER_COMPARISON) \
     STEP_FAMILY(KELVO_REGISTER_STEP)
@@ -80,18 +90,14 @@ struct Instruction {
     TOperation operation;
     TInt32 pc;          // where its first stack instruction starts
     TInt32 depth;       // the height before it, from the region's base
-    TInt32 topSlot;     // the offset of the top slot before it
     TInt32 a;           // a slot offset or a constant, as the operation needs
-    TInt32 b;
+    TInt32 b;           // a second one; for step_local_test, 1 or -1
     // Where a jump goes, and where a conditional jump goes on: the distance
-    // in bytes to the instruction there, or 0 when that leaves the region
-    // for the code position in the Pc field (a jump to itself leaves too,
-    // and comes back in through the region's entry).
+    // in bytes to the instruction there, a transfer when that is outside
+    // the region. The pc and depth of the instruction there are where the
+    // jump goes and the height after it.
     TInt32 taken;
-    TInt32 takenPc;
     TInt32 next;
-    TInt32 nextPc;
-    TInt32 depthAfter;  // the height after a jump
 };
 
 // A position where a region can be entered: its first instruction, the

@@ -37,10 +37,11 @@ inline void storeWord(TUint8* aMem, TUint32 aAddress, TUint32 aValue)
     std::memcpy(aMem + aAddress, &aValue, 4);
 }
 
-}
-
-TWayOn runRegion(const Instruction* aFirst, TUint8* aMem, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
-                 TInt32& aPc, TInt32& aTop)
+// The region's loop, in two forms: with a budget, which every jump inside
+// counts, and without one, where a jump is no more than its distance.
+template <bool KCounted>
+TWayOn run(const Instruction* aFirst, TUint8* aMem, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
+           TInt32& aPc, TInt32& aTop)
 {
     // In the order of TOperation.
     static void* const KLabels[] = {
@@ -50,17 +51,22 @@ TWayOn runRegion(const Instruction* aFirst, TUint8* aMem, TUint32 aStackAddress,
     };
     static_assert(std::size(KLabels) == KOperationCount);
 
+    // A threaded jump's test follows it.
+    const TInt32 KSize = sizeof(Instruction);
     const Instruction* ins = aFirst;
     TInt64 budget = aBudget;
     const TUint32 frame = aStackAddress + 4u * static_cast<TUint32>(aBase);
     TUint8* const frameHost = aMem + frame;
 
-    // A slot by its offset from the region's base; the top, the slot below
-    // it and the slots above it before the instruction.
+    // A slot by its offset from the region's base or by its height; the
+    // top, the slot below it and the slots above it before the instruction.
+    // Heights are widened first, so that a slot's address is one scaled
+    // index.
 #define SLOT(offset) (*reinterpret_cast<AliasedWord*>(frameHost + (offset)))
-#define T SLOT(ins->topSlot)
-#define N SLOT(ins->topSlot - 4)
-#define ABOVE(slots) SLOT(ins->topSlot + 4 * (slots))
+#define AT_HEIGHT(height) SLOT(4 * (height))
+#define ABOVE(slots) AT_HEIGHT(static_cast<TInt64>(ins->depth) + (slots))
+#define T ABOVE(0)
+#define N ABOVE(-1)
 #define LOAD(address) loadWord(aMem, address)
 #define STORE(address, value) storeWord(aMem, address, value)
 #define LOCAL_ADDRESS() (frame + static_cast<TUint32>(ins->a))
@@ -81,25 +87,29 @@ TWayOn runRegion(const Instruction* aFirst, TUint8* aMem, TUint32 aStackAddress,
     // Back to the stack instructions at the instruction's own position,
     // with the stack as the plain code has it there.
 #define RETREAT() LEAVE(ins->pc, ins->depth, ERetreat)
-    // A jump: within the region when it has a distance (counted against the
-    // budget, when there is one; its stack was checked at the entry),
-    // otherwise out of it, through the checks of every transfer. A budget
-    // that is used up leaves too: the transfer's own check stops there.
-#define GO(distance, position) \
+    // A jump to the instruction at distance, whose stack was checked at the
+    // entry, and then to label. With a budget it counts as the transfer it
+    // is, except when it leaves the region, where the transfer's own check
+    // counts it; a budget that is used up leaves too, and that check stops
+    // the run there.
+#define GO_TO(distance, label) \
     do { \
-        if ((distance) != 0 && budget != 0) { \
-            if (budget > 0) \
-                --budget; \
-            ins = reinterpret_cast<const Instruction*>(reinterpret_cast<const char*>(ins) + (distance)); \
-            DISPATCH(); \
+        ins = reinterpret_cast<const Instruction*>(reinterpret_cast<const char*>(ins) + (distance)); \
+        if constexpr (KCounted) { \
+            if (ins->operation == ERegister_transfer || budget == 0) \
+                LEAVE(ins->pc, ins->depth, ETransfer); \
+            --budget; \
         } \
-        LEAVE((position), ins->depthAfter, ETransfer); \
+        goto label; \
     } while (0)
+#define GO(distance) GO_TO(distance, *KLabels[ins->operation])
 
     DISPATCH();
 
 register_leave:
     LEAVE(ins->pc, ins->depth, EGoOn);
+register_transfer:
+    LEAVE(ins->pc, ins->depth, ETransfer);
 register_nothing:
     NEXT();
 register_load_local:
@@ -140,11 +150,11 @@ register_field_address:
     T += static_cast<TUint32>(ins->a);
     NEXT();
 register_jump:
-    GO(ins->taken, ins->takenPc);
+    GO(ins->taken);
 register_jump_if_zero:
     if (T == 0)
-        GO(ins->taken, ins->takenPc);
-    GO(ins->next, ins->nextPc);
+        GO(ins->taken);
+    GO(ins->next);
 // ldloca; ldloc; stind, in the order of the three: the address and the
 // value stay in the slots above the top.
 register_copy_local: {
@@ -182,10 +192,12 @@ register_set_local: {
         NEXT(); \
     } \
     register_update_local_##inWord: { \
+        const TInt64 height = ins->depth; \
+        const TInt32 valueSlot = ins->b; \
         const TUint32 address = LOCAL_ADDRESS(); \
-        ABOVE(1) = address; \
-        const TUint32 value = SLOT(ins->b); \
-        ABOVE(2) = value; \
+        AT_HEIGHT(height + 1) = address; \
+        const TUint32 value = SLOT(valueSlot); \
+        AT_HEIGHT(height + 2) = value; \
         if (Operator::KDivides && value == 0) \
             RETREAT(); \
         STORE(address, Operator::apply(LOAD(address), value)); \
@@ -207,14 +219,24 @@ register_set_local: {
         N = truth(Comparison::holds(static_cast<TInt32>(N), static_cast<TInt32>(T))); \
         NEXT(); \
     register_branch_local_constant_##onWords: { \
+        const TInt64 height = ins->depth; \
         const TUint32 constant = static_cast<TUint32>(ins->b); \
         const bool holds = Comparison::holds(static_cast<TInt32>(SLOT(ins->a)), static_cast<TInt32>(constant)); \
-        ABOVE(2) = constant; \
-        ABOVE(1) = truth(holds); \
+        AT_HEIGHT(height + 2) = constant; \
+        AT_HEIGHT(height + 1) = truth(holds); \
         if (holds) \
-            GO(ins->next, ins->nextPc); \
-        GO(ins->taken, ins->takenPc); \
-    }
+            GO(ins->next); \
+        GO(ins->taken); \
+    } \
+    register_step_local_test_##onWords: { \
+        const TUint32 address = LOCAL_ADDRESS(); \
+        const TUint32 amount = static_cast<TUint32>(ins->b); \
+        ABOVE(1) = address; \
+        STORE(address, LOAD(address) + amount); \
+        GO_TO(KSize, register_branch_local_constant_##onWords); \
+    } \
+    register_jump_test_##onWords: \
+        GO_TO(KSize, register_branch_local_constant_##onWords);
     COMPARISON_FAMILY(COMPARISON)
 #undef COMPARISON
 #define STEP(inWord, inByte, Operator) \
@@ -235,12 +257,13 @@ register_set_local: {
         const TUint32 address = LOCAL_ADDRESS(); \
         ABOVE(1) = address; \
         STORE(address, Operator::apply(LOAD(address), 1)); \
-        GO(ins->taken, ins->takenPc); \
+        GO(ins->taken); \
     }
     STEP_FAMILY(STEP)
 #undef STEP
 
 #undef SLOT
+#undef AT_HEIGHT
 #undef T
 #undef N
 #undef ABOVE
@@ -251,7 +274,18 @@ register_set_local: {
 #undef NEXT
 #undef RETREAT
 #undef LEAVE
+#undef GO_TO
 #undef GO
+}
+
+}
+
+TWayOn runRegion(const Instruction* aFirst, TUint8* aMem, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
+                 TInt32& aPc, TInt32& aTop)
+{
+    if (aBudget >= 0)
+        return run<true>(aFirst, aMem, aStackAddress, aBase, aBudget, aPc, aTop);
+    return run<false>(aFirst, aMem, aStackAddress, aBase, aBudget, aPc, aTop);
 }
 
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ErrorHandling.h"
+#include "Opcodes.h"
 #include "ProgramTestSupport.h"
 #include "RaisedCode.h"
 #include "RecordingServices.h"
@@ -143,6 +144,85 @@ done:
     ret 2, 3
 )";
 
+// A sum counted down from 5 to 0, with the test written as ge and the
+// step a decrement.
+const char KCountdown[] = R"(
+main:
+    adjust.s 2
+    ldloca.s -1
+    ldc 5
+    stind
+loop:
+    ldloc.s -1
+    ldc 0
+    ge
+    jz done
+    ldloca.s -2
+    ldloc.s -2
+    addind
+    ldloca.s -1
+    decind
+    jmp loop
+done:
+    ret 2, 3
+)";
+
+// A loop closed by a plain jump back to its test, which the step does not
+// end.
+const char KJumpBack[] = R"(
+main:
+    adjust.s 2
+loop:
+    ldloc.s -1
+    ldc 10
+    lt
+    jz.s done
+    ldloca.s -1
+    incind
+    ldloca.s -2
+    ldloc.s -2
+    addind
+    jmp.s loop
+done:
+    ret 2, 3
+)";
+
+// A loop whose test fails the first time.
+const char KNoTurn[] = R"(
+main:
+    adjust.s 2
+loop:
+    ldloc.s -1
+    ldc -1
+    lt
+    jz.s done
+    ldloca.s -1
+    incind
+    jmp.s loop
+done:
+    ret 2, 3
+)";
+
+// The update adds to the sum the address it has just pushed, which its
+// second local names.
+const char KAddressOperand[] = R"(
+main:
+    adjust.s 2
+loop:
+    ldloc.s -1
+    ldc 3
+    lt
+    jz.s done
+    ldloca.s -2
+    ldloc.s -1
+    addind
+    ldloca.s -1
+    incind
+    jmp.s loop
+done:
+    ret 2, 3
+)";
+
 // The fall-through reaches "join" two slots higher than the jump does.
 const char KUnbalancedJoin[] = R"(
 main:
@@ -157,24 +237,58 @@ join:
     jmp.s join
 )";
 
+// Whether an operation is a jump threaded into the test it goes to.
+bool isThreaded(RegisterForm::TOperation aOperation)
+{
+    switch (aOperation) {
+#define CASE(onWords, onBytes, onHalves, Comparison) \
+    case RegisterForm::ERegister_step_local_test_##onWords: \
+    case RegisterForm::ERegister_jump_test_##onWords:
+        COMPARISON_FAMILY(CASE)
+#undef CASE
+        return true;
+    default: return false;
+    }
 }
 
-// The loop of a counting loop is three register instructions: the test,
-// the update of the sum and the step that jumps back to the test.
-TEST(RegisterForm, ACountingLoopRunsAsThreeInstructions)
+}
+
+// The loop of a counting loop is two register instructions: the update of
+// the sum, and the step that goes on into a copy of the test without a
+// dispatch of its own; the copy goes back to the update, or leaves for
+// "done". A decrementing step and a plain jump back are threaded too.
+TEST(RegisterForm, ACountingLoopRunsAsTwoInstructions)
 {
     const Translated t = translated(KCountingLoop);
-    const RegisterForm::Instruction* test = nullptr;
+    const RegisterForm::Instruction* update = nullptr;
     for (const RegisterForm::Instruction& instruction : t.program.instructions) {
-        if (instruction.operation == RegisterForm::ERegister_branch_local_constant_le)
-            test = &instruction;
+        if (instruction.operation == RegisterForm::ERegister_update_local_addind)
+            update = &instruction;
     }
-    ASSERT_NE(test, nullptr);
-    EXPECT_EQ(test[1].operation, RegisterForm::ERegister_update_local_addind);
-    EXPECT_EQ(test[2].operation, RegisterForm::ERegister_step_local_jump_incind);
-    EXPECT_EQ(&test[2] + test[2].taken / static_cast<TInt32>(sizeof(RegisterForm::Instruction)), test);
-    // The test leaves the region for "done", which is not translated.
-    EXPECT_EQ(test->taken, 0);
+    ASSERT_NE(update, nullptr);
+    const RegisterForm::Instruction* test = &update[2];
+    EXPECT_EQ(update[1].operation, RegisterForm::ERegister_step_local_test_le);
+    EXPECT_EQ(test->operation, RegisterForm::ERegister_branch_local_constant_le);
+    const TInt32 KSize = sizeof(RegisterForm::Instruction);
+    EXPECT_EQ(test + test->next / KSize, update);
+    const RegisterForm::Instruction* done = test + test->taken / KSize;
+    EXPECT_EQ(done->operation, RegisterForm::ERegister_transfer);
+    EXPECT_EQ(t.code[done->pc], Opcodes::EOp_ret);
+
+    for (const char* program : {KCountdown, KJumpBack}) {
+        const Translated other = translated(program);
+        const Vec<RegisterForm::Instruction>& instructions = other.program.instructions;
+        TInt threaded = 0;
+        for (TInt i = 0; i + 1 < instructions.count(); ++i) {
+            if (isThreaded(instructions[i].operation)) {
+                ++threaded;
+                EXPECT_EQ(instructions[i + 1].operation,
+                          program == KCountdown ? RegisterForm::ERegister_branch_local_constant_ge
+                                                : RegisterForm::ERegister_branch_local_constant_lt);
+            }
+        }
+        EXPECT_EQ(threaded, 1) << program;
+    }
 }
 
 // Heights that disagree where paths join leave the code to the plain
@@ -190,9 +304,11 @@ TEST(RegisterForm, AJoinWithTwoHeightsIsNotTranslated)
 // The register form leaves the machine exactly as the plain instructions
 // do, with and without the fused handlers: the values of locals, the slots
 // above the top, where the run stopped and why. Each program is one kind of
-// stop: a return, a stack that a region would take below its first slot, a
-// join with two heights (a loop without end), and a stack too full for the
-// region's runs; each with budgets that run out at every point of a loop.
+// stop: returns after loops of each shape (one of them with an update
+// that reads the address it has just pushed), a stack that a region would take
+// below its first slot, a stack too full for the region's runs, and a join
+// with two heights (a loop without end); each with budgets that run out at
+// every point of a loop, and without one.
 TEST(RegisterForm, EndsEveryRunAsThePlainInstructionsDo)
 {
     const std::string KUnderflow =
@@ -200,9 +316,18 @@ TEST(RegisterForm, EndsEveryRunAsThePlainInstructionsDo)
     const std::string KNearTheLimit = "main:\n    adjust 14994\n    jmp.s a\na:\n    ldc 1\n    jz.s b\nb:\n"
                                       "    ldc 1\n    ldc 1\n    ldc 1\n    ldc 1\n    ldc 1\n    ldc 1\n"
                                       "    ret 14999, 15000\n";
-    const std::vector<std::string> programs = {KCountingLoop, KUnderflow, KUnbalancedJoin, KNearTheLimit};
+    const std::vector<std::string> programs = {KCountingLoop, KCountdown,    KJumpBack,     KNoTurn,
+                                               KAddressOperand, KUnderflow, KNearTheLimit, KUnbalancedJoin};
     for (const std::string& program : programs) {
-        for (TInt64 budget : {TInt64(0), TInt64(1), TInt64(7), TInt64(100), TInt64(100000)}) {
+        // Without a budget the region runs in its own form, which only a
+        // program that ends can show. The budgets of the counting loop end
+        // its run at every point of its first turns.
+        std::vector<TInt64> budgets = {0, 1, 2, 7, 100000};
+        if (program != KUnbalancedJoin)
+            budgets.push_back(-1);
+        for (TInt64 budget = 3; program == KCountingLoop && budget < 12; ++budget)
+            budgets.push_back(budget);
+        for (TInt64 budget : budgets) {
             const Ending plain = runRaw(program, EFalse, EFalse, budget);
             EXPECT_EQ(runRaw(program, ETrue, EFalse, budget), plain) << program << " budget " << budget;
             EXPECT_EQ(runRaw(program, ETrue, ETrue, budget), plain) << program << " budget " << budget;
@@ -216,7 +341,7 @@ TEST(RegisterForm, EndsEveryRunAsThePlainInstructionsDo)
 // An error inside a region is raised by the plain instruction at its own
 // position: the hook sees the same code, message and return address, and
 // the region's work before it is done. A null address and a zero divisor,
-// in a loop.
+// in loops.
 TEST(RegisterForm, ErrorsInARegionAreRaisedWhereThePlainCodeRaisesThem)
 {
     const std::string KNullStore = std::string(".record mainFrame size3=2\n.static \"main\" main, mainFrame\n") + R"(
@@ -254,7 +379,31 @@ loop:
     decind
     jmp.s loop
 )" + KHooks;
-    for (const std::string& program : {KNullStore, KZeroDivisor}) {
+    const std::string KZeroDivisorInACountingLoop =
+        std::string(".record mainFrame size3=2\n.static \"main\" main, mainFrame\n") + R"(
+main:
+    adjust.s 2
+    ldloca.s -2
+    ldc 100
+    stind
+    ldloca.s -1
+    ldc 3
+    stind
+loop:
+    ldloc.s -1
+    ldc -5
+    gt
+    jz.s done
+    ldloca.s -2
+    ldloc.s -2
+    divind
+    ldloca.s -1
+    decind
+    jmp.s loop
+done:
+    ret 2, 3
+)" + KHooks;
+    for (const std::string& program : {KNullStore, KZeroDivisor, KZeroDivisorInACountingLoop}) {
         const Ending plain = runLoaded(program, EFalse, EFalse);
         ASSERT_EQ(plain.log.size(), 3u) << program;
         EXPECT_EQ(runLoaded(program, ETrue, EFalse), plain) << program;
