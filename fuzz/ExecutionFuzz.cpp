@@ -17,7 +17,11 @@
 // operands and whatever it did to its memory first: the first difference
 // in what a run shows, in how it ended or in the memory of the stack (and
 // of the guard region below it, which slots below the first reach) stops
-// the fuzzer with a report.
+// the fuzzer with a report. The transfers each run counted against its
+// budget must agree too. A program that ended within its budget then runs
+// again without one, as applications run, where the region's loop and the
+// checks of transfers take the paths that count nothing: it must end the
+// same.
 
 namespace {
 
@@ -34,22 +38,31 @@ struct Outcome {
     TInt32 pc = 0;
     TInt32 handlerCount = 0;
     TInt frames = 0;
+    TInt64 budgetLeft = 0;
     std::vector<TUint8> stackMemory;
 
     bool operator==(const Outcome&) const = default;
 };
 
+const TUint32 KRandomSeed = 5489;
+
 struct Mode {
     const char* name;
     TBool fusion;
     TBool registerForm;
+    TInt64 budget;
 };
 
 const Mode KModes[] = {
-    {"fused, register form", ETrue, ETrue},
-    {"fused", ETrue, EFalse},
-    {"register form", EFalse, ETrue},
-    {"plain", EFalse, EFalse},
+    {"fused, register form", ETrue, ETrue, KFuzzBudget},
+    {"fused", ETrue, EFalse, KFuzzBudget},
+    {"register form", EFalse, ETrue, KFuzzBudget},
+    {"plain", EFalse, EFalse, KFuzzBudget},
+};
+
+const Mode KUnbudgetedModes[] = {
+    {"fused, register form, no budget", ETrue, ETrue, -1},
+    {"plain, no budget", EFalse, EFalse, -1},
 };
 
 Outcome run(const std::uint8_t* aData, std::size_t aSize, const Mode& aMode)
@@ -58,10 +71,12 @@ Outcome run(const std::uint8_t* aData, std::size_t aSize, const Mode& aMode)
     VirtualMachine machine(KFuzzArenaLimit);
     machine.setFusion(aMode.fusion);
     machine.setRegisterForm(aMode.registerForm);
+    // Every run draws the same random numbers.
+    machine.seedRandomGenerator(KRandomSeed);
     ErrorHandling::clearError();
     Outcome outcome;
     try {
-        runFuzzedImage(machine, services, aData, aSize);
+        runFuzzedImage(machine, services, aData, aSize, aMode.budget);
     } catch (const ErrorHandlingException&) {
         outcome.errorCode = ErrorHandling::currentErrorCode();
         outcome.errorText = RecordingServices::text(ErrorHandling::currentErrorText());
@@ -75,6 +90,7 @@ Outcome run(const std::uint8_t* aData, std::size_t aSize, const Mode& aMode)
     outcome.pc = machine.pc();
     outcome.handlerCount = machine.handlerCount();
     outcome.frames = machine.methodStack().count();
+    outcome.budgetLeft = machine.instructionBudget();
     const TUint32 stackEnd = machine.slotAddress(VirtualMachine::KStackSlots);
     const TUint8* memory = machine.arena().host(0);
     outcome.stackMemory.assign(memory, memory + stackEnd);
@@ -83,10 +99,12 @@ Outcome run(const std::uint8_t* aData, std::size_t aSize, const Mode& aMode)
 
 void report(const char* aRun, const Outcome& aOutcome)
 {
-    std::fprintf(stderr, "%s: %s, error %d \"%s\", fatal %d, pc %d, top %d, %d handlers, %d frames, %zu log lines\n",
+    std::fprintf(stderr,
+                 "%s: %s, error %d \"%s\", fatal %d, pc %d, top %d, %d handlers, %d frames, budget left %lld, "
+                 "%zu log lines\n",
                  aRun, aOutcome.exited ? "exited" : "ended", aOutcome.errorCode, aOutcome.errorText.c_str(),
                  aOutcome.fatal ? 1 : 0, aOutcome.pc, aOutcome.top, aOutcome.handlerCount, aOutcome.frames,
-                 aOutcome.logLines.size());
+                 static_cast<long long>(aOutcome.budgetLeft), aOutcome.logLines.size());
     for (const std::string& line : aOutcome.logLines)
         std::fprintf(stderr, "  LOG: %s\n", line.c_str());
 }
@@ -106,19 +124,31 @@ void reportMemory(const Outcome& aFirst, const Outcome& aSecond)
     }
 }
 
+// Stops the fuzzer when a run in aMode differs from aReference.
+void compare(const std::uint8_t* aData, std::size_t aSize, const Outcome& aReference, const Mode& aMode)
+{
+    Outcome other = run(aData, aSize, aMode);
+    if (aMode.budget < 0)
+        other.budgetLeft = aReference.budgetLeft;
+    if (!(other == aReference)) {
+        report(KModes[0].name, aReference);
+        report(aMode.name, other);
+        reportMemory(aReference, other);
+        std::abort();
+    }
+}
+
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSize)
 {
     const Outcome reference = run(aData, aSize, KModes[0]);
-    for (const Mode& mode : KModes) {
-        const Outcome other = run(aData, aSize, mode);
-        if (!(other == reference)) {
-            report(KModes[0].name, reference);
-            report(mode.name, other);
-            reportMemory(reference, other);
-            std::abort();
-        }
+    for (const Mode& mode : KModes)
+        compare(aData, aSize, reference, mode);
+    // A run that used its budget up would not end without one.
+    if (reference.budgetLeft > 0) {
+        for (const Mode& mode : KUnbudgetedModes)
+            compare(aData, aSize, reference, mode);
     }
     return 0;
 }

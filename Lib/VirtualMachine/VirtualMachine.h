@@ -127,6 +127,7 @@ public:
     // natives, ...), for fuzzing; negative means none. Running out is the
     // fatal error.
     void setInstructionBudget(TInt64 aBudget) { iBudget = aBudget; }
+    TInt64 instructionBudget() const { return iBudget; }
     // Whether common sequences run as one fused handler (the default) or
     // one instruction at a time; programs behave the same either way.
     void setFusion(TBool aEnabled);
@@ -263,6 +264,9 @@ public:
 
     // The machine's random generator, made at its first use (Math natives).
     RandomGenerator& randomGenerator();
+    // Starts the generator from aSeed instead of the launch's seed, for runs
+    // that must repeat exactly (the differential fuzzer's).
+    void seedRandomGenerator(TUint32 aSeed);
 
     // ---- Host events (HostEvents.cpp) ----
     // Each calls its entry point when the application can take it and

@@ -119,3 +119,8 @@ RandomGenerator& VirtualMachine::randomGenerator()
         iRandomGenerator = std::make_unique<RandomGenerator>(RandomGenerator::launchSeed());
     return *iRandomGenerator;
 }
+
+void VirtualMachine::seedRandomGenerator(TUint32 aSeed)
+{
+    iRandomGenerator = std::make_unique<RandomGenerator>(aSeed);
+}
