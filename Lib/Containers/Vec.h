@@ -114,6 +114,16 @@ public:
         ++iCount;
     }
 
+    // Appends without the growth test, for stacks that reserve their limit
+    // once and push on hot paths: the caller keeps the count below the
+    // capacity (asserted in debug builds).
+    void appendReserved(const T& aValue)
+    {
+        assert(iCount < iCapacity);
+        new (iData + iCount) T(aValue);
+        ++iCount;
+    }
+
     // Appends aCount elements of aOther from aStart; reserves exactly.
     void append(const Vec& aOther, TInt aStart, TInt aCount)
     {

@@ -65,43 +65,6 @@ inline TUint32 wordElementAddress(const Arena& aArena, TUint32 aVector, TInt32 a
     return aArena.word(aVector + 4) + 4u * static_cast<TUint32>(aIndex);
 }
 
-// The fused handlers step over a comparison or an operator by one size.
-#define SIZE_OF_COMPARISON_IS_SIZE_OF_EQ(onWords, onBytes, onHalves, Comparison) \
-    && size(EOp_##onWords) == size(EOp_eq)
-static_assert(true COMPARISON_FAMILY(SIZE_OF_COMPARISON_IS_SIZE_OF_EQ));
-#undef SIZE_OF_COMPARISON_IS_SIZE_OF_EQ
-static_assert(size(EOp_sub) == size(EOp_add) && size(EOp_mul) == size(EOp_add) && size(EOp_and) == size(EOp_add)
-              && size(EOp_or) == size(EOp_add) && size(EOp_xor) == size(EOp_add));
-
-// Comparison aOperation, one of the word comparisons, on two words; for
-// the fused compare-and-jump.
-inline bool compares(TUint8 aOperation, TUint32 aLeft, TUint32 aRight)
-{
-    switch (aOperation) {
-#define COMPARISON_CASE(onWords, onBytes, onHalves, Comparison) \
-    case EOp_##onWords: \
-        return Comparison::holds(static_cast<TInt32>(aLeft), static_cast<TInt32>(aRight));
-        COMPARISON_FAMILY(COMPARISON_CASE)
-#undef COMPARISON_CASE
-    default:
-        return false;
-    }
-}
-
-// Operator aOperation, one of add, sub, mul, and, or and xor, on two
-// words; for the fused local-and-constant arithmetic.
-inline TUint32 combines(TUint8 aOperation, TUint32 aLeft, TUint32 aRight)
-{
-    switch (aOperation) {
-    case EOp_add: return Add::apply(aLeft, aRight);
-    case EOp_sub: return Subtract::apply(aLeft, aRight);
-    case EOp_mul: return Multiply::apply(aLeft, aRight);
-    case EOp_and: return BitAnd::apply(aLeft, aRight);
-    case EOp_or: return BitOr::apply(aLeft, aRight);
-    default: return BitXor::apply(aLeft, aRight);
-    }
-}
-
 // Operand aIndex of an instruction of operation aOpcode that starts at
 // aInstruction, at the offset and width the operation table gives it.
 template <TUint8 KOpcode, TInt KIndex>
@@ -204,6 +167,9 @@ void VirtualMachine::run()
         KELVO_OPCODES(OPERATION_LABEL)
 #undef OPERATION_LABEL
         &&op_invalid,
+#define KELVO_FUSED_OPERATOR(sequence, operation, Operator) &&fused_##sequence##_##operation,
+        KELVO_FUSED_OPERATOR_SEQUENCES
+#undef KELVO_FUSED_OPERATOR
 #define FUSED_LABEL(name) &&fused_##name,
         KELVO_FUSED_SEQUENCES(FUSED_LABEL)
 #undef FUSED_LABEL
@@ -999,36 +965,51 @@ HANDLER(throw)
 // does not apply it sets pc and top to where the sequence has got and
 // goes on with that instruction's plain handler.
 
-// ldloc.s k; ldc c; compare; jz.s d or jz d
-#define FUSED_COMPARE_JUMP(name, jump) \
-    fused_##name: \
+// ldloc.s k; ldc c; comparison; jz.s d or jz d
+#define FUSED_COMPARE_JUMP(sequence, jump, comparison, Comparison) \
+    fused_##sequence##_##comparison: \
     { \
         constexpr TInt KConstantAt = sizeOf({EOp_ldloc_s}); \
-        constexpr TInt KCompareAt = sizeOf({EOp_ldloc_s, EOp_ldc}); \
-        constexpr TInt KJumpAt = KCompareAt + size(EOp_eq); \
+        constexpr TInt KJumpAt = sizeOf({EOp_ldloc_s, EOp_ldc, EOp_##comparison}); \
         constexpr TInt KNextAt = KJumpAt + size(EOp_##jump); \
         const TUint32 local = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0)); \
         const TUint32 constant = static_cast<TUint32>(ARG_AT(KConstantAt, ldc, 0)); \
-        const bool holds = compares(code[pc + KCompareAt], local, constant); \
+        const bool holds = Comparison::holds(static_cast<TInt32>(local), static_cast<TInt32>(constant)); \
         SLOT(top + 2) = constant; \
         SLOT(top + 1) = truth(holds); \
         pc = holds ? pc + KNextAt : wrapped(TInt64(pc) + KNextAt - 1 + ARG_AT(KJumpAt, jump, 0)); \
         TRANSFER(); \
     }
-FUSED_COMPARE_JUMP(local_constant_compare_jump_short, jz_s)
-FUSED_COMPARE_JUMP(local_constant_compare_jump, jz)
+#define FUSED_COMPARE_JUMPS(comparison, onBytes, onHalves, Comparison) \
+    FUSED_COMPARE_JUMP(local_constant_compare_jump_short, jz_s, comparison, Comparison) \
+    FUSED_COMPARE_JUMP(local_constant_compare_jump, jz, comparison, Comparison)
+COMPARISON_FAMILY(FUSED_COMPARE_JUMPS)
+#undef FUSED_COMPARE_JUMPS
+#undef FUSED_COMPARE_JUMP
 
-// ldloc.s k; ldc c; add|sub|mul|and|or|xor
-fused_local_constant_arithmetic: {
-    constexpr TInt KConstantAt = sizeOf({EOp_ldloc_s});
-    constexpr TInt KOperatorAt = sizeOf({EOp_ldloc_s, EOp_ldc});
-    const TUint32 local = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0));
-    const TUint32 constant = static_cast<TUint32>(ARG_AT(KConstantAt, ldc, 0));
-    SLOT(top + 2) = constant;
-    ++top;
-    T = combines(code[pc + KOperatorAt], local, constant);
-    ADVANCE(sizeOf({EOp_ldloc_s, EOp_ldc, EOp_add}));
-}
+// ldloc.s k; ldc c; operator. Division by a constant 0 goes on with the
+// plain operator, which raises the error.
+#define FUSED_ARITHMETIC(operation, inWord, inByte, Operator) \
+    fused_local_constant_arithmetic_##operation: \
+    { \
+        constexpr TInt KConstantAt = sizeOf({EOp_ldloc_s}); \
+        constexpr TInt KOperatorAt = sizeOf({EOp_ldloc_s, EOp_ldc}); \
+        const TUint32 local = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0)); \
+        const TUint32 constant = static_cast<TUint32>(ARG_AT(KConstantAt, ldc, 0)); \
+        SLOT(top + 2) = constant; \
+        ++top; \
+        if (Operator::KDivides && constant == 0) { \
+            T = local; \
+            ++top; \
+            pc += KOperatorAt; \
+            goto op_##operation; \
+        } \
+        T = Operator::apply(local, constant); \
+        ADVANCE(KOperatorAt + size(EOp_##operation)); \
+    }
+ARITHMETIC_FAMILY(FUSED_ARITHMETIC)
+#undef FUSED_ARITHMETIC
+
 // ldloca.s k; ldloc.s j; stind
 fused_local_copy: {
     const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));

@@ -15,33 +15,35 @@ const TUint8 KElement = 6;
 const TUint8 KElementValue = 8;
 const TUint8 KAppend = 19;
 
-bool isComparison(TUint8 aOperation)
+// The fused handler of ldloc.s; ldc; aOperation; aJump for the comparison
+// aOperation, or the invalid operation's handler for any other operation.
+THandler compareJumpHandler(TUint8 aOperation, TUint8 aJump)
 {
+    const TBool isShort = aJump == EOp_jz_s;
     switch (aOperation) {
-    case EOp_eq:
-    case EOp_lt:
-    case EOp_le:
-    case EOp_ne:
-    case EOp_gt:
-    case EOp_ge:
-        return true;
+#define COMPARE_JUMP_CASE(operation, onBytes, onHalves, Comparison) \
+    case EOp_##operation: \
+        return isShort ? EHandler_fused_local_constant_compare_jump_short_##operation \
+                       : EHandler_fused_local_constant_compare_jump_##operation;
+        COMPARISON_FAMILY(COMPARE_JUMP_CASE)
+#undef COMPARE_JUMP_CASE
     default:
-        return false;
+        return EHandler_op_invalid;
     }
 }
 
-bool isArithmetic(TUint8 aOperation)
+// The fused handler of ldloc.s; ldc; aOperation for the arithmetic or bit
+// operator aOperation, or the invalid operation's handler for any other.
+THandler arithmeticHandler(TUint8 aOperation)
 {
     switch (aOperation) {
-    case EOp_add:
-    case EOp_sub:
-    case EOp_mul:
-    case EOp_and:
-    case EOp_or:
-    case EOp_xor:
-        return true;
+#define ARITHMETIC_CASE(operation, inWord, inByte, Operator) \
+    case EOp_##operation: \
+        return EHandler_fused_local_constant_arithmetic_##operation;
+        ARITHMETIC_FAMILY(ARITHMETIC_CASE)
+#undef ARITHMETIC_CASE
     default:
-        return false;
+        return EHandler_op_invalid;
     }
 }
 
@@ -92,12 +94,13 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Vec<TUint16>& aDepths, TInt aSt
     if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_ldc) {
         const TUint8 operation = at({EOp_ldloc_s, EOp_ldc});
         const TUint8 jump = at({EOp_ldloc_s, EOp_ldc, operation});
-        if (isComparison(operation) && jump == EOp_jz_s && fits({EOp_ldloc_s, EOp_ldc, operation, EOp_jz_s}))
-            return EHandler_fused_local_constant_compare_jump_short;
-        if (isComparison(operation) && jump == EOp_jz && fits({EOp_ldloc_s, EOp_ldc, operation, EOp_jz}))
-            return EHandler_fused_local_constant_compare_jump;
-        if (isArithmetic(operation) && fits({EOp_ldloc_s, EOp_ldc, operation}))
-            return EHandler_fused_local_constant_arithmetic;
+        const THandler compareJump = compareJumpHandler(operation, jump);
+        if (compareJump != EHandler_op_invalid && (jump == EOp_jz_s || jump == EOp_jz)
+            && fits({EOp_ldloc_s, EOp_ldc, operation, jump}))
+            return compareJump;
+        const THandler arithmetic = arithmeticHandler(operation);
+        if (arithmetic != EHandler_op_invalid && fits({EOp_ldloc_s, EOp_ldc, operation}))
+            return arithmetic;
     }
     if (at({}) == EOp_ldloca_s) {
         const TUint8 second = at({EOp_ldloca_s});

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "Opcodes.h"
+#include "OperatorFamilies.h"
 #include "Types.h"
 #include "Vec.h"
 
@@ -18,15 +19,29 @@
 // plain handlers from the instruction where the shortcut stopped.
 namespace Superinstructions {
 
-// The fused sequences, one line each: X(identifier). The interpreter's
-// handler for a sequence is fused_<identifier>.
+// The fused sequences that end in an operator have a handler for each
+// operator, so that none picks its operator at run time; the dispatch
+// table picks the handler by the operator byte. The list of those
+// handlers expands KELVO_FUSED_OPERATOR(sequence, operation, Operator),
+// which its user defines, for each; the handler is
+// fused_<sequence>_<operation>.
+//   local_constant_compare_jump_short: ldloc.s k; ldc c; <comparison>; jz.s d
+//   local_constant_compare_jump: ldloc.s k; ldc c; <comparison>; jz d
+//   local_constant_arithmetic: ldloc.s k; ldc c; <arithmetic operator>
+#define KELVO_FUSED_COMPARE_JUMP_SHORT(operation, onBytes, onHalves, Comparison) \
+    KELVO_FUSED_OPERATOR(local_constant_compare_jump_short, operation, Comparison)
+#define KELVO_FUSED_COMPARE_JUMP(operation, onBytes, onHalves, Comparison) \
+    KELVO_FUSED_OPERATOR(local_constant_compare_jump, operation, Comparison)
+#define KELVO_FUSED_ARITHMETIC(operation, inWord, inByte, Operator) \
+    KELVO_FUSED_OPERATOR(local_constant_arithmetic, operation, Operator)
+#define KELVO_FUSED_OPERATOR_SEQUENCES \
+    COMPARISON_FAMILY(KELVO_FUSED_COMPARE_JUMP_SHORT) \
+    COMPARISON_FAMILY(KELVO_FUSED_COMPARE_JUMP) \
+    ARITHMETIC_FAMILY(KELVO_FUSED_ARITHMETIC)
+
+// The other fused sequences, one line each: X(identifier). The
+// interpreter's handler for a sequence is fused_<identifier>.
 #define KELVO_FUSED_SEQUENCES(X) \
-    /* ldloc.s k; ldc c; eq|lt|le|ne|gt|ge; jz.s d */ \
-    X(local_constant_compare_jump_short) \
-    /* ldloc.s k; ldc c; eq|lt|le|ne|gt|ge; jz d */ \
-    X(local_constant_compare_jump) \
-    /* ldloc.s k; ldc c; add|sub|mul|and|or|xor */ \
-    X(local_constant_arithmetic) \
     /* ldloca.s k; ldloc.s j; stind */ \
     X(local_copy) \
     /* ldloca.s k; incind */ \
@@ -49,14 +64,18 @@ namespace Superinstructions {
 
 // What runs at a code position: the handler of each valid operation, in
 // the order of the operation list, then the handler of every invalid
-// operation, then those of the fused sequences, then the entry into a
-// region of the register form (RegisterForm.h). The interpreter's table of
-// handler labels is expanded from the same lists in the same order.
+// operation, then those of the fused sequences that end in an operator,
+// then those of the others, then the entry into a region of the register
+// form (RegisterForm.h). The interpreter's table of handler labels is
+// expanded from the same lists in the same order.
 enum THandler : TUint8 {
 #define KELVO_OPERATION_HANDLER(number, name, ...) EHandler_op_##name,
     KELVO_OPCODES(KELVO_OPERATION_HANDLER)
 #undef KELVO_OPERATION_HANDLER
     EHandler_op_invalid,
+#define KELVO_FUSED_OPERATOR(sequence, operation, Operator) EHandler_fused_##sequence##_##operation,
+    KELVO_FUSED_OPERATOR_SEQUENCES
+#undef KELVO_FUSED_OPERATOR
 #define KELVO_FUSED_HANDLER(name) EHandler_fused_##name,
     KELVO_FUSED_SEQUENCES(KELVO_FUSED_HANDLER)
 #undef KELVO_FUSED_HANDLER

@@ -11,6 +11,8 @@ VirtualMachine::VirtualMachine(TUint32 aArenaLimit)
       iHeap(iArena)
 {
     iLoadFlags.grow(KLoadFlagCount);
+    iMethodStack.reserve(KMaxFrames);
+    iFrameBaseStack.reserve(KMaxFrames);
     for (TInt32& index : iBindingIndices)
         index = -1;
     iHeap.setClassTables(&iClasses);

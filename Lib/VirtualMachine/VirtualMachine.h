@@ -88,13 +88,14 @@ public:
     // One entry per active frame: its method record (negative: none) and
     // the index of its base slot. Inline, as every call enters a frame;
     // calls and hook calls that leave the operand stack as it was would
-    // otherwise grow the frame lists without end.
+    // otherwise grow the frame lists without end. Both lists have
+    // room for KMaxFrames from the start, so that a push is a store.
     void enterFrame(TInt32 aMethodRecord, TInt32 aFrameBase)
     {
         if (iMethodStack.count() >= KMaxFrames) [[unlikely]]
             tooManyFrames();
-        iMethodStack.append(aMethodRecord);
-        iFrameBaseStack.append(aFrameBase);
+        iMethodStack.appendReserved(aMethodRecord);
+        iFrameBaseStack.appendReserved(aFrameBase);
     }
     void leaveFrame();
     const Vec<TInt32>& methodStack() const { return iMethodStack; }

@@ -162,3 +162,35 @@ TEST(Fusion, FusedSequencesDoWhatTheirInstructionsDo)
         }
     }
 }
+
+// Each operator has a fused handler of its own in the sequences that end
+// in one: every comparison under both jumps and every arithmetic operator
+// (division by 0 included) gives the same log fused as one instruction at
+// a time, for locals below, at and above the top.
+TEST(Fusion, EachOperatorOfALocalAndAConstantDoesWhatItsInstructionDoes)
+{
+    const std::vector<std::string> KComparisons = {"eq", "lt", "le", "ne", "gt", "ge"};
+    const std::vector<std::string> KOperators = {"add", "sub", "mul", "div", "rem",
+                                                 "and", "or",  "xor", "shl", "shr"};
+    std::vector<std::string> sequences;
+    for (const std::string& comparison : KComparisons) {
+        for (const std::string& jump : {"jz.s", "jz"})
+            sequences.push_back("    ldloc.s K\n    ldc C\n    " + comparison + "\n    " + jump
+                                + " over\n    ldstr \"holds\"\n    native 30, 1\nover:\n");
+    }
+    for (const std::string& name : KOperators)
+        sequences.push_back("    ldloc.s K\n    ldc C\n    " + name + "\n" + KLogTop);
+    for (const std::string& sequence : sequences) {
+        for (TInt k : {-3, -2, -1, 0, 1}) {
+            for (const char* constant : {"-1", "0", "1", "2", "33"}) {
+                std::string withConstant = sequence;
+                replaceAll(withConstant, " C\n", std::string(" ") + constant + "\n");
+                const Shape shape = {withConstant.c_str(), ""};
+                const std::string text = program(shape, k, 0, 0);
+                const Lines fused = run(text, ETrue);
+                ASSERT_GT(fused.size(), 1u) << text;
+                ASSERT_EQ(fused, run(text, EFalse)) << text;
+            }
+        }
+    }
+}
