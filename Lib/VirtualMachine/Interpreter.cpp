@@ -29,6 +29,7 @@
 #include "RegisterForm.h"
 #include "StackDepths.h"
 #include "Superinstructions.h"
+#include "WordVectorAccess.h"
 
 namespace {
 
@@ -52,17 +53,6 @@ static_assert(KStackLimit < StackDepths::KBeyondAnyStack);
 inline TInt32 wrapped(TInt64 aValue)
 {
     return static_cast<TInt32>(static_cast<TUint32>(aValue));
-}
-
-// The address of element aIndex of a vector with one-word elements, for
-// the fast paths; 0 when the call must go to the native instead (not such
-// a vector, an index out of range of its count read as the native reads
-// it, a null element address), which raises the error.
-inline TUint32 wordElementAddress(const Arena& aArena, TUint32 aVector, TInt32 aIndex)
-{
-    if (!isVectorObject(aArena, aVector, 4) || aIndex < 0 || aIndex >= static_cast<TInt32>(aArena.word(aVector + 12)))
-        return 0;
-    return aArena.word(aVector + 4) + 4u * static_cast<TUint32>(aIndex);
 }
 
 // Operand aIndex of an instruction of operation aOpcode that starts at
@@ -1157,7 +1147,7 @@ register_region: {
     TInt32 exitPc = 0;
     TInt32 exitTop = 0;
     const RegisterForm::TWayOn way = RegisterForm::runRegion(
-        instructions + entry.instruction, mem, stackBase, static_cast<TInt32>(base), iBudget, exitPc, exitTop);
+        instructions + entry.instruction, iArena, stackBase, static_cast<TInt32>(base), iBudget, exitPc, exitTop);
     pc = exitPc;
     top = exitTop;
     switch (way) {

@@ -21,6 +21,7 @@ struct Unit {
     TOperation operation = ERegister_leave;
     TInt64 first = 0;
     TInt64 second = 0;
+    TInt64 third = 0;
     TBool fallsThrough = ETrue;
     TBool jumps = EFalse;
     TInt32 jumpTarget = 0;
@@ -29,7 +30,22 @@ struct Unit {
     TInt32 growth = 0;
     TInt32 low = 0;
     TInt32 high = 0;
+    // Where the run after a native the unit does starts, and the height
+    // there from the height before the unit; -1 when it does none.
+    TInt32 nativeEnd = -1;
+    TInt32 heightAfterNative = 0;
 };
+
+// The vector natives that the register form does itself: the native
+// groups, their element operations, and the slots they take (the vector
+// cell and the index or the new element) and leave (the element or its
+// address; an append leaves none).
+const TInt64 KWordVectors = 3;
+const TInt64 KReferenceVectors = 7;
+const TInt64 KElement = 6;
+const TInt64 KElementValue = 8;
+const TInt64 KAppend = 19;
+const TInt64 KVectorNativeTakes = 2;
 
 // The register operations that stand for one stack operation of a family,
 // by its operation byte; KOperationCount for any other byte.
@@ -153,7 +169,7 @@ TOperation single(TUint8 aOpcode)
     return KOperationCount;
 }
 
-const TInt KLongestUnit = 4;
+const TInt KLongestUnit = 6;
 
 // The instructions from a code position, as far as they lie inside the
 // code: their positions and operation bytes.
@@ -219,6 +235,8 @@ private:
     TInt64 operand(TInt32 aAt, TInt aIndex) const { return StackDepths::operandValue(iCode, aAt, aIndex); }
     TBool isLocal(const Window& aWindow, TInt aIndex, TBool aAddress) const;
     TBool isConstant(const Window& aWindow, TInt aIndex, TInt64& aValue) const;
+    TBool isVectorNative(const Window& aWindow, TInt aIndex, TInt64 aGroup, TInt64 aOperation) const;
+    TBool recogniseVectorNative(const Window& aWindow, Unit& aUnit) const;
     TBool recognise(TInt32 aStart, Unit& aUnit) const;
     void measure(const Window& aWindow, TInt aCount, Unit& aUnit) const;
     void findUnits();
@@ -274,8 +292,21 @@ TBool Translator::isConstant(const Window& aWindow, TInt aIndex, TInt64& aValue)
     }
 }
 
+// Whether instruction aIndex of aWindow is vector native aGroup,
+// aOperation, with code after it: the transfer at a native's return to the
+// end of the code is the plain code's error.
+TBool Translator::isVectorNative(const Window& aWindow, TInt aIndex, TInt64 aGroup, TInt64 aOperation) const
+{
+    if (aIndex >= aWindow.count || aWindow.op[aIndex] != EOp_native)
+        return EFalse;
+    const TInt32 at = aWindow.at[aIndex];
+    return operand(at, 0) == aGroup && operand(at, 1) == aOperation && at + size(EOp_native) < iLength;
+}
+
 // The heights over the first aCount instructions of aWindow, from the
-// operation table's stack effects.
+// operation table's stack effects. A native checks its own slots, so the
+// table gives it none; a vector native takes its two and leaves one or
+// none, and the run after it starts where it returns.
 void Translator::measure(const Window& aWindow, TInt aCount, Unit& aUnit) const
 {
     TInt64 height = 0;
@@ -283,6 +314,13 @@ void Translator::measure(const Window& aWindow, TInt aCount, Unit& aUnit) const
     TInt64 high = 0;
     for (TInt i = 0; i < aCount; ++i) {
         const TInt32 at = aWindow.at[i];
+        if (aWindow.op[i] == EOp_native) {
+            low = std::min(low, height - KVectorNativeTakes);
+            height += (operand(at, 1) == KAppend ? 0 : 1) - KVectorNativeTakes;
+            aUnit.nativeEnd = at + size(EOp_native);
+            aUnit.heightAfterNative = static_cast<TInt32>(height);
+            continue;
+        }
         height += stackGrowth(aWindow.op[i], operand(at, 0), operand(at, 1));
         low = std::min(low, height);
         high = std::max(high, height);
@@ -300,6 +338,40 @@ void Translator::measure(const Window& aWindow, TInt aCount, Unit& aUnit) const
     }
 }
 
+// The vector natives from the start of aWindow: an append, or an element
+// read alone or with the locals that name the vector and the index and the
+// update of a local by the element, in the forms compilers write them (the
+// short local forms), if any.
+TBool Translator::recogniseVectorNative(const Window& aWindow, Unit& aUnit) const
+{
+    auto opAt = [&](TInt aIndex) {
+        return aIndex < aWindow.count ? aWindow.op[aIndex] : Superinstructions::KInvalidOperation;
+    };
+    auto take = [&](TInt aCount, TOperation aOperation, TInt aLocals) {
+        aUnit.operation = aOperation;
+        aUnit.first = aLocals > 0 ? operand(aWindow.at[0], 0) : 0;
+        aUnit.second = aLocals > 1 ? operand(aWindow.at[1], 0) : 0;
+        aUnit.third = aLocals > 2 ? operand(aWindow.at[2], 0) : 0;
+        measure(aWindow, aCount, aUnit);
+        return ETrue;
+    };
+    if (isVectorNative(aWindow, 0, KWordVectors, KElement) && opAt(1) == EOp_ldind)
+        return take(2, ERegister_word_vector_load, 0);
+    if (isVectorNative(aWindow, 0, KReferenceVectors, KElement)
+        || isVectorNative(aWindow, 0, KReferenceVectors, KElementValue))
+        return take(1, ERegister_reference_vector_element, 0);
+    if (isVectorNative(aWindow, 0, KWordVectors, KAppend) || isVectorNative(aWindow, 0, KReferenceVectors, KAppend))
+        return take(1, ERegister_word_vector_append, 0);
+    if (opAt(0) != EOp_ldloca_s)
+        return EFalse;
+    if (opAt(1) == EOp_ldloc_s && isVectorNative(aWindow, 2, KWordVectors, KElement) && opAt(3) == EOp_ldind)
+        return take(4, ERegister_local_word_vector_load, 2);
+    if (opAt(1) == EOp_ldloca_s && opAt(2) == EOp_ldloc_s && isVectorNative(aWindow, 3, KWordVectors, KElement)
+        && opAt(4) == EOp_ldind && opAt(5) == EOp_addind)
+        return take(6, ERegister_add_local_word_vector_element, 3);
+    return EFalse;
+}
+
 // The longest sequence from aStart that one register instruction does,
 // if any.
 TBool Translator::recognise(TInt32 aStart, Unit& aUnit) const
@@ -308,6 +380,8 @@ TBool Translator::recognise(TInt32 aStart, Unit& aUnit) const
     if (w.count == 0)
         return EFalse;
     aUnit.start = aStart;
+    if (recogniseVectorNative(w, aUnit))
+        return ETrue;
     TInt64 constant = 0;
     auto take = [&](TInt aCount, TOperation aOperation, TInt64 aFirst, TInt64 aSecond) {
         aUnit.operation = aOperation;
@@ -359,15 +433,17 @@ TBool Translator::recognise(TInt32 aStart, Unit& aUnit) const
 }
 
 // Units start where the loader's walk puts instructions, one after the
-// other. Where a fused handler does a native's work, the plain dispatch
-// keeps the position: it is faster than leaving a region for the native.
+// other. Where a fused handler does a native's work that no unit there
+// does, the plain dispatch keeps the position: it is faster than leaving a
+// region for the native.
 void Translator::findUnits()
 {
     iUnitAt.assign(static_cast<size_t>(iLength), -1);
     for (TInt32 p = 0; p < iLength;) {
         Unit unit;
-        if (!Superinstructions::runsNative(static_cast<Superinstructions::THandler>(iDispatch[p].handler))
-            && recognise(p, unit)) {
+        const TBool fusedNative =
+            Superinstructions::runsNative(static_cast<Superinstructions::THandler>(iDispatch[p].handler));
+        if (recognise(p, unit) && (!fusedNative || unit.nativeEnd >= 0)) {
             iUnitAt[static_cast<size_t>(p)] = static_cast<TInt32>(iUnits.size());
             iUnits.push_back(unit);
             p = unit.end;
@@ -455,8 +531,14 @@ Instruction Translator::instructionOf(const Unit& aUnit, TInt32 aDepth) const
         instruction.a = static_cast<TInt32>(firstSlot);
         break;
     case ERegister_copy_local:
+    case ERegister_local_word_vector_load:
         instruction.a = static_cast<TInt32>(firstSlot);
         instruction.b = static_cast<TInt32>(secondSlot);
+        break;
+    case ERegister_add_local_word_vector_element:
+        instruction.a = static_cast<TInt32>(firstSlot);
+        instruction.b = static_cast<TInt32>(secondSlot);
+        instruction.c = static_cast<TInt32>(4 * (TInt64(aDepth) + 3 + aUnit.third));
         break;
     case ERegister_field_address:
         instruction.a = static_cast<TInt32>(4u * static_cast<TUint32>(aUnit.first));
@@ -533,6 +615,9 @@ void Translator::emit(Program& aProgram)
             const TInt64 depth = iDepth[static_cast<size_t>(u)];
             lowest = std::min(lowest, TInt64(depth) + unit.low);
             highest = std::max({highest, TInt64(depth) + unit.high, TInt64(depth) + iDispatch[unit.start].runDepth});
+            if (unit.nativeEnd >= 0)
+                highest =
+                    std::max(highest, TInt64(depth) + unit.heightAfterNative + iDispatch[unit.nativeEnd].runDepth);
         }
         for (TInt32 u : unitsOfRegion[region]) {
             const Unit& unit = iUnits[static_cast<size_t>(u)];

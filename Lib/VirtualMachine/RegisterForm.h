@@ -1,6 +1,7 @@
 #ifndef KELVO_REGISTERFORM_H
 #define KELVO_REGISTERFORM_H
 
+#include "Arena.h"
 #include "OperatorFamilies.h"
 #include "Superinstructions.h"
 #include "Types.h"
@@ -54,6 +55,16 @@ namespace RegisterForm {
 //   local_constant_<operator>
 //   (ldloc; ldc; operator) and branch_local_constant_<comparison> (ldloc;
 //   ldc; comparison; jz).
+// - the vector element reads, which do the work of a native without
+//   calling it: word_vector_load (native 3, 6; ldind),
+//   reference_vector_element (native 7, 6 or native 7, 8: the element
+//   itself), local_word_vector_load (ldloca.s; ldloc.s; native 3, 6;
+//   ldind: v[i] of two locals) and add_local_word_vector_element (ldloca.s;
+//   ldloca.s; ldloc.s; native 3, 6; ldind; addind: a += v[i]). What is not
+//   a vector of one-word elements, or an index out of its range, goes back
+//   to the plain code, whose native raises the error. And
+//   word_vector_append (native 3, 19 or native 7, 19), where the storage
+//   has room; otherwise the native grows it.
 // - the threaded ones, made where a jump goes to a branch_local_constant:
 //   step_local_test_<comparison> (ldloca; incind or decind; jmp) and
 //   jump_test_<comparison> (jmp). A copy of the test follows each, and
@@ -68,6 +79,8 @@ namespace RegisterForm {
 #define KELVO_REGISTER_OPERATIONS \
     X(leave) X(transfer) X(load_local) X(local_address) X(constant) X(duplicate) X(nothing) X(not) X(negate) X(store) \
     X(load_indirect) X(field_address) X(jump) X(jump_if_zero) X(copy_local) X(set_local) \
+    X(word_vector_load) X(reference_vector_element) X(local_word_vector_load) X(add_local_word_vector_element) \
+    X(word_vector_append) \
     ARITHMETIC_FAMILY(KELVO_REGISTER_ARITHMETIC) COMPARISON_FAMILY(KELVO_REGISTER_COMPARISON) \
     STEP_FAMILY(KELVO_REGISTER_STEP)
 
@@ -92,6 +105,7 @@ struct Instruction {
     TInt32 depth;       // the height before it, from the region's base
     TInt32 a;           // a slot offset or a constant, as the operation needs
     TInt32 b;           // a second one; for step_local_test, 1 or -1
+    TInt32 c;           // a third slot offset, for a += v[i]
     // Where a jump goes, and where a conditional jump goes on: the distance
     // in bytes to the instruction there, a transfer when that is outside
     // the region. The pc and depth of the instruction there are where the
@@ -131,11 +145,11 @@ enum TWayOn : TUint8 {
 };
 
 // Runs the region instructions from aFirst on the stack at aStackAddress
-// in arena memory aMem, with the region's height 0 at slot aBase, which
+// in aArena, with the region's height 0 at slot aBase, which
 // the entry has checked (see VirtualMachine::run). A budget of transfers
 // (not negative) counts the jumps inside the region. Answers how the plain
 // code goes on, at aPc with the top at aTop.
-TWayOn runRegion(const Instruction* aFirst, TUint8* aMem, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
+TWayOn runRegion(const Instruction* aFirst, const Arena& aArena, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
                  TInt32& aPc, TInt32& aTop);
 
 // Translates the first aCodeLength bytes of aCode (followed by padding)

@@ -7,13 +7,19 @@
 #include <iterator>
 
 #include "Arena.h"
+#include "Opcodes.h"
 #include "RegisterForm.h"
+#include "WordVectorAccess.h"
 
 namespace RegisterForm {
 
 namespace {
 
 using namespace Operators;
+using Opcodes::EOp_ldloc_s;
+using Opcodes::EOp_ldloca_s;
+using Opcodes::EOp_native;
+using Opcodes::size;
 
 typedef TUint32 __attribute__((may_alias)) AliasedWord;
 
@@ -40,7 +46,7 @@ inline void storeWord(TUint8* aMem, TUint32 aAddress, TUint32 aValue)
 // The region's loop, in two forms: with a budget, which every jump inside
 // counts, and without one, where a jump is no more than its distance.
 template <bool KCounted>
-TWayOn run(const Instruction* aFirst, TUint8* aMem, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
+TWayOn run(const Instruction* aFirst, const Arena& aArena, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
            TInt32& aPc, TInt32& aTop)
 {
     // In the order of TOperation.
@@ -55,8 +61,9 @@ TWayOn run(const Instruction* aFirst, TUint8* aMem, TUint32 aStackAddress, TInt3
     const TInt32 KSize = sizeof(Instruction);
     const Instruction* ins = aFirst;
     TInt64 budget = aBudget;
+    TUint8* const mem = aArena.host(0);
     const TUint32 frame = aStackAddress + 4u * static_cast<TUint32>(aBase);
-    TUint8* const frameHost = aMem + frame;
+    TUint8* const frameHost = mem + frame;
 
     // A slot by its offset from the region's base or by its height; the
     // top, the slot below it and the slots above it before the instruction.
@@ -67,8 +74,8 @@ TWayOn run(const Instruction* aFirst, TUint8* aMem, TUint32 aStackAddress, TInt3
 #define ABOVE(slots) AT_HEIGHT(static_cast<TInt64>(ins->depth) + (slots))
 #define T ABOVE(0)
 #define N ABOVE(-1)
-#define LOAD(address) loadWord(aMem, address)
-#define STORE(address, value) storeWord(aMem, address, value)
+#define LOAD(address) loadWord(mem, address)
+#define STORE(address, value) storeWord(mem, address, value)
 #define LOCAL_ADDRESS() (frame + static_cast<TUint32>(ins->a))
 #define DISPATCH() goto* KLabels[ins->operation]
 #define NEXT() \
@@ -103,6 +110,21 @@ TWayOn run(const Instruction* aFirst, TUint8* aMem, TUint32 aStackAddress, TInt3
         goto label; \
     } while (0)
 #define GO(distance) GO_TO(distance, *KLabels[ins->operation])
+    // The address of element index of the vector in cell, or 0 where the
+    // native must run, as the fused handlers find it.
+#define ELEMENT_ADDRESS(cell, index) \
+    ((cell) == 0 ? 0 : wordElementAddress(aArena, LOAD(cell), static_cast<TInt32>(index)))
+    // A native's return is a transfer, which a budget counts; a budget that
+    // is used up leaves at position, with the stack at height as the native
+    // leaves it, and the transfer's own check there stops the run.
+#define COUNT_NATIVE(position, height) \
+    do { \
+        if constexpr (KCounted) { \
+            if (budget == 0) \
+                LEAVE(position, height, ETransfer); \
+            --budget; \
+        } \
+    } while (0)
 
     DISPATCH();
 
@@ -170,6 +192,73 @@ register_set_local: {
     ABOVE(1) = address;
     ABOVE(2) = static_cast<TUint32>(ins->b);
     STORE(address, static_cast<TUint32>(ins->b));
+    NEXT();
+}
+// Element reads, in the order of the stack instructions: the native
+// leaves the element's address where the cell was (and the index above
+// it), ldind reads through it. Where the native would fail the plain code
+// runs from the start of the instruction, writing the same slots again.
+register_word_vector_load: {
+    const TUint32 address = ELEMENT_ADDRESS(N, T);
+    if (address == 0)
+        RETREAT();
+    N = address;
+    COUNT_NATIVE(ins->pc + size(EOp_native), ins->depth - 1);
+    N = LOAD(address);
+    NEXT();
+}
+register_reference_vector_element: {
+    const TUint32 address = ELEMENT_ADDRESS(N, T);
+    if (address == 0)
+        RETREAT();
+    N = LOAD(address);
+    COUNT_NATIVE(ins->pc + size(EOp_native), ins->depth - 1);
+    NEXT();
+}
+register_local_word_vector_load: {
+    const TUint32 cell = LOCAL_ADDRESS();
+    ABOVE(1) = cell;
+    const TUint32 index = SLOT(ins->b);
+    ABOVE(2) = index;
+    const TUint32 address = ELEMENT_ADDRESS(cell, index);
+    if (address == 0)
+        RETREAT();
+    ABOVE(1) = address;
+    COUNT_NATIVE(ins->pc + size(EOp_ldloca_s) + size(EOp_ldloc_s) + size(EOp_native), ins->depth + 1);
+    ABOVE(1) = LOAD(address);
+    NEXT();
+}
+register_add_local_word_vector_element: {
+    const TInt64 height = ins->depth;
+    const TUint32 target = LOCAL_ADDRESS();
+    AT_HEIGHT(height + 1) = target;
+    const TUint32 cell = frame + static_cast<TUint32>(ins->b);
+    AT_HEIGHT(height + 2) = cell;
+    const TUint32 index = SLOT(ins->c);
+    AT_HEIGHT(height + 3) = index;
+    const TUint32 address = ELEMENT_ADDRESS(cell, index);
+    if (address == 0)
+        RETREAT();
+    AT_HEIGHT(height + 2) = address;
+    COUNT_NATIVE(ins->pc + 2 * size(EOp_ldloca_s) + size(EOp_ldloc_s) + size(EOp_native), height + 2);
+    const TUint32 value = LOAD(address);
+    AT_HEIGHT(height + 2) = value;
+    STORE(target, LOAD(target) + value);
+    NEXT();
+}
+// One word after the last element, where the storage has room for it;
+// otherwise the native grows the storage.
+register_word_vector_append: {
+    const TUint32 cell = N;
+    const TUint32 vector = cell == 0 ? 0 : LOAD(cell);
+    if (!isVectorObject(aArena, vector, 4))
+        RETREAT();
+    const TInt32 count = static_cast<TInt32>(LOAD(vector + 12));
+    if (count < 0 || count >= static_cast<TInt32>(LOAD(vector + 8)))
+        RETREAT();
+    STORE(LOAD(vector + 4) + 4u * static_cast<TUint32>(count), T);
+    STORE(vector + 12, static_cast<TUint32>(count + 1));
+    COUNT_NATIVE(ins->pc + size(EOp_native), ins->depth - 2);
     NEXT();
 }
 // A zero divisor goes back to the plain instructions, which do the same
@@ -276,16 +365,18 @@ register_set_local: {
 #undef LEAVE
 #undef GO_TO
 #undef GO
+#undef ELEMENT_ADDRESS
+#undef COUNT_NATIVE
 }
 
 }
 
-TWayOn runRegion(const Instruction* aFirst, TUint8* aMem, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
+TWayOn runRegion(const Instruction* aFirst, const Arena& aArena, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
                  TInt32& aPc, TInt32& aTop)
 {
     if (aBudget >= 0)
-        return run<true>(aFirst, aMem, aStackAddress, aBase, aBudget, aPc, aTop);
-    return run<false>(aFirst, aMem, aStackAddress, aBase, aBudget, aPc, aTop);
+        return run<true>(aFirst, aArena, aStackAddress, aBase, aBudget, aPc, aTop);
+    return run<false>(aFirst, aArena, aStackAddress, aBase, aBudget, aPc, aTop);
 }
 
 }

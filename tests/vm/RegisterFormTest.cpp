@@ -17,14 +17,14 @@ using namespace ProgramTestSupport;
 namespace {
 
 // The code of a program, padded as the machine pads it, with the register
-// form made over its dispatch table.
+// form made over its dispatch table, with or without the fused handlers.
 struct Translated {
     Vec<TUint8> code;
     Vec<Superinstructions::DispatchEntry> dispatch;
     RegisterForm::Program program;
 };
 
-Translated translated(const std::string& aSource)
+Translated translated(const std::string& aSource, TBool aFusion = ETrue)
 {
     VirtualMachine machine;
     readProgram(machine, aSource);
@@ -32,7 +32,7 @@ Translated translated(const std::string& aSource)
     result.code = machine.code();
     for (TInt i = 0; i < 16; ++i)
         result.code.append(Superinstructions::KInvalidOperation);
-    result.dispatch = Superinstructions::dispatchTable(result.code, ETrue);
+    result.dispatch = Superinstructions::dispatchTable(result.code, aFusion);
     result.program = RegisterForm::translate(result.code, machine.code().count(), result.dispatch);
     return result;
 }
@@ -237,6 +237,59 @@ join:
     jmp.s join
 )";
 
+// Fills a vector of ints with 0, 3, 6, ... ("FILL" of them, which outgrow
+// its first storage from 11 on), then sums it by index up to "LIMIT" in
+// the read loop that compilers write, sum += v[i] as one sequence (INDEX
+// stands between the vector and the index to write the read without the
+// locals).
+const char KVectorSum[] = R"(
+main:
+    adjust.s 4
+    ldloca.s -4
+    newvector 4
+fill:
+    ldloc.s -1
+    ldc FILL
+    lt
+    jz.s filled
+    ldloca.s -4
+    ldloc.s -2
+    ldc 3
+    mul
+    native 3, 19
+    ldloca.s -1
+    incind
+    jmp.s fill
+filled:
+    ldloca.s -1
+    stind0
+read:
+    ldloc.s -1
+    ldc LIMIT
+    lt
+    jz.s done
+    ldloca.s -2
+    ldloca.s -5
+    ldloc.s -3
+INDEX    native 3, 6
+    ldind
+    addind
+    ldloca.s -1
+    incind
+    jmp.s read
+done:
+    ret 4, 5
+)";
+
+std::string vectorSum(const std::string& aLimit, const std::string& aIndex = "", const std::string& aFill = "6")
+{
+    std::string program = KVectorSum;
+    program.replace(program.find("FILL"), 4, aFill);
+    program.replace(program.find("LIMIT"), 5, aLimit);
+    program.replace(program.find("INDEX"), 5, aIndex);
+    return program;
+}
+
 // Whether an operation is a jump threaded into the test it goes to.
 bool isThreaded(RegisterForm::TOperation aOperation)
 {
@@ -291,6 +344,27 @@ TEST(RegisterForm, ACountingLoopRunsAsTwoInstructions)
     }
 }
 
+// Loops that fill a vector and read it are regions, with the fused
+// handlers and without them, whose register instructions do the natives'
+// work: the append, and a += v[i] of three locals or an element read on its
+// own.
+TEST(RegisterForm, AVectorReadLoopIsARegion)
+{
+    auto count = [](const Translated& aTranslated, RegisterForm::TOperation aOperation) {
+        TInt found = 0;
+        for (const RegisterForm::Instruction& instruction : aTranslated.program.instructions)
+            found += instruction.operation == aOperation ? 1 : 0;
+        return found;
+    };
+    for (TBool fusion : {ETrue, EFalse}) {
+        const Translated t = translated(vectorSum("6"), fusion);
+        EXPECT_EQ(count(t, RegisterForm::ERegister_add_local_word_vector_element), 1) << fusion;
+        EXPECT_EQ(count(t, RegisterForm::ERegister_word_vector_append), 1) << fusion;
+    }
+    const Translated apart = translated(vectorSum("6", "    ldc 0\n    add\n"));
+    EXPECT_EQ(count(apart, RegisterForm::ERegister_word_vector_load), 1);
+}
+
 // Heights that disagree where paths join leave the code to the plain
 // handlers; when they agree the same code is translated.
 TEST(RegisterForm, AJoinWithTwoHeightsIsNotTranslated)
@@ -336,6 +410,40 @@ TEST(RegisterForm, EndsEveryRunAsThePlainInstructionsDo)
     const Ending sum = runRaw(KCountingLoop, ETrue, ETrue, 100000);
     EXPECT_EQ(sum.code, ENoError);
     EXPECT_EQ(sum.stack[4 + 1], 55u);
+}
+
+// Vector natives inside a region leave the machine as the native does: the
+// sum of a whole vector, appends that outgrow the storage, a read that runs
+// off its end, a vector that was never made, a stack that the read takes
+// below its first slot, each with budgets that run out before, inside and
+// after the natives, and the reads written with and without the locals.
+TEST(RegisterForm, VectorNativesEndEveryRunAsTheNativeDoes)
+{
+    std::string never = vectorSum("6");
+    const std::string KMakeVector = "    ldloca.s -4\n    newvector 4\n";
+    never.replace(never.find(KMakeVector), KMakeVector.size(), "    jmp.s filled\n");
+    std::vector<std::string> programs = {vectorSum("6"), vectorSum("7"), vectorSum("12", "", "12"), never,
+                                         "main:\nloop:\n    ldc 1\n    native 3, 6\n    ldind\n"
+                                         "    jmp.s loop\n"};
+    for (const char* index : {"    ldc 0\n    add\n", "    nop\n"}) {
+        programs.push_back(vectorSum("6", index));
+        programs.push_back(vectorSum("7", index));
+    }
+    for (const std::string& program : programs) {
+        std::vector<TInt64> budgets = {-1, 100000};
+        for (TInt64 budget = 0; budget < 40; ++budget)
+            budgets.push_back(budget);
+        for (TInt64 budget : budgets) {
+            const Ending plain = runRaw(program, EFalse, EFalse, budget);
+            EXPECT_EQ(runRaw(program, ETrue, EFalse, budget), plain) << program << " budget " << budget;
+            EXPECT_EQ(runRaw(program, ETrue, ETrue, budget), plain) << program << " budget " << budget;
+        }
+    }
+    const Ending sum = runRaw(vectorSum("6"), ETrue, ETrue);
+    EXPECT_EQ(sum.code, ENoError);
+    EXPECT_EQ(sum.stack[4 + 3], 45u);
+    EXPECT_EQ(runRaw(vectorSum("12", "", "12"), ETrue, ETrue).stack[4 + 3], 198u);
+    EXPECT_NE(runRaw(vectorSum("7"), ETrue, ETrue).code, ENoError);
 }
 
 // An error inside a region is raised by the plain instruction at its own

@@ -1,0 +1,20 @@
+#ifndef KELVO_WORDVECTORACCESS_H
+#define KELVO_WORDVECTORACCESS_H
+
+#include "Arena.h"
+#include "OVector.h"
+#include "Types.h"
+
+// The address of element aIndex of a vector with one-word elements, for
+// the paths that read an element without calling the native (the fused
+// handlers and the register form); 0 when the call must go to the native
+// instead (not such a vector, an index out of range of its count read as
+// the native reads it, a null element address), which raises the error.
+inline TUint32 wordElementAddress(const Arena& aArena, TUint32 aVector, TInt32 aIndex)
+{
+    if (!isVectorObject(aArena, aVector, 4) || aIndex < 0 || aIndex >= static_cast<TInt32>(aArena.word(aVector + 12)))
+        return 0;
+    return aArena.word(aVector + 4) + 4u * static_cast<TUint32>(aIndex);
+}
+
+#endif
