@@ -1118,14 +1118,8 @@ fused_local_add_word_vector_element: {
 // native 3, 19 or native 7, 19: one word after the last element, when
 // the storage has room for it.
 fused_word_vector_append: {
-    const TUint32 vector = top < 1 || N == 0 ? 0 : LOAD(N);
-    if (!isVectorObject(iArena, vector, 4))
+    if (!appendWordInPlace(iArena, top < 1 || N == 0 ? 0 : LOAD(N), T))
         goto op_native;
-    const TInt32 count = static_cast<TInt32>(LOAD(vector + 12));
-    if (count < 0 || count >= static_cast<TInt32>(LOAD(vector + 8)))
-        goto op_native;
-    STORE(LOAD(vector + 4) + 4u * static_cast<TUint32>(count), T);
-    STORE(vector + 12, static_cast<TUint32>(count + 1));
     top -= 2;
     COUNT_NATIVE(pc + size(EOp_native));
     ADVANCE(size(EOp_native));

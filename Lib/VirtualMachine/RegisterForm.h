@@ -149,7 +149,7 @@ enum TWayOn : TUint8 {
 // the entry has checked (see VirtualMachine::run). A budget of transfers
 // (not negative) counts the jumps inside the region. Answers how the plain
 // code goes on, at aPc with the top at aTop.
-TWayOn runRegion(const Instruction* aFirst, const Arena& aArena, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
+TWayOn runRegion(const Instruction* aFirst, Arena& aArena, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
                  TInt32& aPc, TInt32& aTop);
 
 // Translates the first aCodeLength bytes of aCode (followed by padding)

@@ -46,7 +46,7 @@ inline void storeWord(TUint8* aMem, TUint32 aAddress, TUint32 aValue)
 // The region's loop, in two forms: with a budget, which every jump inside
 // counts, and without one, where a jump is no more than its distance.
 template <bool KCounted>
-TWayOn run(const Instruction* aFirst, const Arena& aArena, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
+TWayOn run(const Instruction* aFirst, Arena& aArena, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
            TInt32& aPc, TInt32& aTop)
 {
     // In the order of TOperation.
@@ -250,14 +250,8 @@ register_add_local_word_vector_element: {
 // otherwise the native grows the storage.
 register_word_vector_append: {
     const TUint32 cell = N;
-    const TUint32 vector = cell == 0 ? 0 : LOAD(cell);
-    if (!isVectorObject(aArena, vector, 4))
+    if (!appendWordInPlace(aArena, cell == 0 ? 0 : LOAD(cell), T))
         RETREAT();
-    const TInt32 count = static_cast<TInt32>(LOAD(vector + 12));
-    if (count < 0 || count >= static_cast<TInt32>(LOAD(vector + 8)))
-        RETREAT();
-    STORE(LOAD(vector + 4) + 4u * static_cast<TUint32>(count), T);
-    STORE(vector + 12, static_cast<TUint32>(count + 1));
     COUNT_NATIVE(ins->pc + size(EOp_native), ins->depth - 2);
     NEXT();
 }
@@ -371,7 +365,7 @@ register_word_vector_append: {
 
 }
 
-TWayOn runRegion(const Instruction* aFirst, const Arena& aArena, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
+TWayOn runRegion(const Instruction* aFirst, Arena& aArena, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
                  TInt32& aPc, TInt32& aTop)
 {
     if (aBudget >= 0)

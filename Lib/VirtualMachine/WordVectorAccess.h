@@ -17,4 +17,20 @@ inline TUint32 wordElementAddress(const Arena& aArena, TUint32 aVector, TInt32 a
     return aArena.word(aVector + 4) + 4u * static_cast<TUint32>(aIndex);
 }
 
+// Appends aValue to a vector with one-word elements where its storage has
+// room, for the same paths; false when the call must go to the native
+// instead (not such a vector, a count out of range, no room: the native
+// grows the storage or raises the error), with nothing changed.
+inline TBool appendWordInPlace(Arena& aArena, TUint32 aVector, TUint32 aValue)
+{
+    if (!isVectorObject(aArena, aVector, 4))
+        return EFalse;
+    const TInt32 count = static_cast<TInt32>(aArena.word(aVector + 12));
+    if (count < 0 || count >= static_cast<TInt32>(aArena.word(aVector + 8)))
+        return EFalse;
+    aArena.setWord(aArena.word(aVector + 4) + 4u * static_cast<TUint32>(count), aValue);
+    aArena.setWord(aVector + 12, static_cast<TUint32>(count + 1));
+    return ETrue;
+}
+
 #endif
