@@ -1,0 +1,2 @@
+-- Does nothing: a run is the interpreter's start and exit, which
+-- bench/compare takes from every benchmark's time.
