@@ -955,27 +955,6 @@ HANDLER(throw)
 // does not apply it sets pc and top to where the sequence has got and
 // goes on with that instruction's plain handler.
 
-// ldloc.s k; ldc c; comparison; jz.s d or jz d
-#define FUSED_COMPARE_JUMP(sequence, jump, comparison, Comparison) \
-    fused_##sequence##_##comparison: \
-    { \
-        constexpr TInt KConstantAt = sizeOf({EOp_ldloc_s}); \
-        constexpr TInt KJumpAt = sizeOf({EOp_ldloc_s, EOp_ldc, EOp_##comparison}); \
-        constexpr TInt KNextAt = KJumpAt + size(EOp_##jump); \
-        const TUint32 local = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0)); \
-        const TUint32 constant = static_cast<TUint32>(ARG_AT(KConstantAt, ldc, 0)); \
-        const bool holds = Comparison::holds(static_cast<TInt32>(local), static_cast<TInt32>(constant)); \
-        SLOT(top + 2) = constant; \
-        SLOT(top + 1) = truth(holds); \
-        pc = holds ? pc + KNextAt : wrapped(TInt64(pc) + KNextAt - 1 + ARG_AT(KJumpAt, jump, 0)); \
-        TRANSFER(); \
-    }
-#define FUSED_COMPARE_JUMPS(comparison, onBytes, onHalves, Comparison) \
-    FUSED_COMPARE_JUMP(local_constant_compare_jump_short, jz_s, comparison, Comparison) \
-    FUSED_COMPARE_JUMP(local_constant_compare_jump, jz, comparison, Comparison)
-COMPARISON_FAMILY(FUSED_COMPARE_JUMPS)
-#undef FUSED_COMPARE_JUMPS
-#undef FUSED_COMPARE_JUMP
 
 // ldloc.s k; ldc c; operator. Division by a constant 0 goes on with the
 // plain operator, which raises the error.
@@ -1000,6 +979,80 @@ COMPARISON_FAMILY(FUSED_COMPARE_JUMPS)
 ARITHMETIC_FAMILY(FUSED_ARITHMETIC)
 #undef FUSED_ARITHMETIC
 
+// A value compared with the constant of the ldc at constantAt and branched
+// on by the jz after the comparison, with top the height below the value:
+// the two slots above it are left as the ldc and the comparison leave
+// them.
+#define COMPARE_WITH_CONSTANT_AND_JUMP(valueExpression, constantAt, comparison, jump, Comparison) \
+    { \
+        constexpr TInt KJumpAt = (constantAt) + sizeOf({EOp_ldc, EOp_##comparison}); \
+        constexpr TInt KNextAt = KJumpAt + size(EOp_##jump); \
+        const TUint32 value = (valueExpression); \
+        const TUint32 constant = static_cast<TUint32>(ARG_AT(constantAt, ldc, 0)); \
+        const bool holds = Comparison::holds(static_cast<TInt32>(value), static_cast<TInt32>(constant)); \
+        SLOT(top + 2) = constant; \
+        SLOT(top + 1) = truth(holds); \
+        pc = holds ? pc + KNextAt : wrapped(TInt64(pc) + KNextAt - 1 + ARG_AT(KJumpAt, jump, 0)); \
+        TRANSFER(); \
+    }
+// ldloc.s k; ldc c; comparison; jz.s d or jz d, and ldc c; comparison;
+// jz.s d or jz d: a local, or the top, compared with a constant.
+#define FUSED_COMPARE_JUMP(jump, suffix, comparison, Comparison) \
+    fused_local_constant_compare_jump##suffix##_##comparison: \
+    COMPARE_WITH_CONSTANT_AND_JUMP(SLOT(top + 1 + ARG_AT(0, ldloc_s, 0)), sizeOf({EOp_ldloc_s}), comparison, jump, \
+                                   Comparison) \
+    fused_constant_compare_jump##suffix##_##comparison: \
+    --top; \
+    COMPARE_WITH_CONSTANT_AND_JUMP(SLOT(top + 1), 0, comparison, jump, Comparison)
+#define FUSED_COMPARE_JUMPS(comparison, onBytes, onHalves, Comparison) \
+    FUSED_COMPARE_JUMP(jz_s, _short, comparison, Comparison) \
+    FUSED_COMPARE_JUMP(jz, , comparison, Comparison)
+COMPARISON_FAMILY(FUSED_COMPARE_JUMPS)
+#undef FUSED_COMPARE_JUMPS
+#undef FUSED_COMPARE_JUMP
+#undef COMPARE_WITH_CONSTANT_AND_JUMP
+
+// operator; stind: the result stored where the address below the
+// operands points. Division by 0 and a null address go on with the plain
+// instruction, which raises the error.
+#define FUSED_ARITHMETIC_STORE(operation, inWord, inByte, Operator) \
+    fused_arithmetic_store_##operation: \
+    { \
+        if (Operator::KDivides && T == 0) \
+            goto op_##operation; \
+        N = Operator::apply(N, T); \
+        --top; \
+        if (N == 0) { \
+            pc += size(EOp_##operation); \
+            goto op_stind; \
+        } \
+        STORE(N, T); \
+        top -= 2; \
+        ADVANCE(sizeOf({EOp_##operation, EOp_stind})); \
+    }
+ARITHMETIC_FAMILY(FUSED_ARITHMETIC_STORE)
+#undef FUSED_ARITHMETIC_STORE
+
+// ldloc.s k; fieldaddr.s f; ldind. A null object, or a field address that
+// wraps to 0, goes on with the plain instruction that raises the error.
+fused_local_field_load: {
+    constexpr TInt KFieldAt = sizeOf({EOp_ldloc_s});
+    const TUint32 object = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0));
+    ++top;
+    T = object;
+    if (object == 0) {
+        pc += KFieldAt;
+        goto op_fieldaddr_s;
+    }
+    const TUint32 address = object + 4u * static_cast<TUint32>(ARG_AT(KFieldAt, fieldaddr_s, 0));
+    T = address;
+    if (address == 0) {
+        pc += sizeOf({EOp_ldloc_s, EOp_fieldaddr_s});
+        goto op_ldind;
+    }
+    T = LOAD(address);
+    ADVANCE(sizeOf({EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind}));
+}
 // ldloca.s k; ldloc.s j; stind
 fused_local_copy: {
     const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));

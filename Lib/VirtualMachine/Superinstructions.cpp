@@ -15,16 +15,20 @@ const TUint8 KElement = 6;
 const TUint8 KElementValue = 8;
 const TUint8 KAppend = 19;
 
-// The fused handler of ldloc.s; ldc; aOperation; aJump for the comparison
-// aOperation, or the invalid operation's handler for any other operation.
-THandler compareJumpHandler(TUint8 aOperation, TUint8 aJump)
+// The fused handler of the comparison aOperation and the jump aJump,
+// after ldloc.s; ldc (aAfterLocal) or after ldc alone, or the invalid
+// operation's handler for any other operation.
+THandler compareJumpHandler(TUint8 aOperation, TUint8 aJump, TBool aAfterLocal)
 {
     const TBool isShort = aJump == EOp_jz_s;
     switch (aOperation) {
 #define COMPARE_JUMP_CASE(operation, onBytes, onHalves, Comparison) \
     case EOp_##operation: \
-        return isShort ? EHandler_fused_local_constant_compare_jump_short_##operation \
-                       : EHandler_fused_local_constant_compare_jump_##operation;
+        if (aAfterLocal) \
+            return isShort ? EHandler_fused_local_constant_compare_jump_short_##operation \
+                           : EHandler_fused_local_constant_compare_jump_##operation; \
+        return isShort ? EHandler_fused_constant_compare_jump_short_##operation \
+                       : EHandler_fused_constant_compare_jump_##operation;
         COMPARISON_FAMILY(COMPARE_JUMP_CASE)
 #undef COMPARE_JUMP_CASE
     default:
@@ -32,14 +36,16 @@ THandler compareJumpHandler(TUint8 aOperation, TUint8 aJump)
     }
 }
 
-// The fused handler of ldloc.s; ldc; aOperation for the arithmetic or bit
-// operator aOperation, or the invalid operation's handler for any other.
-THandler arithmeticHandler(TUint8 aOperation)
+// The fused handler of the arithmetic or bit operator aOperation after
+// ldloc.s; ldc (aAfterLocal), or of that operator followed by stind, or
+// the invalid operation's handler for any other operation.
+THandler arithmeticHandler(TUint8 aOperation, TBool aAfterLocal)
 {
     switch (aOperation) {
 #define ARITHMETIC_CASE(operation, inWord, inByte, Operator) \
     case EOp_##operation: \
-        return EHandler_fused_local_constant_arithmetic_##operation;
+        return aAfterLocal ? EHandler_fused_local_constant_arithmetic_##operation \
+                           : EHandler_fused_arithmetic_store_##operation;
         ARITHMETIC_FAMILY(ARITHMETIC_CASE)
 #undef ARITHMETIC_CASE
     default:
@@ -94,13 +100,24 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Vec<TUint16>& aDepths, TInt aSt
     if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_ldc) {
         const TUint8 operation = at({EOp_ldloc_s, EOp_ldc});
         const TUint8 jump = at({EOp_ldloc_s, EOp_ldc, operation});
-        const THandler compareJump = compareJumpHandler(operation, jump);
+        const THandler compareJump = compareJumpHandler(operation, jump, ETrue);
         if (compareJump != EHandler_op_invalid && (jump == EOp_jz_s || jump == EOp_jz)
             && fits({EOp_ldloc_s, EOp_ldc, operation, jump}))
             return compareJump;
-        const THandler arithmetic = arithmeticHandler(operation);
+        const THandler arithmetic = arithmeticHandler(operation, ETrue);
         if (arithmetic != EHandler_op_invalid && fits({EOp_ldloc_s, EOp_ldc, operation}))
             return arithmetic;
+    }
+    if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_fieldaddr_s
+        && at({EOp_ldloc_s, EOp_fieldaddr_s}) == EOp_ldind && fits({EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind}))
+        return EHandler_fused_local_field_load;
+    if (at({}) == EOp_ldc) {
+        const TUint8 operation = at({EOp_ldc});
+        const TUint8 jump = at({EOp_ldc, operation});
+        const THandler compareJump = compareJumpHandler(operation, jump, EFalse);
+        if (compareJump != EHandler_op_invalid && (jump == EOp_jz_s || jump == EOp_jz)
+            && fits({EOp_ldc, operation, jump}))
+            return compareJump;
     }
     if (at({}) == EOp_ldloca_s) {
         const TUint8 second = at({EOp_ldloca_s});
@@ -139,6 +156,10 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Vec<TUint16>& aDepths, TInt aSt
             && runAfterIsCovered(0, KAppendShrink))
             return EHandler_fused_word_vector_append;
     }
+    const TUint8 first = at({});
+    const THandler arithmeticStore = arithmeticHandler(first, EFalse);
+    if (arithmeticStore != EHandler_op_invalid && at({first}) == EOp_stind && fits({first, EOp_stind}))
+        return arithmeticStore;
     return EHandler_op_invalid;
 }
 

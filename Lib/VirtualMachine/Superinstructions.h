@@ -28,20 +28,35 @@ namespace Superinstructions {
 //   local_constant_compare_jump_short: ldloc.s k; ldc c; <comparison>; jz.s d
 //   local_constant_compare_jump: ldloc.s k; ldc c; <comparison>; jz d
 //   local_constant_arithmetic: ldloc.s k; ldc c; <arithmetic operator>
+//   constant_compare_jump_short: ldc c; <comparison>; jz.s d (the top
+//     compared with a constant: a test of a value just computed)
+//   constant_compare_jump: ldc c; <comparison>; jz d
+//   arithmetic_store: <arithmetic operator>; stind (x = y op z)
 #define KELVO_FUSED_COMPARE_JUMP_SHORT(operation, onBytes, onHalves, Comparison) \
     KELVO_FUSED_OPERATOR(local_constant_compare_jump_short, operation, Comparison)
 #define KELVO_FUSED_COMPARE_JUMP(operation, onBytes, onHalves, Comparison) \
     KELVO_FUSED_OPERATOR(local_constant_compare_jump, operation, Comparison)
 #define KELVO_FUSED_ARITHMETIC(operation, inWord, inByte, Operator) \
     KELVO_FUSED_OPERATOR(local_constant_arithmetic, operation, Operator)
+#define KELVO_FUSED_CONSTANT_COMPARE_JUMP_SHORT(operation, onBytes, onHalves, Comparison) \
+    KELVO_FUSED_OPERATOR(constant_compare_jump_short, operation, Comparison)
+#define KELVO_FUSED_CONSTANT_COMPARE_JUMP(operation, onBytes, onHalves, Comparison) \
+    KELVO_FUSED_OPERATOR(constant_compare_jump, operation, Comparison)
+#define KELVO_FUSED_ARITHMETIC_STORE(operation, inWord, inByte, Operator) \
+    KELVO_FUSED_OPERATOR(arithmetic_store, operation, Operator)
 #define KELVO_FUSED_OPERATOR_SEQUENCES \
     COMPARISON_FAMILY(KELVO_FUSED_COMPARE_JUMP_SHORT) \
     COMPARISON_FAMILY(KELVO_FUSED_COMPARE_JUMP) \
-    ARITHMETIC_FAMILY(KELVO_FUSED_ARITHMETIC)
+    ARITHMETIC_FAMILY(KELVO_FUSED_ARITHMETIC) \
+    COMPARISON_FAMILY(KELVO_FUSED_CONSTANT_COMPARE_JUMP_SHORT) \
+    COMPARISON_FAMILY(KELVO_FUSED_CONSTANT_COMPARE_JUMP) \
+    ARITHMETIC_FAMILY(KELVO_FUSED_ARITHMETIC_STORE)
 
 // The other fused sequences, one line each: X(identifier). The
 // interpreter's handler for a sequence is fused_<identifier>.
 #define KELVO_FUSED_SEQUENCES(X) \
+    /* ldloc.s k; fieldaddr.s f; ldind: a field of the object in a local */ \
+    X(local_field_load) \
     /* ldloca.s k; ldloc.s j; stind */ \
     X(local_copy) \
     /* ldloca.s k; incind */ \

@@ -95,6 +95,10 @@ const Shape KShapes[] = {
     {"    ldloca.s K\n    ldc 1\n    native 3, 6\n    ldind\n", KLogTop},
     {"    ldloca.s K\n    ldc 2\n    native 7, 6\n", KLogTop},
     {"    ldloca.s K\n    ldc 9\n    native 3, 19\n    ldloca.s -4\n    native 3, 11\n", KLogTop},
+    {"    ldloc.s K\n    fieldaddr.s 1\n    ldind\n", KLogTop},
+    // b = -4: its field 1 is at address 0.
+    {"    ldloca.s -1\n    ldc -4\n    stind\n    ldloc.s K\n    fieldaddr.s 1\n    ldind\n", KLogTop},
+    {"    ldloca.s K\n    ldloc.s J\n    ldloc.s A\n    sub\n    stind\n", ""},
 };
 
 void replaceAll(std::string& aText, const std::string& aName, const std::string& aValue)
@@ -164,9 +168,11 @@ TEST(Fusion, FusedSequencesDoWhatTheirInstructionsDo)
 }
 
 // Each operator has a fused handler of its own in the sequences that end
-// in one: every comparison under both jumps and every arithmetic operator
-// (division by 0 included) gives the same log fused as one instruction at
-// a time, for locals below, at and above the top.
+// in one: every comparison under both jumps, of a local or of the top with
+// a constant, and every arithmetic operator, of a local and a constant or
+// stored through an address (division by 0 and a null address included),
+// gives the same log fused as one instruction at a time, for locals below,
+// at and above the top.
 TEST(Fusion, EachOperatorOfALocalAndAConstantDoesWhatItsInstructionDoes)
 {
     const std::vector<std::string> KComparisons = {"eq", "lt", "le", "ne", "gt", "ge"};
@@ -174,12 +180,22 @@ TEST(Fusion, EachOperatorOfALocalAndAConstantDoesWhatItsInstructionDoes)
                                                  "and", "or",  "xor", "shl", "shr"};
     std::vector<std::string> sequences;
     for (const std::string& comparison : KComparisons) {
-        for (const std::string& jump : {"jz.s", "jz"})
+        for (const char* jump : {"jz.s", "jz"})
             sequences.push_back("    ldloc.s K\n    ldc C\n    " + comparison + "\n    " + jump
                                 + " over\n    ldstr \"holds\"\n    native 30, 1\nover:\n");
     }
-    for (const std::string& name : KOperators)
+    for (const std::string& comparison : KComparisons) {
+        for (const char* jump : {"jz.s", "jz"})
+            sequences.push_back("    ldloca.s K\n    ldind\n    ldc C\n    " + comparison + "\n    " + jump
+                                + " over\n    ldstr \"holds\"\n    native 30, 1\nover:\n");
+    }
+    for (const std::string& name : KOperators) {
         sequences.push_back("    ldloc.s K\n    ldc C\n    " + name + "\n" + KLogTop);
+        // The address is local K's, or 0 where local K holds 0.
+        for (const char* address : {"ldloca.s K", "ldloc.s K"})
+            sequences.push_back(std::string("    ") + address + "\n    ldloc.s -3\n    ldc C\n    nop\n    " + name
+                                + "\n    stind\n");
+    }
     for (const std::string& sequence : sequences) {
         for (TInt k : {-3, -2, -1, 0, 1}) {
             for (const char* constant : {"-1", "0", "1", "2", "33"}) {
