@@ -1034,22 +1034,21 @@ ARITHMETIC_FAMILY(FUSED_ARITHMETIC_STORE)
 #undef FUSED_ARITHMETIC_STORE
 
 // ldloc.s k; fieldaddr.s f; ldind. A null object, or a field address that
-// wraps to 0, goes on with the plain instruction that raises the error.
+// wraps to 0, goes on with the plain fieldaddr.s, after which fieldaddr.s
+// or ldind raises the error.
 fused_local_field_load: {
     constexpr TInt KFieldAt = sizeOf({EOp_ldloc_s});
     const TUint32 object = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0));
+    const TUint32 address = object + 4u * static_cast<TUint32>(ARG_AT(KFieldAt, fieldaddr_s, 0));
     ++top;
-    T = object;
-    if (object == 0) {
+    if (object == 0 || address == 0) {
+        T = object;
         pc += KFieldAt;
         goto op_fieldaddr_s;
     }
-    const TUint32 address = object + 4u * static_cast<TUint32>(ARG_AT(KFieldAt, fieldaddr_s, 0));
+    // The address is in the slot when it is read: the field may be that
+    // very slot.
     T = address;
-    if (address == 0) {
-        pc += sizeOf({EOp_ldloc_s, EOp_fieldaddr_s});
-        goto op_ldind;
-    }
     T = LOAD(address);
     ADVANCE(sizeOf({EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind}));
 }
