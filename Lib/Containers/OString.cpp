@@ -1,7 +1,8 @@
 #include "OString.h"
 
+#include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <new>
 
 #include "Capacity.h"
 #include "ErrorHandling.h"
@@ -22,28 +23,62 @@ TUint64 bufferBytes(TInt aCapacity)
     return sizeof(OStringBuffer) + sizeof(TUint16) * (TUint64(aCapacity) + 1);
 }
 
+// The units follow the record in the same block: one allocation per
+// buffer instead of two, and a block that realloc can grow as a whole.
+TUint16* unitsAfter(OStringBuffer* aBuffer)
+{
+    return reinterpret_cast<TUint16*>(aBuffer + 1);
 }
 
-// A fresh buffer for aLength units, not yet attached (count 0). Lengths that
-// come from arithmetic are checked here, before anything is allocated.
-OStringBuffer* OString::newBuffer(TInt64 aLength)
+// Lengths that come from arithmetic are checked here, before anything is
+// allocated or counted.
+TInt checkedLength(TInt64 aLength)
 {
     if (aLength > KMaxLength)
         ErrorHandling::raise(EInvalidArgument);
-    const TInt length = static_cast<TInt>(aLength);
+    return static_cast<TInt>(aLength);
+}
+
+}
+
+// A fresh buffer for aLength units, not yet attached (count 0).
+OStringBuffer* OString::newBuffer(TInt64 aLength)
+{
+    const TInt length = checkedLength(aLength);
     const TInt capacity = growthCapacity(length);
     HostMemory::charge(bufferBytes(capacity));
-    try {
-        // Owned here until the record exists, so a failed allocation leaks nothing.
-        std::unique_ptr<TUint16[]> data(new TUint16[capacity + 1]);
-        data[length] = 0;
-        OStringBuffer* buffer = new OStringBuffer{data.get(), 0, capacity, length};
-        data.release();
-        return buffer;
-    } catch (...) {
+    void* block = std::malloc(bufferBytes(capacity));
+    if (!block) {
         HostMemory::release(bufferBytes(capacity));
-        throw;
+        throw std::bad_alloc();
     }
+    OStringBuffer* buffer = new (block) OStringBuffer{nullptr, 0, capacity, length};
+    buffer->iData = unitsAfter(buffer);
+    buffer->iData[length] = 0;
+    return buffer;
+}
+
+// Text built by appending grows its own buffer through realloc, which
+// extends the block where it lies when it can and moves large blocks by
+// remapping their pages, so a long text is neither copied nor touched
+// afresh each time it outgrows its room. The capacity follows the same rule
+// as a new buffer, and the new size is counted before the old is given
+// back, as when a new buffer replaces the old, so the memory limit bites at
+// the same point.
+void OString::growUnshared(TInt64 aLength)
+{
+    const TInt capacity = growthCapacity(checkedLength(aLength));
+    const TUint64 oldBytes = bufferBytes(pBuffer->iCapacity);
+    HostMemory::charge(bufferBytes(capacity));
+    void* block = std::realloc(pBuffer, bufferBytes(capacity));
+    if (!block) {
+        HostMemory::release(bufferBytes(capacity));
+        throw std::bad_alloc();
+    }
+    HostMemory::release(oldBytes);
+    pBuffer = static_cast<OStringBuffer*>(block);
+    pBuffer->iData = unitsAfter(pBuffer);
+    pBuffer->iCapacity = capacity;
 }
 
 // Attaches before releasing, so that re-attaching the current buffer is
@@ -60,8 +95,7 @@ void OString::release()
 {
     if (pBuffer && --pBuffer->iRefCount == 0) {
         HostMemory::release(bufferBytes(pBuffer->iCapacity));
-        delete[] pBuffer->iData;
-        delete pBuffer;
+        std::free(pBuffer);
     }
     pBuffer = nullptr;
 }

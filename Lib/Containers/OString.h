@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // OString is the string that the virtual machine hands to applications: a
 // sequence of UTF-16 code units, each treated on its own (case mapping,
 // whitespace and searches never pair surrogates).
@@ -26,7 +28,8 @@
 // deletion also needs the result to keep more than half of the capacity,
 // so that strings that lost most of their text give the memory back).
 // Otherwise it builds the result in a new buffer and moves to it; the other
-// owners keep the old text.
+// owners keep the old text. Appending to a full buffer that this string owns
+// alone resizes that buffer instead, with the capacity a new one would get.
 //
 // Capacity. A buffer for n units has room for n * 1.2 units (at least 10),
 // so short strings stay small and repeated appends reallocate rarely.
@@ -39,6 +42,7 @@
 
 // The shared storage: iData holds iCapacity + 1 units, and the unit after
 // the text is always 0 so that the units can be handed out zero-terminated.
+// The units lie in the same block, right after this record.
 struct OStringBuffer {
     TUint16* iData;
     TInt32 iRefCount;
@@ -136,6 +140,11 @@ public:
     // The non-empty pieces between occurrences of aSeparator; nothing at
     // all when it does not occur.
     Vec<OString> split(const OString& aSeparator, TBool aCaseSensitive = ETrue) const;
+    // How many pieces split gives, and then those pieces one at a time, for
+    // callers that keep them elsewhere and would only copy a list.
+    TInt pieceCount(const OString& aSeparator, TBool aCaseSensitive = ETrue) const;
+    void splitInto(const OString& aSeparator, TBool aCaseSensitive,
+                   const std::function<void(const OString& aPiece)>& aTake) const;
 
     // The value of one digit in aRadix, or -1.
     static TInt digitValue(TUint16 aUnit, TInt aRadix);
@@ -218,9 +227,9 @@ private:
     void setUnits(const TUint16* aUnits, TInt aCount);
     TBool isUnshared() const { return pBuffer && pBuffer->iRefCount == 1; }
     void setLength(TInt aLength);
-    // Appends aCount units in place when this string owns its buffer alone
-    // and they fit; false otherwise, and nothing changed.
-    TBool appendInPlace(const TUint16* aUnits, TInt aCount);
+    // For a string that owns its buffer alone (not the source of aUnits).
+    void growUnshared(TInt64 aLength);
+    void appendUnshared(const TUint16* aUnits, TInt aCount);
 
     // False for the empty range, true for a valid one; raises otherwise.
     TBool checkRange(TInt aStart, TInt aEnd) const;
@@ -229,6 +238,8 @@ private:
     TBool matchesAt(TInt aPosition, const OString& aSub, TBool aCaseSensitive) const;
     void replaceFound(TInt aPosition, TInt aLength, const OString& aReplacement);
     Vec<TInt> findAll(const OString& aSub, TInt aStart, TInt aEnd, TBool aCaseSensitive) const;
+    TInt forEachPiece(const OString& aSeparator, TBool aCaseSensitive,
+                      const std::function<void(TInt aStart, TInt aEnd)>& aPiece) const;
     TInt skipSpaces() const;
 
     static void spliceForward(const TUint16* aSource, TInt aLength, TUint16* aTarget, const Vec<TSpan>& aSpans,

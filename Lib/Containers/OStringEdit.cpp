@@ -310,27 +310,31 @@ void OString::insert(TInt aPosition, const OString& aOther, TInt aFrom)
     insertTo(aPosition, aOther, aFrom, aOther.length() - 1);
 }
 
-// Building text by appending is the commonest edit: when the buffer is
-// this string's alone and has room, the units are copied straight in.
-TBool OString::appendInPlace(const TUint16* aUnits, TInt aCount)
+// Building text by appending is the commonest edit: a buffer that this
+// string owns alone takes the units where it is, grown first when full.
+void OString::appendUnshared(const TUint16* aUnits, TInt aCount)
 {
-    if (!isUnshared() || aCount > pBuffer->iCapacity - pBuffer->iLength)
-        return EFalse;
+    const TInt64 newLength = TInt64(pBuffer->iLength) + aCount;
+    if (newLength > pBuffer->iCapacity)
+        growUnshared(newLength);
     copyUnits(pBuffer->iData + pBuffer->iLength, aUnits, aCount);
-    setLength(pBuffer->iLength + aCount);
-    return ETrue;
+    setLength(static_cast<TInt>(newLength));
 }
 
 void OString::append(const OString& aOther)
 {
-    if (aOther.pBuffer != pBuffer && aOther.pBuffer && appendInPlace(aOther.pBuffer->iData, aOther.length()))
+    if (aOther.pBuffer != pBuffer && aOther.pBuffer && isUnshared()) {
+        appendUnshared(aOther.pBuffer->iData, aOther.length());
         return;
+    }
     insertTo(length(), aOther, 0, aOther.length() - 1);
 }
 
 void OString::append(TUint16 aUnit)
 {
-    if (!appendInPlace(&aUnit, 1))
+    if (isUnshared())
+        appendUnshared(&aUnit, 1);
+    else
         append(filled(aUnit, 1));
 }
 

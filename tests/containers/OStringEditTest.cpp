@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "ErrorHandling.h"
+#include "HostMemory.h"
 #include "RaisedCode.h"
 
 namespace {
@@ -63,10 +64,45 @@ TEST(OStringEdit, UnsharedEditsStayInPlaceWhileTheyFit)
     s.append("1");
     EXPECT_EQ(s.capacity(), 10);
     s.append(TUint16('2'));
-    EXPECT_NE(s.units(), buffer);
     EXPECT_EQ(s.capacity(), 13);
     EXPECT_EQ(text(s), "<xBBcdefg12");
     EXPECT_EQ(s.units()[s.length()], 0);
+}
+
+// A full buffer that the string owns alone is resized where it lies rather
+// than replaced: the host must be charged for the resized buffer only, and
+// a growth that the limit refuses must leave the text whole and usable.
+TEST(OStringEdit, GrowingAnUnsharedBufferKeepsHostMemoryCounted)
+{
+    // Held throughout, so that a count released twice would show.
+    const OString ballast = OString::filled('b', 1000);
+    const TUint64 before = HostMemory::inUse();
+    {
+        OString s;
+        std::string expected;
+        for (TInt i = 0; i < 5000; ++i) {
+            s.append(TUint16('0' + i % 10));
+            expected += static_cast<char>('0' + i % 10);
+        }
+        s.append(OString("end"));
+        expected += "end";
+        EXPECT_EQ(text(s), expected);
+        EXPECT_EQ(s.units()[s.length()], 0);
+        EXPECT_LT(HostMemory::inUse() - before, TUint64(3) * s.capacity());
+    }
+    EXPECT_EQ(HostMemory::inUse(), before);
+
+    OString full("a");
+    while (full.length() < full.capacity())
+        full.append(TUint16('a'));
+    const TUint64 room = 8;
+    const TUint64 filler = HostMemory::KLimit - HostMemory::inUse() - room;
+    HostMemory::charge(filler);
+    EXPECT_EQ(raisedCode([&] { full.append(TUint16('b')); }), EVMError);
+    HostMemory::release(filler);
+    EXPECT_EQ(text(full), std::string(10, 'a'));
+    full.append(TUint16('b'));
+    EXPECT_EQ(text(full), std::string(10, 'a') + "b");
 }
 
 TEST(OStringEdit, DeletionShrinksBufferThatLostMoreThanHalf)

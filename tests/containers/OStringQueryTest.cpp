@@ -1,5 +1,6 @@
 #include "OString.h"
 
+#include <algorithm>
 #include <climits>
 #include <random>
 #include <string>
@@ -37,26 +38,36 @@ TEST(OStringQuery, SearchesHonourInclusiveRanges)
     EXPECT_EQ(OString("aaaa").countOf("aa", 1), 1);
 }
 
-// Exact searches scan many positions at a time; a small alphabet makes
-// partial matches everywhere, including across the ends of the scanned
-// blocks and of the range.
-TEST(OStringQuery, ExactIndexOfAgreesWithAPlainSearch)
+// Exact searches scan eight or sixteen positions at a time, comparing the
+// first, second and last unit of the key; a small alphabet makes partial
+// matches everywhere, including across the ends of the scanned blocks and
+// of the range. Keys cut from the text itself make long keys match too.
+TEST(OStringQuery, ExactSearchesAgreeWithAPlainSearch)
 {
     std::mt19937 random(7);
-    for (int round = 0; round < 2000; ++round) {
-        std::string text(random() % 40, ' ');
+    for (int round = 0; round < 4000; ++round) {
+        std::string text(random() % 100, ' ');
         for (char& c : text)
             c = static_cast<char>('a' + random() % 3);
-        std::string sub(1 + random() % 4, ' ');
+        std::string sub(1 + random() % 20, ' ');
         for (char& c : sub)
             c = static_cast<char>('a' + random() % 3);
+        if (round % 2 == 0 && text.size() > 1) {
+            const std::size_t from = random() % (text.size() - 1);
+            sub = text.substr(from, 1 + random() % std::min<std::size_t>(20, text.size() - from));
+        }
         const int start = text.empty() ? 0 : static_cast<int>(random() % text.size());
         const int end = text.empty() ? -1 : start + static_cast<int>(random() % (text.size() - start));
         const std::string range = text.empty() ? "" : text.substr(start, end - start + 1);
         const std::size_t expected = range.find(sub);
-        EXPECT_EQ(OString(text.c_str()).indexOf(OString(sub.c_str()), start, end, ETrue),
+        const OString string(text.c_str());
+        EXPECT_EQ(string.indexOf(OString(sub.c_str()), start, end, ETrue),
                   expected == std::string::npos ? -1 : start + static_cast<int>(expected))
             << text << " " << sub << " " << start << ".." << end;
+        int count = 0;
+        for (std::size_t at = text.find(sub); at != std::string::npos; at = text.find(sub, at + sub.size()))
+            ++count;
+        EXPECT_EQ(string.countOf(OString(sub.c_str())), count) << text << " " << sub;
     }
 }
 

@@ -175,6 +175,7 @@ TEST_F(StringNatives, NewStrings)
     EXPECT_EQ(pieces(result(51, {"aXbxxc", "x", 1})), Texts({"aXb", "c"}));
     EXPECT_EQ(pieces(result(52, {"aXbxc", 'x'})), Texts({"a", "b", "c"}));
     EXPECT_EQ(pieces(result(53, {"aXbxc", 'X', 1})), Texts({"a", "bxc"}));
+    EXPECT_EQ(pieces(result(50, {",a,,b,", ","})), Texts({"a", "b"}));
     // Each piece is a string object of its own.
     const TUint32 vector = result(50, {"x y", " "});
     EXPECT_EQ(edited(element(vector, 0), 62, {"z"}), "xz");
@@ -184,6 +185,21 @@ TEST_F(StringNatives, NewStrings)
     call(KString, -105);
     EXPECT_EQ(depth(), 1);
     EXPECT_EQ(intAt(0), 7);
+}
+
+// The vector of pieces is made at its final length before the pieces are
+// made, and thousands of pieces grow the host table several times over:
+// every piece must still land in its own element, readable through its
+// handle.
+TEST_F(StringNatives, SplitsALongTextIntoEveryPiece)
+{
+    std::string text;
+    Texts expected;
+    for (TInt i = 0; i < 3000; ++i) {
+        text += std::to_string(i) + ",";
+        expected.push_back(std::to_string(i));
+    }
+    EXPECT_EQ(pieces(result(52, {text.c_str(), ','})), expected);
 }
 
 TEST_F(StringNatives, ConstructionGivesTheCellANewObject)

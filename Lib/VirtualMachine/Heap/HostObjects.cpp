@@ -1,29 +1,51 @@
 #include "HostObjects.h"
 
+#include <cstdlib>
+
+#include "ErrorHandling.h"
+
+// A list that cannot grow raises code 6, as a Vec would.
+template <typename T>
+void HostObjects::TList<T>::append(T aValue)
+{
+    if (iCount == iCapacity) {
+        const TInt capacity = iCapacity < 64 ? 64 : iCapacity * 2;
+        void* items = std::realloc(iItems, sizeof(T) * static_cast<size_t>(capacity));
+        if (!items)
+            ErrorHandling::raise(EInvalidArgument);
+        iItems = static_cast<T*>(items);
+        iCapacity = capacity;
+    }
+    iItems[iCount++] = aValue;
+}
+
 HostObjects::~HostObjects()
 {
-    for (GCObject* object : iObjects)
-        delete object;
+    for (TInt i = 0; i < iObjects.iCount; ++i)
+        delete iObjects.iItems[i];
+    std::free(iObjects.iItems);
+    std::free(iFreeHandles.iItems);
 }
 
 TUint32 HostObjects::add(GCObject* aObject)
 {
-    ++iLive;
-    if (!iFreeHandles.isEmpty()) {
-        TUint32 handle = iFreeHandles.last();
-        iFreeHandles.removeLast();
-        iObjects[static_cast<TInt>(handle - 1)] = aObject;
-        return handle;
+    TUint32 handle = 0;
+    if (iFreeHandles.iCount > 0) {
+        handle = iFreeHandles.iItems[--iFreeHandles.iCount];
+        iObjects.iItems[handle - 1] = aObject;
+    } else {
+        iObjects.append(aObject);
+        handle = static_cast<TUint32>(iObjects.iCount);
     }
-    iObjects.append(aObject);
-    return static_cast<TUint32>(iObjects.count());
+    ++iLive;
+    return handle;
 }
 
 GCObject* HostObjects::find(TUint32 aHandle) const
 {
-    if (aHandle == 0 || aHandle > TUint32(iObjects.count()))
+    if (aHandle == 0 || aHandle > TUint32(iObjects.iCount))
         return nullptr;
-    return iObjects[static_cast<TInt>(aHandle - 1)];
+    return iObjects.iItems[aHandle - 1];
 }
 
 void HostObjects::release(TUint32 aHandle)
@@ -31,8 +53,8 @@ void HostObjects::release(TUint32 aHandle)
     GCObject* object = find(aHandle);
     if (!object)
         return;
-    iObjects[static_cast<TInt>(aHandle - 1)] = nullptr;
     iFreeHandles.append(aHandle);
+    iObjects.iItems[aHandle - 1] = nullptr;
     --iLive;
     delete object;
 }

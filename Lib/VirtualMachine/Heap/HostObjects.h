@@ -3,7 +3,6 @@
 
 #include "GCObject.h"
 #include "Types.h"
-#include "Vec.h"
 
 // The host-side state of native heap objects (strings, streams, fonts, ...).
 // The arena holds only a handle, an index into this table, so a program that
@@ -30,8 +29,21 @@ public:
     TInt liveCount() const { return iLive; }
 
 private:
-    Vec<GCObject*> iObjects;     // slot i holds handle i + 1
-    Vec<TUint32> iFreeHandles;
+    // A list of plain values that grows by doubling through realloc. A
+    // program that splits a long text keeps hundreds of thousands of objects
+    // live at once; realloc moves a list that large by remapping its pages,
+    // so growing never copies it nor touches its memory afresh.
+    template <typename T>
+    struct TList {
+        T* iItems = nullptr;
+        TInt iCount = 0;
+        TInt iCapacity = 0;
+
+        void append(T aValue);
+    };
+
+    TList<GCObject*> iObjects;     // slot i holds handle i + 1
+    TList<TUint32> iFreeHandles;
     TInt iLive = 0;
 };
 

@@ -104,6 +104,8 @@ void repeated(VirtualMachine& aMachine, TInt)
 
 // 50: s, sep; 51: s, sep, cs; 52 and 53 the same with a character. Every
 // piece becomes a string value of its own in a new vector of references.
+// The vector is made at its final length, so that a text of many pieces
+// fills it once instead of outgrowing its storage over and over.
 void split(VirtualMachine& aMachine, TInt aOperation)
 {
     const TInt form = aOperation - 50;
@@ -112,13 +114,14 @@ void split(VirtualMachine& aMachine, TInt aOperation)
     const OString& text = operands.string();
     const OString separator = operands.text((form & 2) != 0);
     const TBool caseSensitive = operands.caseSensitive(caseFlag);
-    const Vec<OString> pieces = text.split(separator, caseSensitive);
-    const TUint32 cell = aMachine.newVectorValue(4, 0, ETrue);
-    OWordVector vector(aMachine.heap(), aMachine.vectorOf(cell, 4));
-    for (const OString& piece : pieces) {
-        const TUint32 value = aMachine.newStringValue(piece);
-        vector.append(reinterpret_cast<const TUint8*>(&value));
-    }
+    const TInt count = text.pieceCount(separator, caseSensitive);
+    const TUint32 cell = aMachine.newVectorValue(4, count, ETrue);
+    const TUint32 vector = aMachine.vectorOf(cell, 4);
+    TInt index = 0;
+    text.splitInto(separator, caseSensitive, [&](const OString& aPiece) {
+        const TUint32 value = aMachine.newStringValue(aPiece);
+        aMachine.arena().setWord(OWordVector(aMachine.heap(), vector).elementAddress(index++), value);
+    });
     operands.answer(cell);
 }
 
