@@ -22,30 +22,9 @@ void BlockStartIndex::growTo(Vec<TUint64>& aMap, TInt aWords)
     aMap.grow(aWords - aMap.count());
 }
 
-// Only the heap's own bookkeeping calls set and clear, but with addresses
-// derived from arena words a program can overwrite: check them.
-void BlockStartIndex::checkCovered(TUint32 aAddress) const
+void BlockStartIndex::uncovered()
 {
-    if (aAddress % 4 != 0 || aAddress / 4 / 64 >= TUint32(iBits.count()))
-        ErrorHandling::raise(EVMError, "Corrupt heap");
-}
-
-void BlockStartIndex::set(TUint32 aAddress)
-{
-    checkCovered(aAddress);
-    TUint32 bit = aAddress / 4;
-    iBits[bit / 64] |= TUint64(1) << (bit % 64);
-    iSummary[bit / 4096] |= TUint64(1) << ((bit / 64) % 64);
-}
-
-void BlockStartIndex::clear(TUint32 aAddress)
-{
-    checkCovered(aAddress);
-    TUint32 bit = aAddress / 4;
-    TUint64& word = iBits[bit / 64];
-    word &= ~(TUint64(1) << (bit % 64));
-    if (word == 0)
-        iSummary[bit / 4096] &= ~(TUint64(1) << ((bit / 64) % 64));
+    ErrorHandling::raise(EVMError, "Corrupt heap");
 }
 
 namespace {
@@ -84,6 +63,20 @@ TUint32 BlockStartIndex::findAtOrBelow(TUint32 aAddress, TUint32 aFloor) const
     }
     TInt64 result = word * 64 + found;
     return result < floorBit ? 0 : static_cast<TUint32>(result * 4);
+}
+
+// findAbove(aAddress) once the map word of aAddress has no later start and
+// the remembered stretch does not hold aAddress, aWord being the next map
+// word. The scan is remembered as the stretch from aAddress to the start it
+// found.
+TUint32 BlockStartIndex::findAcross(TUint32 aAddress, TUint32 aWord) const
+{
+    const TUint32 found = findFromWord(aWord);
+    if (found != 0) {
+        iStretchStart = aAddress;
+        iStretchEnd = found;
+    }
+    return found;
 }
 
 // The lowest set address in map words aWord and above. Walks of the pools

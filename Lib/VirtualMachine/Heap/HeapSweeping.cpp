@@ -8,8 +8,6 @@
 
 #include "VMHeap.h"
 
-#include <cstring>
-
 #include "ErrorHandling.h"
 
 using namespace HeapEntry;
@@ -90,8 +88,7 @@ void VMHeap::unlist(TUint32 aHeader, TUint32 aCapacity)
 // Lays the run from aRun up to the block at aEnd as one free block.
 void VMHeap::settleRun(TUint32 aRun, TUint32 aEnd)
 {
-    std::memset(iArena.host(aRun), 0, KHeaderSize);
-    layBlock(aRun, aEnd - aRun - KOverhead);
+    layFreeBlock(aRun, aEnd - aRun - KOverhead, 0);
     addEntryToFreeEntries(aRun);
 }
 

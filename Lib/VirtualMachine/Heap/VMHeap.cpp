@@ -39,11 +39,6 @@ VMHeap::VMHeap(Arena& aArena)
     setNextCollection();
 }
 
-TBool VMHeap::collectionDue() const
-{
-    return iBytesInUse + HostMemory::inUse() >= iCollectAt;
-}
-
 void VMHeap::setNextCollection()
 {
     const TUint64 held = iBytesInUse + HostMemory::inUse();
@@ -79,14 +74,6 @@ TUint32 VMHeap::addPool(TUint32 aPoolBytes)
     return entry;
 }
 
-// Writes a block's capacity and trailer and records where it starts.
-void VMHeap::layBlock(TUint32 aHeader, TUint32 aCapacity)
-{
-    setField(aHeader, KCapacity, aCapacity);
-    iArena.setWord(aHeader + KHeaderSize + aCapacity, aCapacity + KOverhead);
-    iBlockStarts.set(aHeader);
-}
-
 void VMHeap::corruptHeap()
 {
     ErrorHandling::raise(EVMError, "Corrupt heap");
@@ -108,6 +95,7 @@ void VMHeap::addEntryToFreeEntries(TUint32 aHeader)
         ErrorHandling::raise(EVMError, "indexInFreeEntries < int ( freeHeapEntries.size() )");
     LinkedListIterator<TUint32> node = iFreeHeapEntries[k].append(aHeader);
     iNonEmptyClasses |= TUint32(1) << k;
+    iFrontClass = -1;
     setField(aHeader, KFreeIterator, node.number());
 }
 
@@ -122,67 +110,79 @@ void VMHeap::removeFromFreeEntries(TUint32 aHeader, TUint32 aCapacity)
     if (list.value(node) != aHeader)
         corruptHeap();
     list.remove(node);
+    iFrontClass = -1;
     if (list.isEmpty())
         iNonEmptyClasses &= ~(TUint32(1) << k);
     setField(aHeader, KFreeIterator, 0);
 }
 
 // Any block of a higher class is big enough, so its oldest block is taken
-// at once; only the request's own class needs a first-fit scan. The block
-// found stays on its list; its capacity is checked once, here, and handed
-// on in aCapacity.
-TUint32 VMHeap::findFreeEntry(TUint32 aSize, TUint32& aCapacity)
+// at once, its node kept at hand for the next request while the lists do
+// not change; only the request's own class needs a first-fit scan. The
+// block found stays on its list; its capacity is checked once, here, and
+// handed on with its node. No block: a header of 0.
+VMHeap::FoundBlock VMHeap::findFreeEntry(TUint32 aSize)
 {
     TInt k = sizeClass(aSize);
     TUint32 larger = k + 1 < KSizeClasses ? iNonEmptyClasses & ~((TUint32(2) << k) - 1) : 0;
     if (larger != 0) {
-        LinkedList<TUint32>& list = iFreeHeapEntries[std::countr_zero(larger)];
-        TUint32 header = list.value(list.first());
-        aCapacity = capacityOf(header);
-        return header;
+        const TInt front = std::countr_zero(larger);
+        if (front != iFrontClass) {
+            LinkedList<TUint32>& list = iFreeHeapEntries[front];
+            iFrontNode = list.first().number();
+            iFrontValue = &list.value(list.first());
+            iFrontClass = front;
+        }
+        const TUint32 header = *iFrontValue;
+        return FoundBlock {header, capacityOf(header), iFrontNode, iFrontValue};
     }
     if (k >= KSizeClasses)
-        return 0;
+        return FoundBlock();
     LinkedList<TUint32>& list = iFreeHeapEntries[k];
     for (LinkedListIterator<TUint32> it = list.first(); !it.isNull(); it = list.next(it)) {
-        TUint32 header = list.value(it);
-        if (field(header, KCapacity) >= aSize) {
-            aCapacity = capacityOf(header);
-            return header;
-        }
+        if (field(list.value(it), KCapacity) >= aSize)
+            return foundOn(list, it);
     }
-    return 0;
+    return FoundBlock();
 }
 
-// Takes the front of a listed free block of checked capacity aCapacity for
-// an entry of aSize; answers the entry's capacity. When what is left keeps
-// the block's size class it keeps the block's list node too, so carving
-// many small entries out of one large block touches no list.
-TUint32 VMHeap::takeFront(TUint32 aHeader, TUint32 aCapacity, TUint32 aSize)
+// The node's place is kept with the block so that taking the block's front
+// updates the node without looking it up again.
+VMHeap::FoundBlock VMHeap::foundOn(LinkedList<TUint32>& aList, LinkedListIterator<TUint32> aNode) const
 {
-    if (aCapacity < aSize)
+    TUint32& listed = aList.value(aNode);
+    return FoundBlock {listed, capacityOf(listed), aNode.number(), &listed};
+}
+
+// Takes the front of a listed free block for an entry of aSize; answers the
+// entry's capacity. When what is left keeps the block's size class it keeps
+// the block's list node too, so carving many small entries out of one large
+// block touches no list. The entry's own header and trailer are left to
+// openEntry; its start is recorded already, since the block was listed.
+TUint32 VMHeap::takeFront(const FoundBlock& aFound, TUint32 aSize)
+{
+    const TUint32 header = aFound.iHeader;
+    const TUint32 capacity = aFound.iCapacity;
+    if (capacity < aSize)
         corruptHeap();
-    const TUint32 remainder = aCapacity - aSize;
-    if (remainder <= KMaxWaste || sizeClass(remainder - KOverhead) != sizeClass(aCapacity)) {
-        removeFromFreeEntries(aHeader, aCapacity);
-        return splitOff(aHeader, aCapacity, aSize);
+    const TUint32 remainder = capacity - aSize;
+    if (remainder <= KMaxWaste || sizeClass(remainder - KOverhead) != sizeClass(capacity)) {
+        removeFromFreeEntries(header, capacity);
+        return splitOff(header, capacity, aSize);
     }
-    LinkedList<TUint32>& list = iFreeHeapEntries[sizeClass(aCapacity)];
-    const LinkedListIterator<TUint32> node(field(aHeader, KFreeIterator));
-    if (list.value(node) != aHeader)
+    // The node word is an arena word too: it must name the node found.
+    if (field(header, KFreeIterator) != aFound.iNode)
         corruptHeap();
-    const TUint32 rest = aHeader + KOverhead + aSize;
-    std::memset(iArena.host(rest), 0, KHeaderSize);
-    layBlock(rest, remainder - KOverhead);
-    setField(rest, KFreeIterator, node.number());
-    list.value(node) = rest;
-    layBlock(aHeader, aSize);
+    const TUint32 rest = header + KOverhead + aSize;
+    layFreeBlock(rest, remainder - KOverhead, aFound.iNode);
+    *aFound.iListed = rest;
     return aSize;
 }
 
-// Splits the tail of a block of checked capacity aCapacity off as a new
-// free block when it is big enough to be worth a header of its own.
-// Answers the block's capacity after the split.
+// Splits the tail of an unlisted block of checked capacity aCapacity off as
+// a new free block when it is big enough to be worth a header of its own.
+// Answers the block's capacity after the split; its header and trailer are
+// left to openEntry.
 TUint32 VMHeap::splitOff(TUint32 aHeader, TUint32 aCapacity, TUint32 aSize)
 {
     if (aCapacity < aSize)
@@ -191,10 +191,8 @@ TUint32 VMHeap::splitOff(TUint32 aHeader, TUint32 aCapacity, TUint32 aSize)
     if (remainder <= KMaxWaste)
         return aCapacity;
     TUint32 rest = aHeader + KOverhead + aSize;
-    std::memset(iArena.host(rest), 0, KHeaderSize);
-    layBlock(rest, remainder - KOverhead);
+    layFreeBlock(rest, remainder - KOverhead, 0);
     addEntryToFreeEntries(rest);
-    layBlock(aHeader, aSize);
     return aSize;
 }
 
@@ -203,43 +201,29 @@ TUint32 VMHeap::createHeapEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
     if (aSize > KMaxRequest)
         ErrorHandling::raise(EVMError, "Out of VM memory");
     const TUint32 size = roundUp4(aSize);
+    TUint32 capacity = size;
     TUint32 header = QuickLists::holds(size) ? takeQuickEntry(size) : 0;
     if (header == 0)
-        header = takeGeneralEntry(size);
-    openEntry(header, size, aObjectKind, aGcCode);
+        header = takeGeneralEntry(size, capacity);
+    openEntry(header, size, capacity, aObjectKind, aGcCode);
     return header;
 }
 
-// The block of this very size freed last, zeroed, or 0. Only walks of the
-// pools merge quick-listed blocks, and a walk takes every block it merges
-// off its quick list, so the extent is still the one checked when the
-// block was freed; its capacity word and trailer are laid afresh, whatever
-// a program wrote into them since.
-TUint32 VMHeap::takeQuickEntry(TUint32 aSize)
+// A block with a zeroed payload from the lists by size class, split to
+// aSize, or from a new pool; its capacity goes to aCapacity. Before a pool
+// is added, the quick lists are merged back into free space when they hold
+// enough of it to be worth a walk.
+TUint32 VMHeap::takeGeneralEntry(TUint32 aSize, TUint32& aCapacity)
 {
-    const TUint32 header = iQuickLists.pop(aSize);
-    if (header != 0) {
-        setField(header, KCapacity, aSize);
-        iArena.setWord(header + KHeaderSize + aSize, aSize + KOverhead);
-        std::memset(iArena.host(header + KHeaderSize), 0, aSize);
-        iBytesInUse += aSize;
-    }
-    return header;
-}
-
-// A zeroed block from the lists by size class, split to aSize, or from a
-// new pool. Before a pool is added, the quick lists are merged back into
-// free space when they hold enough of it to be worth a walk.
-TUint32 VMHeap::takeGeneralEntry(TUint32 aSize)
-{
-    TUint32 capacity = 0;
-    TUint32 header = findFreeEntry(aSize, capacity);
-    if (header == 0 && consolidationPays(aSize)) {
+    FoundBlock block = findFreeEntry(aSize);
+    if (block.iHeader == 0 && consolidationPays(aSize)) {
         consolidate();
-        header = findFreeEntry(aSize, capacity);
+        block = findFreeEntry(aSize);
     }
+    TUint32 header = block.iHeader;
+    TUint32 capacity = 0;
     if (header != 0) {
-        capacity = takeFront(header, capacity, aSize);
+        capacity = takeFront(block, aSize);
         std::memset(iArena.range(header + KHeaderSize, capacity), 0, capacity);
     } else {
         // A new pool is fresh arena memory, which is zero already: not
@@ -248,7 +232,7 @@ TUint32 VMHeap::takeGeneralEntry(TUint32 aSize)
         header = addPool(capacity);
         capacity = splitOff(header, capacity, aSize);
     }
-    iBytesInUse += capacity;
+    aCapacity = capacity;
     return header;
 }
 
@@ -260,17 +244,6 @@ TBool VMHeap::consolidationPays(TUint32 aSize) const
 {
     const TUint64 held = iQuickLists.bytes();
     return held >= TUint64(aSize) + KOverhead && held * 8 >= iTotalSizeOfPools;
-}
-
-// The header words of an entry in use, whichever way its block was found.
-void VMHeap::openEntry(TUint32 aHeader, TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
-{
-    setField(aHeader, KSize, aSize);
-    setField(aHeader, KObjectKind, static_cast<TUint32>(aObjectKind));
-    setField(aHeader, KMarked, 0);
-    setField(aHeader, KGcCode, aGcCode);
-    setField(aHeader, KFreeIterator, 0);
-    ++iEntries;
 }
 
 TUint32 VMHeap::createObject(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
@@ -291,13 +264,13 @@ TUint32 VMHeap::createArray(TInt aCount, GcCode aGcCode)
 TUint32 VMHeap::carve(TUint32 aHeader, TUint32 aSize1, TUint32 aSize2, TInt aKind2, GcCode aCode2)
 {
     // The entry was made by this very call, so its capacity is ours.
-    TUint32 capacity = field(aHeader, KCapacity);
-    TUint32 second = aHeader + KOverhead + aSize1;
+    const TUint32 capacity = field(aHeader, KCapacity);
+    const TUint32 second = aHeader + KOverhead + aSize1;
     layBlock(aHeader, aSize1);
     setField(aHeader, KSize, aSize1);
-    iBytesInUse -= KOverhead;   // one block became two
-    layBlock(second, capacity - aSize1 - KOverhead);
-    openEntry(second, aSize2, aKind2, aCode2);
+    iBytesInUse -= capacity - aSize1;
+    iBlockStarts.set(second);
+    openEntry(second, aSize2, capacity - aSize1 - KOverhead, aKind2, aCode2);
     return second;
 }
 
@@ -410,18 +383,6 @@ void VMHeap::finalise(TUint32 aHeader)
     }
     if (field(aHeader, KObjectKind) != 0 && iArena.word(payload) == ENativeHostObject)
         iHostObjects.release(iArena.word(payload + 4));
-}
-
-// An entry in use becomes free space: it leaves the counts, and what it
-// owns on the host is released. Listing the block is up to the caller.
-void VMHeap::releaseEntry(TUint32 aHeader, TUint32 aCapacity)
-{
-    --iEntries;
-    iBytesInUse -= aCapacity;
-    finalise(aHeader);
-    setField(aHeader, KObjectKind, 0);
-    setField(aHeader, KGcCode, GC_CODE_FREE);
-    setField(aHeader, KMarked, 0);
 }
 
 // Merges a released block with the free neighbours on the lists by size

@@ -2,11 +2,13 @@
 #define KELVO_VMHEAP_H
 
 #include <bit>
+#include <cstring>
 
 #include "Arena.h"
 #include "BlockStartIndex.h"
 #include "GCObject.h"
 #include "HeapEntry.h"
+#include "HostMemory.h"
 #include "HostObjects.h"
 #include "LinkedList.h"
 #include "ProgramTables.h"
@@ -124,7 +126,7 @@ public:
     // host memory held for the application has grown past a threshold set
     // at the end of the last collection; the machine then collects at its
     // next safe point.
-    TBool collectionDue() const;
+    TBool collectionDue() const { return iBytesInUse + HostMemory::inUse() >= iCollectAt; }
     TUint64 bytesInUse() const { return iBytesInUse; }
 
     // Accounting.
@@ -158,18 +160,28 @@ private:
     {
         return aCapacity < 2 ? 0 : std::bit_width(aCapacity - 1);
     }
+    // A free block that allocation found on its list: its checked
+    // capacity, its node, and the node's value, which names the block.
+    struct FoundBlock {
+        TUint32 iHeader = 0;
+        TUint32 iCapacity = 0;
+        TUint32 iNode = 0;
+        TUint32* iListed = nullptr;
+    };
     TUint32 takeQuickEntry(TUint32 aSize);
-    TUint32 takeGeneralEntry(TUint32 aSize);
-    TUint32 findFreeEntry(TUint32 aSize, TUint32& aCapacity);
+    TUint32 takeGeneralEntry(TUint32 aSize, TUint32& aCapacity);
+    FoundBlock findFreeEntry(TUint32 aSize);
+    FoundBlock foundOn(LinkedList<TUint32>& aList, LinkedListIterator<TUint32> aNode) const;
     TBool consolidationPays(TUint32 aSize) const;
     TUint32 addPool(TUint32 aPoolBytes);
     void addEntryToFreeEntries(TUint32 aHeader);
     void removeFromFreeEntries(TUint32 aHeader, TUint32 aCapacity);
-    TUint32 takeFront(TUint32 aHeader, TUint32 aCapacity, TUint32 aSize);
+    TUint32 takeFront(const FoundBlock& aFound, TUint32 aSize);
     TUint32 splitOff(TUint32 aHeader, TUint32 aCapacity, TUint32 aSize);
     TUint32 carve(TUint32 aHeader, TUint32 aSize1, TUint32 aSize2, TInt aKind2, GcCode aCode2);
     void layBlock(TUint32 aHeader, TUint32 aCapacity);
-    void openEntry(TUint32 aHeader, TUint32 aSize, TInt aObjectKind, GcCode aGcCode);
+    void layFreeBlock(TUint32 aHeader, TUint32 aCapacity, TUint32 aFreeWord);
+    void openEntry(TUint32 aHeader, TUint32 aSize, TUint32 aCapacity, TInt aObjectKind, GcCode aGcCode);
     void releaseEntry(TUint32 aHeader, TUint32 aCapacity);
     void mergeIntoFreeEntries(TUint32 aHeader, TUint32 aCapacity);
     TBool isFree(TUint32 aHeader) const { return field(aHeader, HeapEntry::KFreeIterator) != 0; }
@@ -190,6 +202,7 @@ private:
             corruptHeap();
     }
     [[noreturn]] static void corruptHeap();
+    static void storeWord(TUint8* aPlace, TUint32 aValue) { std::memcpy(aPlace, &aValue, sizeof aValue); }
     TUint32 nextBlock(TUint32 aHeader) const { return aHeader + HeapEntry::KOverhead + capacityOf(aHeader); }
     TUint32 previousBlock(TUint32 aHeader) const;
     TUint32 poolEnd(TUint32 aAddress) const;
@@ -218,6 +231,13 @@ private:
     TUint32 iPoolsEnd = 0;        // end of the highest pool
     Vec<LinkedList<TUint32>> iFreeHeapEntries;
     TUint32 iNonEmptyClasses = 0;       // bit k: free list k has entries
+    // The first node of free list iFrontClass (-1: none known) and where it
+    // keeps its block: allocation carves one block for many requests in a
+    // row and is spared the look-up of the node each time. Any change to
+    // the lists forgets it.
+    TInt iFrontClass = -1;
+    TUint32 iFrontNode = 0;
+    TUint32* iFrontValue = nullptr;
     QuickLists iQuickLists;
     LinkedList<TUint32> iRoots;
     TInt iEntries = 0;
@@ -231,5 +251,76 @@ private:
     BlockStartIndex iBlockStarts;
     HostObjects iHostObjects;
 };
+
+// The small steps that every allocation and every release takes, inline.
+// Header words are stored through one host view of the header: each store
+// through Arena::setWord would read the arena's base again, since the
+// compiler cannot tell that a store into the arena leaves it alone.
+
+// Writes a block's capacity and trailer and records where it starts.
+inline void VMHeap::layBlock(TUint32 aHeader, TUint32 aCapacity)
+{
+    setField(aHeader, HeapEntry::KCapacity, aCapacity);
+    iArena.setWord(aHeader + HeapEntry::KHeaderSize + aCapacity, aCapacity + HeapEntry::KOverhead);
+    iBlockStarts.set(aHeader);
+}
+
+// Lays a new free block with every header word written: the space may
+// hold anything a program stored there. aFreeWord says where it is listed
+// (0 until the caller lists it).
+inline void VMHeap::layFreeBlock(TUint32 aHeader, TUint32 aCapacity, TUint32 aFreeWord)
+{
+    TUint8* const header = iArena.host(aHeader);
+    storeWord(header + HeapEntry::KSize, 0);
+    storeWord(header + HeapEntry::KCapacity, aCapacity);
+    storeWord(header + HeapEntry::KObjectKind, 0);
+    storeWord(header + HeapEntry::KMarked, 0);
+    storeWord(header + HeapEntry::KGcCode, GC_CODE_FREE);
+    storeWord(header + HeapEntry::KFreeIterator, aFreeWord);
+    iArena.setWord(aHeader + HeapEntry::KHeaderSize + aCapacity, aCapacity + HeapEntry::KOverhead);
+    iBlockStarts.set(aHeader);
+}
+
+// The block of this very size freed last, its payload zeroed, or 0. Only
+// walks of the pools merge quick-listed blocks, and a walk takes every
+// block it merges off its quick list, so the extent is still the one
+// checked when the block was freed; openEntry lays its capacity word and
+// trailer afresh, whatever a program wrote into them since.
+inline TUint32 VMHeap::takeQuickEntry(TUint32 aSize)
+{
+    const TUint32 header = iQuickLists.pop(aSize);
+    if (header != 0)
+        std::memset(iArena.host(header + HeapEntry::KHeaderSize), 0, aSize);
+    return header;
+}
+
+// The header and trailer of an entry in use, whichever way its block of
+// aCapacity was found, written in full: the block's start is recorded
+// already, and nothing a program stored in the header survives.
+inline void VMHeap::openEntry(TUint32 aHeader, TUint32 aSize, TUint32 aCapacity, TInt aObjectKind, GcCode aGcCode)
+{
+    TUint8* const header = iArena.host(aHeader);
+    storeWord(header + HeapEntry::KSize, aSize);
+    storeWord(header + HeapEntry::KCapacity, aCapacity);
+    storeWord(header + HeapEntry::KObjectKind, static_cast<TUint32>(aObjectKind));
+    storeWord(header + HeapEntry::KMarked, 0);
+    storeWord(header + HeapEntry::KGcCode, aGcCode);
+    storeWord(header + HeapEntry::KFreeIterator, 0);
+    iArena.setWord(aHeader + HeapEntry::KHeaderSize + aCapacity, aCapacity + HeapEntry::KOverhead);
+    iBytesInUse += aCapacity;
+    ++iEntries;
+}
+
+// An entry in use becomes free space: it leaves the counts, and what it
+// owns on the host is released. Listing the block is up to the caller.
+inline void VMHeap::releaseEntry(TUint32 aHeader, TUint32 aCapacity)
+{
+    --iEntries;
+    iBytesInUse -= aCapacity;
+    finalise(aHeader);
+    setField(aHeader, HeapEntry::KObjectKind, 0);
+    setField(aHeader, HeapEntry::KGcCode, GC_CODE_FREE);
+    setField(aHeader, HeapEntry::KMarked, 0);
+}
 
 #endif
