@@ -40,11 +40,11 @@ struct Unit {
 // groups, their element operations, and the slots they take (the vector
 // cell and the index or the new element) and leave (the element or its
 // address; an append leaves none).
-const TInt64 KWordVectors = 3;
-const TInt64 KReferenceVectors = 7;
-const TInt64 KElement = 6;
-const TInt64 KElementValue = 8;
-const TInt64 KAppend = 19;
+using Superinstructions::KAppend;
+using Superinstructions::KElement;
+using Superinstructions::KElementValue;
+using Superinstructions::KReferenceVectors;
+using Superinstructions::KWordVectors;
 const TInt64 KVectorNativeTakes = 2;
 
 // The register operations that stand for one stack operation of a family,

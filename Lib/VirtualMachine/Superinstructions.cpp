@@ -8,12 +8,6 @@ namespace {
 
 using namespace Opcodes;
 
-// Native groups and their vector operations that the fused handlers run.
-const TUint8 KWordVectors = 3;
-const TUint8 KReferenceVectors = 7;
-const TUint8 KElement = 6;
-const TUint8 KElementValue = 8;
-const TUint8 KAppend = 19;
 
 // The fused handler of the comparison aOperation and the jump aJump,
 // after ldloc.s; ldc (aAfterLocal) or after ldc alone, or the invalid

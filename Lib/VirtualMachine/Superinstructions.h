@@ -77,6 +77,14 @@ namespace Superinstructions {
     /* a += v[i] of locals a, v and i */ \
     X(local_add_word_vector_element)
 
+// The native groups and vector operations whose work the fused handlers and
+// the register form do without calling the native.
+const TUint8 KWordVectors = 3;
+const TUint8 KReferenceVectors = 7;
+const TUint8 KElement = 6;
+const TUint8 KElementValue = 8;
+const TUint8 KAppend = 19;
+
 // What runs at a code position: the handler of each valid operation, in
 // the order of the operation list, then the handler of every invalid
 // operation, then those of the fused sequences that end in an operator,
