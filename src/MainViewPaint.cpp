@@ -56,14 +56,16 @@ void MainView::drawApplication(const QRegion& aClip)
 }
 
 // In portrait a window in landscape shape keeps the picture, which is
-// shown turned; any other shape gets a new back buffer of its size.
+// shown turned; any other shape gets a new back buffer of its size, made
+// by the next paint: an application that ends before it ever paints (as
+// one that only computes does) is spared a screenful of memory to clear.
 void MainView::resizeEvent(QResizeEvent* aEvent)
 {
     MainViewBase::resizeEvent(aEvent);
     const QSize size = aEvent->size();
     if (iOrientation == KPortrait && size.height() <= size.width() && !iBackBuffer.isNull())
         return;
-    replaceBackBuffer(size);
+    iBackBuffer = QPixmap();
 }
 
 // Until the application draws, the window shows black rather than whatever
