@@ -171,8 +171,9 @@ TEST_F(LocationTest, TheObserverReceivesFixesFromGpsd)
         ASSERT_GE(fix, 0);
         EXPECT_NEAR(latitude, latitudeOf(fix), 1e-6);
         EXPECT_NEAR(longitude, longitudeOf(fix), 1e-6);
-        if (line >= 4 && fix > previous)
+        if (line >= 4 && fix > previous) {
             EXPECT_EQ(fix - previous, 10);
+        }
         previous = fix;
     }
 

@@ -82,9 +82,14 @@ void field(VirtualMachine& aMachine, TInt aOperation)
 
 // The setters of codes 14 to 20, in code order; each checks its argument
 // as DateTime::make does.
-void (DateTime::*const KSetters[])(TInt aValue) = {
-    &DateTime::setDay, &DateTime::setMonth, &DateTime::setYear, &DateTime::setHour,
-    &DateTime::setMinute, &DateTime::setSecond, &DateTime::setTimezone,
+void (*const KSetters[])(DateTime& aDateTime, TInt aValue) = {
+    [](DateTime& aDateTime, TInt aValue) { aDateTime.setDay(aValue); },
+    [](DateTime& aDateTime, TInt aValue) { aDateTime.setMonth(aValue); },
+    [](DateTime& aDateTime, TInt aValue) { aDateTime.setYear(aValue); },
+    [](DateTime& aDateTime, TInt aValue) { aDateTime.setHour(aValue); },
+    [](DateTime& aDateTime, TInt aValue) { aDateTime.setMinute(aValue); },
+    [](DateTime& aDateTime, TInt aValue) { aDateTime.setSecond(aValue); },
+    [](DateTime& aDateTime, TInt aValue) { aDateTime.setTimezone(aValue); },
 };
 
 // date-time, value.
@@ -92,7 +97,7 @@ void setField(VirtualMachine& aMachine, TInt aOperation)
 {
     const TUint32 object = aMachine.operand(1);
     DateTime value = dateTimeOf(aMachine.heap(), object);
-    (value.*KSetters[aOperation - 14])(aMachine.intOperand(0));
+    KSetters[aOperation - 14](value, aMachine.intOperand(0));
     storeDateTime(aMachine.heap(), object, value);
     aMachine.popOperands(2);
 }
