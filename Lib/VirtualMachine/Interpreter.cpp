@@ -823,38 +823,56 @@ JUMP_IF_ZERO(jz)
     }
 JUMP(jmp_s)
 JUMP(jmp)
+// Only a call that fails, passes the frame bound or is watched writes pc
+// and top back, and then before the frame is entered, as every error and
+// the observer expect them.
 HANDLER(call)
 {
     TInt32 address = ARG(0);
     TInt32 record = ARG(1);
     ++top;
+    const TBool entered = enterCalledFrameQuickly(record, top);
     T = static_cast<TUint32>(pc + SIZE());
-    SYNC();
-    enterCalledFrame(record, top, address);
+    if (!entered) [[unlikely]] {
+        SYNC();
+        enterCalledFrame(record, top, address);
+    }
     pc = address;
     TRANSFER();
 }
-// The entry's fields are read before the return address is stored: the
-// compiler cannot tell that the store leaves them alone and would read
-// them, and test the record, again.
+// pc and top are written back only on the ways that fail or that take
+// the frame's rare way, as in call; so the method's index is checked
+// here rather than in the look-up. The quick entry turns away an
+// implementation without a record, which is an error here, raised with
+// the receiver's class still in its slot. The entry's fields are read
+// before the return address is stored: the compiler cannot tell that the
+// store leaves them alone and would read them again.
 HANDLER(callvirt)
 {
-    SYNC();
-    const MethodEntry* entry = findImplementation(ARG(0), static_cast<TInt32>(T));
-    if (!entry)
+    const TInt32 method = ARG(0);
+    if (static_cast<TUint32>(method) >= static_cast<TUint32>(iExportedMethods.count())) [[unlikely]]
+        FAIL(EInvalidArgument, "");
+    const MethodEntry* entry = implementationIn(iExportedMethods[method], static_cast<TInt32>(T));
+    if (!entry) [[unlikely]] {
+        SYNC();
         fatalError(OString("Invalid type in virtual method call"), pc);
+    }
     const TInt32 record = entry->methodRecordIndex;
     const TInt32 address = entry->codeAddress;
-    if (record < 0)
-        ErrorHandling::raise(EInvalidArgument);
+    const TBool entered = enterCalledFrameQuickly(record, top);
+    if (!entered && record < 0) [[unlikely]]
+        FAIL(EInvalidArgument, "");
     T = static_cast<TUint32>(pc + SIZE());
-    enterCalledFrame(record, top, address);
+    if (!entered) [[unlikely]] {
+        SYNC();
+        enterCalledFrame(record, top, address);
+    }
     pc = address;
     TRANSFER();
 }
 HANDLER(ret)
 {
-    if (iMethodStack.isEmpty())
+    if (iMethodStack.count() <= 0) [[unlikely]]
         FAIL(EInvalidArgument, "");
     iMethodStack.removeLast();
     iFrameBaseStack.removeLast();

@@ -134,30 +134,31 @@ public:
     void setFusion(TBool aEnabled);
     // A host that traces runs or reports errors in detail watches through
     // aObserver (nullptr: nobody watches, the default).
-    void setExecutionObserver(MExecutionObserver* aObserver) { iObserver = aObserver; }
+    void setExecutionObserver(MExecutionObserver* aObserver)
+    {
+        iObserver = aObserver;
+        iQuickFrameLimit = aObserver ? 0 : KMaxFrames;
+    }
     // Whether loops and straight stretches of simple instructions run in
     // their register form (the default; see RegisterForm.h) or as stack
     // instructions; independent of fusion, and programs behave the same.
     void setRegisterForm(TBool aEnabled);
 
     // The implementation of exported method aExportedMethod for receivers
-    // of class aClassIndex (-1 for static methods), or nullptr. Inline for
-    // the virtual call; the index is checked, as code may jump into an
-    // instruction's operands and run them as a virtual call of its own.
+    // of class aClassIndex (-1 for static methods), or nullptr; an index the
+    // machine does not have raises the index error. The virtual call checks
+    // its index itself, as code may jump into an instruction's operands and
+    // run them as a virtual call of its own, and looks in implementationIn.
     const MethodEntry* findImplementation(TInt32 aExportedMethod, TInt32 aClassIndex) const
     {
-        const ExportedMethod& method = iExportedMethods.at(aExportedMethod);
-        for (const MethodEntry& entry : method.implementations) {
-            if (entry.classIndex == aClassIndex)
-                return &entry;
-        }
-        return nullptr;
+        return implementationIn(iExportedMethods.at(aExportedMethod), aClassIndex);
     }
     // Pushes the frame entries of a call of the method at aCodeAddress whose
     // return-address slot is aReturnSlot: its record (negative: none) and
-    // its base slot. Inline, as it is most of the work of every call. A
-    // record the machine does not have raises the index error: the loader
-    // leaves call operands as the image gives them.
+    // its base slot. The interpreter comes here only for the calls that
+    // enterCalledFrameQuickly turns away. A record the machine does not
+    // have raises the index error: the loader leaves call operands as the
+    // image gives them.
     void enterCalledFrame(TInt32 aMethodRecord, TInt32 aReturnSlot, TInt32 aCodeAddress)
     {
         TInt32 base = aReturnSlot;
@@ -342,6 +343,31 @@ private:
         if (iObserver) [[unlikely]]
             iObserver->methodEntered(aCodeAddress, iMethodStack.count());
     }
+    // The interpreter's call, which keeps pc and top in its own locals:
+    // enters the frame of a call that can neither fail nor be watched and
+    // answers true, or enters nothing and answers false, so that only the
+    // rare call writes pc and top back and goes through enterCalledFrame.
+    // A record without frame sizes (negative) takes the rare way too.
+    TBool enterCalledFrameQuickly(TInt32 aMethodRecord, TInt32 aReturnSlot)
+    {
+        if (static_cast<TUint32>(aMethodRecord) >= static_cast<TUint32>(iFrameSizes.count())
+            || iMethodStack.count() >= iQuickFrameLimit) [[unlikely]]
+            return EFalse;
+        iMethodStack.appendReserved(aMethodRecord);
+        iFrameBaseStack.appendReserved(
+            static_cast<TInt32>(static_cast<TUint32>(aReturnSlot) - iFrameSizes[aMethodRecord]));
+        return ETrue;
+    }
+    // findImplementation for a method already found, for the virtual call,
+    // which checks the index itself where a failure writes pc and top back.
+    static const MethodEntry* implementationIn(const ExportedMethod& aMethod, TInt32 aClassIndex)
+    {
+        for (const MethodEntry& entry : aMethod.implementations) {
+            if (entry.classIndex == aClassIndex)
+                return &entry;
+        }
+        return nullptr;
+    }
     TBool isSubclass(TInt32 aClass, TInt32 aAncestor) const;
     void scanFrames();
     void scanStoredCalls();
@@ -372,6 +398,10 @@ private:
     Vec<Superinstructions::DispatchEntry> iDispatch;
     TBool iFusion = ETrue;
     MExecutionObserver* iObserver = nullptr;
+    // The frame count from which a call takes the way that checks the
+    // bound and tells the observer: the bound, or 0 while an observer
+    // watches, so that one comparison decides both.
+    TInt iQuickFrameLimit = KMaxFrames;
     TBool iRegisterForm = ETrue;
     RegisterForm::Program iRegisters;
 

@@ -80,16 +80,109 @@ TEST(CallFrames, AFrameStartsItsOwnRecordsSizesBelowTheReturnAddress)
 
 // The loader leaves a call's record as the image gives it; one beyond the
 // machine's records is the index error of the call itself, before a frame
-// is added, with the return address already pushed.
+// is added, with the return address already pushed. The call comes after
+// a push, so that the error cannot find the pc and top the run started
+// with.
 TEST(CallFrames, ACallOfARecordTheMachineDoesNotHaveAddsNoFrame)
 {
     VirtualMachine machine;
-    readProgram(machine, ".record only\nmain:\n    call main, 1\n");
+    readProgram(machine, ".record only\nmain:\n    ldc 0\n    call main, 1\n");
 
     EXPECT_EQ(runFrom(machine, 0), EInvalidArgument);
 
     EXPECT_EQ(machine.methodStack().count(), 1);
     EXPECT_EQ(machine.frameBaseStack().count(), 1);
-    EXPECT_EQ(machine.pc(), 0);
-    EXPECT_EQ(machine.top(), 1);
+    EXPECT_EQ(machine.pc(), Opcodes::size(Opcodes::EOp_ldc));
+    EXPECT_EQ(machine.top(), 2);
+}
+
+// A virtual call that cannot enter its implementation (none for the
+// receiver's class, a record the machine does not have, or none at all)
+// stops at the call with no frame added, and with the pc and top of the
+// call, not those that the allocation before it wrote back. Only the
+// record the machine does not have is found after the return address has
+// replaced the receiver's class.
+TEST(CallFrames, AVirtualCallThatCannotEnterStopsAtTheCall)
+{
+    struct Case {
+        const char* receiver;
+        const char* record;
+        TInt code;
+        TBool returnAddressStored;
+    };
+    const Case cases[] = {
+        {"Other", "only", EFatalError, EFalse},
+        {"Thing", "7", EInvalidArgument, ETrue},
+        {"Thing", "-1", EInvalidArgument, EFalse},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.receiver) + " " + c.record);
+        VirtualMachine machine;
+        readProgram(machine, std::string(".class Thing\n.class Other\n.record only\n"
+                                         ".virtual \"touch\"\n.impl Thing, main, ")
+                                 + c.record
+                                 + "\nmain:\n    ldc 0\n    newarray 1, 1\n    dup\n    setclass " + c.receiver
+                                 + "\n    ldind\n    callvirt \"touch\"\n");
+
+        EXPECT_EQ(runFrom(machine, 0), c.code);
+
+        EXPECT_EQ(machine.methodStack().count(), 1);
+        EXPECT_EQ(machine.frameBaseStack().count(), 1);
+        EXPECT_EQ(machine.code()[machine.pc()], Opcodes::EOp_callvirt);
+        EXPECT_EQ(machine.top(), 2);
+        const TUint32 returnAddress = static_cast<TUint32>(machine.pc() + Opcodes::size(Opcodes::EOp_callvirt));
+        EXPECT_EQ(machine.slot(2) == returnAddress, c.returnAddressStored);
+    }
+}
+
+// Keeps where the machine stood each time a method was entered.
+class PositionRecorder : public MExecutionObserver {
+public:
+    explicit PositionRecorder(const VirtualMachine& aMachine) : iMachine(aMachine) {}
+    void methodEntered(TInt32, TInt) override { positions.push_back({iMachine.pc(), iMachine.top()}); }
+    void failureConverted(TInt, const OString&, TInt32, TInt) override {}
+    void exceptionThrown(TUint32, TInt32, TInt) override {}
+    void exceptionUncaught(TUint32, TInt32) override {}
+
+    std::vector<std::pair<TInt32, TInt32>> positions;
+
+private:
+    const VirtualMachine& iMachine;
+};
+
+// An observer that looks at the machine when a method is entered finds it
+// at the call, with the return address pushed, after a call and after a
+// virtual call.
+TEST(CallFrames, TheObserverFindsTheMachineAtTheCall)
+{
+    VirtualMachine machine;
+    readProgram(machine,
+                ".class Thing\n"
+                ".record plain\n"
+                ".virtual \"touch\"\n"
+                ".impl Thing, touched, plain\n"
+                "main:\n"
+                "    ldc 0\n"
+                "    call called, plain\n"
+                "    newarray 1, 1\n"
+                "    dup\n"
+                "    setclass Thing\n"
+                "    ldind\n"
+                "    callvirt \"touch\"\n"
+                "    ret 1, 2\n"
+                "called:\n"
+                "    ret 0, 1\n"
+                "touched:\n"
+                "    ret 0, 1\n");
+    PositionRecorder recorder(machine);
+    machine.setExecutionObserver(&recorder);
+
+    EXPECT_EQ(runFrom(machine, 0), ENoError);
+
+    using namespace Opcodes;
+    const TInt32 call = size(EOp_ldc);
+    const TInt32 virtualCall = call + size(EOp_call) + size(EOp_newarray) + size(EOp_dup) + size(EOp_setclass)
+                               + size(EOp_ldind);
+    const std::vector<std::pair<TInt32, TInt32>> expected = {{call, 2}, {virtualCall, 2}};
+    EXPECT_EQ(recorder.positions, expected);
 }

@@ -81,19 +81,30 @@ TEST(MachineLimits, PushesPastTheStackStopTheMachineBeforeTheyWrite)
 
 // Each call adds a frame even when the callee drops its return address;
 // the frames are bounded as the stack is, with the same fatal error, at
-// the call that would pass the bound.
+// the call that would pass the bound, with the return address pushed: with
+// a record and without one, and with or without an instruction budget.
 TEST(MachineLimits, CallsThatKeepTheStackLevelRunOutOfFrames)
 {
-    VirtualMachine machine;
-    // Enough budget for several times the frames, so that only the bound
-    // can end the run early.
-    machine.setInstructionBudget(10 * VirtualMachine::KMaxFrames);
-    EXPECT_EQ(runFromStart(machine, "again:\n    adjust.s -1\n    call again, -1\n"), EFatalError);
-    EXPECT_EQ(machine.methodStack().count(), VirtualMachine::KMaxFrames);
-    EXPECT_EQ(machine.frameBaseStack().count(), VirtualMachine::KMaxFrames);
-    EXPECT_EQ(RecordingServices::text(machine.lastFatalMessage()), "Stack overflow");
-    EXPECT_EQ(machine.lastFatalPosition(), machine.pc());
-    EXPECT_EQ(machine.code()[machine.pc()], Opcodes::EOp_call);
+    for (const char* record : {"-1", "level"}) {
+        for (const TBool budget : {ETrue, EFalse}) {
+            SCOPED_TRACE(std::string(record) + (budget ? " with a budget" : ""));
+            VirtualMachine machine;
+            // Enough budget for several times the frames, so that only the
+            // bound can end the run early.
+            if (budget)
+                machine.setInstructionBudget(10 * VirtualMachine::KMaxFrames);
+            const std::string program = std::string(".record level\n    ldc 1\n    ldc 2\nagain:\n"
+                                                     "    adjust.s -1\n    call again, ")
+                                        + record + "\n";
+            EXPECT_EQ(runFromStart(machine, program), EFatalError);
+            EXPECT_EQ(machine.methodStack().count(), VirtualMachine::KMaxFrames);
+            EXPECT_EQ(machine.frameBaseStack().count(), VirtualMachine::KMaxFrames);
+            EXPECT_EQ(RecordingServices::text(machine.lastFatalMessage()), "Stack overflow");
+            EXPECT_EQ(machine.lastFatalPosition(), machine.pc());
+            EXPECT_EQ(machine.code()[machine.pc()], Opcodes::EOp_call);
+            EXPECT_EQ(machine.top(), 2);
+        }
+    }
 }
 
 // A leave may count up to the last handler record, not beyond it, and not
