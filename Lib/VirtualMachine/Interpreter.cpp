@@ -915,6 +915,7 @@ HANDLER(try)
     record.catchClass = ARG(0);
     record.savedTop = top;
     record.handlerAddress = wrapped(TInt64(pc) + SIZE() + ARG(1));
+    record.savedFrames = iMethodStack.count();
     iHandlerFilled[iHandlerCount] = ETrue;
     NEXT();
 }
@@ -948,11 +949,13 @@ HANDLER(throw)
         const HandlerRecord record = iHandlers[iHandlerCount--];
         TBool matches = record.catchClass <= 0 || isSubclass(classIndex, record.catchClass);
         if (matches) {
-            // Frames called after the region was entered are gone.
-            while (!iFrameBaseStack.isEmpty() && iFrameBaseStack.last() > record.savedTop) {
-                iFrameBaseStack.removeLast();
-                iMethodStack.removeLast();
-            }
+            // Frames called after the region was entered are gone, also
+            // those whose arguments were pushed before it, whose bases lie
+            // below the saved top.
+            if (iMethodStack.count() > record.savedFrames)
+                iMethodStack.truncate(record.savedFrames);
+            if (iFrameBaseStack.count() > record.savedFrames)
+                iFrameBaseStack.truncate(record.savedFrames);
             // The exception's slot belongs to the handler's run, which is
             // checked before the slot is written.
             top = wrapped(TInt64(record.savedTop) + 1);

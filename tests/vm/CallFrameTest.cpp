@@ -78,6 +78,37 @@ TEST(CallFrames, AFrameStartsItsOwnRecordsSizesBelowTheReturnAddress)
     EXPECT_EQ(recorder.entered[1].second, 2);
 }
 
+// A throw caught in an outer method removes the frames of the methods it
+// unwound, two here, whether the first callee's argument was pushed
+// inside the region or before it (where that frame's base lies below the
+// region's saved top). The handler stops at an invalid operation, so that
+// the frames can be read as it finds them.
+TEST(CallFrames, ACatchInAnOuterMethodRemovesTheFramesItUnwound)
+{
+    for (const TBool argumentFirst : {ETrue, EFalse}) {
+        SCOPED_TRACE(argumentFirst ? "argument before the region" : "argument inside the region");
+        VirtualMachine machine;
+        const std::string entry = argumentFirst ? "    ldc 5\n    try *, caught\n" : "    try *, caught\n    ldc 5\n";
+        readProgram(machine, ".record takesOne size2=1\n.record none\nmain:\n" + entry
+                                 + "    call thrower, takesOne\n"
+                                   "caught:\n"
+                                   "    .bytes 56\n"
+                                   "thrower:\n"
+                                   "    call throws, none\n"
+                                   "throws:\n"
+                                   "    newarray 1, 1\n"
+                                   "    throw\n");
+
+        EXPECT_EQ(runFrom(machine, 0), EFatalError);
+
+        EXPECT_EQ(machine.methodStack().count(), 1);
+        EXPECT_EQ(machine.frameBaseStack().count(), 1);
+        EXPECT_EQ(machine.top(), argumentFirst ? 2 : 1);
+        if (argumentFirst)
+            EXPECT_EQ(machine.slot(1), 5u);
+    }
+}
+
 // The loader leaves a call's record as the image gives it; one beyond the
 // machine's records is the index error of the call itself, before a frame
 // is added, with the return address already pushed. The call comes after

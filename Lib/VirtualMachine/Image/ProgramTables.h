@@ -87,6 +87,7 @@ struct HandlerRecord {
     TInt32 catchClass = 0;             // 0 or negative catches everything
     TInt32 savedTop = 0;
     TInt32 handlerAddress = 0;
+    TInt savedFrames = 0;              // the frames active at the region's entry
 };
 
 // The machine's entry points, in the order of its binding indices.
