@@ -155,8 +155,8 @@ public:
     }
     // Pushes the frame entries of a call of the method at aCodeAddress whose
     // return-address slot is aReturnSlot: its record (negative: none) and
-    // its base slot. The interpreter comes here only for the calls that
-    // enterCalledFrameQuickly turns away. A record the machine does not
+    // its base slot. The interpreter's call and virtual call come here only
+    // when enterCalledFrameQuickly turns them away. A record the machine does not
     // have raises the index error: the loader leaves call operands as the
     // image gives them.
     void enterCalledFrame(TInt32 aMethodRecord, TInt32 aReturnSlot, TInt32 aCodeAddress)
