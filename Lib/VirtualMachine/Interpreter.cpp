@@ -182,8 +182,8 @@ void VirtualMachine::run()
 #define SLOT(i) (*reinterpret_cast<AliasedWord*>(mem + static_cast<TUint32>(stackBase + 4u * static_cast<TUint32>(i))))
 #define T SLOT(top)
 #define N SLOT(top - 1)
-#define LOAD(address) loadWord(mem, address)
-#define STORE(address, value) storeWord(mem, address, value)
+#define LOAD(address) Arena::wordAt(mem, address)
+#define STORE(address, value) Arena::setWordAt(mem, address, value)
 #define SYNC() (iPc = pc, iTop = top)
 // Allocating instructions are safe points: before they allocate, pc and top
 // are written back, so a collection that is due sees every live slot.
@@ -276,14 +276,6 @@ void VirtualMachine::run()
     } while (0)
 
 
-    auto loadWord = [](const TUint8* aMem, TUint32 aAddress) {
-        TUint32 value;
-        std::memcpy(&value, aMem + aAddress, 4);
-        return value;
-    };
-    auto storeWord = [](TUint8* aMem, TUint32 aAddress, TUint32 aValue) {
-        std::memcpy(aMem + aAddress, &aValue, 4);
-    };
     // A stack that ran out of its bounds cannot be trusted to run a
     // handler: the machine stops.
     auto stackFault = [this](TInt32 aPc, TInt32 aTop) {

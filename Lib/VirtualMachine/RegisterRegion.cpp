@@ -31,18 +31,6 @@ typedef TUint32 __attribute__((may_alias)) AliasedWord;
 // of a local is never 0.
 static_assert(4 * (KLocalReach + 2) < Arena::KGuardSize);
 
-inline TUint32 loadWord(const TUint8* aMem, TUint32 aAddress)
-{
-    TUint32 value;
-    std::memcpy(&value, aMem + aAddress, 4);
-    return value;
-}
-
-inline void storeWord(TUint8* aMem, TUint32 aAddress, TUint32 aValue)
-{
-    std::memcpy(aMem + aAddress, &aValue, 4);
-}
-
 // The region's loop, in two forms: with a budget, which every jump inside
 // counts, and without one, where a jump is no more than its distance.
 template <bool KCounted>
@@ -80,8 +68,8 @@ TWayOn run(const Instruction* aFirst, Arena& aArena, TUint32 aStackAddress, TInt
         const TUint64 pair = static_cast<TUint64>(low) | static_cast<TUint64>(high) << 32; \
         std::memcpy(frameHost + 4 * (height), &pair, 8); \
     } while (0)
-#define LOAD(address) loadWord(mem, address)
-#define STORE(address, value) storeWord(mem, address, value)
+#define LOAD(address) Arena::wordAt(mem, address)
+#define STORE(address, value) Arena::setWordAt(mem, address, value)
 #define LOCAL_ADDRESS() (frame + static_cast<TUint32>(ins->a))
     // The local at that address, written through the frame as slots are
     // read: a store through the arena's base that a load through the frame

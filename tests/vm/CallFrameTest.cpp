@@ -104,8 +104,9 @@ TEST(CallFrames, ACatchInAnOuterMethodRemovesTheFramesItUnwound)
         EXPECT_EQ(machine.methodStack().count(), 1);
         EXPECT_EQ(machine.frameBaseStack().count(), 1);
         EXPECT_EQ(machine.top(), argumentFirst ? 2 : 1);
-        if (argumentFirst)
+        if (argumentFirst) {
             EXPECT_EQ(machine.slot(1), 5u);
+        }
     }
 }
 

@@ -57,16 +57,22 @@ public:
         return static_cast<TUint32>(static_cast<const TUint8*>(aPointer) - iBase);
     }
 
-    TUint32 word(TUint32 aAddress) const
+    TUint32 word(TUint32 aAddress) const { return wordAt(iBase, aAddress); }
+    void setWord(TUint32 aAddress, TUint32 aValue) { setWordAt(iBase, aAddress, aValue); }
+
+    // A word at aOffset from aView, a host view of the arena, for the loops
+    // that keep a view in a register: through word and setWord the compiler
+    // reads the arena's base again after every store, as it cannot tell that
+    // the store leaves the base alone.
+    static TUint32 wordAt(const TUint8* aView, TUint32 aOffset)
     {
         TUint32 value;
-        std::memcpy(&value, iBase + aAddress, sizeof value);
+        std::memcpy(&value, aView + aOffset, sizeof value);
         return value;
     }
-
-    void setWord(TUint32 aAddress, TUint32 aValue)
+    static void setWordAt(TUint8* aView, TUint32 aOffset, TUint32 aValue)
     {
-        std::memcpy(iBase + aAddress, &aValue, sizeof aValue);
+        std::memcpy(aView + aOffset, &aValue, sizeof aValue);
     }
 
 private:

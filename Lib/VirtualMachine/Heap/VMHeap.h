@@ -202,7 +202,6 @@ private:
             corruptHeap();
     }
     [[noreturn]] static void corruptHeap();
-    static void storeWord(TUint8* aPlace, TUint32 aValue) { std::memcpy(aPlace, &aValue, sizeof aValue); }
     TUint32 nextBlock(TUint32 aHeader) const { return aHeader + HeapEntry::KOverhead + capacityOf(aHeader); }
     TUint32 previousBlock(TUint32 aHeader) const;
     TUint32 poolEnd(TUint32 aAddress) const;
@@ -271,12 +270,12 @@ inline void VMHeap::layBlock(TUint32 aHeader, TUint32 aCapacity)
 inline void VMHeap::layFreeBlock(TUint32 aHeader, TUint32 aCapacity, TUint32 aFreeWord)
 {
     TUint8* const header = iArena.host(aHeader);
-    storeWord(header + HeapEntry::KSize, 0);
-    storeWord(header + HeapEntry::KCapacity, aCapacity);
-    storeWord(header + HeapEntry::KObjectKind, 0);
-    storeWord(header + HeapEntry::KMarked, 0);
-    storeWord(header + HeapEntry::KGcCode, GC_CODE_FREE);
-    storeWord(header + HeapEntry::KFreeIterator, aFreeWord);
+    Arena::setWordAt(header, HeapEntry::KSize, 0);
+    Arena::setWordAt(header, HeapEntry::KCapacity, aCapacity);
+    Arena::setWordAt(header, HeapEntry::KObjectKind, 0);
+    Arena::setWordAt(header, HeapEntry::KMarked, 0);
+    Arena::setWordAt(header, HeapEntry::KGcCode, GC_CODE_FREE);
+    Arena::setWordAt(header, HeapEntry::KFreeIterator, aFreeWord);
     iArena.setWord(aHeader + HeapEntry::KHeaderSize + aCapacity, aCapacity + HeapEntry::KOverhead);
     iBlockStarts.set(aHeader);
 }
@@ -300,12 +299,12 @@ inline TUint32 VMHeap::takeQuickEntry(TUint32 aSize)
 inline void VMHeap::openEntry(TUint32 aHeader, TUint32 aSize, TUint32 aCapacity, TInt aObjectKind, GcCode aGcCode)
 {
     TUint8* const header = iArena.host(aHeader);
-    storeWord(header + HeapEntry::KSize, aSize);
-    storeWord(header + HeapEntry::KCapacity, aCapacity);
-    storeWord(header + HeapEntry::KObjectKind, static_cast<TUint32>(aObjectKind));
-    storeWord(header + HeapEntry::KMarked, 0);
-    storeWord(header + HeapEntry::KGcCode, aGcCode);
-    storeWord(header + HeapEntry::KFreeIterator, 0);
+    Arena::setWordAt(header, HeapEntry::KSize, aSize);
+    Arena::setWordAt(header, HeapEntry::KCapacity, aCapacity);
+    Arena::setWordAt(header, HeapEntry::KObjectKind, static_cast<TUint32>(aObjectKind));
+    Arena::setWordAt(header, HeapEntry::KMarked, 0);
+    Arena::setWordAt(header, HeapEntry::KGcCode, aGcCode);
+    Arena::setWordAt(header, HeapEntry::KFreeIterator, 0);
     iArena.setWord(aHeader + HeapEntry::KHeaderSize + aCapacity, aCapacity + HeapEntry::KOverhead);
     iBytesInUse += aCapacity;
     ++iEntries;
