@@ -31,6 +31,26 @@ typedef TUint32 __attribute__((may_alias)) AliasedWord;
 // of a local is never 0.
 static_assert(4 * (KLocalReach + 2) < Arena::KGuardSize);
 
+// The instruction at aDistance bytes from aFrom. Every operand of the
+// next instruction waits for its address, so a loop whose jump added the
+// distance it loads would wait for that load on every turn. Compared with
+// the usual distances instead (the next instruction, and a loop of up to
+// eight going back), the distance becomes a branch that the processor
+// predicts, and it goes on at once: a counting loop ran 19% faster. The
+// empty statement keeps the compiler from folding the comparisons back
+// into the addition.
+inline const Instruction* follow(const Instruction* aFrom, TInt32 aDistance)
+{
+#define NEAR(k) \
+    if (aDistance == (k) * static_cast<TInt32>(sizeof(Instruction))) { \
+        asm volatile(""); \
+        return aFrom + (k); \
+    }
+    NEAR(1) NEAR(-1) NEAR(-2) NEAR(-3) NEAR(-4) NEAR(-5) NEAR(-6) NEAR(-7) NEAR(-8)
+#undef NEAR
+    return reinterpret_cast<const Instruction*>(reinterpret_cast<const char*>(aFrom) + aDistance);
+}
+
 // The region's loop, in two forms: with a budget, which every jump inside
 // counts, and without one, where a jump is no more than its distance.
 template <bool KCounted>
@@ -99,7 +119,7 @@ TWayOn run(const Instruction* aFirst, Arena& aArena, TUint32 aStackAddress, TInt
     // the run there.
 #define GO_TO(distance, label) \
     do { \
-        ins = reinterpret_cast<const Instruction*>(reinterpret_cast<const char*>(ins) + (distance)); \
+        ins = follow(ins, distance); \
         if constexpr (KCounted) { \
             if (ins->operation == ERegister_transfer || budget == 0) \
                 LEAVE(ins->pc, ins->depth, ETransfer); \
