@@ -660,13 +660,21 @@ void Translator::emit(Program& aProgram)
 }
 
 // The test that the jump of aUnit goes to, when the jump can go straight
-// on into it, or -1.
+// on into it, or -1. A threaded step leaves out the address it pushes in
+// the loop without a budget, since the test's two slots overwrite it
+// before anything can read it; a test that reads that slot itself (its
+// local at offset 0, just above the top) would see the difference, so
+// such a test stays apart.
 TInt32 Translator::testAfter(const Unit& aUnit) const
 {
     if (!aUnit.jumps || aUnit.fallsThrough)
         return -1;
     const TInt32 target = unitAt(aUnit.jumpTarget);
-    if (target < 0 || threaded(aUnit.operation, iUnits[static_cast<size_t>(target)].operation) == KOperationCount)
+    if (target < 0)
+        return -1;
+    const Unit& test = iUnits[static_cast<size_t>(target)];
+    const TOperation operation = threaded(aUnit.operation, test.operation);
+    if (operation == KOperationCount || (aUnit.operation != ERegister_jump && test.first == 0))
         return -1;
     return target;
 }

@@ -52,10 +52,12 @@ inline const Instruction* follow(const Instruction* aFrom, TInt32 aDistance)
 }
 
 // The region's loop, in two forms: with a budget, which every jump inside
-// counts, and without one, where a jump is no more than its distance.
+// counts, and without one, where a jump is no more than its distance. It
+// starts on a cache line, so that where its loops fall does not move with
+// unrelated code: a shift of 32 bytes cost a counting loop 13%.
 template <bool KCounted>
-TWayOn run(const Instruction* aFirst, Arena& aArena, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
-           TInt32& aPc, TInt32& aTop)
+__attribute__((aligned(64))) TWayOn run(const Instruction* aFirst, Arena& aArena, TUint32 aStackAddress, TInt32 aBase,
+                                        TInt64& aBudget, TInt32& aPc, TInt32& aTop)
 {
     // In the order of TOperation.
     static void* const KLabels[] = {
@@ -322,8 +324,12 @@ register_word_vector_append: {
             GO(ins->next); \
         GO(ins->taken); \
     } \
+    /* Without a budget nothing can stop the run between the step and the \
+       test, whose two slots overwrite the address the step pushes, so the \
+       step leaves it out (the store cost a counting loop 10%). */ \
     register_step_local_test_##onWords: \
-        ABOVE(1) = LOCAL_ADDRESS(); \
+        if constexpr (KCounted) \
+            ABOVE(1) = LOCAL_ADDRESS(); \
         LOCAL() += static_cast<TUint32>(ins->b); \
         GO_TO(KSize, register_branch_local_constant_##onWords); \
     register_jump_test_##onWords: \

@@ -223,6 +223,31 @@ done:
     ret 2, 3
 )";
 
+// The test reads the slot just above the top, where the step before it
+// pushed the address of i: one turn, as the plain instructions run it. A
+// threaded step that left that address out would let the test read what
+// the inner test left there (true), and turn until i reaches 5.
+const char KTestAboveTheTop[] = R"(
+main:
+    adjust.s 2
+    ldc -1
+    adjust.s -1
+loop:
+    ldloc.s 0
+    ldc 0
+    lt
+    jz.s done
+    ldloc.s -1
+    ldc 5
+    lt
+    jz.s done
+    ldloca.s -1
+    incind
+    jmp.s loop
+done:
+    ret 2, 3
+)";
+
 // The fall-through reaches "join" two slots higher than the jump does.
 const char KUnbalancedJoin[] = R"(
 main:
@@ -390,8 +415,8 @@ TEST(RegisterForm, EndsEveryRunAsThePlainInstructionsDo)
     const std::string KNearTheLimit = "main:\n    adjust 14994\n    jmp.s a\na:\n    ldc 1\n    jz.s b\nb:\n"
                                       "    ldc 1\n    ldc 1\n    ldc 1\n    ldc 1\n    ldc 1\n    ldc 1\n"
                                       "    ret 14999, 15000\n";
-    const std::vector<std::string> programs = {KCountingLoop, KCountdown,    KJumpBack,     KNoTurn,
-                                               KAddressOperand, KUnderflow, KNearTheLimit, KUnbalancedJoin};
+    const std::vector<std::string> programs = {KCountingLoop, KCountdown, KJumpBack,     KNoTurn,        KAddressOperand,
+                                               KTestAboveTheTop, KUnderflow, KNearTheLimit, KUnbalancedJoin};
     for (const std::string& program : programs) {
         // Without a budget the region runs in its own form, which only a
         // program that ends can show. The budgets of the counting loop end
@@ -410,6 +435,9 @@ TEST(RegisterForm, EndsEveryRunAsThePlainInstructionsDo)
     const Ending sum = runRaw(KCountingLoop, ETrue, ETrue, 100000);
     EXPECT_EQ(sum.code, ENoError);
     EXPECT_EQ(sum.stack[4 + 1], 55u);
+    const Ending oneTurn = runRaw(KTestAboveTheTop, ETrue, ETrue);
+    EXPECT_EQ(oneTurn.code, ENoError);
+    EXPECT_EQ(oneTurn.stack[4 + 2], 1u);
 }
 
 // Vector natives inside a region leave the machine as the native does: the
