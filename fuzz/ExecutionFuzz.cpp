@@ -89,7 +89,7 @@ Outcome run(const std::uint8_t* aData, std::size_t aSize, const Mode& aMode)
     outcome.top = machine.top();
     outcome.pc = machine.pc();
     outcome.handlerCount = machine.handlerCount();
-    outcome.frames = machine.methodStack().count();
+    outcome.frames = machine.frames().count();
     outcome.budgetLeft = machine.instructionBudget();
     const TUint32 stackEnd = machine.slotAddress(VirtualMachine::KStackSlots);
     const TUint8* memory = machine.arena().host(0);

@@ -56,11 +56,11 @@ void VirtualMachine::scanFrames()
     if (top < 0)
         return;
     TInt32 scan = 0;
-    for (TInt i = 0; i < iMethodStack.count(); ++i) {
-        TInt32 record = iMethodStack[i];
+    for (const CallFrame& frame : iFrames) {
+        TInt32 record = frame.methodRecord;
         if (record < 0)
             continue;
-        TInt32 base = iFrameBaseStack[i];
+        TInt32 base = frame.base;
         for (; scan < base && scan <= top; ++scan)
             iHeap.markIfInHeap(slot(scan));
         const MethodGCInfo& info = iMethodRecords.at(record);

@@ -864,10 +864,9 @@ HANDLER(callvirt)
 }
 HANDLER(ret)
 {
-    if (iMethodStack.count() <= 0) [[unlikely]]
+    if (iFrames.count() <= 0) [[unlikely]]
         FAIL(EInvalidArgument, "");
-    iMethodStack.removeLast();
-    iFrameBaseStack.removeLast();
+    iFrames.removeLast();
     TInt32 returnAddress = static_cast<TInt32>(SLOT(wrapped(TInt64(top) - ARG(0))));
     top = wrapped(TInt64(top) - ARG(1));
     pc = returnAddress;
@@ -907,7 +906,7 @@ HANDLER(try)
     record.catchClass = ARG(0);
     record.savedTop = top;
     record.handlerAddress = wrapped(TInt64(pc) + SIZE() + ARG(1));
-    record.savedFrames = iMethodStack.count();
+    record.savedFrames = iFrames.count();
     iHandlerFilled[iHandlerCount] = ETrue;
     NEXT();
 }
@@ -928,7 +927,7 @@ HANDLER(throw)
         NEXT();
     SYNC();
     if (iObserver) [[unlikely]]
-        iObserver->exceptionThrown(exception, pc, iMethodStack.count());
+        iObserver->exceptionThrown(exception, pc, iFrames.count());
     TInt32 classIndex = static_cast<TInt32>(LOAD(exception));
     while (iHandlerCount > 0) {
         // A leave may have counted records that no try filled; they are
@@ -944,10 +943,8 @@ HANDLER(throw)
             // Frames called after the region was entered are gone, also
             // those whose arguments were pushed before it, whose bases lie
             // below the saved top.
-            if (iMethodStack.count() > record.savedFrames)
-                iMethodStack.truncate(record.savedFrames);
-            if (iFrameBaseStack.count() > record.savedFrames)
-                iFrameBaseStack.truncate(record.savedFrames);
+            if (iFrames.count() > record.savedFrames)
+                iFrames.truncate(record.savedFrames);
             // The exception's slot belongs to the handler's run, which is
             // checked before the slot is written.
             top = wrapped(TInt64(record.savedTop) + 1);

@@ -68,7 +68,7 @@ TUint32 VirtualMachine::callMethodDirect(TInt32 aBinding, const Vec<TUint32>& aA
     TUint32 result = 0;
     {
         iRunningBinding = aBinding;
-        const TInt methodDepth = iMethodStack.count();
+        const TInt methodDepth = iFrames.count();
         const TInt32 handlerCount = iHandlerCount;
         const TInt32 top = iTop;
         OnExit restore([&] { endTopLevelCall(methodDepth, handlerCount, top); });
@@ -235,7 +235,7 @@ void VirtualMachine::throwIntoApplication()
         ? iPc + Opcodes::info(iCode[iPc]).size
         : iPc + 1;
     if (iObserver)
-        iObserver->failureConverted(code, message, iPc, iMethodStack.count() + 1);
+        iObserver->failureConverted(code, message, iPc, iFrames.count() + 1);
     pushSlot(depthConversion(hook.parameterDepths[0], static_cast<TUint32>(code), GC_CODE_REF_CELL));
     pushSlot(depthConversion(hook.parameterDepths[1] - 1, newStringValue(message), GC_CODE_REF_CELL));
     pushSlot(static_cast<TUint32>(returnAddress));
@@ -252,10 +252,8 @@ void VirtualMachine::endTopLevelCall(TInt aMethodDepth, TInt32 aHandlerCount, TI
 {
     iPc = -1;
     iTop = aTop;
-    if (iMethodStack.count() > aMethodDepth)
-        iMethodStack.truncate(aMethodDepth);
-    if (iFrameBaseStack.count() > aMethodDepth)
-        iFrameBaseStack.truncate(aMethodDepth);
+    if (iFrames.count() > aMethodDepth)
+        iFrames.truncate(aMethodDepth);
     iHandlerCount = aHandlerCount;
     iRunningBinding = -1;
 }

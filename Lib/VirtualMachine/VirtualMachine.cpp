@@ -11,8 +11,7 @@ VirtualMachine::VirtualMachine(TUint32 aArenaLimit)
       iHeap(iArena)
 {
     iLoadFlags.grow(KLoadFlagCount);
-    iMethodStack.reserve(KMaxFrames);
-    iFrameBaseStack.reserve(KMaxFrames);
+    iFrames.reserve(KMaxFrames);
     for (TInt32& index : iBindingIndices)
         index = -1;
     iHeap.setClassTables(&iClasses);
@@ -52,10 +51,9 @@ void VirtualMachine::noSuchMethodRecord()
 
 void VirtualMachine::leaveFrame()
 {
-    if (iMethodStack.isEmpty())
+    if (iFrames.isEmpty())
         ErrorHandling::raise(EInvalidArgument);
-    iMethodStack.removeLast();
-    iFrameBaseStack.removeLast();
+    iFrames.removeLast();
 }
 
 void VirtualMachine::fatalError(const OString& aMessage, TInt aPosition)

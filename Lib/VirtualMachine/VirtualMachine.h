@@ -25,6 +25,13 @@
 // into it.
 class RandomGenerator;
 
+// An active frame: its method record (negative: none), and the index of
+// its base slot.
+struct CallFrame {
+    TInt32 methodRecord;
+    TInt32 base;
+};
+
 class VirtualMachine : public InterfaceForCallingGc {
 public:
     static const TInt KLoadFlagCount = 255;
@@ -85,21 +92,18 @@ public:
     TInt32 top() const { return iTop; }
     void setTop(TInt32 aTop) { iTop = aTop; }
 
-    // One entry per active frame: its method record (negative: none) and
-    // the index of its base slot. Inline, as every call enters a frame;
+    // One entry per active frame. Inline, as every call enters a frame;
     // calls and hook calls that leave the operand stack as it was would
-    // otherwise grow the frame lists without end. Both lists have
-    // room for KMaxFrames from the start, so that a push is a store.
+    // otherwise grow the frame list without end. The list has room for
+    // KMaxFrames from the start, so that a push is a store.
     void enterFrame(TInt32 aMethodRecord, TInt32 aFrameBase)
     {
-        if (iMethodStack.count() >= KMaxFrames) [[unlikely]]
+        if (iFrames.count() >= KMaxFrames) [[unlikely]]
             tooManyFrames();
-        iMethodStack.appendReserved(aMethodRecord);
-        iFrameBaseStack.appendReserved(aFrameBase);
+        iFrames.appendReserved(CallFrame {aMethodRecord, aFrameBase});
     }
     void leaveFrame();
-    const Vec<TInt32>& methodStack() const { return iMethodStack; }
-    const Vec<TInt32>& frameBaseStack() const { return iFrameBaseStack; }
+    const Vec<CallFrame>& frames() const { return iFrames; }
 
     // The full collection: the frames' slots by their records, the gaps
     // and the newest frame's operand area conservatively, then the roots,
@@ -341,7 +345,7 @@ private:
     void noteMethodEntered(TInt32 aCodeAddress)
     {
         if (iObserver) [[unlikely]]
-            iObserver->methodEntered(aCodeAddress, iMethodStack.count());
+            iObserver->methodEntered(aCodeAddress, iFrames.count());
     }
     // The interpreter's call, which keeps pc and top in its own locals:
     // enters the frame of a call that can neither fail nor be watched and
@@ -351,11 +355,10 @@ private:
     TBool enterCalledFrameQuickly(TInt32 aMethodRecord, TInt32 aReturnSlot)
     {
         if (static_cast<TUint32>(aMethodRecord) >= static_cast<TUint32>(iFrameSizes.count())
-            || iMethodStack.count() >= iQuickFrameLimit) [[unlikely]]
+            || iFrames.count() >= iQuickFrameLimit) [[unlikely]]
             return EFalse;
-        iMethodStack.appendReserved(aMethodRecord);
-        iFrameBaseStack.appendReserved(
-            static_cast<TInt32>(static_cast<TUint32>(aReturnSlot) - iFrameSizes[aMethodRecord]));
+        iFrames.appendReserved(CallFrame {
+            aMethodRecord, static_cast<TInt32>(static_cast<TUint32>(aReturnSlot) - iFrameSizes[aMethodRecord])});
         return ETrue;
     }
     // findImplementation for a method already found, for the virtual call,
@@ -381,8 +384,7 @@ private:
     VMHeap iHeap;
     TInt32 iTop = -1;
     TInt32 iPc = -1;
-    Vec<TInt32> iMethodStack;
-    Vec<TInt32> iFrameBaseStack;
+    Vec<CallFrame> iFrames;
     static constexpr TInt KHandlerRecords = 128;
     TInt32 iHandlerCount = 0;
     HandlerRecord iHandlers[KHandlerRecords];

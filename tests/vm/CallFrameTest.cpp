@@ -68,10 +68,10 @@ TEST(CallFrames, AFrameStartsItsOwnRecordsSizesBelowTheReturnAddress)
 
     EXPECT_EQ(runFrom(machine, start), EFatalError);
 
-    ASSERT_EQ(machine.methodStack().count(), 2);
-    EXPECT_EQ(machine.methodStack()[1], 2);        // after the first image's record
-    EXPECT_EQ(machine.top(), 4);                   // the return address above the three slots
-    EXPECT_EQ(machine.frameBaseStack()[1], 1);
+    ASSERT_EQ(machine.frames().count(), 2);
+    EXPECT_EQ(machine.frames()[1].methodRecord, 2);    // after the first image's record
+    EXPECT_EQ(machine.top(), 4);                       // the return address above the three slots
+    EXPECT_EQ(machine.frames()[1].base, 1);
     ASSERT_EQ(recorder.entered.size(), 2u);
     EXPECT_EQ(recorder.entered[0].second, 2);
     EXPECT_EQ(recorder.entered[1].first, machine.pc());
@@ -101,8 +101,7 @@ TEST(CallFrames, ACatchInAnOuterMethodRemovesTheFramesItUnwound)
 
         EXPECT_EQ(runFrom(machine, 0), EFatalError);
 
-        EXPECT_EQ(machine.methodStack().count(), 1);
-        EXPECT_EQ(machine.frameBaseStack().count(), 1);
+        EXPECT_EQ(machine.frames().count(), 1);
         EXPECT_EQ(machine.top(), argumentFirst ? 2 : 1);
         if (argumentFirst) {
             EXPECT_EQ(machine.slot(1), 5u);
@@ -122,8 +121,7 @@ TEST(CallFrames, ACallOfARecordTheMachineDoesNotHaveAddsNoFrame)
 
     EXPECT_EQ(runFrom(machine, 0), EInvalidArgument);
 
-    EXPECT_EQ(machine.methodStack().count(), 1);
-    EXPECT_EQ(machine.frameBaseStack().count(), 1);
+    EXPECT_EQ(machine.frames().count(), 1);
     EXPECT_EQ(machine.pc(), Opcodes::size(Opcodes::EOp_ldc));
     EXPECT_EQ(machine.top(), 2);
 }
@@ -158,8 +156,7 @@ TEST(CallFrames, AVirtualCallThatCannotEnterStopsAtTheCall)
 
         EXPECT_EQ(runFrom(machine, 0), c.code);
 
-        EXPECT_EQ(machine.methodStack().count(), 1);
-        EXPECT_EQ(machine.frameBaseStack().count(), 1);
+        EXPECT_EQ(machine.frames().count(), 1);
         EXPECT_EQ(machine.code()[machine.pc()], Opcodes::EOp_callvirt);
         EXPECT_EQ(machine.top(), 2);
         const TUint32 returnAddress = static_cast<TUint32>(machine.pc() + Opcodes::size(Opcodes::EOp_callvirt));

@@ -97,8 +97,7 @@ TEST(MachineLimits, CallsThatKeepTheStackLevelRunOutOfFrames)
                                                      "    adjust.s -1\n    call again, ")
                                         + record + "\n";
             EXPECT_EQ(runFromStart(machine, program), EFatalError);
-            EXPECT_EQ(machine.methodStack().count(), VirtualMachine::KMaxFrames);
-            EXPECT_EQ(machine.frameBaseStack().count(), VirtualMachine::KMaxFrames);
+            EXPECT_EQ(machine.frames().count(), VirtualMachine::KMaxFrames);
             EXPECT_EQ(RecordingServices::text(machine.lastFatalMessage()), "Stack overflow");
             EXPECT_EQ(machine.lastFatalPosition(), machine.pc());
             EXPECT_EQ(machine.code()[machine.pc()], Opcodes::EOp_call);

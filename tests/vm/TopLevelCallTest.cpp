@@ -183,8 +183,7 @@ TEST_F(TopLevelCall, WithoutAnInternalThrowTheFailureLeavesTheCall)
     const std::string program = std::string(KMainFails) + ".record frame0\n";
     EXPECT_EQ(raisedCode([&] { loadProgram(machine, program, services); }), EInvalidArgument);
     EXPECT_FALSE(machine.isRunning());
-    EXPECT_TRUE(machine.methodStack().isEmpty());
-    EXPECT_TRUE(machine.frameBaseStack().isEmpty());
+    EXPECT_TRUE(machine.frames().isEmpty());
     EXPECT_EQ(machine.handlerCount(), 0);
     EXPECT_EQ(machine.pc(), -1);
 }
