@@ -168,7 +168,7 @@ void VirtualMachine::run()
     static_assert(std::size(KLabels) == Superinstructions::KHandlerCount);
 
     TUint8* const mem = iArena.host(0);
-    const TUint32 stackBase = iStackAddress;
+    constexpr TUint32 stackBase = KStackAddress;
     const TUint8* const code = iExecutableCode.data();
     const Superinstructions::DispatchEntry* const dispatch = iDispatch.data();
     const TInt32 codeLength = iCode.count();

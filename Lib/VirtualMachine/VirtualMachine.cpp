@@ -10,6 +10,10 @@ VirtualMachine::VirtualMachine(TUint32 aArenaLimit)
       iStackAddress(iArena.allocate(KStackSlots * 4)),
       iHeap(iArena)
 {
+    // The interpreter takes the stack's address as the constant; an arena
+    // that placed it elsewhere would have it read and write the wrong words.
+    if (iStackAddress != KStackAddress)
+        ErrorHandling::raise(EVMError, "The stack is not the arena's first block");
     iLoadFlags.grow(KLoadFlagCount);
     iFrames.reserve(KMaxFrames);
     for (TInt32& index : iBindingIndices)

@@ -36,6 +36,10 @@ class VirtualMachine : public InterfaceForCallingGc {
 public:
     static const TInt KLoadFlagCount = 255;
     static constexpr TInt KStackSlots = 15256;
+    // The stack is the arena's first block, right after its guard region,
+    // so that its address is a constant the interpreter folds into every
+    // slot's address instead of keeping it in a register.
+    static constexpr TUint32 KStackAddress = Arena::KGuardSize;
     // Only the first 15000 slots count as the stack when slots are scanned.
     static constexpr TInt KScannedStackSlots = 15000;
     // Each frame of a sound program holds at least its return address, so
