@@ -34,7 +34,13 @@ TUint32 HostObjects::add(GCObject* aObject)
         handle = iFreeHandles.iItems[--iFreeHandles.iCount];
         iObjects.iItems[handle - 1] = aObject;
     } else {
-        iObjects.append(aObject);
+        // The table owns the object from here, also when it cannot grow.
+        try {
+            iObjects.append(aObject);
+        } catch (const ErrorHandlingException&) {
+            delete aObject;
+            throw;
+        }
         handle = static_cast<TUint32>(iObjects.iCount);
     }
     ++iLive;
