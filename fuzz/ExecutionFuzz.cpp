@@ -60,8 +60,11 @@ const Mode KModes[] = {
     {"plain", EFalse, EFalse, KFuzzBudget},
 };
 
+// Without the fused handlers, calls and returns go on from region to
+// region, which only a run without a budget does.
 const Mode KUnbudgetedModes[] = {
     {"fused, register form, no budget", ETrue, ETrue, -1},
+    {"register form, no budget", EFalse, ETrue, -1},
     {"plain, no budget", EFalse, EFalse, -1},
 };
 

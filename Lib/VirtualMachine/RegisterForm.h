@@ -7,6 +7,8 @@
 #include "Types.h"
 #include "Vec.h"
 
+class VirtualMachine;
+
 // The register form of the code: straight and looping stretches of simple
 // instructions (locals, constants, arithmetic, compares, stores through
 // addresses, jumps) translated once into instructions that name their
@@ -23,9 +25,12 @@
 // with the stack height at every one of them known relative to the others
 // (verified along every edge; a region where two paths disagree is not
 // translated), and that holds a loop that runs in it: entering a region
-// costs a few plain instructions, which only such a loop pays back. The
-// height where control enters a region fixes the frame of all of them, so
-// every operand is a slot offset from one base. A code
+// costs a few plain instructions, which only such a loop pays back.
+// Without the fused handlers a region that calls or returns is made too:
+// its calls and returns go on in the region of the method called or
+// returned to without leaving the register form, so that nothing is paid
+// between calls. The height where control enters a region fixes the frame
+// of all of them, so every operand is a slot offset from one base. A code
 // position where a region instruction starts runs the region's handler
 // (see Superinstructions.h); it checks once that the stack has room for
 // every run inside the region, and otherwise runs the position's usual
@@ -33,8 +38,8 @@
 // have left after each register instruction, so the region can leave at
 // any of them: to the plain handler of the same position (a null address, a
 // zero divisor: the plain handler raises the error at the right pc), to a
-// jump's target outside the region (through the usual transfer checks), or
-// to the next instruction after the region.
+// jump's, a call's or a return's target outside any region (through the
+// usual transfer checks), or to the next instruction after the region.
 namespace RegisterForm {
 
 // What a register instruction does. The names say which stack
@@ -70,6 +75,17 @@ namespace RegisterForm {
 //   jump_test_<comparison> (jmp). A copy of the test follows each, and
 //   they go straight on into it, without a dispatch, so that a loop's
 //   step and test cost one.
+// - the calls and the return: call, call_virtual (callvirt) and return
+//   (ret a, b with a below b: the return address among the slots it
+//   takes). They enter or leave the frame as the plain handlers do where
+//   nothing can fail or watch (otherwise the plain handler runs), and go
+//   on in the region of the method called or returned to, found through
+//   its entry and checked as at any entry, so that a loop that calls a
+//   method, and a recursion, run in the register form throughout. With a
+//   budget they leave the region instead, and the plain transfer counts
+//   them. A call names the entry of the region it returns to (next) and,
+//   when its method is fixed, the entry of the method's region (c) and the
+//   distance to its first instruction (taken).
 #define KELVO_REGISTER_ARITHMETIC(onStack, inWord, inByte, Operator) \
     X(stack_##onStack) X(update_##inWord) X(update_local_##inWord) X(local_constant_##onStack)
 #define KELVO_REGISTER_COMPARISON(onWords, onBytes, onHalves, Comparison) \
@@ -77,8 +93,9 @@ namespace RegisterForm {
 #define KELVO_REGISTER_STEP(inWord, inByte, Operator) \
     X(step_##inWord) X(step_local_##inWord) X(step_local_jump_##inWord)
 #define KELVO_REGISTER_OPERATIONS \
-    X(leave) X(transfer) X(load_local) X(local_address) X(constant) X(duplicate) X(nothing) X(not) X(negate) X(store) \
-    X(load_indirect) X(field_address) X(jump) X(jump_if_zero) X(copy_local) X(set_local) \
+    X(leave) X(transfer) X(call) X(call_virtual) X(return) X(load_local) X(local_address) X(constant) X(duplicate) \
+    X(nothing) X(not) X(negate) X(store) X(load_indirect) X(field_address) X(jump) X(jump_if_zero) X(copy_local) \
+    X(set_local) \
     X(word_vector_load) X(reference_vector_element) X(local_word_vector_load) X(add_local_word_vector_element) \
     X(word_vector_append) \
     ARITHMETIC_FAMILY(KELVO_REGISTER_ARITHMETIC) COMPARISON_FAMILY(KELVO_REGISTER_COMPARISON) \
@@ -115,15 +132,18 @@ struct Instruction {
 };
 
 // A position where a region can be entered: its first instruction, the
-// height there, and the lowest and highest heights (runs included) that
-// the region can reach, for the check at entry. The fallback is the
-// handler the position would run without the register form.
+// height there, and the tops (slot indices) at the entry for which every
+// height the region can reach, runs included, lies within the stack: the
+// check at entry. The fallback is the handler the position would run
+// without the register form.
 struct Entry {
     TInt32 instruction;
     TInt32 depth;
-    TInt32 lowest;
-    TInt32 highest;
+    TInt32 lowestTop;
+    TInt32 highestTop;
     TUint8 fallback;
+
+    TBool admits(TInt64 aTop) const { return aTop >= lowestTop && aTop <= highestTop; }
 };
 
 struct Program {
@@ -136,27 +156,32 @@ struct Program {
 // How the plain code goes on after a region, at the pc and top it leaves:
 // with the handler of the dispatch table (the region ran up to code it
 // does not do), with the plain handler of the operation there (which
-// raises the error that stopped the region), or through the checks of a
-// transfer of control (a jump out of the region).
+// raises the error that stopped the region), through the checks of a
+// transfer of control (a jump or a call out of the region), or through
+// those of a return (which ends the run at a negative address).
 enum TWayOn : TUint8 {
     EGoOn,
     ERetreat,
-    ETransfer
+    ETransfer,
+    EReturn
 };
 
-// Runs the region instructions from aFirst on the stack at aStackAddress
-// in aArena, with the region's height 0 at slot aBase, which
-// the entry has checked (see VirtualMachine::run). A budget of transfers
-// (not negative) counts the jumps inside the region. Answers how the plain
-// code goes on, at aPc with the top at aTop.
-TWayOn runRegion(const Instruction* aFirst, Arena& aArena, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
-                 TInt32& aPc, TInt32& aTop);
+// Runs the region instructions of aProgram from aFirst on the stack of
+// aMachine, with the region's height 0 at slot aBase, which the entry has
+// checked (see VirtualMachine::run). A budget of transfers (not negative)
+// counts the jumps inside the region. Answers how the plain code goes on,
+// at aPc with the top at aTop.
+TWayOn runRegion(const Program& aProgram, const Instruction* aFirst, VirtualMachine& aMachine, TInt32 aBase,
+                 TInt64& aBudget, TInt32& aPc, TInt32& aTop);
 
 // Translates the first aCodeLength bytes of aCode (followed by padding)
 // and points the dispatch entries of the positions that start a region
-// instruction at the region handler.
-Program translate(const Vec<TUint8>& aCode, TInt32 aCodeLength,
-                  Vec<Superinstructions::DispatchEntry>& aDispatch);
+// instruction at the region handler. aFused tells whether the dispatch
+// table runs fused sequences: without them, code that calls or returns is
+// made a region too, so that calls go from region to region. The entries
+// admit a region where it fits in a stack of aStackLimit slots.
+Program translate(const Vec<TUint8>& aCode, TInt32 aCodeLength, Vec<Superinstructions::DispatchEntry>& aDispatch,
+                  TBool aFused, TInt32 aStackLimit);
 
 }
 

@@ -9,6 +9,7 @@
 #include "Arena.h"
 #include "Opcodes.h"
 #include "RegisterForm.h"
+#include "VirtualMachine.h"
 #include "WordVectorAccess.h"
 
 namespace RegisterForm {
@@ -16,6 +17,8 @@ namespace RegisterForm {
 namespace {
 
 using namespace Operators;
+using Opcodes::EOp_call;
+using Opcodes::EOp_callvirt;
 using Opcodes::EOp_ldloc_s;
 using Opcodes::EOp_ldloca_s;
 using Opcodes::EOp_native;
@@ -56,8 +59,8 @@ inline const Instruction* follow(const Instruction* aFrom, TInt32 aDistance)
 // starts on a cache line, so that where its loops fall does not move with
 // unrelated code: a shift of 32 bytes cost a counting loop 13%.
 template <bool KCounted>
-__attribute__((aligned(64))) TWayOn run(const Instruction* aFirst, Arena& aArena, TUint32 aStackAddress, TInt32 aBase,
-                                        TInt64& aBudget, TInt32& aPc, TInt32& aTop)
+__attribute__((aligned(64))) TWayOn run(const Program& aProgram, const Instruction* aFirst, VirtualMachine& aMachine,
+                                        TInt32 aBase, TInt64& aBudget, TInt32& aPc, TInt32& aTop)
 {
     // In the order of TOperation.
     static void* const KLabels[] = {
@@ -71,9 +74,12 @@ __attribute__((aligned(64))) TWayOn run(const Instruction* aFirst, Arena& aArena
     const TInt32 KSize = sizeof(Instruction);
     const Instruction* ins = aFirst;
     TInt64 budget = aBudget;
-    TUint8* const mem = aArena.host(0);
-    const TUint32 frame = aStackAddress + 4u * static_cast<TUint32>(aBase);
-    TUint8* const frameHost = mem + frame;
+    Arena& arena = aMachine.arena();
+    TUint8* const mem = arena.host(0);
+    // A call or a return that goes on in another region moves the frame.
+    TInt32 base = aBase;
+    TUint32 frame = VirtualMachine::KStackAddress + 4u * static_cast<TUint32>(base);
+    TUint8* frameHost = mem + frame;
 
     // A slot by its offset from the region's base or by its height; the
     // top, the slot below it and the slots above it before the instruction.
@@ -107,7 +113,7 @@ __attribute__((aligned(64))) TWayOn run(const Instruction* aFirst, Arena& aArena
 #define LEAVE(position, height, way) \
     do { \
         aPc = (position); \
-        aTop = aBase + (height); \
+        aTop = base + (height); \
         aBudget = budget; \
         return (way); \
     } while (0)
@@ -133,7 +139,7 @@ __attribute__((aligned(64))) TWayOn run(const Instruction* aFirst, Arena& aArena
     // The address of element index of the vector in cell, or 0 where the
     // native must run, as the fused handlers find it.
 #define ELEMENT_ADDRESS(cell, index) \
-    ((cell) == 0 ? 0 : wordElementAddress(aArena, LOAD(cell), static_cast<TInt32>(index)))
+    ((cell) == 0 ? 0 : wordElementAddress(arena, LOAD(cell), static_cast<TInt32>(index)))
     // A native's return is a transfer, which a budget counts; a budget that
     // is used up leaves at position, with the stack at height as the native
     // leaves it, and the transfer's own check there stops the run.
@@ -146,6 +152,62 @@ __attribute__((aligned(64))) TWayOn run(const Instruction* aFirst, Arena& aArena
         } \
     } while (0)
 
+    // The regions that the calls made in this run go back to, newest
+    // last: a return to the position expected goes on there without
+    // looking the position up, which would put three loads in a row on
+    // the path of every return. Deeper calls are counted, not kept.
+    struct ExpectedReturn {
+        TInt32 pc;
+        const Entry* entry;
+        const Instruction* first;
+    };
+    const TInt32 KExpectedReturns = 64;
+    ExpectedReturn expected[KExpectedReturns];
+    TInt32 callDepth = 0;
+    const Instruction* const instructions = aProgram.instructions.data();
+    const Entry* const entries = aProgram.entries.data();
+
+    // Goes on in the region of an entry at its first instruction, with
+    // the top at slot top, where the entry admits the stack. The height
+    // comes from the instruction, which the dispatch reads anyway, and the
+    // check from the entry beside it, so that neither waits for the other.
+#define SWITCH_IF_ADMITTED(entryPointer, firstInstruction, top) \
+    do { \
+        const Instruction* const first = (firstInstruction); \
+        const TInt64 newTop = (top); \
+        if ((entryPointer)->admits(newTop)) { \
+            base = static_cast<TInt32>(newTop - first->depth); \
+            frame = VirtualMachine::KStackAddress + 4u * static_cast<TUint32>(base); \
+            frameHost = mem + frame; \
+            ins = first; \
+            DISPATCH(); \
+        } \
+    } while (0)
+    // After a call that goes on in a region: where its return is expected.
+#define EXPECT_RETURN(callSize) \
+    do { \
+        if (callDepth < KExpectedReturns) \
+            expected[callDepth] = {ins->pc + (callSize), ins->next >= 0 ? entries + ins->next : nullptr, \
+                                   ins->next >= 0 ? instructions + entries[ins->next].instruction : nullptr}; \
+        ++callDepth; \
+    } while (0)
+    // Goes on at code position target, with the stack at height from the
+    // current base: in the region that starts there, or else in the plain
+    // code, the way given. With a budget the plain transfer counts the
+    // call or the return, so the region leaves.
+#define GO_ON_AT(target, height, way) \
+    do { \
+        const TInt32 position = (target); \
+        if constexpr (!KCounted) { \
+            if (static_cast<TUint32>(position) < static_cast<TUint32>(aProgram.entryAt.count()) \
+                && aProgram.entryAt[position] >= 0) { \
+                const Entry* const entry = entries + aProgram.entryAt[position]; \
+                SWITCH_IF_ADMITTED(entry, instructions + entry->instruction, TInt64(base) + (height)); \
+            } \
+        } \
+        LEAVE(position, height, way); \
+    } while (0)
+
     DISPATCH();
 
 register_leave:
@@ -154,6 +216,59 @@ register_transfer:
     LEAVE(ins->pc, ins->depth, ETransfer);
 register_nothing:
     NEXT();
+// The return address above the top, and the frame entered as the plain
+// call enters it; where that cannot be done quickly, the plain call does
+// it all. The region of the method called, if any, is known: c names its
+// entry, and taken is the distance to its first instruction.
+register_call: {
+    const TInt64 height = TInt64(ins->depth) + 1;
+    if (!aMachine.enterCalledFrameQuickly(ins->b, static_cast<TInt32>(base + height)))
+        RETREAT();
+    AT_HEIGHT(height) = static_cast<TUint32>(ins->pc + size(EOp_call));
+    if constexpr (!KCounted) {
+        if (ins->c >= 0) {
+            const Instruction* const call = ins;
+            EXPECT_RETURN(size(EOp_call));
+            SWITCH_IF_ADMITTED(entries + call->c,
+                               reinterpret_cast<const Instruction*>(reinterpret_cast<const char*>(call) + call->taken),
+                               TInt64(base) + height);
+            --callDepth;
+        }
+    }
+    LEAVE(ins->a, height, ETransfer);
+}
+// The receiver's class on the top gives way to the return address.
+register_call_virtual: {
+    const MethodEntry* entry = aMachine.virtualImplementation(ins->a, static_cast<TInt32>(T));
+    if (!entry || !aMachine.enterCalledFrameQuickly(entry->methodRecordIndex, base + ins->depth))
+        RETREAT();
+    const TInt32 address = entry->codeAddress;
+    T = static_cast<TUint32>(ins->pc + size(EOp_callvirt));
+    if constexpr (!KCounted) {
+        if (static_cast<TUint32>(address) < static_cast<TUint32>(aProgram.entryAt.count())
+            && aProgram.entryAt[address] >= 0) {
+            EXPECT_RETURN(size(EOp_callvirt));
+            const Entry* const target = entries + aProgram.entryAt[address];
+            SWITCH_IF_ADMITTED(target, instructions + target->instruction, TInt64(base) + ins->depth);
+            --callDepth;
+        }
+    }
+    LEAVE(address, ins->depth, ETransfer);
+}
+register_return: {
+    if (!aMachine.leaveFrameQuickly())
+        RETREAT();
+    const TInt32 returnAddress = static_cast<TInt32>(ABOVE(-ins->a));
+    const TInt64 height = TInt64(ins->depth) - ins->b;
+    if constexpr (!KCounted) {
+        if (callDepth > 0 && --callDepth < KExpectedReturns) {
+            const ExpectedReturn& back = expected[callDepth];
+            if (back.pc == returnAddress && back.entry)
+                SWITCH_IF_ADMITTED(back.entry, back.first, TInt64(base) + height);
+        }
+    }
+    GO_ON_AT(returnAddress, height, EReturn);
+}
 register_load_local:
     ABOVE(1) = SLOT(ins->a);
     NEXT();
@@ -266,7 +381,7 @@ register_add_local_word_vector_element: {
 // otherwise the native grows the storage.
 register_word_vector_append: {
     const TUint32 cell = N;
-    if (!appendWordInPlace(aArena, cell == 0 ? 0 : LOAD(cell), T))
+    if (!appendWordInPlace(arena, cell == 0 ? 0 : LOAD(cell), T))
         RETREAT();
     COUNT_NATIVE(ins->pc + size(EOp_native), ins->depth - 2);
     NEXT();
@@ -373,18 +488,21 @@ register_word_vector_append: {
 #undef LEAVE
 #undef GO_TO
 #undef GO
+#undef GO_ON_AT
+#undef SWITCH_IF_ADMITTED
+#undef EXPECT_RETURN
 #undef ELEMENT_ADDRESS
 #undef COUNT_NATIVE
 }
 
 }
 
-TWayOn runRegion(const Instruction* aFirst, Arena& aArena, TUint32 aStackAddress, TInt32 aBase, TInt64& aBudget,
-                 TInt32& aPc, TInt32& aTop)
+TWayOn runRegion(const Program& aProgram, const Instruction* aFirst, VirtualMachine& aMachine, TInt32 aBase,
+                 TInt64& aBudget, TInt32& aPc, TInt32& aTop)
 {
     if (aBudget >= 0)
-        return run<true>(aFirst, aArena, aStackAddress, aBase, aBudget, aPc, aTop);
-    return run<false>(aFirst, aArena, aStackAddress, aBase, aBudget, aPc, aTop);
+        return run<true>(aProgram, aFirst, aMachine, aBase, aBudget, aPc, aTop);
+    return run<false>(aProgram, aFirst, aMachine, aBase, aBudget, aPc, aTop);
 }
 
 }

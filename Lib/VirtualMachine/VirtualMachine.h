@@ -42,6 +42,10 @@ public:
     static constexpr TUint32 KStackAddress = Arena::KGuardSize;
     // Only the first 15000 slots count as the stack when slots are scanned.
     static constexpr TInt KScannedStackSlots = 15000;
+    // Slots beyond this many are headroom: a program whose stack would
+    // reach it is stopped, and the slots above stay free for the error's
+    // own handling.
+    static constexpr TInt32 KStackLimit = KScannedStackSlots;
     // Each frame of a sound program holds at least its return address, so
     // more frames than stack slots can only come from a program that drops
     // its return addresses; beyond this many the stack has overflowed.
@@ -297,6 +301,51 @@ public:
     TInt32 foregroundEvent();
     TInt32 backgroundEvent();
 
+    // ---- Calls and returns that keep pc and top in locals ----
+    // The interpreter and the register form call and return without
+    // writing pc and top back; these do the frame's part where nothing can
+    // fail or watch, and answer false, having changed nothing, where the
+    // plain handler must take the rare way.
+
+    // Enters the frame of a call to aMethodRecord whose return address is
+    // at slot aReturnSlot. A record without frame sizes (negative) takes
+    // the rare way too.
+    TBool enterCalledFrameQuickly(TInt32 aMethodRecord, TInt32 aReturnSlot)
+    {
+        if (static_cast<TUint32>(aMethodRecord) >= static_cast<TUint32>(iFrameSizes.count())
+            || iFrames.count() >= iQuickFrameLimit) [[unlikely]]
+            return EFalse;
+        iFrames.appendReserved(CallFrame {
+            aMethodRecord, static_cast<TInt32>(static_cast<TUint32>(aReturnSlot) - iFrameSizes[aMethodRecord])});
+        return ETrue;
+    }
+    // Leaves the newest frame, for a return.
+    TBool leaveFrameQuickly()
+    {
+        if (iFrames.count() <= 0) [[unlikely]]
+            return EFalse;
+        iFrames.removeLast();
+        return ETrue;
+    }
+    // findImplementation for a method already found, for the virtual call,
+    // which checks the index itself where a failure writes pc and top back.
+    static const MethodEntry* implementationIn(const ExportedMethod& aMethod, TInt32 aClassIndex)
+    {
+        for (const MethodEntry& entry : aMethod.implementations) {
+            if (entry.classIndex == aClassIndex)
+                return &entry;
+        }
+        return nullptr;
+    }
+    // The implementation of virtual method aMethod for aClassIndex, or
+    // null when the method or the implementation does not exist.
+    const MethodEntry* virtualImplementation(TInt32 aMethod, TInt32 aClassIndex) const
+    {
+        if (static_cast<TUint32>(aMethod) >= static_cast<TUint32>(iExportedMethods.count())) [[unlikely]]
+            return nullptr;
+        return implementationIn(iExportedMethods[aMethod], aClassIndex);
+    }
+
 private:
     // Where one image's indices start in the machine's tables, and where
     // its virtual names went.
@@ -350,30 +399,6 @@ private:
     {
         if (iObserver) [[unlikely]]
             iObserver->methodEntered(aCodeAddress, iFrames.count());
-    }
-    // The interpreter's call, which keeps pc and top in its own locals:
-    // enters the frame of a call that can neither fail nor be watched and
-    // answers true, or enters nothing and answers false, so that only the
-    // rare call writes pc and top back and goes through enterCalledFrame.
-    // A record without frame sizes (negative) takes the rare way too.
-    TBool enterCalledFrameQuickly(TInt32 aMethodRecord, TInt32 aReturnSlot)
-    {
-        if (static_cast<TUint32>(aMethodRecord) >= static_cast<TUint32>(iFrameSizes.count())
-            || iFrames.count() >= iQuickFrameLimit) [[unlikely]]
-            return EFalse;
-        iFrames.appendReserved(CallFrame {
-            aMethodRecord, static_cast<TInt32>(static_cast<TUint32>(aReturnSlot) - iFrameSizes[aMethodRecord])});
-        return ETrue;
-    }
-    // findImplementation for a method already found, for the virtual call,
-    // which checks the index itself where a failure writes pc and top back.
-    static const MethodEntry* implementationIn(const ExportedMethod& aMethod, TInt32 aClassIndex)
-    {
-        for (const MethodEntry& entry : aMethod.implementations) {
-            if (entry.classIndex == aClassIndex)
-                return &entry;
-        }
-        return nullptr;
     }
     TBool isSubclass(TInt32 aClass, TInt32 aAncestor) const;
     void scanFrames();

@@ -33,7 +33,8 @@ Translated translated(const std::string& aSource, TBool aFusion = ETrue)
     for (TInt i = 0; i < 16; ++i)
         result.code.append(Superinstructions::KInvalidOperation);
     result.dispatch = Superinstructions::dispatchTable(result.code, aFusion);
-    result.program = RegisterForm::translate(result.code, machine.code().count(), result.dispatch);
+    result.program = RegisterForm::translate(result.code, machine.code().count(), result.dispatch, aFusion,
+                                             VirtualMachine::KStackLimit);
     return result;
 }
 
@@ -45,7 +46,8 @@ TInt regionEntries(const Translated& aTranslated)
     return entries;
 }
 
-// What a run leaves behind: its log, how it ended, and the machine.
+// What a run leaves behind: its log, how it ended, and the machine: where
+// it stopped, its frames and its stack.
 struct Ending {
     std::vector<std::string> log;
     TInt code = ENoError;
@@ -53,6 +55,7 @@ struct Ending {
     TInt fatalPosition = 0;
     TInt32 pc = 0;
     TInt32 top = 0;
+    TInt frames = 0;
     std::vector<TUint32> stack;
 
     bool operator==(const Ending&) const = default;
@@ -64,6 +67,7 @@ void fillEnding(VirtualMachine& aMachine, Ending& aEnding)
     aEnding.fatalPosition = aMachine.lastFatalPosition();
     aEnding.pc = aMachine.pc();
     aEnding.top = aMachine.top();
+    aEnding.frames = aMachine.frames().count();
     for (TInt i = -4; i < 64; ++i)
         aEnding.stack.push_back(aMachine.slot(i));
 }
@@ -333,8 +337,9 @@ bool isThreaded(RegisterForm::TOperation aOperation)
 
 // The loop of a counting loop is two register instructions: the update of
 // the sum, and the step that goes on into a copy of the test without a
-// dispatch of its own; the copy goes back to the update, or leaves for
-// "done". A decrementing step and a plain jump back are threaded too.
+// dispatch of its own; the copy goes back to the update, or goes on to the
+// return at "done". A decrementing step and a plain jump back are threaded
+// too.
 TEST(RegisterForm, ACountingLoopRunsAsTwoInstructions)
 {
     const Translated t = translated(KCountingLoop);
@@ -350,7 +355,7 @@ TEST(RegisterForm, ACountingLoopRunsAsTwoInstructions)
     const TInt32 KSize = sizeof(RegisterForm::Instruction);
     EXPECT_EQ(test + test->next / KSize, update);
     const RegisterForm::Instruction* done = test + test->taken / KSize;
-    EXPECT_EQ(done->operation, RegisterForm::ERegister_transfer);
+    EXPECT_EQ(done->operation, RegisterForm::ERegister_return);
     EXPECT_EQ(t.code[done->pc], Opcodes::EOp_ret);
 
     for (const char* program : {KCountdown, KJumpBack}) {
@@ -605,4 +610,242 @@ done:
     EXPECT_EQ(ending.code, ENoError) << ending.fatalMessage;
     EXPECT_EQ(ending.log, (std::vector<std::string> {"20041", "59998"}));
     EXPECT_EQ(runLoaded(program, EFalse, EFalse).log, ending.log);
+}
+
+namespace {
+
+// fib(8) = 21 by recursion, left in slot 1.
+const char KRecursion[] = R"(
+.record fibFrame size1=1 size2=1
+main:
+    ldc 0
+    ldc 8
+    call fib, fibFrame
+    ret 1, 2
+fib:
+    ldloc.s -2
+    ldc 2
+    lt
+    jz.s recurse
+    ldloca.s -3
+    ldloc.s -3
+    stind
+    ret 0, 2
+recurse:
+    ldloca.s -3
+    ldc 0
+    ldloc.s -4
+    ldc 1
+    sub
+    call fib, fibFrame
+    ldc 0
+    ldloc.s -5
+    ldc 2
+    sub
+    call fib, fibFrame
+    add
+    stind
+    ret 0, 2
+)";
+
+// Two turns of a loop that calls a method on an instance of each of two
+// classes, each adding its class's constant to an accumulator:
+// 3 + 5 + 3 + 5 = 16 in slot 3.
+const char KVirtualCalls[] = R"(
+.class Step
+.class Add super=Step
+.class Five super=Step
+.record mainFrame size3=4
+.record stepFrame size1=1 size2=2
+.virtual "step"
+.impl Add, addStep, stepFrame
+.impl Five, fiveStep, stepFrame
+main:
+    adjust.s 4
+    ldloca.s -4
+    newarray 1, 1
+    dup
+    setclass Add
+    stind
+    ldloca.s -3
+    newarray 1, 1
+    dup
+    setclass Five
+    stind
+    ldloca.s -2
+    ldc 0
+    stind
+    ldloca.s -1
+    ldc 0
+    stind
+loop:
+    ldloc.s -1
+    ldc 2
+    lt
+    jz done
+    ldloca.s -2
+    ldc 0
+    ldloc.s -6
+    ldloc.s -5
+    ldloc.s -2
+    ldind
+    callvirt "step"
+    stind
+    ldloca.s -2
+    ldc 0
+    ldloc.s -5
+    ldloc.s -5
+    ldloc.s -2
+    ldind
+    callvirt "step"
+    stind
+    ldloca.s -1
+    incind
+    jmp loop
+done:
+    ret 4, 5
+addStep:
+    ldloca.s -4
+    ldloc.s -3
+    ldc 3
+    add
+    stind
+    ret 0, 3
+fiveStep:
+    ldloca.s -4
+    ldloc.s -3
+    ldc 5
+    add
+    stind
+    ret 0, 3
+)";
+
+// Calls that the regions hand to the plain code: a record without frame
+// sizes, and a return to code that no region holds. 7 and 9 in slots 1
+// and 2.
+const char KPlainCalls[] = R"(
+.record plain size1=1
+main:
+    ldc 0
+    call f, -1
+    ldc 0
+    call g, plain
+    newarray 1, 1
+    ret 3, 4
+f:
+    ldloca.s -2
+    ldc 7
+    stind
+    ret 0, 1
+g:
+    ldloca.s -2
+    ldc 9
+    stind
+    ret 0, 1
+)";
+
+// A method that returns past the instruction after its call (5 bytes on,
+// to "ldc 222"), by adding to its return address: 222 in slot 1.
+const char KReturnElsewhere[] = R"(
+.record plain
+main:
+    call skip, plain
+    ldc 111
+    ldc 222
+    ret 1, 2
+skip:
+    ldloca.s -1
+    ldloc.s -2
+    ldc 5
+    add
+    stind
+    ret 0, 1
+)";
+
+// A recursion without end: the stack's limit or the frames' stops it.
+const char KEndlessRecursion[] = R"(
+.record deep
+main:
+    ldc 1
+    call main, deep
+)";
+
+// Where the machine stood each time a method was entered.
+class EntryRecorder : public MExecutionObserver {
+public:
+    explicit EntryRecorder(const VirtualMachine& aMachine) : iMachine(aMachine) {}
+    void methodEntered(TInt32 aCodeAddress, TInt aDepth) override
+    {
+        entries.push_back({aCodeAddress, aDepth, iMachine.pc(), iMachine.top()});
+    }
+    void failureConverted(TInt, const OString&, TInt32, TInt) override {}
+    void exceptionThrown(TUint32, TInt32, TInt) override {}
+    void exceptionUncaught(TUint32, TInt32) override {}
+
+    std::vector<std::vector<TInt64>> entries;
+
+private:
+    const VirtualMachine& iMachine;
+};
+
+}
+
+// Without the fused handlers, code that calls or returns is a region too,
+// and calls and returns go on from region to region; with them, the fused
+// handlers run that code and only loops are regions. Either way the run
+// ends as the plain instructions end it: a recursion, virtual calls in a
+// loop, calls that only the plain code can make, a return to another
+// place than the one after its call, and a recursion that fills the
+// stack, with budgets that end each at many points and without.
+TEST(RegisterForm, CallsGoFromRegionToRegionAsThePlainCallsDo)
+{
+    EXPECT_GT(regionEntries(translated(KRecursion, EFalse)), 0);
+    EXPECT_EQ(regionEntries(translated(KRecursion, ETrue)), 0);
+
+    for (const char* program : {KRecursion, KVirtualCalls, KPlainCalls, KReturnElsewhere, KEndlessRecursion}) {
+        std::vector<TInt64> budgets = {100000};
+        if (program != KEndlessRecursion)
+            budgets.push_back(-1);
+        for (TInt64 budget = 0; budget < 30; budget += 3)
+            budgets.push_back(budget);
+        for (TInt64 budget : budgets) {
+            const Ending plain = runRaw(program, EFalse, EFalse, budget);
+            EXPECT_EQ(runRaw(program, ETrue, EFalse, budget), plain) << program << " budget " << budget;
+            EXPECT_EQ(runRaw(program, ETrue, ETrue, budget), plain) << program << " budget " << budget;
+        }
+    }
+    EXPECT_EQ(runRaw(KRecursion, ETrue, EFalse).stack[4 + 1], 21u);
+    EXPECT_EQ(runRaw(KVirtualCalls, ETrue, EFalse).stack[4 + 3], 16u);
+    const Ending plainCalls = runRaw(KPlainCalls, ETrue, EFalse);
+    EXPECT_EQ(plainCalls.code, ENoError);
+    EXPECT_EQ(plainCalls.stack[4 + 1], 7u);
+    EXPECT_EQ(plainCalls.stack[4 + 2], 9u);
+    EXPECT_EQ(runRaw(KReturnElsewhere, ETrue, EFalse).stack[4 + 1], 222u);
+    const Ending endless = runRaw(KEndlessRecursion, ETrue, EFalse, 100000);
+    EXPECT_EQ(endless.code, EFatalError);
+    EXPECT_EQ(endless.fatalMessage, "Stack overflow");
+}
+
+// A watched machine is found at each call as the plain calls leave it: the
+// regions hand watched calls to the plain code.
+TEST(RegisterForm, AnObserverSeesTheCallsOfARegionAsThePlainCallsLeaveThem)
+{
+    std::vector<std::vector<TInt64>> seen[2];
+    for (TBool registerForm : {EFalse, ETrue}) {
+        VirtualMachine machine;
+        readProgram(machine, KRecursion);
+        machine.setRegisterForm(registerForm);
+        machine.setFusion(EFalse);
+        EntryRecorder recorder(machine);
+        machine.setExecutionObserver(&recorder);
+        machine.setTop(0);
+        machine.setSlot(0, 0xFFFFFFFFu);
+        machine.enterFrame(-1, 0);
+        machine.setPc(0);
+        EXPECT_EQ(raisedCode([&] { machine.run(); }), ENoError);
+        EXPECT_EQ(machine.slot(1), 21u);
+        seen[registerForm ? 1 : 0] = recorder.entries;
+    }
+    EXPECT_EQ(seen[1], seen[0]);
+    EXPECT_EQ(seen[0].size(), 67u);
 }
