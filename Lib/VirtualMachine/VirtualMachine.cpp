@@ -55,9 +55,8 @@ void VirtualMachine::noSuchMethodRecord()
 
 void VirtualMachine::leaveFrame()
 {
-    if (iFrames.isEmpty())
+    if (!leaveFrameQuickly())
         ErrorHandling::raise(EInvalidArgument);
-    iFrames.removeLast();
 }
 
 void VirtualMachine::fatalError(const OString& aMessage, TInt aPosition)

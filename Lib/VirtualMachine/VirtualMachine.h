@@ -327,16 +327,6 @@ public:
         iFrames.removeLast();
         return ETrue;
     }
-    // findImplementation for a method already found, for the virtual call,
-    // which checks the index itself where a failure writes pc and top back.
-    static const MethodEntry* implementationIn(const ExportedMethod& aMethod, TInt32 aClassIndex)
-    {
-        for (const MethodEntry& entry : aMethod.implementations) {
-            if (entry.classIndex == aClassIndex)
-                return &entry;
-        }
-        return nullptr;
-    }
     // The implementation of virtual method aMethod for aClassIndex, or
     // null when the method or the implementation does not exist.
     const MethodEntry* virtualImplementation(TInt32 aMethod, TInt32 aClassIndex) const
@@ -395,6 +385,16 @@ private:
     // calls that inline it stay short.
     [[noreturn, gnu::cold]] void tooManyFrames();
     [[noreturn, gnu::cold]] static void noSuchMethodRecord();
+    // findImplementation for a method already found, for the virtual call,
+    // which checks the index itself where a failure writes pc and top back.
+    static const MethodEntry* implementationIn(const ExportedMethod& aMethod, TInt32 aClassIndex)
+    {
+        for (const MethodEntry& entry : aMethod.implementations) {
+            if (entry.classIndex == aClassIndex)
+                return &entry;
+        }
+        return nullptr;
+    }
     void noteMethodEntered(TInt32 aCodeAddress)
     {
         if (iObserver) [[unlikely]]
