@@ -708,10 +708,10 @@ void Translator::emit(Program& aProgram)
     linkCalls(aProgram);
 }
 
-// Each call names the entry of the region it returns to (next), and a call
-// of a fixed method the entry of the method's region (c) and the distance
-// to its first instruction (taken), now that every region has its
-// entries; -1 where there is none.
+// Each call names the entry of the region it returns to (next), a call of
+// a fixed method the entry of the method's region (c) and the distance to
+// its first instruction (taken), now that every region has its entries
+// (-1 where there is none), and a virtual call the targets it keeps (c).
 void Translator::linkCalls(Program& aProgram) const
 {
     auto entryAt = [&](TInt64 aPosition) {
@@ -728,6 +728,8 @@ void Translator::linkCalls(Program& aProgram) const
                     (aProgram.entries[instruction.c].instruction - i) * static_cast<TInt32>(sizeof(Instruction));
         } else if (instruction.operation == ERegister_call_virtual) {
             instruction.next = entryAt(TInt64(instruction.pc) + size(EOp_callvirt));
+            instruction.c = aProgram.virtualTargets.count();
+            aProgram.virtualTargets.append(VirtualTargets());
         }
     }
 }

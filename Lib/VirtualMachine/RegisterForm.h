@@ -85,7 +85,8 @@ namespace RegisterForm {
 //   budget they leave the region instead, and the plain transfer counts
 //   them. A call names the entry of the region it returns to (next) and,
 //   when its method is fixed, the entry of the method's region (c) and the
-//   distance to its first instruction (taken).
+//   distance to its first instruction (taken); a virtual call names the
+//   targets it keeps (c).
 #define KELVO_REGISTER_ARITHMETIC(onStack, inWord, inByte, Operator) \
     X(stack_##onStack) X(update_##inWord) X(update_local_##inWord) X(local_constant_##onStack)
 #define KELVO_REGISTER_COMPARISON(onWords, onBytes, onHalves, Comparison) \
@@ -146,11 +147,29 @@ struct Entry {
     TBool admits(TInt64 aTop) const { return aTop >= lowestTop && aTop <= highestTop; }
 };
 
+// The two implementations a virtual call met last, newest first: the
+// receiver's class, the method's record and address, and the entry of its
+// region and that entry's first instruction (-1 where it has none). A
+// class of -1 in a way never filled names no implementation that can be
+// entered (its record is -1), so the plain call runs.
+struct VirtualTargets {
+    struct Way {
+        TInt32 classIndex = -1;
+        TInt32 record = -1;
+        TInt32 address = 0;
+        TInt32 entry = -1;
+        TInt32 first = -1;
+    };
+    Way ways[2];
+};
+
 struct Program {
     Vec<Instruction> instructions;
     Vec<Entry> entries;
     // The entry at each code position, or -1.
     Vec<TInt32> entryAt;
+    // One for each virtual call (its c), filled as the calls run.
+    Vec<VirtualTargets> virtualTargets;
 };
 
 // How the plain code goes on after a region, at the pc and top it leaves:
@@ -169,9 +188,10 @@ enum TWayOn : TUint8 {
 // Runs the region instructions of aProgram from aFirst on the stack of
 // aMachine, with the region's height 0 at slot aBase, which the entry has
 // checked (see VirtualMachine::run). A budget of transfers (not negative)
-// counts the jumps inside the region. Answers how the plain code goes on,
-// at aPc with the top at aTop.
-TWayOn runRegion(const Program& aProgram, const Instruction* aFirst, VirtualMachine& aMachine, TInt32 aBase,
+// counts the jumps inside the region. Virtual calls keep the targets they
+// meet in aProgram. Answers how the plain code goes on, at aPc with the top
+// at aTop.
+TWayOn runRegion(Program& aProgram, const Instruction* aFirst, VirtualMachine& aMachine, TInt32 aBase,
                  TInt64& aBudget, TInt32& aPc, TInt32& aTop);
 
 // Translates the first aCodeLength bytes of aCode (followed by padding)

@@ -59,7 +59,7 @@ inline const Instruction* follow(const Instruction* aFrom, TInt32 aDistance)
 // starts on a cache line, so that where its loops fall does not move with
 // unrelated code: a shift of 32 bytes cost a counting loop 13%.
 template <bool KCounted>
-__attribute__((aligned(64))) TWayOn run(const Program& aProgram, const Instruction* aFirst, VirtualMachine& aMachine,
+__attribute__((aligned(64))) TWayOn run(Program& aProgram, const Instruction* aFirst, VirtualMachine& aMachine,
                                         TInt32 aBase, TInt64& aBudget, TInt32& aPc, TInt32& aTop)
 {
     // In the order of TOperation.
@@ -237,23 +237,42 @@ register_call: {
     }
     LEAVE(ins->a, height, ETransfer);
 }
-// The receiver's class on the top gives way to the return address.
+// The receiver's class on the top gives way to the return address. The
+// implementation comes from the two this call met last when the class is
+// one of theirs, so that a loop that calls the same methods does not look
+// them up again (a class, then the method's entry, then its first
+// instruction, one after the other).
 register_call_virtual: {
-    const MethodEntry* entry = aMachine.virtualImplementation(ins->a, static_cast<TInt32>(T));
-    if (!entry || !aMachine.enterCalledFrameQuickly(entry->methodRecordIndex, base + ins->depth))
+    const TInt32 classIndex = static_cast<TInt32>(T);
+    VirtualTargets& targets = aProgram.virtualTargets[ins->c];
+    VirtualTargets::Way way = targets.ways[0];
+    if (way.classIndex != classIndex) {
+        way = targets.ways[1];
+        if (way.classIndex != classIndex) {
+            const MethodEntry* entry = aMachine.virtualImplementation(ins->a, classIndex);
+            if (!entry)
+                RETREAT();
+            way = {classIndex, entry->methodRecordIndex, entry->codeAddress, -1, -1};
+            if (static_cast<TUint32>(way.address) < static_cast<TUint32>(aProgram.entryAt.count())
+                && aProgram.entryAt[way.address] >= 0) {
+                way.entry = aProgram.entryAt[way.address];
+                way.first = entries[way.entry].instruction;
+            }
+            targets.ways[1] = targets.ways[0];
+            targets.ways[0] = way;
+        }
+    }
+    if (!aMachine.enterCalledFrameQuickly(way.record, base + ins->depth))
         RETREAT();
-    const TInt32 address = entry->codeAddress;
     T = static_cast<TUint32>(ins->pc + size(EOp_callvirt));
     if constexpr (!KCounted) {
-        if (static_cast<TUint32>(address) < static_cast<TUint32>(aProgram.entryAt.count())
-            && aProgram.entryAt[address] >= 0) {
+        if (way.entry >= 0) {
             EXPECT_RETURN(size(EOp_callvirt));
-            const Entry* const target = entries + aProgram.entryAt[address];
-            SWITCH_IF_ADMITTED(target, instructions + target->instruction, TInt64(base) + ins->depth);
+            SWITCH_IF_ADMITTED(entries + way.entry, instructions + way.first, TInt64(base) + ins->depth);
             --callDepth;
         }
     }
-    LEAVE(address, ins->depth, ETransfer);
+    LEAVE(way.address, ins->depth, ETransfer);
 }
 register_return: {
     if (!aMachine.leaveFrameQuickly())
@@ -497,7 +516,7 @@ register_word_vector_append: {
 
 }
 
-TWayOn runRegion(const Program& aProgram, const Instruction* aFirst, VirtualMachine& aMachine, TInt32 aBase,
+TWayOn runRegion(Program& aProgram, const Instruction* aFirst, VirtualMachine& aMachine, TInt32 aBase,
                  TInt64& aBudget, TInt32& aPc, TInt32& aTop)
 {
     if (aBudget >= 0)

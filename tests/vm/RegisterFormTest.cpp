@@ -720,6 +720,95 @@ fiveStep:
     ret 0, 3
 )";
 
+// One virtual call that meets three classes in turn, more than the two it
+// keeps: seven turns add 1, 10 and 100 by turns, 223 in slot 5.
+const char KThreeClasses[] = R"(
+.class Step
+.class A super=Step
+.class B super=Step
+.class C super=Step
+.record mainFrame size3=6
+.record stepFrame size1=1 size2=2
+.virtual "step"
+.impl A, aStep, stepFrame
+.impl B, bStep, stepFrame
+.impl C, cStep, stepFrame
+main:
+    adjust.s 6
+    ldloca.s -6
+    newarray 1, 1
+    dup
+    setclass A
+    stind
+    ldloca.s -5
+    newarray 1, 1
+    dup
+    setclass B
+    stind
+    ldloca.s -4
+    newarray 1, 1
+    dup
+    setclass C
+    stind
+    ldloca.s -2
+    ldc 0
+    stind
+    ldloca.s -1
+    ldc 0
+    stind
+loop:
+    ldloc.s -1
+    ldc 7
+    lt
+    jz done
+    ldloca.s -2
+    ldc 0
+    ldloc.s -8
+    ldloc.s -5
+    ldloc.s -2
+    ldind
+    callvirt "step"
+    stind
+    ldloca.s -3
+    ldloc.s -7
+    stind
+    ldloca.s -6
+    ldloc.s -6
+    stind
+    ldloca.s -5
+    ldloc.s -5
+    stind
+    ldloca.s -4
+    ldloc.s -4
+    stind
+    ldloca.s -1
+    incind
+    jmp loop
+done:
+    ret 6, 7
+aStep:
+    ldloca.s -4
+    ldloc.s -3
+    ldc 1
+    add
+    stind
+    ret 0, 3
+bStep:
+    ldloca.s -4
+    ldloc.s -3
+    ldc 10
+    add
+    stind
+    ret 0, 3
+cStep:
+    ldloca.s -4
+    ldloc.s -3
+    ldc 100
+    add
+    stind
+    ret 0, 3
+)";
+
 // Calls that the regions hand to the plain code: a record without frame
 // sizes, and a return to code that no region holds. 7 and 9 in slots 1
 // and 2.
@@ -794,7 +883,8 @@ private:
 // and calls and returns go on from region to region; with them, the fused
 // handlers run that code and only loops are regions. Either way the run
 // ends as the plain instructions end it: a recursion, virtual calls in a
-// loop, calls that only the plain code can make, a return to another
+// loop (one call meeting more classes than it keeps), calls that only the
+// plain code can make, a return to another
 // place than the one after its call, and a recursion that fills the
 // stack, with budgets that end each at many points and without.
 TEST(RegisterForm, CallsGoFromRegionToRegionAsThePlainCallsDo)
@@ -802,7 +892,8 @@ TEST(RegisterForm, CallsGoFromRegionToRegionAsThePlainCallsDo)
     EXPECT_GT(regionEntries(translated(KRecursion, EFalse)), 0);
     EXPECT_EQ(regionEntries(translated(KRecursion, ETrue)), 0);
 
-    for (const char* program : {KRecursion, KVirtualCalls, KPlainCalls, KReturnElsewhere, KEndlessRecursion}) {
+    for (const char* program :
+         {KRecursion, KVirtualCalls, KThreeClasses, KPlainCalls, KReturnElsewhere, KEndlessRecursion}) {
         std::vector<TInt64> budgets = {100000};
         if (program != KEndlessRecursion)
             budgets.push_back(-1);
@@ -816,6 +907,7 @@ TEST(RegisterForm, CallsGoFromRegionToRegionAsThePlainCallsDo)
     }
     EXPECT_EQ(runRaw(KRecursion, ETrue, EFalse).stack[4 + 1], 21u);
     EXPECT_EQ(runRaw(KVirtualCalls, ETrue, EFalse).stack[4 + 3], 16u);
+    EXPECT_EQ(runRaw(KThreeClasses, ETrue, EFalse).stack[4 + 5], 223u);
     const Ending plainCalls = runRaw(KPlainCalls, ETrue, EFalse);
     EXPECT_EQ(plainCalls.code, ENoError);
     EXPECT_EQ(plainCalls.stack[4 + 1], 7u);
