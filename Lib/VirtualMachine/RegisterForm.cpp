@@ -714,20 +714,16 @@ void Translator::emit(Program& aProgram)
 // (-1 where there is none), and a virtual call the targets it keeps (c).
 void Translator::linkCalls(Program& aProgram) const
 {
-    auto entryAt = [&](TInt64 aPosition) {
-        return aPosition >= 0 && aPosition < aProgram.entryAt.count() ? aProgram.entryAt[static_cast<TInt>(aPosition)]
-                                                                       : -1;
-    };
     for (TInt i = 0; i < aProgram.instructions.count(); ++i) {
         Instruction& instruction = aProgram.instructions[i];
         if (instruction.operation == ERegister_call) {
-            instruction.next = entryAt(TInt64(instruction.pc) + size(EOp_call));
-            instruction.c = entryAt(instruction.a);
+            instruction.next = aProgram.entryIndexAt(TInt64(instruction.pc) + size(EOp_call));
+            instruction.c = aProgram.entryIndexAt(instruction.a);
             if (instruction.c >= 0)
                 instruction.taken =
                     (aProgram.entries[instruction.c].instruction - i) * static_cast<TInt32>(sizeof(Instruction));
         } else if (instruction.operation == ERegister_call_virtual) {
-            instruction.next = entryAt(TInt64(instruction.pc) + size(EOp_callvirt));
+            instruction.next = aProgram.entryIndexAt(TInt64(instruction.pc) + size(EOp_callvirt));
             instruction.c = aProgram.virtualTargets.count();
             aProgram.virtualTargets.append(VirtualTargets());
         }

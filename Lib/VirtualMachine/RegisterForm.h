@@ -170,6 +170,13 @@ struct Program {
     Vec<TInt32> entryAt;
     // One for each virtual call (its c), filled as the calls run.
     Vec<VirtualTargets> virtualTargets;
+
+    // The entry at aPosition, which may be any address a program forms,
+    // or -1.
+    TInt32 entryIndexAt(TInt64 aPosition) const
+    {
+        return aPosition >= 0 && aPosition < entryAt.count() ? entryAt[static_cast<TInt>(aPosition)] : -1;
+    }
 };
 
 // How the plain code goes on after a region, at the pc and top it leaves:

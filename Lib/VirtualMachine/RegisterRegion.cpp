@@ -199,11 +199,10 @@ __attribute__((aligned(64))) TWayOn run(Program& aProgram, const Instruction* aF
     do { \
         const TInt32 position = (target); \
         if constexpr (!KCounted) { \
-            if (static_cast<TUint32>(position) < static_cast<TUint32>(aProgram.entryAt.count()) \
-                && aProgram.entryAt[position] >= 0) { \
-                const Entry* const entry = entries + aProgram.entryAt[position]; \
-                SWITCH_IF_ADMITTED(entry, instructions + entry->instruction, TInt64(base) + (height)); \
-            } \
+            const TInt32 index = aProgram.entryIndexAt(position); \
+            if (index >= 0) \
+                SWITCH_IF_ADMITTED(entries + index, instructions + entries[index].instruction, \
+                                   TInt64(base) + (height)); \
         } \
         LEAVE(position, height, way); \
     } while (0)
@@ -252,12 +251,9 @@ register_call_virtual: {
             const MethodEntry* entry = aMachine.virtualImplementation(ins->a, classIndex);
             if (!entry)
                 RETREAT();
-            way = {classIndex, entry->methodRecordIndex, entry->codeAddress, -1, -1};
-            if (static_cast<TUint32>(way.address) < static_cast<TUint32>(aProgram.entryAt.count())
-                && aProgram.entryAt[way.address] >= 0) {
-                way.entry = aProgram.entryAt[way.address];
-                way.first = entries[way.entry].instruction;
-            }
+            const TInt32 index = aProgram.entryIndexAt(entry->codeAddress);
+            way = {classIndex, entry->methodRecordIndex, entry->codeAddress, index,
+                   index >= 0 ? entries[index].instruction : -1};
             targets.ways[1] = targets.ways[0];
             targets.ways[0] = way;
         }
