@@ -191,6 +191,21 @@ __attribute__((aligned(64))) TWayOn run(Program& aProgram, const Instruction* aF
                                    ins->next >= 0 ? instructions + entries[ins->next].instruction : nullptr}; \
         ++callDepth; \
     } while (0)
+    // A call whose frame is entered, with the stack at height: goes on in
+    // the method's region (entry index, its first instruction) where there
+    // is one that admits the stack and no budget counts the call, and
+    // otherwise leaves for the plain transfer to the method at address.
+#define GO_INTO_METHOD(callSize, entryIndex, firstInstruction, height, address) \
+    do { \
+        if constexpr (!KCounted) { \
+            if ((entryIndex) >= 0) { \
+                EXPECT_RETURN(callSize); \
+                SWITCH_IF_ADMITTED(entries + (entryIndex), (firstInstruction), TInt64(base) + (height)); \
+                --callDepth; \
+            } \
+        } \
+        LEAVE(address, height, ETransfer); \
+    } while (0)
     // Goes on at code position target, with the stack at height from the
     // current base: in the region that starts there, or else in the plain
     // code, the way given. With a budget the plain transfer counts the
@@ -224,17 +239,12 @@ register_call: {
     if (!aMachine.enterCalledFrameQuickly(ins->b, static_cast<TInt32>(base + height)))
         RETREAT();
     AT_HEIGHT(height) = static_cast<TUint32>(ins->pc + size(EOp_call));
-    if constexpr (!KCounted) {
-        if (ins->c >= 0) {
-            const Instruction* const call = ins;
-            EXPECT_RETURN(size(EOp_call));
-            SWITCH_IF_ADMITTED(entries + call->c,
-                               reinterpret_cast<const Instruction*>(reinterpret_cast<const char*>(call) + call->taken),
-                               TInt64(base) + height);
-            --callDepth;
-        }
-    }
-    LEAVE(ins->a, height, ETransfer);
+    // Read through a copy of ins: through ins itself GCC lays the call's
+    // paths out anew, 80 instructions longer and 6% slower on calls.
+    const Instruction* const call = ins;
+    GO_INTO_METHOD(size(EOp_call), call->c,
+                   reinterpret_cast<const Instruction*>(reinterpret_cast<const char*>(call) + call->taken), height,
+                   call->a);
 }
 // The receiver's class on the top gives way to the return address. The
 // implementation comes from the two this call met last when the class is
@@ -261,14 +271,7 @@ register_call_virtual: {
     if (!aMachine.enterCalledFrameQuickly(way.record, base + ins->depth))
         RETREAT();
     T = static_cast<TUint32>(ins->pc + size(EOp_callvirt));
-    if constexpr (!KCounted) {
-        if (way.entry >= 0) {
-            EXPECT_RETURN(size(EOp_callvirt));
-            SWITCH_IF_ADMITTED(entries + way.entry, instructions + way.first, TInt64(base) + ins->depth);
-            --callDepth;
-        }
-    }
-    LEAVE(way.address, ins->depth, ETransfer);
+    GO_INTO_METHOD(size(EOp_callvirt), way.entry, instructions + way.first, ins->depth, way.address);
 }
 register_return: {
     if (!aMachine.leaveFrameQuickly())
@@ -506,6 +509,7 @@ register_word_vector_append: {
 #undef GO_ON_AT
 #undef SWITCH_IF_ADMITTED
 #undef EXPECT_RETURN
+#undef GO_INTO_METHOD
 #undef ELEMENT_ADDRESS
 #undef COUNT_NATIVE
 }
