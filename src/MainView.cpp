@@ -41,6 +41,8 @@ void MainView::load()
     iStartTime = Clock::wallClockMicros();
     iMachine = std::make_unique<VirtualMachine>();
     iMachine->setExecutionObserver(iObserver);
+    iMachine->setFusion(iFusion);
+    iMachine->setRegisterForm(iRegisterForm);
     VirtualMachine::setCurrent(iMachine.get());
     const std::unique_ptr<VESTRA::InputStream> image(openInputStream(OString(KImageName)));
     if (!image || !image->isOpen()) {

@@ -36,6 +36,14 @@ public:
     // Watches the machine that load() makes (see ExecutionObserver.h); set
     // before load().
     void setExecutionObserver(MExecutionObserver* aObserver) { iObserver = aObserver; }
+    // Whether the machine that load() makes runs common sequences fused and
+    // loops in their register form (both by default; benchmarks measure it
+    // without); set before load().
+    void setExecutionModes(TBool aFusion, TBool aRegisterForm)
+    {
+        iFusion = aFusion;
+        iRegisterForm = aRegisterForm;
+    }
     // The window is shown, or the desktop has it in front, and the display
     // is on.
     TBool isForeground() const { return iWindowVisible && iDisplayOn; }
@@ -124,6 +132,8 @@ private:
     TBool iWindowVisible = EFalse;
     TBool iDisplayOn = ETrue;
     std::unique_ptr<VirtualMachine> iMachine;
+    TBool iFusion = ETrue;
+    TBool iRegisterForm = ETrue;
     MExecutionObserver* iObserver = nullptr;
     // The device extensions that the application has called.
     DllRegistry iDllRegistry;

@@ -1,5 +1,7 @@
 #include "MainViewBase.h"
 
+#include "EventCall.h"
+
 namespace {
 
 const TInt KPortrait = 1;
@@ -14,6 +16,11 @@ MainViewBase::MainViewBase(QWidget* aParent)
 void MainViewBase::requestRepaint(TInt aX, TInt aY, TInt aWidth, TInt aHeight)
 {
     update(repaintArea(QRect(aX, aY, aWidth, aHeight), isRotated(), height()));
+}
+
+void MainViewBase::runExtensionCall(const std::function<TInt32()>& aCall)
+{
+    EventCall::run(aCall);
 }
 
 // The picture is drawn turned by -90 degrees after moving down by the

@@ -16,6 +16,7 @@ public:
     explicit MainViewBase(QWidget* aParent = nullptr);
 
     void requestRepaint(TInt aX, TInt aY, TInt aWidth, TInt aHeight) override;
+    void runExtensionCall(const std::function<TInt32()>& aCall) override;
 
     // The widget area that shows the application's area aRequest.
     static QRect repaintArea(const QRect& aRequest, TBool aRotated, TInt aWidgetHeight);

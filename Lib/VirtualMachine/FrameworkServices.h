@@ -1,6 +1,8 @@
 #ifndef KELVO_FRAMEWORKSERVICES_H
 #define KELVO_FRAMEWORKSERVICES_H
 
+#include <functional>
+
 #include "OString.h"
 #include "Stream.h"
 #include "Types.h"
@@ -54,6 +56,12 @@ public:
     // Runs extension operation aOperation on the operand stack whose slot
     // 0 is at VM address aStackBase; answers the new top index.
     virtual TInt callDll(TInt aExtension, TInt aOperation, TInt aTop, TUint32 aStackBase) = 0;
+    // Runs aCall, a call into the application that an extension makes from
+    // the event loop (a sound server's or a position source's callback).
+    // Nothing there can take a failure, so the host ends the application
+    // as it ends its own events' calls. aCall answers the call's outcome
+    // (0, or the machine's exit or fatal outcome).
+    virtual void runExtensionCall(const std::function<TInt32()>& aCall) = 0;
     virtual void getScreenSize(TInt& aWidth, TInt& aHeight) = 0;
     virtual void setInteractive(TBool aInteractive) = 0;
     virtual void addScreenListener(TUint32 aObject) = 0;

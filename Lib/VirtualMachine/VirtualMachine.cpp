@@ -1,7 +1,5 @@
 #include "VirtualMachine.h"
 
-#include <cstdlib>
-
 #include "ErrorHandling.h"
 #include "RandomGenerator.h"
 
@@ -20,12 +18,6 @@ VirtualMachine::VirtualMachine(TUint32 aArenaLimit)
         index = -1;
     iHeap.setClassTables(&iClasses);
     iHeap.setGcInterface(this);
-    // For bench/compare, which measures the interpreter with each of its
-    // ways of running code switched off.
-    if (std::getenv("KELVO_BENCH_NO_FUSION"))
-        iFusion = EFalse;
-    if (std::getenv("KELVO_BENCH_NO_REGISTER_FORM"))
-        iRegisterForm = EFalse;
 }
 
 // Frees every entry, roots included, so that every finaliser runs before

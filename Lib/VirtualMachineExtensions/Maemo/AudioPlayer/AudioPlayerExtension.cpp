@@ -3,9 +3,9 @@
 #include "AudioPlayer.h"
 #include "CDeferredOperation.h"
 #include "ErrorHandling.h"
-#include "EventCall.h"
 #include "PulseLibrary.h"
 #include "SoundData.h"
+#include "FrameworkServices.h"
 #include "VirtualMachine.h"
 
 namespace {
@@ -148,8 +148,9 @@ void AudioPlayerExtension::contextStateChanged(pa_context* aContext, void* aSelf
 {
     if (pulse().pa_context_get_state(aContext) != PA_CONTEXT_READY)
         return;
-    EventCall::run([aSelf] {
-        static_cast<AudioPlayerExtension*>(aSelf)->runDeferred();
+    auto* self = static_cast<AudioPlayerExtension*>(aSelf);
+    self->iMachine.services()->runExtensionCall([self] {
+        self->runDeferred();
         return 0;
     });
 }

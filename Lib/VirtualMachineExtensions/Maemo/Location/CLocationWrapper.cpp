@@ -9,6 +9,7 @@
 #include "ErrorHandling.h"
 #include "LocationLayer.h"
 #include "ORaw.h"
+#include "FrameworkServices.h"
 #include "VirtualMachine.h"
 
 namespace {
@@ -199,12 +200,16 @@ void CLocationWrapper::positionUpdated(TInt64 aLongitude, TInt64 aLatitude, TInt
 {
     if (iEventBinding < 0)
         return;
-    auto* location = new CLocation(aLatitude, aLongitude, aAltitude, aSpeed, aTime, aErrorCode);
-    Vec<TUint32> arguments;
-    arguments.append(aObserver);
-    arguments.append(iMachine.heap().createHostObject(KLocationObjectSize, GC_CODE_PLAIN, location));
-    Vec<TInt32> givenDepths;
-    givenDepths.append(1);
-    givenDepths.append(0);
-    iMachine.callMethod(iEventBinding, arguments, givenDepths, 1);
+    // Fixes arrive from the event loop, where nothing can take a failure.
+    iMachine.services()->runExtensionCall([&] {
+        auto* location = new CLocation(aLatitude, aLongitude, aAltitude, aSpeed, aTime, aErrorCode);
+        Vec<TUint32> arguments;
+        arguments.append(aObserver);
+        arguments.append(iMachine.heap().createHostObject(KLocationObjectSize, GC_CODE_PLAIN, location));
+        Vec<TInt32> givenDepths;
+        givenDepths.append(1);
+        givenDepths.append(0);
+        iMachine.callMethod(iEventBinding, arguments, givenDepths, 1);
+        return 0;
+    });
 }

@@ -1,6 +1,5 @@
 #include "PositionSource.h"
 
-#include "EventCall.h"
 #include "MPositionObserver.h"
 #include "ORaw.h"
 
@@ -48,16 +47,14 @@ TInt PositionSource::preferredInterval(TInt32 aIntervalMillis)
     return aIntervalMillis <= KShortIntervalLimitMillis ? KShortInterval : KLongInterval;
 }
 
-// Called from the GLib main loop: the machine's failures end here.
+// Called from the GLib main loop; the observer's call into the machine is
+// the host's to end.
 void PositionSource::deviceChanged(LocationGPSDevice* aDevice, gpointer aSelf)
 {
     if (!aDevice->fix || !(aDevice->fix->fields & LOCATION_GPS_DEVICE_LATLONG_SET))
         return;
     const LocationGPSDeviceFix fix = *aDevice->fix;
-    EventCall::run([aSelf, &fix] {
-        static_cast<PositionSource*>(aSelf)->positionChanged(fix);
-        return 0;
-    });
+    static_cast<PositionSource*>(aSelf)->positionChanged(fix);
 }
 
 // The time of a position is when it reached us, in local time.

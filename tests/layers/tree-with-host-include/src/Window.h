@@ -1,0 +1,1 @@
+// The host header that the stream above must not include.

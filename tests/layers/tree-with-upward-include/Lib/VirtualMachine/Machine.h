@@ -1,0 +1,1 @@
+// The machine, which the heap must not include.
