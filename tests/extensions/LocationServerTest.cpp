@@ -20,7 +20,18 @@ using namespace AudioLocationTestSupport;
 
 namespace {
 
-enum { ENewRequest = 1, ESetInterval = 2, EStop = 3, EStart = 4, ENewLocation = 5, ELatitude = 13, EDistance = 15 };
+enum {
+    ENewRequest = 1,
+    ESetInterval = 2,
+    EStop = 3,
+    EStart = 4,
+    ENewLocation = 5,
+    ESetCoordinates = 7,
+    EAltitude = 11,
+    ELongitude = 12,
+    ELatitude = 13,
+    EDistance = 15
+};
 
 // The observer logs the latitude and then the longitude of every location
 // it receives, through the extension's own accessors.
@@ -234,4 +245,29 @@ TEST_F(LocationTest, WithoutGpsdRequestsRunSilently)
     push(newCell(machine));
     EXPECT_EQ(raisedCode([&] { callExtension(machine, wrapper, EStop); }), ENullPointer);
     EXPECT_EQ(raisedCode([&] { callExtension(machine, wrapper, 99); }), EFatalError);
+}
+
+// Each value takes two slots, the low word below the high word: set and
+// read back, every word lands where it belongs.
+TEST_F(LocationTest, CoordinatesSetOnALocationReadBackThroughTheGetters)
+{
+    CLocationWrapper wrapper(machine, "localhost", "1");
+    const TUint32 location = newCell(machine);
+    push(location);
+    pushFixed(1); pushFixed(2); pushFixed(3);
+    push(newDateTimeObject(machine.heap(), Vestra::DateTime::now()));
+    callExtension(machine, wrapper, ENewLocation);
+    ASSERT_EQ(machine.top(), -1);
+
+    push(location);
+    pushFixed(24.9384); pushFixed(-60.1699); pushFixed(-12.5);
+    callExtension(machine, wrapper, ESetCoordinates);
+    EXPECT_EQ(machine.top(), -1);
+    for (const auto& [getter, expected] : {std::pair{ELongitude, 24.9384}, {ELatitude, -60.1699}, {EAltitude, -12.5}}) {
+        push(location);
+        callExtension(machine, wrapper, getter);
+        EXPECT_EQ(machine.top(), 1);
+        EXPECT_EQ(machine.fixedOperand(0), OFixed::fromDouble(expected).raw()) << getter;
+        machine.setTop(-1);
+    }
 }

@@ -134,10 +134,11 @@ void CLocationWrapper::setTime()
     iMachine.popOperands(2);
 }
 
-// location, longitude, latitude, altitude.
+// location, longitude, latitude, altitude; the altitude's high word is
+// the top slot.
 void CLocationWrapper::setCoordinates()
 {
-    locationAt(6).setCoordinates(iMachine.fixedOperand(5), iMachine.fixedOperand(3), iMachine.fixedOperand(1));
+    locationAt(6).setCoordinates(iMachine.fixedOperand(4), iMachine.fixedOperand(2), iMachine.fixedOperand(0));
     iMachine.popOperands(7);
 }
 
