@@ -11,6 +11,7 @@
 #include "AudioLocationTestSupport.h"
 #include "AudioPlayer.h"
 #include "AudioPlayerExtension.h"
+#include "FileStreams.h"
 #include "MemoryStreams.h"
 #include "OVector.h"
 #include "ProgramTestSupport.h"
@@ -25,14 +26,18 @@ const int KRate = 44100;
 
 enum { ELoadFile = 1, ELoadBytes = 2, EPlay = 3, EStop = 4, EZero = 7, EUnknown = 5 };
 
-// Application files, served from memory.
+// Application files, served from memory. As in the host, a file that is
+// not there still gives a stream, one that never opened; only a refused
+// path gives none.
 class FileServices : public RecordingServices {
 public:
     VESTRA::InputStream* openInputStream(const OString& aPath) override
     {
+        if (text(aPath).find("..") != std::string::npos)
+            return nullptr;
         auto file = files.find(text(aPath));
         if (file == files.end())
-            return nullptr;
+            return new VESTRA::FileInputStream;
         static const TUint8 KNothing = 0;
         auto* stream = new VESTRA::MemoryInputStream;
         stream->setBuffer(file->second.empty() ? &KNothing : file->second.data(),
@@ -223,12 +228,15 @@ TEST_F(AudioPlayerTest, WithoutAServerOperationsWaitAndBadInputIsRefused)
 
     EXPECT_EQ(raisedCode([&] { loadBytes(extension, {}); }), EIndexOutOfBounds);
     machine.setTop(-1);
-    EXPECT_EQ(raisedCode([&] { loadFile(extension, "missing.raw"); }), EInputOutput);
-    EXPECT_NE(RecordingServices::text(ErrorHandling::currentErrorText()).find("Could not open file: missing.raw"),
-              std::string::npos);
-    machine.setTop(-1);
+    for (const char* name : {"missing.raw", "../outside.raw"}) {
+        EXPECT_EQ(raisedCode([&] { loadFile(extension, name); }), EInputOutput) << name;
+        EXPECT_EQ(RecordingServices::text(ErrorHandling::currentErrorText()),
+                  std::string("IOException: Could not open file: ") + name);
+        machine.setTop(-1);
+    }
     services.files["empty.raw"] = {};
     EXPECT_EQ(raisedCode([&] { loadFile(extension, "empty.raw"); }), EInvalidArgument);
+    EXPECT_EQ(RecordingServices::text(ErrorHandling::currentErrorText()), "InvalidArgumentException: File is empty");
     machine.setTop(-1);
 
     push(0x1234);

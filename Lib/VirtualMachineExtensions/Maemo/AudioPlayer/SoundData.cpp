@@ -29,7 +29,8 @@ struct ClosingStream {
 std::vector<TUint8> fromFile(FrameworkServices* aServices, const OString& aPath)
 {
     ClosingStream file(aServices ? aServices->openInputStream(aPath) : nullptr);
-    if (!file.iStream)
+    // The host answers a missing file with a stream that did not open.
+    if (!file.iStream || !file.iStream->isOpen())
         ErrorHandling::raise(EInputOutput, OString("Could not open file: ") + aPath);
     const TInt size = file.iStream->size();
     if (size == 0)
