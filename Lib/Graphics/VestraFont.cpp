@@ -126,25 +126,25 @@ const QImage& VestraFont::colouredFor(TUint32 aColour)
 }
 
 // Glyph cells side by side from (aX, aY), at the opacity of the colour's
-// alpha; characters without a glyph do not advance.
+// alpha; characters without a glyph do not advance. The pen may start far
+// off the target, so it is kept in 64 bits and only cells on the target
+// are handed to Qt, whose positions are int.
 void VestraFont::draw(QPainter& aPainter, const OString& aText, TInt aFirst, TInt aCount, TInt aX, TInt aY,
                       TUint32 aColour)
 {
-    if (iGlyphs.count() == 0 || aCount < 1)
+    const QPaintDevice& target = *aPainter.device();
+    if (iGlyphs.count() == 0 || aCount < 1 || aY >= target.height() || TInt64(aY) + iHeight <= 0)
         return;
     const QImage& glyphs = colouredFor(aColour);
     aPainter.save();
     if ((aColour >> 24) != 0xFF)
         aPainter.setOpacity((aColour >> 24) / 255.0);
     TInt64 penX = aX;
-    for (TInt i = aFirst; i < aFirst + aCount; ++i) {
+    for (TInt i = aFirst; i < aFirst + aCount && penX < target.width(); ++i) {
         const CharData character = glyph(aText.charAt(i));
-        if (character.width == 0)
-            continue;
-        if (penX > INT32_MAX - character.width)
-            break;
-        aPainter.drawImage(QPoint(static_cast<TInt>(penX), aY), glyphs,
-                           QRect(character.x, 0, character.width, iHeight));
+        if (character.width > 0 && penX + character.width > 0)
+            aPainter.drawImage(QPoint(static_cast<TInt>(penX), aY), glyphs,
+                               QRect(character.x, 0, character.width, iHeight));
         penX += character.width;
     }
     aPainter.restore();

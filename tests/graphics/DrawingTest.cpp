@@ -4,7 +4,33 @@
 
 namespace {
 
-using Drawing = GraphicsTest;
+const TInt64 KFixedOne = TInt64(1) << 32;
+// The pixels of sprite(), by row and column.
+const TUint32 KSpriteColours[2][2] = {{0xFFFF0000, 0xFF00FF00}, {0xFF0000FF, 0xFFFFFFFF}};
+
+class Drawing : public GraphicsTest {
+protected:
+    // A 2 by 2 bitmap of four colours.
+    TUint32 fourColourSprite()
+    {
+        const TUint32 sprite = bitmap(2, 2, KSpriteColours[0][0]);
+        setPixel(sprite, 1, 0, KSpriteColours[0][1]);
+        setPixel(sprite, 0, 1, KSpriteColours[1][0]);
+        setPixel(sprite, 1, 1, KSpriteColours[1][1]);
+        return sprite;
+    }
+    // Code 10, opaque; the angle and scales are raw fixed-point values.
+    void drawRotatedScaled(TUint32 aTarget, TUint32 aBitmap, TInt aX, TInt aY, TInt64 aAngle, TInt64 aScaleX,
+                           TInt64 aScaleY)
+    {
+        pushSlots(aTarget, aBitmap, aX, aY);
+        pushFixed(aAngle);
+        pushFixed(aScaleX);
+        pushFixed(aScaleY);
+        push(255);
+        call(KGraphics, 10);
+    }
+};
 
 TEST_F(Drawing, FillsBlendAndClearsKeepAlpha)
 {
@@ -41,14 +67,39 @@ TEST_F(Drawing, LinesAreOnePixelWide)
     EXPECT_EQ(depth(), 0);
 }
 
+// Lines whose ends lie far outside keep their direction: what shows is
+// what Qt draws for the whole line.
+TEST_F(Drawing, FarLinesKeepTheirDirection)
+{
+    const TInt lines[][4] = {{0, 0, 1073741824, 536870912},
+                             {0, 0, 40000000, 20000000},
+                             {-1073741824, -536870902, 1073741824, 536870922},
+                             {INT32_MAX, 3, INT32_MIN, 12},
+                             {INT32_MIN, INT32_MAX, INT32_MAX, INT32_MIN + 19}};
+    for (const auto& line : lines) {
+        const TUint32 target = bitmap(20, 20, 0xFF000000);
+        pushSlots(target, line[0], line[1], line[2], line[3], 0xFFFFFFFF);
+        call(KGraphics, 5);
+        QImage expected(20, 20, QImage::Format_ARGB32_Premultiplied);
+        expected.fill(0xFF000000);
+        QPainter painter(&expected);
+        painter.setPen(QPen(Qt::white, 0));
+        painter.drawLine(line[0], line[1], line[2], line[3]);
+        painter.end();
+        TInt wrong = 0;
+        for (TInt y = 0; y < 20; ++y) {
+            for (TInt x = 0; x < 20; ++x)
+                wrong += pixel(target, x, y) != expected.pixel(x, y);
+        }
+        EXPECT_EQ(wrong, 0) << line[0] << "," << line[1] << " to " << line[2] << "," << line[3];
+    }
+    EXPECT_EQ(depth(), 0);
+}
+
 
 TEST_F(Drawing, TilesAreasAndRotationPlaceTheBitmapAsAsked)
 {
-    const TUint32 sprite = bitmap(2, 2, 0xFFFF0000);
-    setPixel(sprite, 1, 0, 0xFF00FF00);
-    setPixel(sprite, 0, 1, 0xFF0000FF);
-    setPixel(sprite, 1, 1, 0xFFFFFFFF);
-    const TUint32 colours[2][2] = {{0xFFFF0000, 0xFF00FF00}, {0xFF0000FF, 0xFFFFFFFF}};
+    const TUint32 sprite = fourColourSprite();
 
     const TUint32 tiled = bitmap(8, 8, 0xFF000000);
     pushSlots(tiled, sprite, 1, 2, 5, 4, 1, 0, 255);
@@ -56,7 +107,7 @@ TEST_F(Drawing, TilesAreasAndRotationPlaceTheBitmapAsAsked)
     for (TInt y = 0; y < 8; ++y) {
         for (TInt x = 0; x < 8; ++x) {
             const TBool inside = x >= 1 && x < 6 && y >= 2 && y < 6;
-            const TUint32 expected = inside ? colours[(y - 2) % 2][(x - 1 + 1) % 2] : 0xFF000000;
+            const TUint32 expected = inside ? KSpriteColours[(y - 2) % 2][(x - 1 + 1) % 2] : 0xFF000000;
             EXPECT_EQ(pixel(tiled, x, y), expected) << x << "," << y;
         }
     }
@@ -71,27 +122,68 @@ TEST_F(Drawing, TilesAreasAndRotationPlaceTheBitmapAsAsked)
     // Angle 0 and scale 1 put the centre on the point; a quarter turn by
     // the divisor 3.141 turns the picture counter-clockwise.
     const TUint32 turned = bitmap(6, 6, 0xFF000000);
-    pushSlots(turned, sprite, 3, 3);
-    pushFixed(0);
-    pushFixed(TInt64(1) << 32);
-    pushFixed(TInt64(1) << 32);
-    push(255);
-    call(KGraphics, 10);
+    drawRotatedScaled(turned, sprite, 3, 3, 0, KFixedOne, KFixedOne);
     EXPECT_EQ(pixel(turned, 2, 2), 0xFFFF0000u);
     EXPECT_EQ(pixel(turned, 3, 3), 0xFFFFFFFFu);
     EXPECT_EQ(pixel(turned, 4, 4), 0xFF000000u);
 
     const TUint32 quarter = bitmap(6, 6, 0xFF000000);
-    pushSlots(quarter, sprite, 3, 3);
-    pushFixed(static_cast<TInt64>(std::llround(3.141 / 2 * 4294967296.0)));
-    pushFixed(TInt64(1) << 32);
-    pushFixed(TInt64(1) << 32);
-    push(255);
-    call(KGraphics, 10);
+    drawRotatedScaled(quarter, sprite, 3, 3, std::llround(3.141 / 2 * 4294967296.0), KFixedOne, KFixedOne);
     EXPECT_EQ(pixel(quarter, 2, 2), 0xFF00FF00u);
     EXPECT_EQ(pixel(quarter, 3, 2), 0xFFFFFFFFu);
     EXPECT_EQ(pixel(quarter, 2, 3), 0xFFFF0000u);
     EXPECT_EQ(pixel(quarter, 3, 3), 0xFF0000FFu);
+    EXPECT_EQ(depth(), 0);
+}
+
+// Positions and offsets far beyond the target still place the bitmap
+// exactly: a tiling keeps its phase, an area its source, a scaled bitmap
+// its centre.
+TEST_F(Drawing, FarPositionsAndOffsetsPlaceTheBitmapExactly)
+{
+    const TUint32 sprite = fourColourSprite();
+
+    const TUint32 tiled = bitmap(4, 4, 0xFF000000);
+    pushSlots(tiled, sprite, 0, 0, 4, 4, 0, 16777217, 255);
+    call(KGraphics, 6);
+    EXPECT_EQ(pixel(tiled, 0, 0), KSpriteColours[1][0]);
+    EXPECT_EQ(pixel(tiled, 1, 1), KSpriteColours[0][1]);
+    // The rectangle starts far to the left: column 0 of the target is
+    // 16777219 columns into the tiling.
+    pushSlots(tiled, sprite, -16777219, 0, 16777223, 4, 0, 0, 255);
+    call(KGraphics, 6);
+    EXPECT_EQ(pixel(tiled, 0, 0), KSpriteColours[0][1]);
+    EXPECT_EQ(pixel(tiled, 3, 1), KSpriteColours[1][0]);
+    pushSlots(tiled, sprite, 0, 0, 4, 4, INT32_MIN, INT32_MAX, 255);
+    call(KGraphics, 6);
+    EXPECT_EQ(pixel(tiled, 0, 0), KSpriteColours[1][0]);
+
+    // A source area that starts far to the left of the bitmap moves the
+    // bitmap right by as much, wherever the area is drawn.
+    const TUint32 area = bitmap(20, 4, 0xFF000000);
+    pushSlots(area, sprite, -16777211, 0, -16777221, 0, 16777223, 2, 255);
+    call(KGraphics, 7);
+    pushSlots(area, sprite, -16777300, 2, -16777310, 0, 16777312, 2, 255);
+    call(KGraphics, 7);
+    for (TInt x = 0; x < 20; ++x) {
+        EXPECT_EQ(pixel(area, x, 0), x == 10 ? KSpriteColours[0][0] : x == 11 ? KSpriteColours[0][1] : 0xFF000000u) << x;
+        EXPECT_EQ(pixel(area, x, 3), x == 10 ? KSpriteColours[1][0] : x == 11 ? KSpriteColours[1][1] : 0xFF000000u) << x;
+    }
+    pushSlots(area, sprite, INT32_MIN, INT32_MIN, 0, 0, 0, 0, 255);
+    call(KGraphics, 7);
+    pushSlots(area, sprite, INT32_MAX, INT32_MAX, 255);
+    call(KGraphics, 1);
+    EXPECT_EQ(pixel(area, 0, 0), 0xFF000000u);
+
+    // Stretched 2^24 times, the bitmap centred 16777219 to the right
+    // begins at column 3.
+    const TUint32 stretched = bitmap(20, 20, 0xFF000000);
+    drawRotatedScaled(stretched, sprite, 16777219, 10, 0, KFixedOne << 24, KFixedOne);
+    EXPECT_EQ(pixel(stretched, 2, 9), 0xFF000000u);
+    EXPECT_EQ(pixel(stretched, 3, 9), KSpriteColours[0][0]);
+    EXPECT_EQ(pixel(stretched, 19, 10), KSpriteColours[1][0]);
+    drawRotatedScaled(stretched, sprite, INT32_MIN, INT32_MIN, 0, KFixedOne, KFixedOne);
+    EXPECT_EQ(pixel(stretched, 0, 0), 0xFF000000u);
     EXPECT_EQ(depth(), 0);
 }
 

@@ -1,5 +1,7 @@
 #include "GraphicsTestSupport.h"
 
+#include <string>
+
 namespace {
 
 class Fonts : public GraphicsTest {
@@ -84,6 +86,35 @@ TEST_F(Fonts, BitmapGlyphsAreColouredMasksAtTheirCells)
     pushSlots(0, 0, 0, 0, 0xFFFFFFFF, font);
     call(KGraphics, 3);
     EXPECT_EQ(pixel(target, 3, 3), 0xFF00FF00u);
+    EXPECT_EQ(depth(), 0);
+}
+
+// One glyph, ' ', a thousand columns wide; only its first column is
+// covered, in rows 2 to 5.
+QImage wideGlyphFont()
+{
+    QImage image(1002, 11, QImage::Format_ARGB32);
+    image.fill(0xFF000000);
+    for (TInt y = 2; y < 6; ++y)
+        image.setPixel(1, y, KCovered);
+    image.setPixel(1001, 10, KCovered);
+    return image;
+}
+
+// Text that starts far to the left of the target still puts each glyph
+// where the glyphs before it end.
+TEST_F(Fonts, TextFromFarOffTheTargetKeepsItsPlace)
+{
+    const TUint32 font = bitmapFont(wideGlyphFont());
+    const TUint32 target = bitmap(20, 10, 0xFF000000);
+    // The last of 16784 glyphs begins 16783000 columns after the text.
+    drawText(target, std::string(16784, ' ').c_str(), 5 - 16783000, 1, 0xFFFFFFFF, font);
+    for (TInt x = 0; x < 20; ++x)
+        EXPECT_EQ(pixel(target, x, 4), x == 5 ? 0xFFFFFFFFu : 0xFF000000u) << x;
+    drawText(target, "   ", INT32_MAX - 1500, 1, 0xFFFFFFFF, font);
+    drawText(target, " ", 0, INT32_MIN, 0xFFFFFFFF, font);
+    drawText(target, " ", 0, INT32_MAX, 0xFFFFFFFF, font);
+    EXPECT_EQ(pixel(target, 0, 4), 0xFF000000u);
     EXPECT_EQ(depth(), 0);
 }
 

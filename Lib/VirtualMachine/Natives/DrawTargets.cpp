@@ -1,6 +1,8 @@
 #include "DrawTargets.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "ErrorHandling.h"
 #include "HostMemory.h"
@@ -44,6 +46,14 @@ public:
 private:
     VMHeap& iHeap;
 };
+
+// One axis of areaWithin: the span from aStart of aExtent, either way,
+// cut to [aLow, aHigh).
+std::pair<TInt64, TInt64> spanWithin(TInt aStart, TInt aExtent, TInt64 aLow, TInt64 aHigh)
+{
+    const TInt64 end = TInt64(aStart) + aExtent;
+    return {std::max(std::min<TInt64>(aStart, end), aLow), std::min(std::max<TInt64>(aStart, end), aHigh)};
+}
 
 // Host objects are made before their heap entry; the heap owns them from
 // the entry on, and deletes them itself when the entry cannot be made.
@@ -127,6 +137,16 @@ TUint32 newFontValue(VMHeap& aHeap, std::unique_ptr<CAppsFont> aFont)
     const TUint32 cell = aHeap.createArray(1, GC_CODE_REF_CELL);
     aHeap.arena().setWord(cell, font);
     return cell;
+}
+
+QRect areaWithin(TInt aX, TInt aY, TInt aWidth, TInt aHeight, const QRect& aBounds)
+{
+    const auto [left, right] = spanWithin(aX, aWidth, aBounds.x(), TInt64(aBounds.x()) + aBounds.width());
+    const auto [top, bottom] = spanWithin(aY, aHeight, aBounds.y(), TInt64(aBounds.y()) + aBounds.height());
+    if (left >= right || top >= bottom)
+        return QRect();
+    return QRect(static_cast<TInt>(left), static_cast<TInt>(top), static_cast<TInt>(right - left),
+                 static_cast<TInt>(bottom - top));
 }
 
 QByteArray readApplicationFile(FrameworkServices& aServices, const OString& aName)

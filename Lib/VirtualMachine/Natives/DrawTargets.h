@@ -12,6 +12,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QRect>
 #include <QRegion>
 
 // What the bitmap, graphics, font and screen natives and the paint handler
@@ -43,6 +44,12 @@ void endCanvas(VMHeap& aHeap, TUint32 aHandle);
 CAppsFont* fontOf(VMHeap& aHeap, TUint32 aFontValue);
 // A new font value holding aFont.
 TUint32 newFontValue(VMHeap& aHeap, std::unique_ptr<CAppsFont> aFont);
+
+// The part of the area at (aX, aY) of aWidth by aHeight that lies within
+// aBounds, worked out in 64 bits so that no far edge overflows; empty when
+// none of it does. A negative extent reaches back from its corner, as Qt
+// takes it.
+QRect areaWithin(TInt aX, TInt aY, TInt aWidth, TInt aHeight, const QRect& aBounds);
 
 // The whole content of an application file, through the host's file
 // services so that the path stays below the application directory.

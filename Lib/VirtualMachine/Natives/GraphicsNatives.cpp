@@ -1,11 +1,14 @@
 // Graphics natives (group 18): drawing on the canvas of a paint or into a
 // bitmap. A null target or bitmap draws nothing, as does a surface whose
-// drawing has ended. Coordinates are clamped to a range that the painter
-// handles exactly; everything outside the target is clipped.
+// drawing has ended. Qt keeps device positions in int (and rounds to it),
+// so a shape is cut to the target, in 64-bit or double arithmetic, before
+// the painter sees it: far coordinates then neither overflow nor move or
+// turn what is drawn. Everything outside the target is clipped.
 
 #include "VirtualMachine.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "DrawTargets.h"
 #include "ErrorHandling.h"
@@ -17,25 +20,92 @@
 namespace {
 
 const TUint32 KOpaque = 255;
-const TInt64 KCoordinateLimit = TInt64(1) << 24;
+// Room left around the target when a line is cut, so that the pixels at
+// the target's edges come out as for the whole line.
+const double KLineMargin = 256;
 // A canvas is cleared over the largest area a 16-bit device could have.
 const TInt KClearExtent = 32767;
 const double KHalfTurnRadians = 3.141;
 
-// Coordinates far outside any target are clipped anyway; clamping them
-// keeps every sum in range.
-TInt clamped(TInt64 aValue)
+// The target's pixels; the natives' painters carry no transformation.
+QRect targetArea(const QPainter& aPainter)
 {
-    return static_cast<TInt>(std::clamp(aValue, -KCoordinateLimit, KCoordinateLimit));
+    return QRect(0, 0, aPainter.device()->width(), aPainter.device()->height());
 }
 
-// The rectangle from (aX, aY) of aWidth by aHeight, its corners clamped so
-// that no sum overflows.
-QRect clampedRect(TInt aX, TInt aY, TInt aWidth, TInt aHeight)
+// The part of the line from (aX1, aY1) to (aX2, aY2) near the target, cut
+// along the line itself (Liang and Barsky) so that it keeps its direction;
+// none when the line passes the target by.
+std::optional<QLineF> lineNearTarget(const QPainter& aPainter, TInt aX1, TInt aY1, TInt aX2, TInt aY2)
 {
-    const TInt left = clamped(aX);
-    const TInt top = clamped(aY);
-    return QRect(left, top, clamped(TInt64(aX) + aWidth) - left, clamped(TInt64(aY) + aHeight) - top);
+    const QRectF around = QRectF(targetArea(aPainter)).adjusted(-KLineMargin, -KLineMargin, KLineMargin, KLineMargin);
+    const double dx = double(aX2) - aX1;
+    const double dy = double(aY2) - aY1;
+    // Per edge of the area: how fast the line nears it, and how far off it
+    // the start lies.
+    const double approach[] = {-dx, dx, -dy, dy};
+    const double room[] = {aX1 - around.left(), around.right() - aX1, aY1 - around.top(), around.bottom() - aY1};
+    double enter = 0;
+    double leave = 1;
+    for (TInt edge = 0; edge < 4; ++edge) {
+        if (approach[edge] == 0) {
+            if (room[edge] < 0)
+                return std::nullopt;
+        } else if (approach[edge] < 0) {
+            enter = std::max(enter, room[edge] / approach[edge]);
+        } else {
+            leave = std::min(leave, room[edge] / approach[edge]);
+        }
+    }
+    if (enter > leave)
+        return std::nullopt;
+    return QLineF(aX1 + enter * dx, aY1 + enter * dy, aX1 + leave * dx, aY1 + leave * dy);
+}
+
+// One axis of a bitmap area drawn at aPosition, cut as Qt cuts it: an
+// extent of 0 or less reaches to the bitmap's edge, and the part before
+// the bitmap's start moves the position on by as much. False when nothing
+// lands on the target's aTargetExtent pixels.
+TBool cutToBitmapAndTarget(TInt64& aPosition, TInt64& aStart, TInt64& aExtent, TInt aBitmapExtent,
+                           TInt aTargetExtent)
+{
+    if (aExtent <= 0)
+        aExtent = aBitmapExtent - aStart;
+    if (aStart < 0) {
+        aPosition -= aStart;
+        aExtent += aStart;
+        aStart = 0;
+    }
+    aExtent = std::min<TInt64>(aExtent, aBitmapExtent - aStart);
+    return aExtent > 0 && aPosition < aTargetExtent && aPosition + aExtent > 0;
+}
+
+// Draws the area of aPicture at (aSourceX, aSourceY) of aWidth by aHeight
+// with its corner at (aX, aY). Only what lands on the target reaches Qt,
+// so the numbers it gets are no larger than the target and the bitmap.
+void drawPictureArea(QPainter& aPainter, const QImage& aPicture, TInt aX, TInt aY, TInt aSourceX, TInt aSourceY,
+                     TInt aWidth, TInt aHeight)
+{
+    TInt64 x = aX;
+    TInt64 y = aY;
+    TInt64 sourceX = aSourceX;
+    TInt64 sourceY = aSourceY;
+    TInt64 width = aWidth;
+    TInt64 height = aHeight;
+    const QRect target = targetArea(aPainter);
+    if (cutToBitmapAndTarget(x, sourceX, width, aPicture.width(), target.width())
+        && cutToBitmapAndTarget(y, sourceY, height, aPicture.height(), target.height()))
+        aPainter.drawImage(QPoint(static_cast<TInt>(x), static_cast<TInt>(y)), aPicture,
+                           QRect(static_cast<TInt>(sourceX), static_cast<TInt>(sourceY), static_cast<TInt>(width),
+                                 static_cast<TInt>(height)));
+}
+
+// Where the tiling's bitmap starts before aStart along one axis, reduced
+// to one bitmap's extent so that a far offset keeps the phase.
+TInt tilePhase(TInt64 aStart, TInt aBitmapExtent)
+{
+    const TInt64 phase = aStart % aBitmapExtent;
+    return static_cast<TInt>(phase < 0 ? phase + aBitmapExtent : phase);
 }
 
 // The painter of a target operand; nullptr draws nothing.
@@ -74,7 +144,8 @@ void drawBitmap(VirtualMachine& aMachine, TInt)
         if (picture && painter) {
             painter->save();
             applyAlpha(*painter, aMachine.intOperand(0));
-            painter->drawImage(QPoint(clamped(aMachine.intOperand(2)), clamped(aMachine.intOperand(1))), *picture);
+            drawPictureArea(*painter, *picture, aMachine.intOperand(2), aMachine.intOperand(1), 0, 0, picture->width(),
+                            picture->height());
             painter->restore();
         }
     }
@@ -97,18 +168,19 @@ void drawString(VirtualMachine& aMachine, TInt aOperation)
     QPainter* painter = targetOperand(aMachine, operands - 1);
     CAppsFont* font = DrawTargets::fontOf(aMachine.heap(), aMachine.operand(0));
     if (painter && font && text && count > 0)
-        font->draw(*painter, *text, first, count, clamped(aMachine.intOperand(3)), clamped(aMachine.intOperand(2)),
-                   aMachine.operand(1));
+        font->draw(*painter, *text, first, count, aMachine.intOperand(3), aMachine.intOperand(2), aMachine.operand(1));
     aMachine.popOperands(operands);
 }
 
 // target, x, y, width, height, colour.
 void fillRectangle(VirtualMachine& aMachine, TInt)
 {
-    if (QPainter* painter = targetOperand(aMachine, 5))
-        painter->fillRect(clampedRect(aMachine.intOperand(4), aMachine.intOperand(3), aMachine.intOperand(2),
-                                      aMachine.intOperand(1)),
-                          colourOf(aMachine.operand(0)));
+    if (QPainter* painter = targetOperand(aMachine, 5)) {
+        const QRect area = DrawTargets::areaWithin(aMachine.intOperand(4), aMachine.intOperand(3),
+                                                   aMachine.intOperand(2), aMachine.intOperand(1), targetArea(*painter));
+        if (!area.isEmpty())
+            painter->fillRect(area, colourOf(aMachine.operand(0)));
+    }
     aMachine.popOperands(6);
 }
 
@@ -117,8 +189,9 @@ void drawLine(VirtualMachine& aMachine, TInt)
 {
     if (QPainter* painter = targetOperand(aMachine, 5)) {
         painter->setPen(QPen(colourOf(aMachine.operand(0)), 0));
-        painter->drawLine(clamped(aMachine.intOperand(4)), clamped(aMachine.intOperand(3)),
-                          clamped(aMachine.intOperand(2)), clamped(aMachine.intOperand(1)));
+        if (const std::optional<QLineF> line = lineNearTarget(*painter, aMachine.intOperand(4), aMachine.intOperand(3),
+                                                              aMachine.intOperand(2), aMachine.intOperand(1)))
+            painter->drawLine(*line);
     }
     aMachine.popOperands(6);
 }
@@ -133,13 +206,17 @@ void tileBitmap(VirtualMachine& aMachine, TInt)
     if (aMachine.operand(7) && !picture)
         qWarning("Null BitmapContainer");
     if (picture && painter) {
-        const QRect area = clampedRect(aMachine.intOperand(6), aMachine.intOperand(5), aMachine.intOperand(4),
-                                       aMachine.intOperand(3));
-        painter->save();
-        painter->setBrushOrigin(clamped(TInt64(area.x()) - aMachine.intOperand(2)),
-                                clamped(TInt64(area.y()) - aMachine.intOperand(1)));
-        painter->fillRect(area, QBrush(*picture));
-        painter->restore();
+        const TInt x = aMachine.intOperand(6);
+        const TInt y = aMachine.intOperand(5);
+        const QRect area =
+            DrawTargets::areaWithin(x, y, aMachine.intOperand(4), aMachine.intOperand(3), targetArea(*painter));
+        if (!area.isEmpty()) {
+            painter->save();
+            painter->setBrushOrigin(tilePhase(TInt64(x) - aMachine.intOperand(2), picture->width()),
+                                    tilePhase(TInt64(y) - aMachine.intOperand(1), picture->height()));
+            painter->fillRect(area, QBrush(*picture));
+            painter->restore();
+        }
     }
     aMachine.popOperands(9);
 }
@@ -155,9 +232,8 @@ void drawArea(VirtualMachine& aMachine, TInt)
     if (picture && painter) {
         painter->save();
         applyAlpha(*painter, aMachine.intOperand(0));
-        painter->drawImage(QPoint(clamped(aMachine.intOperand(6)), clamped(aMachine.intOperand(5))), *picture,
-                           clampedRect(aMachine.intOperand(4), aMachine.intOperand(3), aMachine.intOperand(2),
-                                       aMachine.intOperand(1)));
+        drawPictureArea(*painter, *picture, aMachine.intOperand(6), aMachine.intOperand(5), aMachine.intOperand(4),
+                        aMachine.intOperand(3), aMachine.intOperand(2), aMachine.intOperand(1));
         painter->restore();
     }
     aMachine.popOperands(9);
@@ -194,7 +270,9 @@ double fromFixed(TInt64 aValue)
 
 // target, bitmap, x, y, angle, scale x, scale y (fixed point, two slots
 // each), alpha: the bitmap's centre lands on (x, y). The angle is in
-// radians and turns counter-clockwise on the screen.
+// radians and turns counter-clockwise on the screen. A bitmap that lands
+// wholly off the target is not given to Qt, whose rounding to int could
+// not take where it lands.
 void drawRotatedScaled(VirtualMachine& aMachine, TInt)
 {
     const QImage* picture = aMachine.operand(9) ? pictureOperand(aMachine, 9, EFalse) : nullptr;
@@ -204,11 +282,15 @@ void drawRotatedScaled(VirtualMachine& aMachine, TInt)
     if (picture && painter) {
         painter->save();
         applyAlpha(*painter, aMachine.intOperand(0));
-        painter->translate(clamped(aMachine.intOperand(8)), clamped(aMachine.intOperand(7)));
+        painter->translate(aMachine.intOperand(8), aMachine.intOperand(7));
         painter->rotate(-(fromFixed(aMachine.fixedOperand(5)) * 180.0 / KHalfTurnRadians));
         painter->scale(fromFixed(aMachine.fixedOperand(3)), fromFixed(aMachine.fixedOperand(1)));
         painter->translate(-(picture->width() / 2), -(picture->height() / 2));
-        painter->drawImage(QPoint(0, 0), *picture);
+        const QRectF landing = painter->worldTransform().mapRect(QRectF(picture->rect()));
+        const QRect target = targetArea(*painter);
+        if (landing.right() >= 0 && landing.bottom() >= 0 && landing.left() <= target.width()
+            && landing.top() <= target.height())
+            painter->drawImage(QPoint(0, 0), *picture);
         painter->restore();
     }
     aMachine.popOperands(11);
