@@ -16,9 +16,7 @@ public:
         EWriteTruncate = 1  // start empty
     };
 
-    // Opens the file; isOpen() tells whether that worked. Appending keeps
-    // the file's old content whole until the writer closes (see
-    // VESTRA::FileOutputStream::openForAppend).
+    // Opens the file; isOpen() tells whether that worked.
     CAppsFileWriter(const CAppsString& aFileName, TInt aMode);
     // Takes ownership of aStream (which may be null).
     explicit CAppsFileWriter(VESTRA::OutputStream* aStream);

@@ -3,8 +3,8 @@
 #include <QFile>
 
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,11 +14,9 @@
 
 namespace {
 
-// The block in which an appended file's old content is copied, and the
-// buffer of every file stream. Applications read and write in small
+// The buffer of every file stream. Applications read and write in small
 // blocks; a buffer of this size turns thirty-two 4 KiB calls into one call
 // of the platform.
-const std::size_t KCopyBlock = 64 * 1024;
 const std::size_t KBufferBytes = 128 * 1024;
 
 // Paths are encoded the way Qt encodes them, so that a file written here is
@@ -93,33 +91,6 @@ TBool makeParentDirectory(const Str16& aPath)
 {
     const Str16 parent = FileUtility::parentDirectory(aPath);
     return FileUtility::directoryExists(parent) || FileUtility::makePath(parent);
-}
-
-TBool copyContent(const std::string& aSource, std::FILE* aTarget)
-{
-    std::FILE* source = std::fopen(aSource.c_str(), "rb");
-    if (!source)
-        return EFalse;
-    const std::unique_ptr<char[]> block(new char[KCopyBlock]);
-    TBool copied = ETrue;
-    std::size_t count;
-    while (copied && (count = std::fread(block.get(), 1, KCopyBlock, source)) > 0)
-        copied = std::fwrite(block.get(), 1, count, aTarget) == count;
-    copied = copied && !std::ferror(source);
-    std::fclose(source);
-    return copied;
-}
-
-// A rename is durable only once its directory is; a failure here leaves
-// the rename done, so it is not reported.
-void syncDirectoryOf(const std::string& aPath)
-{
-    const std::string directory = aPath.substr(0, aPath.rfind('/') + 1);
-    const int descriptor = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY);
-    if (descriptor >= 0) {
-        fsync(descriptor);
-        ::close(descriptor);
-    }
 }
 
 }
@@ -205,77 +176,45 @@ FileOutputStream::~FileOutputStream()
 
 TBool FileOutputStream::open(const CAppsString& aPath)
 {
+    return openWriting(aPath, O_TRUNC);
+}
+
+// The old content is never written again, so a process killed at any
+// moment leaves it whole, followed by whatever of the new bytes reached the
+// file. The stream holds the file itself: a delete or a move while it is
+// open acts on it as on any other open file.
+TBool FileOutputStream::openForAppend(const CAppsString& aPath)
+{
+    if (!openWriting(aPath, 0))
+        return EFalse;
+    if (fseeko(iFile, 0, SEEK_END) != 0)
+        close();
+    return iOpen;
+}
+
+// Only regular files are written. Without O_NONBLOCK a pipe found at the
+// path would stall the open until a reader came; on a regular file the flag
+// changes nothing.
+TBool FileOutputStream::openWriting(const CAppsString& aPath, int aFlags)
+{
     close();
     if (FileUtility::isRelative(aPath))
         return EFalse;
     const Str16 path = FileUtility::convertSeparators(aPath);
     if (!makeParentDirectory(path))
         return EFalse;
-    iFile = withBuffer(openFile(path, "wb"), iBuffer);
-    iOpen = iFile != nullptr;
-    return iOpen;
-}
-
-// A file that does not exist yet has no old content to keep, so it is
-// written in place like a new one.
-TBool FileOutputStream::openForAppend(const CAppsString& aPath)
-{
-    close();
-    if (FileUtility::isRelative(aPath))
-        return EFalse;
-    const Str16 path = FileUtility::convertSeparators(aPath);
-    if (!FileUtility::fileExists(path))
-        return open(path);
-    char* target = realpath(encodedName(path).c_str(), nullptr);
-    if (!target)
-        return EFalse;
-    const std::string targetName(target);
-    std::free(target);
-    iOpen = openCopyOf(targetName);
-    return iOpen;
-}
-
-// The copy lies in the target's directory, so that the final rename stays
-// on one file system and is atomic; its name begins with a dot, so that
-// listings leave it out. It gets the target's permissions.
-TBool FileOutputStream::openCopyOf(const std::string& aTarget)
-{
-    struct stat status;
-    if (stat(aTarget.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-        return EFalse;
-    const std::size_t nameStart = aTarget.rfind('/') + 1;
-    std::string copy = aTarget.substr(0, nameStart) + "." + aTarget.substr(nameStart) + ".XXXXXX";
-    const int descriptor = mkstemp(copy.data());
+    const int descriptor = ::open(encodedName(path).c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | aFlags, 0666);
     if (descriptor < 0)
         return EFalse;
-    fchmod(descriptor, status.st_mode & 07777);
-    iFile = withBuffer(fdopen(descriptor, "wb"), iBuffer);
+    struct stat status;
+    if (fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode))
+        iFile = withBuffer(fdopen(descriptor, "wb"), iBuffer);
     if (!iFile) {
         ::close(descriptor);
-        unlink(copy.c_str());
         return EFalse;
     }
-    iTarget = aTarget;
-    iCopy = copy;
-    if (!copyContent(aTarget, iFile)) {
-        closeFile(iFile);
-        return commitCopy(EFalse);
-    }
+    iOpen = ETrue;
     return ETrue;
-}
-
-// Only a copy that was written, flushed and synced in full replaces the
-// file; otherwise it goes and the file keeps its old content.
-TBool FileOutputStream::commitCopy(TBool aWritten)
-{
-    const TBool committed = aWritten && std::rename(iCopy.c_str(), iTarget.c_str()) == 0;
-    if (committed)
-        syncDirectoryOf(iTarget);
-    else
-        unlink(iCopy.c_str());
-    iTarget.clear();
-    iCopy.clear();
-    return committed;
 }
 
 TBool FileOutputStream::writeByte(TUint8 aByte)
@@ -311,19 +250,19 @@ TBool FileOutputStream::seek(TInt aPosition)
     return seekFile(iFile, aPosition);
 }
 
-// Buffered bytes reach the file only here, so this is where a full disk or
-// an exceeded size limit shows, and it must be reported.
+// Buffered bytes reach the file here, or, for a stream that is never
+// closed, when the C library flushes every open stream as the process
+// exits. Here is where a full disk or an exceeded size limit shows, and it
+// must be reported.
 TBool FileOutputStream::close()
 {
     if (!iFile)
         return ETrue;
-    TBool written = std::fflush(iFile) == 0 && !std::ferror(iFile);
-    if (written && !iCopy.empty())
-        written = fsync(fileno(iFile)) == 0;
-    written = std::fclose(iFile) == 0 && written;
+    const TBool written = std::fflush(iFile) == 0 && !std::ferror(iFile);
+    const TBool closed = std::fclose(iFile) == 0;
     iFile = nullptr;
     iOpen = EFalse;
-    return iCopy.empty() ? written : commitCopy(written);
+    return written && closed;
 }
 
 }

@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <string>
 
 #include "CAppsString.h"
 #include "Stream.h"
@@ -44,14 +43,12 @@ public:
     ~FileOutputStream() override;
 
     // Opens the absolute aPath for writing from an empty file, creating its
-    // missing parent directories; a relative path is refused. Closes any
-    // file opened before.
+    // missing parent directories; a relative path, and a path that names
+    // something other than a regular file, are refused. Closes any file
+    // opened before.
     TBool open(const CAppsString& aPath);
     // As open, but an existing file keeps its content and the position
-    // starts after it. The writes go to a copy beside the file, which
-    // replaces it when the stream closes: whatever happens to the process
-    // meanwhile, the file holds either all of its old content or all of
-    // the new.
+    // starts after it; the writes go to the file itself.
     TBool openForAppend(const CAppsString& aPath);
 
     TBool writeByte(TUint8 aByte) override;
@@ -62,15 +59,11 @@ public:
     TBool close() override;
 
 private:
-    TBool openCopyOf(const std::string& aTarget);
-    TBool commitCopy(TBool aWritten);
+    // aFlags are added to those of every open: O_TRUNC empties the file.
+    TBool openWriting(const CAppsString& aPath, int aFlags);
 
     std::FILE* iFile = nullptr;
     std::unique_ptr<char[]> iBuffer;
-    // While appending: the file that the copy replaces at close, and the
-    // copy; both empty when writing the file itself.
-    std::string iTarget;
-    std::string iCopy;
 };
 
 }

@@ -1,4 +1,6 @@
-// Appends and writes under a kill and a full disk, in child processes.
+// Appends in place: what an application appends reaches the file however
+// the application ends, the file stays an ordinary open file while the
+// writer is open, and its old content survives kills and full disks.
 
 #include <gtest/gtest.h>
 
@@ -14,15 +16,30 @@
 #include <unistd.h>
 
 #include "CAppsFileWriter.h"
+#include "FilesTestSupport.h"
 
 namespace {
 
 const TInt KBlock = 256 * 1024;
 
-QByteArray block(TInt aIndex)
-{
-    return QByteArray(KBlock, char('a' + aIndex % 26));
-}
+class AppendSafetyTest : public FilesTest {
+protected:
+    // Every entry of the application directory, hidden ones included, so
+    // that bytes stranded beside a file would show; sorted, one space
+    // between names.
+    std::string entries(const QString& aDirectory = QString()) const
+    {
+        const QDir directory(path(aDirectory));
+        return directory.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name)
+            .join(' ')
+            .toStdString();
+    }
+
+    TInt onPaths(TInt aCode, const char* aSource, const char* aTarget)
+    {
+        return call(EFileSystem, aCode, 0, text(aSource), text(aTarget));
+    }
+};
 
 TBool append(const QString& aName, const QByteArray& aBytes)
 {
@@ -30,16 +47,10 @@ TBool append(const QString& aName, const QByteArray& aBytes)
     return writer.write(reinterpret_cast<const TUint8*>(aBytes.constData()), TInt(aBytes.size())) && writer.close();
 }
 
-// Whole blocks in the order they were appended, and at least aBlocks.
-TBool isWholeBlocks(const QByteArray& aContent, TInt aBlocks)
+QByteArray contentOf(const QString& aName)
 {
-    if (aContent.size() % KBlock != 0 || aContent.size() / KBlock < aBlocks)
-        return EFalse;
-    for (TInt i = 0; i < aContent.size() / KBlock; ++i) {
-        if (aContent.mid(i * KBlock, KBlock) != block(i))
-            return EFalse;
-    }
-    return ETrue;
+    QFile file(aName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 // Runs aChild in a child process and answers its exit status.
@@ -54,33 +65,90 @@ int statusOfChild(Child aChild)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(AppendSafetyTest, AKilledAppendLeavesTheOldOrTheNewContentNeverAMix)
+// Applications usually end with the exit native and never close their
+// writers; the bytes still buffered must reach the file then.
+TEST_F(AppendSafetyTest, BytesOfWritersLeftOpenReachTheFileWhenTheApplicationExits)
+{
+    writeFile("appended", "old");
+    writeFile("truncated", "old");
+    EXPECT_EXIT(
+        {
+            call(EOutput, 3, openWriter("appended", 1), bytes("+new"));
+            call(EOutput, 3, openWriter("truncated", 0), bytes("new"));
+            call(ESystem, 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(content("appended"), "old+new");
+    EXPECT_EQ(content("truncated"), "new");
+    EXPECT_EQ(entries(), "appended truncated");
+}
+
+TEST_F(AppendSafetyTest, AFileDeletedWhileAppendedToStaysDeleted)
+{
+    writeFile("f", "old");
+    const TUint32 writer = openWriter("f", 1);
+    EXPECT_EQ(call(EOutput, 3, writer, bytes("+new")), 0);
+    EXPECT_EQ(call(EFileSystem, 3, 0, text("f")), 0);
+    EXPECT_EQ(call(EOutput, 3, writer, bytes("+more")), 0);
+    EXPECT_EQ(call(EOutput, 1, writer), 0);
+    EXPECT_EQ(entries(), "");
+}
+
+TEST_F(AppendSafetyTest, AFileMovedWhileAppendedToKeepsEveryByteUnderItsNewName)
+{
+    writeFile("f", "old");
+    const TUint32 writer = openWriter("f", 1);
+    EXPECT_EQ(call(EOutput, 3, writer, bytes("+new")), 0);
+    EXPECT_EQ(onPaths(9, "f", "moved/g"), 0);
+    EXPECT_EQ(call(EOutput, 3, writer, bytes("+more")), 0);
+    EXPECT_EQ(call(EOutput, 1, writer), 0);
+    EXPECT_EQ(entries(), "moved");
+    EXPECT_EQ(entries("moved"), "g");
+    EXPECT_EQ(content("moved/g"), "old+new+more");
+}
+
+TEST_F(AppendSafetyTest, ADirectoryRenamedUnderAnAppendTakesTheBytesAlong)
+{
+    writeFile("d/f", "old");
+    const TUint32 writer = openWriter("d/f", 1);
+    EXPECT_EQ(call(EOutput, 3, writer, bytes("+new")), 0);
+    EXPECT_EQ(onPaths(10, "d", "e"), 0);
+    EXPECT_EQ(call(EOutput, 1, writer), 0) << errorText();
+    EXPECT_EQ(entries(), "e");
+    EXPECT_EQ(entries("e"), "f");
+    EXPECT_EQ(content("e/f"), "old+new");
+}
+
+// Each round a child appends blocks of its own letter until it is killed,
+// at a different moment each time: whatever the file held before the round
+// is still there, followed only by bytes of that round.
+TEST(AppendKillTest, AKilledAppendKeepsTheOldContentWhole)
 {
     QTemporaryDir dir;
     const QString name = dir.filePath("log");
-    ASSERT_TRUE(append(name, block(0)));
-    TInt blocks = 1;
+    ASSERT_TRUE(append(name, QByteArray(KBlock, '0')));
+    QByteArray before = contentOf(name);
     for (TInt round = 0; round < 6; ++round) {
+        const char letter = char('a' + round);
         const pid_t child = fork();
         if (child == 0) {
-            for (TInt i = TInt(QFile(name).size() / KBlock); append(name, block(i)); ++i) {
+            while (append(name, QByteArray(KBlock, letter))) {
             }
             _exit(1);
         }
         usleep(30000 + 17000 * round);
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
-        QFile file(name);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QByteArray content = file.readAll();
-        ASSERT_TRUE(isWholeBlocks(content, blocks)) << "round " << round << ": " << content.size() << " bytes";
-        blocks = TInt(content.size() / KBlock);
+        const QByteArray after = contentOf(name);
+        ASSERT_TRUE(after.startsWith(before)) << "round " << round << ": " << after.size() << " bytes";
+        EXPECT_EQ(after.mid(before.size()), QByteArray(after.size() - before.size(), letter)) << "round " << round;
+        before = after;
     }
 }
 
 // RLIMIT_FSIZE stands in for a full disk: the kernel refuses the bytes past
 // the limit, but only once the buffer is flushed.
-TEST(AppendSafetyTest, WritesPastAFullDiskReportFailureAndAppendsKeepTheOldContent)
+TEST(AppendKillTest, WritesPastAFullDiskReportFailureAndAppendsKeepTheOldContent)
 {
     QTemporaryDir dir;
     const QString fresh = dir.filePath("fresh");
@@ -95,10 +163,7 @@ TEST(AppendSafetyTest, WritesPastAFullDiskReportFailureAndAppendsKeepTheOldConte
         return (freshReported ? 0 : 1) | (appendReported ? 0 : 2);
     });
     EXPECT_EQ(status, 0);
-    QFile file(old);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray(3000, 'o'));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).count(), 2);
+    EXPECT_TRUE(contentOf(old).startsWith(QByteArray(3000, 'o')));
 }
 
 }

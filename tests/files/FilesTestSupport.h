@@ -19,7 +19,7 @@
 // directory. Tests push operands, call a native and read what it left.
 class FilesTest : public ::testing::Test {
 protected:
-    enum TGroup { EOutput = 21, EWriter = 22, EInput = 23, EReader = 24, EFileSystem = 25 };
+    enum TGroup { EOutput = 21, EWriter = 22, EInput = 23, EReader = 24, EFileSystem = 25, ESystem = 32 };
 
     FilesTest()
     {

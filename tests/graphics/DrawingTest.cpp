@@ -1,6 +1,8 @@
 #include "GraphicsTestSupport.h"
 
+#include <array>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -213,6 +215,40 @@ TEST_F(Drawing, AlphaBelowOpaqueBlendsAndABitmapOnItselfIsLeftAlone)
     pushSlots(1, 2, 3, 4, 5);
     call(KGraphics, 9);
     EXPECT_EQ(depth(), 0);
+}
+
+// The host hears only of the part of a repaint area that is on the
+// screen, so that the far edge it computes cannot overflow.
+class RepaintServices : public RecordingServices {
+public:
+    void requestRepaint(TInt aX, TInt aY, TInt aWidth, TInt aHeight) override
+    {
+        repaints.push_back({aX, aY, aWidth, aHeight});
+    }
+    std::vector<std::array<TInt, 4>> repaints;
+};
+
+TEST(Screen, RepaintAreasAreCutToTheScreen)
+{
+    RepaintServices services;
+    VirtualMachine machine;
+    ProgramTestSupport::loadProgram(machine, ".static \"main\" 0, -1\n    nop\n", services);
+    machine.setTop(-1);
+    const TInt areas[][4] = {{10, 20, 30, 40},
+                             {0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF},
+                             {-10, -20, 0x7FFFFFFF, 0x7FFFFFFF},
+                             {INT32_MIN + 1000, 100, 0x7FFFFFFF, 5},
+                             {700, 400, -0x7FFFFFFF - 1, -50},
+                             {900, 0, 10, 10}};
+    for (const auto& area : areas) {
+        for (TInt value : area)
+            machine.pushSlot(static_cast<TUint32>(value));
+        machine.callNative(31, 6);
+    }
+    EXPECT_EQ(machine.top(), -1);
+    const std::vector<std::array<TInt, 4>> expected = {
+        {10, 20, 30, 40}, {0, 0, 800, 480}, {0, 100, 800, 5}, {0, 350, 700, 50}};
+    EXPECT_EQ(services.repaints, expected);
 }
 
 }

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 #include "FileStreams.h"
 
 using VESTRA::FileInputStream;
@@ -109,6 +111,17 @@ TEST_F(FileStreamsTest, OutputRefusesRelativePathsAndUnwritableParents)
 
     writeFile("plain", "x");
     EXPECT_FALSE(out.open(path("plain/f.bin")));
+}
+
+// Opened for writing, a pipe without a reader would hold the open until one
+// came; only regular files are written.
+TEST_F(FileStreamsTest, OutputRefusesAPipeAtOnce)
+{
+    ASSERT_EQ(mkfifo(QFile::encodeName(iDir.filePath("pipe")).constData(), 0600), 0);
+    FileOutputStream out;
+    EXPECT_FALSE(out.open(path("pipe")));
+    EXPECT_FALSE(out.openForAppend(path("pipe")));
+    EXPECT_FALSE(out.isOpen());
 }
 
 // The directory helpers go through Qt; a name the streams wrote must be the

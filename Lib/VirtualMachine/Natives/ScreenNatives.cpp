@@ -3,6 +3,7 @@
 
 #include "VirtualMachine.h"
 
+#include "DrawTargets.h"
 #include "ErrorHandling.h"
 #include "NativeFamily.h"
 
@@ -49,11 +50,18 @@ void setScreenFlag(VirtualMachine& aMachine, TInt)
     aMachine.popOperands(1);
 }
 
-// x, y, width, height.
+// x, y, width, height. Only the part on the screen is asked for, so that
+// no host overflows when it works out the far edges; an area off the
+// screen asks for nothing.
 void repaintArea(VirtualMachine& aMachine, TInt)
 {
-    aMachine.services()->requestRepaint(aMachine.intOperand(3), aMachine.intOperand(2), aMachine.intOperand(1),
-                                        aMachine.intOperand(0));
+    TInt width = 0;
+    TInt height = 0;
+    aMachine.services()->getScreenSize(width, height);
+    const QRect area = DrawTargets::areaWithin(aMachine.intOperand(3), aMachine.intOperand(2), aMachine.intOperand(1),
+                                               aMachine.intOperand(0), QRect(0, 0, width, height));
+    if (!area.isEmpty())
+        aMachine.services()->requestRepaint(area.x(), area.y(), area.width(), area.height());
     aMachine.popOperands(4);
 }
 
