@@ -238,7 +238,7 @@ TEST(Screen, RepaintAreasAreCutToTheScreen)
                              {0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF},
                              {-10, -20, 0x7FFFFFFF, 0x7FFFFFFF},
                              {INT32_MIN + 1000, 100, 0x7FFFFFFF, 5},
-                             {700, 400, -0x7FFFFFFF - 1, -50},
+                             {700, 400, INT32_MIN, -50},
                              {900, 0, 10, 10}};
     for (const auto& area : areas) {
         for (TInt value : area)
