@@ -7,10 +7,13 @@
 #include <immintrin.h>
 #elif defined(__SSE2__)
 #include <emmintrin.h>
+#elif defined(__ARM_NEON)
+#include <arm_neon.h>
 #endif
 
 #include "CharClass.h"
 #include "ErrorHandling.h"
+#include "StringSearch.h"
 
 namespace {
 
@@ -47,22 +50,27 @@ TBool sameUnits(const TUint16* aLeft, const TUint16* aRight, TInt aCount, TBool 
     return ETrue;
 }
 
-#if defined(__SSE2__)
-// The first of the candidates in aMask (two bits for each unit from aHere
-// on, as the SIMD compares give them) that starts a whole occurrence of
-// aSub, or nullptr.
-const TUint16* firstOccurrence(TUint32 aMask, const TUint16* aHere, const TUint16* aSub, TInt aSubLength)
+#if defined(__SSE2__) || defined(__ARM_NEON)
+// The first of the candidates in aMask that starts a whole occurrence of
+// aSub, or nullptr. The vector compares give KBitsPerUnit set bits for
+// each candidate unit from aHere on (two with SSE2's byte mask, eight with
+// NEON's narrowed lanes), so a candidate's bits go all at once.
+template <TInt KBitsPerUnit>
+const TUint16* firstOccurrence(TUint64 aMask, const TUint16* aHere, const TUint16* aSub, TInt aSubLength)
 {
+    const TUint64 unitBits = (TUint64(1) << KBitsPerUnit) - 1;
     while (aMask != 0) {
-        const TUint16* candidate = aHere + std::countr_zero(aMask) / 2;
+        const TInt bit = std::countr_zero(aMask);
+        const TUint16* candidate = aHere + bit / KBitsPerUnit;
         if (sameUnits(candidate, aSub, aSubLength, ETrue))
             return candidate;
-        aMask &= aMask - 1;
-        aMask &= aMask - 1;   // both bytes of the unit
+        aMask &= ~(unitBits << bit);
     }
     return nullptr;
 }
+#endif
 
+#if defined(__SSE2__)
 __m128i loadUnits(const TUint16* aUnits)
 {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(aUnits));
@@ -99,19 +107,31 @@ __attribute__((target("avx2"))) const TUint16* findExactWide(const TUint16* aTex
             _mm256_and_si256(_mm256_cmpeq_epi16(first, firstUnit), _mm256_cmpeq_epi16(second, secondUnit)),
             _mm256_cmpeq_epi16(last, lastUnit));
         const TUint32 mask = static_cast<TUint32>(_mm256_movemask_epi8(all));
-        if (const TUint16* found = firstOccurrence(mask, here, aSub, aSubLength))
+        if (const TUint16* found = firstOccurrence<2>(mask, here, aSub, aSubLength))
             return found;
     }
     return nullptr;
 }
 #endif
 
-// The first occurrence of aSub in aText, or nullptr. Exact searches are the
-// common case. Candidates are positions where the first, the second and
-// the last unit of aSub all match, found eight positions at a time with
-// SSE2 (sixteen with AVX2): in text with few distinct units (digits and
-// separators, say) one or two units alone match at far too many places.
-const TUint16* findExact(const TUint16* aText, TInt aLength, const TUint16* aSub, TInt aSubLength)
+#if defined(__ARM_NEON)
+// Eight lanes of all ones or all zeros as one word of eight bits a lane:
+// NEON has no byte mask like SSE2's, and narrowing each lane by a shift
+// of four keeps a whole byte of it.
+TUint64 laneMask(uint16x8_t aLanes)
+{
+    return vget_lane_u64(vreinterpret_u64_u8(vshrn_n_u16(aLanes, 4)), 0);
+}
+#endif
+
+}
+
+// Exact searches are the common case. Candidates are positions where the
+// first, the second and the last unit of aSub all match, found eight
+// positions at a time with SSE2 or NEON (sixteen with AVX2): in text with
+// few distinct units (digits and separators, say) one or two units alone
+// match at far too many places.
+const TUint16* StringSearch::findExact(const TUint16* aText, TInt aLength, const TUint16* aSub, TInt aSubLength)
 {
     const TInt last = aLength - aSubLength;
     TInt position = 0;
@@ -135,16 +155,39 @@ const TUint16* findExact(const TUint16* aText, TInt aLength, const TUint16* aSub
                                                _mm_cmpeq_epi16(loadUnits(here + secondOffset), secondUnit));
         const __m128i all = _mm_and_si128(firstTwo, _mm_cmpeq_epi16(loadUnits(here + lastOffset), lastUnit));
         const TUint32 mask = static_cast<TUint32>(_mm_movemask_epi8(all));
-        if (const TUint16* found = firstOccurrence(mask, here, aSub, aSubLength))
+        if (const TUint16* found = firstOccurrence<2>(mask, here, aSub, aSubLength))
+            return found;
+    }
+#elif defined(__ARM_NEON)
+    const TInt secondOffset = aSubLength > 1 ? 1 : 0;
+    const TInt lastOffset = aSubLength - 1;
+    const uint16x8_t firstUnit = vdupq_n_u16(aSub[0]);
+    const uint16x8_t secondUnit = vdupq_n_u16(aSub[secondOffset]);
+    const uint16x8_t lastUnit = vdupq_n_u16(aSub[lastOffset]);
+    // As with SSE2: each round tries the starts position to position + 7.
+    for (; position + 7 <= last; position += 8) {
+        const TUint16* here = aText + position;
+        const uint16x8_t firstTwo = vandq_u16(vceqq_u16(vld1q_u16(here), firstUnit),
+                                              vceqq_u16(vld1q_u16(here + secondOffset), secondUnit));
+        const uint16x8_t all = vandq_u16(firstTwo, vceqq_u16(vld1q_u16(here + lastOffset), lastUnit));
+        if (const TUint16* found = firstOccurrence<8>(laneMask(all), here, aSub, aSubLength))
             return found;
     }
 #endif
-    for (; position <= last; ++position) {
+    return findExactPlain(aText + position, aLength - position, aSub, aSubLength);
+}
+
+const TUint16* StringSearch::findExactPlain(const TUint16* aText, TInt aLength, const TUint16* aSub,
+                                            TInt aSubLength)
+{
+    for (TInt position = 0; position <= aLength - aSubLength; ++position) {
         if (aText[position] == aSub[0] && sameUnits(aText + position + 1, aSub + 1, aSubLength - 1, ETrue))
             return aText + position;
     }
     return nullptr;
 }
+
+namespace {
 
 // Where aSub first starts in aText, or -1. The one search that indexOf,
 // counting, splitting and the bulk edits share, so that they all agree on
@@ -154,7 +197,7 @@ TInt findUnits(const TUint16* aText, TInt aLength, const TUint16* aSub, TInt aSu
     if (aSubLength > aLength)
         return -1;
     if (aCaseSensitive) {
-        const TUint16* found = findExact(aText, aLength, aSub, aSubLength);
+        const TUint16* found = StringSearch::findExact(aText, aLength, aSub, aSubLength);
         return found ? static_cast<TInt>(found - aText) : -1;
     }
     for (TInt position = 0; position <= aLength - aSubLength; ++position) {
