@@ -49,6 +49,10 @@ set(CPACK_PACKAGE_DESCRIPTION
     "kelvo-vm runs Kelvo applications (index.mcb images) in a Qt 6 window;\nkelvo-asm and kelvo-dis assemble and disassemble images. Includes a\nshowcase example application.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The package's architecture is that of the programs in it: cpack would ask
+# dpkg for the build machine's, which a cross build's is not.
+execute_process(COMMAND dpkg-architecture -t ${CMAKE_LIBRARY_ARCHITECTURE} -qDEB_HOST_ARCH
+  OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 # The libraries come from dpkg-shlibdeps; the rest is what the runtime
 # needs at run time without linking it: the default font for the offscreen
