@@ -15,7 +15,8 @@ TInt nextTimerId = KFirstTimerId;
 }
 
 Timer::Timer(VirtualMachine* aMachine, TUint32 aListener, TInt aDelay)
-    : iListener(aListener)
+    : iCharge(KHostBytes)
+    , iListener(aListener)
     , iId(nextTimerId++)
     , iTimer(new QTimer(this))
     , iMachine(aMachine)

@@ -5,6 +5,9 @@
 namespace {
 
 thread_local TUint64 tInUse = 0;
+// The count that a charge may reach: the limit, or the limit and the grace
+// from a refusal until the count is back under the limit.
+thread_local TUint64 tCeiling = HostMemory::KLimit;
 // Set while the refusal is being raised: the error's own text is a string
 // too, and must not be refused in turn.
 thread_local bool tRefusing = false;
@@ -20,8 +23,9 @@ namespace HostMemory {
 
 void charge(TUint64 aBytes)
 {
-    if (!tRefusing && (aBytes > KLimit || tInUse > KLimit - aBytes)) {
+    if (!tRefusing && (aBytes > tCeiling || tInUse > tCeiling - aBytes)) {
         const RefusalScope refusing;
+        tCeiling = KLimit + KGrace;
         ErrorHandling::raise(EVMError, "Out of VM memory");
     }
     tInUse += aBytes;
@@ -30,6 +34,8 @@ void charge(TUint64 aBytes)
 void release(TUint64 aBytes)
 {
     tInUse = aBytes > tInUse ? 0 : tInUse - aBytes;
+    if (tInUse < KLimit)
+        tCeiling = KLimit;
 }
 
 TUint64 inUse()

@@ -3,6 +3,7 @@
 #include <random>
 
 #include "HeapFixture.h"
+#include "HostMemory.h"
 
 using namespace HeapEntry;
 
@@ -107,6 +108,74 @@ TEST_F(HeapAllocation, RemovingAMissingRootSaysSo)
     heap.removeRoot(object);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Error: Removing non-existing root: " + std::to_string(static_cast<TInt>(object)) + "\n");
+}
+
+struct CountedObject : GCObject {
+    explicit CountedObject(int& aDestroyed) : iDestroyed(aDestroyed) {}
+    ~CountedObject() override { ++iDestroyed; }
+    int& iDestroyed;
+};
+
+// Runs aStep until it raises, at most aAttempts times; answers how often it
+// succeeded and leaves the raised code in aCode.
+template <typename Step>
+TInt repeatUntilRefused(TInt aAttempts, TInt& aCode, Step aStep)
+{
+    aCode = ENoError;
+    for (TInt i = 0; i < aAttempts; ++i) {
+        try {
+            aStep();
+        } catch (const ErrorHandlingException&) {
+            aCode = ErrorHandling::currentErrorCode();
+            ErrorHandling::clearError();
+            return i;
+        }
+    }
+    return aAttempts;
+}
+
+// Roots and host objects cost the host memory that the arena does not
+// bound: one object rooted over and over, or objects by the million, meet
+// the host-memory limit as strings do, and give their share back as they go.
+// A refusal leaves room to tell the application of it (the string of the
+// message is a host object), but only a little; the room comes back once
+// the count is under the limit again.
+TEST_F(HeapAllocation, RootsAndHostObjectsAreCountedAgainstTheHostMemoryLimit)
+{
+    // The text of an earlier error is held, and counted, until cleared.
+    ErrorHandling::clearError();
+    const TUint64 before = HostMemory::inUse();
+    const TUint32 object = raw(8);
+    const TUint64 room = 4096;
+    const TUint64 filler = HostMemory::KLimit - before - room;
+    const HostMemory::CCharge filling(filler);
+
+    TInt code = ENoError;
+    const TInt roots = repeatUntilRefused(100000, code, [&] { heap.addRoot(object); });
+    EXPECT_EQ(code, EVMError);
+    EXPECT_LE(roots, TInt(room / VMHeap::KRootBytes));
+    int destroyed = 0;
+    const TUint32 message = heap.createHostObject(8, GC_CODE_STRING, new CountedObject(destroyed));
+    const TInt more = repeatUntilRefused(100000, code, [&] { heap.addRoot(object); });
+    EXPECT_EQ(code, EVMError);
+    EXPECT_LE(more, TInt(HostMemory::KGrace / VMHeap::KRootBytes));
+    heap.freeObject(message);
+    for (TInt i = 0; i < roots + more; ++i)
+        heap.removeRoot(object);
+    EXPECT_FALSE(heap.isRoot(object));
+    EXPECT_EQ(HostMemory::inUse(), before + filler);
+
+    destroyed = 0;
+    const TInt objects = repeatUntilRefused(100000, code, [&] {
+        heap.createHostObject(8, GC_CODE_STRING, new CountedObject(destroyed));
+    });
+    EXPECT_EQ(code, EVMError);
+    EXPECT_LE(objects, TInt(room / HostObjects::KEntryBytes));
+    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(heap.liveHostObjects(), objects);
+    heap.sweep();
+    EXPECT_EQ(destroyed, objects + 1);
+    EXPECT_EQ(HostMemory::inUse(), before + filler);
 }
 
 TEST_F(HeapAllocation, BelongsToPoolsFindsTheContainingBlock)

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 #include <QDeadlineTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "ErrorHandling.h"
 #include "HostApplications.h"
+#include "HostMemory.h"
 #include "HostTestSupport.h"
 #include "Timer.h"
 
@@ -90,6 +93,68 @@ done:
     ret 0, 2
 )";
 
+// Main starts timers on its application object, twenty thousand unless
+// something stops it, with a protected region around the loop whose
+// handler logs the error's code and text.
+const std::string KTimerLoop = std::string(R"(
+.class App
+.record frame0
+.static "main" main, frame0
+
+; [return address]
+main:
+    newarray 1, 1
+    dup
+    setclass App
+    dup
+    native 32, 5            ; System: the application object -> [app]
+    ldc 20000               ; [app, n]
+    try *, caught
+again:
+    ldloc.s -1
+    jz.s done
+    ldc 0                   ; the timer object
+    ldloc.s -3
+    ldc 1000000
+    native 33, 1            ; Timer: start -> [app, n, id]
+    adjust.s -1
+    ldloca.s -1
+    decind
+    jmp.s again
+done:
+    leave -1
+    ldstr "all started"
+    native 30, 1
+    adjust.s -2
+    ret 0, 1
+caught:                     ; [app, n, exception]
+    dup
+    fieldaddr.s 1
+    ldind
+    itos
+    native 30, 1
+    fieldaddr.s 2
+    ldind
+    native 30, 1
+    adjust.s -2
+    ret 0, 1
+)") + ProgramTestSupport::KThrowingHook;
+
+// The ids of the timers that the application started, in order.
+class TimerRecordingView : public RecordingView {
+public:
+    using RecordingView::RecordingView;
+
+    TInt addTimer(TUint32 aListener, TInt aDelay) override
+    {
+        const TInt id = RecordingView::addTimer(aListener, aDelay);
+        ids.append(id);
+        return id;
+    }
+
+    QList<TInt> ids;
+};
+
 // One pass of the event loop at a time: timers with no delay keep the loop
 // busy, so waiting for a period would run them all the while.
 template <typename Predicate>
@@ -109,11 +174,11 @@ protected:
     TimerTest()
     {
         ensureApplication();
-        view = std::make_unique<RecordingView>(CAppsString(dir.path()));
+        view = std::make_unique<TimerRecordingView>(CAppsString(dir.path()));
     }
 
     QTemporaryDir dir;
-    std::unique_ptr<RecordingView> view;
+    std::unique_ptr<TimerRecordingView> view;
 };
 
 TEST_F(TimerTest, TimersTickTheirListenersUntilStoppedAndKeepThemAliveMeanwhile)
@@ -144,6 +209,44 @@ TEST_F(TimerTest, TimersTickTheirListenersUntilStoppedAndKeepThemAliveMeanwhile)
     EXPECT_TRUE(heap.isRoot(silent));
     EXPECT_EQ(view->removeTimer(silentId), silent);
     EXPECT_EQ(view->removeTimer(silentId), 0u);
+}
+
+// Each timer holds host memory that nothing else bounds: a program that
+// starts timers without end meets the host-memory limit, as a string
+// repeated without end does, and hears of it as the same catchable error.
+// The refused timer leaves no root behind, and every timer gives its share
+// back when it goes.
+TEST_F(TimerTest, StartingTimersWithoutEndMeetsTheHostMemoryLimit)
+{
+    install(KTimerLoop, dir.path());
+    // Timers stopped before, and the text of an earlier error, still count.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ErrorHandling::clearError();
+    const TUint64 before = HostMemory::inUse();
+    {
+        // Room for several hundred timers.
+        const HostMemory::CCharge filling(HostMemory::KLimit - before - (TUint64(1) << 20));
+        view->load();
+        EXPECT_EQ(view->lines, QStringList({"10", "VMException: Out of VM memory"}));
+        EXPECT_GT(view->ids.count(), 100);
+        EXPECT_LT(view->ids.count(), 1000);
+
+        // Each timer rooted the application object once more, and its
+        // registration once: nothing else.
+        VMHeap& heap = view->machine()->heap();
+        const TUint32 application = view->scheduler().find(view->ids.first())->listener();
+        for (TInt id : std::as_const(view->ids)) {
+            EXPECT_EQ(view->removeTimer(id), application);
+            heap.removeRoot(application);
+        }
+        EXPECT_TRUE(heap.isRoot(application));
+        heap.removeRoot(application);
+        EXPECT_FALSE(heap.isRoot(application));
+    }
+    view.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ErrorHandling::clearError();
+    EXPECT_EQ(HostMemory::inUse(), before);
 }
 
 // A new delay counts from the change, not from the last tick.

@@ -14,6 +14,31 @@
 // Machine tests write their programs in assembly (docs/assembly.md).
 namespace ProgramTestSupport {
 
+// The internal-throw hook as applications write it, for a program to end
+// with: it makes an Exception of the error the machine raised (word 1 the
+// code, word 2 the message) and throws it, so that the program's own
+// protected regions catch machine errors.
+inline const char KThrowingHook[] = R"(
+.class Exception refs=2
+.record throwFrame size2=2
+.static "vminternalthrow<int>,<*string>" internalThrow, throwFrame
+
+; [code, message, return address]
+internalThrow:
+    newarray 1, 3
+    dup
+    setclass Exception
+    dup
+    fieldaddr.s 1
+    ldloc.s -5
+    stind
+    dup
+    fieldaddr.s 2
+    ldloc.s -4
+    stind
+    throw
+)";
+
 inline ImageFormat::Bytes assembled(const std::string& aSource)
 {
     Assembler::Assembly assembly;

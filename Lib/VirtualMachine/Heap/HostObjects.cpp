@@ -1,8 +1,10 @@
 #include "HostObjects.h"
 
 #include <cstdlib>
+#include <memory>
 
 #include "ErrorHandling.h"
+#include "HostMemory.h"
 
 // A list that cannot grow raises code 6, as a Vec would.
 template <typename T>
@@ -23,26 +25,30 @@ HostObjects::~HostObjects()
 {
     for (TInt i = 0; i < iObjects.iCount; ++i)
         delete iObjects.iItems[i];
+    HostMemory::release(TUint64(iLive) * KEntryBytes);
     std::free(iObjects.iItems);
     std::free(iFreeHandles.iItems);
 }
 
+// The table owns the object from here, also when the limit refuses it or
+// the table cannot grow to hold it.
 TUint32 HostObjects::add(GCObject* aObject)
 {
+    std::unique_ptr<GCObject> object(aObject);
+    HostMemory::charge(KEntryBytes);
     TUint32 handle = 0;
     if (iFreeHandles.iCount > 0) {
         handle = iFreeHandles.iItems[--iFreeHandles.iCount];
-        iObjects.iItems[handle - 1] = aObject;
     } else {
-        // The table owns the object from here, also when it cannot grow.
         try {
-            iObjects.append(aObject);
+            iObjects.append(nullptr);
         } catch (const ErrorHandlingException&) {
-            delete aObject;
+            HostMemory::release(KEntryBytes);
             throw;
         }
         handle = static_cast<TUint32>(iObjects.iCount);
     }
+    iObjects.iItems[handle - 1] = object.release();
     ++iLive;
     return handle;
 }
@@ -62,5 +68,6 @@ void HostObjects::release(TUint32 aHandle)
     iFreeHandles.append(aHandle);
     iObjects.iItems[aHandle - 1] = nullptr;
     --iLive;
+    HostMemory::release(KEntryBytes);
     delete object;
 }

@@ -9,14 +9,25 @@
 // overwrites a handle can at worst name another table slot or none: it can
 // never make the runtime follow a pointer of its choosing. Handles start at
 // 1; 0 means none.
+//
+// Each entry is counted against the host-memory limit (HostMemory.h) while
+// it lives: a few bytes of arena stand for an entry and an object on the
+// host, so a program that makes objects by the million would otherwise
+// grow the host without bound.
 class HostObjects {
 public:
+    // What an entry costs the host beyond what its object counts itself:
+    // its slot and a free handle's (12 bytes) and the object's own block,
+    // 32 bytes for a string with the allocator's header.
+    static constexpr TUint64 KEntryBytes = 48;
+
     HostObjects() = default;
     HostObjects(const HostObjects&) = delete;
     HostObjects& operator=(const HostObjects&) = delete;
     ~HostObjects();
 
-    // Takes ownership of aObject and returns its handle.
+    // Takes ownership of aObject and returns its handle. Past the host-memory
+    // limit aObject is deleted and the limit's VM error raised.
     TUint32 add(GCObject* aObject);
 
     // The object behind aHandle, or nullptr when the handle names nothing.

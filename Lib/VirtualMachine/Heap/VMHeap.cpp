@@ -45,7 +45,11 @@ void VMHeap::setNextCollection()
     iCollectAt = held + std::clamp(held, KMinimumGrowth, KMaximumGrowth);
 }
 
-VMHeap::~VMHeap() = default;
+// The final sweep forgets the roots without removing them one by one.
+VMHeap::~VMHeap()
+{
+    HostMemory::release(iRootBytes);
+}
 
 // Lays out a pool: leading terminator, one free block, closing terminator.
 // Terminators are never free, so coalescing stops at them.
@@ -416,7 +420,14 @@ void VMHeap::mergeIntoFreeEntries(TUint32 aHeader, TUint32 aCapacity)
 
 void VMHeap::addRoot(TUint32 aReference)
 {
-    iRoots.append(aReference - KHeaderSize);
+    HostMemory::charge(KRootBytes);
+    try {
+        iRoots.append(aReference - KHeaderSize);
+    } catch (const ErrorHandlingException&) {
+        HostMemory::release(KRootBytes);
+        throw;
+    }
+    iRootBytes += KRootBytes;
 }
 
 void VMHeap::removeRoot(TUint32 aReference)
@@ -427,6 +438,8 @@ void VMHeap::removeRoot(TUint32 aReference)
         return;
     }
     iRoots.remove(it);
+    HostMemory::release(KRootBytes);
+    iRootBytes -= KRootBytes;
 }
 
 TBool VMHeap::isRoot(TUint32 aReference) const

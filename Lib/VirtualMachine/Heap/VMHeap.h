@@ -52,6 +52,11 @@ class VMHeap {
 public:
     static constexpr TUint32 KDefaultPoolSize = 64000;
     static constexpr TInt KSizeClasses = 32;
+    // What a root costs the host, counted against the host-memory limit
+    // while it is registered: a list node and its share of the node block.
+    // The roots list has no duplicate check, so a program that registers
+    // one listener over and over would otherwise grow it without bound.
+    static constexpr TUint64 KRootBytes = 16;
 
     explicit VMHeap(Arena& aArena);
     ~VMHeap();
@@ -83,7 +88,8 @@ public:
     // use raises a VM error.
     void freeObject(TUint32 aReference);
 
-    // Roots: objects the host keeps alive.
+    // Roots: objects the host keeps alive. Past the host-memory limit
+    // addRoot registers nothing and raises the limit's VM error.
     void addRoot(TUint32 aReference);
     void removeRoot(TUint32 aReference);
     TBool isRoot(TUint32 aReference) const;
@@ -239,6 +245,7 @@ private:
     TUint32* iFrontValue = nullptr;
     QuickLists iQuickLists;
     LinkedList<TUint32> iRoots;
+    TUint64 iRootBytes = 0;           // counted for the roots, given back with the heap
     TInt iEntries = 0;
     TUint64 iBytesInUse = 0;          // capacities of the entries in use
     TUint64 iCollectAt = 0;           // see collectionDue

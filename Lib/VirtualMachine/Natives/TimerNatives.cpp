@@ -6,6 +6,7 @@
 
 #include "VirtualMachine.h"
 
+#include "ErrorHandling.h"
 #include "NativeFamily.h"
 
 namespace {
@@ -19,14 +20,24 @@ TInt delayOperand(VirtualMachine& aMachine, TInt aDepth)
 
 // timer, listener, delay. Only a heap object is rooted: a root that is no
 // object would make every later collection fail, and a timer whose
-// listener is null or a number never calls anything anyway.
+// listener is null or a number never calls anything anyway. A timer that
+// the host refuses (at the host-memory limit, say) leaves no root behind.
 void start(VirtualMachine& aMachine, TInt)
 {
     const TUint32 listener = aMachine.operand(1);
     const TInt delay = delayOperand(aMachine, 0);
-    if (aMachine.heap().isReference(listener))
-        aMachine.heap().addRoot(listener);
-    const TInt id = aMachine.services()->addTimer(listener, delay);
+    VMHeap& heap = aMachine.heap();
+    const TBool rooted = heap.isReference(listener);
+    if (rooted)
+        heap.addRoot(listener);
+    TInt id = 0;
+    try {
+        id = aMachine.services()->addTimer(listener, delay);
+    } catch (const ErrorHandlingException&) {
+        if (rooted)
+            heap.removeRoot(listener);
+        throw;
+    }
     aMachine.replaceOperands(3, static_cast<TUint32>(id));
 }
 
