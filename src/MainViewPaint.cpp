@@ -37,7 +37,9 @@ void MainView::paintEvent(QPaintEvent* aEvent)
 // The canvas is rooted for the length of the call and its drawing ended
 // after it: a canvas the application keeps must not go on painting into a
 // back buffer that the next paint or a resize replaces. A canvas record
-// that the application broke has nothing left to end.
+// that the application broke has nothing left to end. Once the host has
+// halted the application no canvas is made, and the window shows the last
+// picture: there is then nothing to end and no root to remove.
 void MainView::drawApplication(const QRegion& aClip)
 {
     VMHeap& heap = iMachine->heap();
@@ -47,6 +49,8 @@ void MainView::drawApplication(const QRegion& aClip)
         heap.addRoot(canvas);
         return iMachine->drawEvent(canvas);
     });
+    if (canvas == 0)
+        return;
     try {
         ErrorHandling::PreservedError preserved;
         DrawTargets::endCanvas(heap, canvas);

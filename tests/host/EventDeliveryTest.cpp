@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "EventCall.h"
 #include "HostApplications.h"
 #include "HostTestSupport.h"
 #include "KeyCodes.h"
@@ -147,6 +148,27 @@ TEST_F(EventDeliveryTest, HowTheApplicationEndsDecidesTheExitStatus)
             view->show();
             load(endsItself);
             view->hide();
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+// A host that halted the application (the runner, after an error, keeps
+// the window open on its last picture) still gets paint events; they show
+// the picture without a canvas, so there is no root to remove and no
+// error line about one. Halting lasts for the process, so it runs in a child.
+TEST_F(EventDeliveryTest, PaintsAfterTheHostHaltedTheApplicationAreQuiet)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            load();
+            view->show();
+            if (!QTest::qWaitForWindowExposed(view.get()))
+                std::exit(2);
+            EventCall::halt();
+            const QByteArray errors = capturedStderr([&] { view->repaint(); });
+            std::fputs(errors.constData(), stderr);
+            std::exit(errors.contains("Removing non-existing root") ? 1 : 0);
         },
         ::testing::ExitedWithCode(0), "");
 }
