@@ -1,5 +1,6 @@
 #include "EventScript.h"
 
+#include <QIODevice>
 #include <QKeySequence>
 #include <QRegularExpression>
 #include <QStringList>
@@ -63,11 +64,31 @@ bool readEvent(const QStringList& aWords, ScriptEvent& aEvent)
 
 namespace EventScript {
 
+bool read(QIODevice& aScript, QVector<ScriptEvent>& aEvents, QString& aError)
+{
+    QByteArray text;
+    for (;;) {
+        const QByteArray chunk = aScript.read(KMaxBytes + 1 - text.size());
+        if (chunk.isEmpty())
+            break;
+        text += chunk;
+        if (text.size() > KMaxBytes) {
+            aError = QStringLiteral("longer than %1 bytes").arg(KMaxBytes);
+            return false;
+        }
+    }
+    return parse(QString::fromUtf8(text), aEvents, aError);
+}
+
 bool parse(const QString& aScript, QVector<ScriptEvent>& aEvents, QString& aError)
 {
     const QStringList lines = aScript.split(QLatin1Char('\n'));
     int previous = 0;
     for (int i = 0; i < lines.size(); ++i) {
+        if (lines[i].size() > KMaxLineLength) {
+            aError = QStringLiteral("line %1: longer than %2 characters").arg(i + 1).arg(KMaxLineLength);
+            return false;
+        }
         const QString line = lines[i].trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
@@ -79,6 +100,10 @@ bool parse(const QString& aScript, QVector<ScriptEvent>& aEvents, QString& aErro
         }
         if (words.isEmpty() || !readEvent(words, event)) {
             aError = QStringLiteral("line %1: no such event: '%2'").arg(i + 1).arg(line);
+            return false;
+        }
+        if (event.x < -KFarthest || event.x > KFarthest || event.y < -KFarthest || event.y > KFarthest) {
+            aError = QStringLiteral("line %1: a position from -%2 to %2 on each axis, not '%3'").arg(i + 1).arg(KFarthest).arg(line);
             return false;
         }
         previous = event.at;

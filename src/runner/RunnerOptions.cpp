@@ -69,7 +69,7 @@ bool parse(const QStringList& aArguments, RunnerOptions& aOptions, QString& aErr
         }
         const QString value = aArguments[++i];
         if (argument == QLatin1String("--screenshot")) {
-            aOptions.screenshot = value;
+            aOptions.screenshots.append(value);
         } else if (argument == QLatin1String("--log")) {
             aOptions.logFile = value;
         } else if (argument == QLatin1String("--events")) {
@@ -101,7 +101,8 @@ QString usage()
         "  --frames N          end after N frames (60 a second)\n"
         "  --millis T          end after T milliseconds\n"
         "  --screenshot FILE   save the screen as PNG when the run ends\n"
-        "                      (after one frame unless --frames or --millis say)\n"
+        "                      (after one frame unless --frames or --millis say);\n"
+        "                      may be given more than once\n"
         "  --events FILE       play the timed events of the script FILE\n"
         "  --log FILE          also write the application's log lines to FILE\n"
         "  --trace             print each method the application enters, with its depth\n"

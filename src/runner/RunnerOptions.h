@@ -13,8 +13,8 @@ struct RunnerOptions {
     bool trace = false;
     bool help = false;
     bool version = false;
-    // Where the screen picture goes; empty for none.
-    QString screenshot;
+    // Where the screen picture goes, every target given; empty for none.
+    QStringList screenshots;
     // How long the application runs before the picture is taken and the
     // runner ends: a number of frames or of milliseconds, -1 for no limit.
     int frames = -1;

@@ -1,10 +1,41 @@
 #include "Screenshot.h"
 
+#include <QBuffer>
+#include <QFile>
+
+namespace {
+
+// The picture is encoded first and written in one piece, and every step of
+// the writing is checked: a device that takes the bytes into Qt's buffer
+// and refuses them only when they are flushed (a full disk, /dev/full)
+// would otherwise pass for written.
+bool write(const QByteArray& aPicture, const QString& aPath)
+{
+    QFile file(aPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const bool written = file.write(aPicture) == aPicture.size() && file.flush();
+    file.close();
+    return written && file.error() == QFileDevice::NoError;
+}
+
+}
+
 namespace Screenshot {
 
-bool save(MainView& aView, const QString& aPath)
+QStringList save(MainView& aView, const QStringList& aPaths)
 {
-    return aView.grab().save(aPath, "PNG");
+    QByteArray picture;
+    QBuffer buffer(&picture);
+    buffer.open(QIODevice::WriteOnly);
+    if (!aView.grab().save(&buffer, "PNG"))
+        return aPaths;
+    QStringList unwritten;
+    for (const QString& path : aPaths) {
+        if (!write(picture, path))
+            unwritten.append(path);
+    }
+    return unwritten;
 }
 
 }

@@ -5,13 +5,15 @@
 #include "MainView.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace Screenshot {
 
 // Saves the application's screen at its own size, whatever the window's,
-// as PNG. The application draws the whole screen afresh for it. False when
-// the file cannot be written.
-bool save(MainView& aView, const QString& aPath);
+// as PNG to each of aPaths; the application draws the whole screen afresh
+// for it, once for all of them. Answers the paths that could not be
+// written, whole: a file that took only part of the picture is among them.
+QStringList save(MainView& aView, const QStringList& aPaths);
 
 }
 

@@ -33,7 +33,8 @@ const int KFramesPerSecond = 60;
 bool screenshotPending = false;
 
 // The application may end the process itself, through its own exit, before
-// the run's time is up; the picture it was run for then does not exist.
+// the run's time is up, or fail; the picture it was run for then does not
+// exist. However the process ends, this is said last.
 void reportMissingScreenshot()
 {
     if (screenshotPending)
@@ -85,11 +86,16 @@ void reportFatal()
 }
 
 // An error that the application did not catch usually makes it end itself
-// through its print-and-exit method; the run has still failed.
+// through its print-and-exit method; the run has still failed. So has a run
+// that was to end in a screenshot.
 void beforeApplicationExit()
 {
     if (!ending.diagnostics->failure().isEmpty())
         endWithFailure();
+    if (screenshotPending) {
+        std::fflush(nullptr);
+        std::exit(KFailureStatus);
+    }
 }
 
 // The image must be there before the view is made: the view's own load
@@ -117,33 +123,37 @@ bool readEvents(const QString& aPath, QVector<ScriptEvent>& aEvents, QString& aE
         aError = QStringLiteral("cannot read the event script '%1'").arg(aPath);
         return false;
     }
-    if (!EventScript::parse(QString::fromUtf8(file.readAll()), aEvents, aError)) {
+    if (!EventScript::read(file, aEvents, aError)) {
         aError = aPath + QStringLiteral(": ") + aError;
         return false;
     }
     return true;
 }
 
+// Counted in 64 bits: the largest count of frames allowed, times 1000,
+// does not fit an int, though the length in milliseconds does.
 int runMillis(const RunnerOptions& aOptions)
 {
     if (aOptions.millis >= 0)
         return aOptions.millis;
-    const int frames = aOptions.frames >= 0 ? aOptions.frames : 1;
-    return frames * 1000 / KFramesPerSecond;
+    const qint64 frames = aOptions.frames >= 0 ? aOptions.frames : 1;
+    return static_cast<int>(frames * 1000 / KFramesPerSecond);
 }
 
-// At the end of a timed run the screenshot is taken and the event loop
-// left, with a failure status if the picture could not be saved.
+// At the end of a timed run the screenshots are taken and the event loop
+// left, with a failure status if any picture could not be saved.
 void endRunLater(const RunnerOptions& aOptions, ScreenFrame& aFrame)
 {
     QTimer::singleShot(runMillis(aOptions), &aFrame, [&aOptions, &aFrame] {
         screenshotPending = false;
-        if (!aOptions.screenshot.isEmpty() && !Screenshot::save(aFrame.view(), aOptions.screenshot)) {
-            complain(QStringLiteral("cannot write the screenshot '%1'").arg(aOptions.screenshot), 0);
-            QApplication::exit(KFailureStatus);
+        if (aOptions.screenshots.isEmpty()) {
+            QApplication::exit(0);
             return;
         }
-        QApplication::exit(0);
+        const QStringList unwritten = Screenshot::save(aFrame.view(), aOptions.screenshots);
+        for (const QString& path : unwritten)
+            complain(QStringLiteral("cannot write the screenshot '%1'").arg(path), 0);
+        QApplication::exit(unwritten.isEmpty() ? 0 : KFailureStatus);
     });
 }
 
@@ -162,12 +172,12 @@ int run(const RunnerOptions& aOptions, QApplication& aApplication)
     if (!aOptions.logFile.isEmpty() && !view->openRunnerLog(aOptions.logFile))
         return complain(QStringLiteral("cannot write the log file '%1'").arg(aOptions.logFile), KFailureStatus);
     RunnerDiagnostics diagnostics(aOptions.trace);
-    ending = RunEnding {&diagnostics, &frame, !aOptions.headless && !aOptions.isTimed() && aOptions.screenshot.isEmpty()};
+    ending = RunEnding {&diagnostics, &frame, !aOptions.headless && !aOptions.isTimed() && aOptions.screenshots.isEmpty()};
     view->setExecutionObserver(&diagnostics);
     view->setBeforeExit(beforeApplicationExit);
     EventCall::setFatalReport(reportFatal);
     frame.show();
-    screenshotPending = !aOptions.screenshot.isEmpty();
+    screenshotPending = !aOptions.screenshots.isEmpty();
     std::atexit(reportMissingScreenshot);
     try {
         view->load();
@@ -178,9 +188,11 @@ int run(const RunnerOptions& aOptions, QApplication& aApplication)
     }
     EventPlayer player(*view, events);
     player.start();
-    if (aOptions.isTimed() || !aOptions.screenshot.isEmpty())
+    if (aOptions.isTimed() || !aOptions.screenshots.isEmpty())
         endRunLater(aOptions, frame);
-    return aApplication.exec();
+    const int status = aApplication.exec();
+    // The window was closed before the run's time was up.
+    return screenshotPending ? KFailureStatus : status;
 }
 
 }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QBuffer>
+#include <QFile>
+
 #include "EventScript.h"
 
 namespace {
@@ -62,6 +65,40 @@ TEST(EventScriptTest, RejectsWhatDoesNotRead)
         EXPECT_FALSE(EventScript::parse(c.script, events, error)) << c.script;
         EXPECT_TRUE(error.startsWith(c.error)) << error.toStdString();
     }
+}
+
+// A script is read only up to its limits: an endless source costs no more
+// than the longest script, and a position far enough off the screen to
+// overflow the window system's arithmetic is refused with its line.
+TEST(EventScriptTest, LimitsBoundWhatIsReadAndPlayed)
+{
+    QVector<ScriptEvent> events;
+    QString error;
+    QFile zeros(QStringLiteral("/dev/zero"));
+    ASSERT_TRUE(zeros.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(EventScript::read(zeros, events, error));
+    EXPECT_EQ(error, QStringLiteral("longer than %1 bytes").arg(EventScript::KMaxBytes));
+
+    QByteArray script(EventScript::KMaxBytes, '\n');
+    script.replace(0, 14, "10 foreground\n");
+    QBuffer buffer(&script);
+    ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(EventScript::read(buffer, events, error)) << error.toStdString();
+    EXPECT_EQ(events.size(), 1);
+
+    const struct {
+        QString script;
+        const char* error;
+    } cases[] = {
+        {"0 foreground\n#" + QString(EventScript::KMaxLineLength, 'x'), "line 2: longer than 1024 characters"},
+        {"0 pointer press -2147483648 0", "line 1: a position"},
+        {"0 pointer move 0 1000001", "line 1: a position"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(EventScript::parse(c.script, events, error));
+        EXPECT_TRUE(error.startsWith(c.error)) << error.toStdString();
+    }
+    EXPECT_TRUE(EventScript::parse("0 pointer press -1000000 1000000", events, error)) << error.toStdString();
 }
 
 }

@@ -71,6 +71,15 @@ inline std::string failingOnPointer()
     return source.insert(at, "again:\n    adjust.s -1\n    call again, -1\n");
 }
 
+// The same application, whose pointer method ends it.
+inline std::string endingOnPointer()
+{
+    std::string source = KSource;
+    const std::string pointer = "pointer:\n";
+    const size_t at = source.find(pointer) + pointer.size();
+    return source.insert(at, "    native 32, 1            ; System: end the application\n");
+}
+
 inline void writeFile(const QString& aPath, const QByteArray& aContent)
 {
     QFile file(aPath);

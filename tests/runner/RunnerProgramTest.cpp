@@ -87,6 +87,7 @@ TEST(RunnerProgramTest, CommandLineErrorsAreExplained)
         {{"--frames", "1", "--millis", "5"}, 2, "either --frames or --millis"},
         {{"a", "b"}, 2, "more than one application directory"},
         {{"--events", "/nonexistent/script", "."}, 1, "cannot read the event script"},
+        {{"--events", "/dev/zero", "."}, 1, "kelvo-run: /dev/zero: longer than 4194304 bytes\n"},
         {{"--headless", "/nonexistent/kelvo"}, 1, "no application directory '/nonexistent/kelvo'"},
         {{"--help"}, 0, ""},
         {{"--version"}, 0, ""},
@@ -96,6 +97,48 @@ TEST(RunnerProgramTest, CommandLineErrorsAreExplained)
         EXPECT_EQ(outcome.status, c.status) << c.arguments.join(' ').toStdString();
         EXPECT_TRUE(outcome.errors.contains(c.message)) << outcome.errors.constData();
     }
+}
+
+// Every screenshot is saved, and each one that cannot be written, whether
+// the file cannot be made or the device refuses the bytes only when they
+// are flushed, is told and fails the run; so does a run that was to end in
+// a screenshot when the application ends itself first.
+TEST(RunnerProgramTest, EveryScreenshotThatCannotBeWrittenFailsTheRun)
+{
+    QTemporaryDir directory;
+    RunnerApplication::install(directory.path());
+    const QString missing = directory.filePath("missing/shot.png");
+    const QString picture = directory.filePath("shot.png");
+    Outcome outcome = runProgram({"--headless", "--frames", "1", "--screenshot", "/dev/full", "--screenshot", missing,
+                                  "--screenshot", picture, directory.path()});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.errors.contains("kelvo-run: cannot write the screenshot '/dev/full'\n"))
+        << outcome.errors.constData();
+    EXPECT_TRUE(outcome.errors.contains("kelvo-run: cannot write the screenshot '" + missing.toUtf8() + "'\n"))
+        << outcome.errors.constData();
+    EXPECT_EQ(QImage(picture).size(), QSize(800, 480));
+
+    RunnerApplication::install(directory.path(), RunnerApplication::endingOnPointer());
+    RunnerApplication::writeFile(directory.filePath("press.txt"), "10 pointer press 1 1\n");
+    outcome = runProgram({"--headless", "--millis", "5000", "--events", directory.filePath("press.txt"),
+                          "--screenshot", directory.filePath("never.png"), directory.path()});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.errors.contains("kelvo-run: the application ended before the screenshot was taken\n"))
+        << outcome.errors.constData();
+}
+
+// The longest run allowed, 86400000 frames, is timed without overflow on
+// the way to its length in milliseconds (the frames times 1000 pass an
+// int's range); the application ends it early.
+TEST(RunnerProgramTest, TheLongestRunIsTimedWithoutOverflow)
+{
+    QTemporaryDir directory;
+    RunnerApplication::install(directory.path(), RunnerApplication::endingOnPointer());
+    RunnerApplication::writeFile(directory.filePath("press.txt"), "10 pointer press 1 1\n");
+    const Outcome outcome = runProgram({"--headless", "--frames", "86400000", "--events",
+                                        directory.filePath("press.txt"), directory.path()});
+    EXPECT_EQ(outcome.status, 0) << outcome.errors.constData();
+    EXPECT_FALSE(outcome.errors.contains("runtime error")) << outcome.errors.constData();
 }
 
 // A directory without an image, and an image that is not one, end with a
@@ -131,16 +174,13 @@ TEST(RunnerProgramTest, FatalErrorInAnEventKeepsItsMessage)
 
 // An application whose pointer press fails in a named method and whose
 // release throws an exception of its own, with the usual three hooks.
-const char KFailingSource[] = R"(
+const std::string KFailingSource = std::string(R"(
 .class App
-.class Exception refs=2
 .record frame0
 .record frame1 size2=1
 .record frame5 size2=5
-.record throwFrame size2=2
 .static "main" main, frame0
 .static "helper" helper, frame0
-.static "vminternalthrow<int>,<*string>" internalThrow, throwFrame
 .static "vmprintthrowable<*throwable>" printThrowable, frame1
 .static "vmprintthrowableandexit<*throwable>" printThrowableAndExit, frame1
 .virtual "<*application>.pointer event<int>at x<int>y<int>modifiers<int>"
@@ -170,21 +210,6 @@ press:
     call helper, frame0
     ret 0, 6
 
-; [code, message, return address]
-internalThrow:
-    newarray 1, 3
-    dup
-    setclass Exception
-    dup
-    fieldaddr.s 1
-    ldloc.s -5
-    stind
-    dup
-    fieldaddr.s 2
-    ldloc.s -4
-    stind
-    throw
-
 ; [exception, return address]
 printThrowable:
 printThrowableAndExit:
@@ -192,7 +217,7 @@ printThrowableAndExit:
     native 30, 1
     native 32, 1            ; System: end the application
     ret 0, 2
-)";
+)") + ProgramTestSupport::KThrowingHook;
 
 // An error that the application did not catch fails the run and is told
 // with its code, text and place when the machine raised it, and with its
