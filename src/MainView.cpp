@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include "Clock.h"
+#include "FileStreams.h"
 
 namespace {
 
@@ -44,15 +45,18 @@ void MainView::load()
     iMachine->setFusion(iFusion);
     iMachine->setRegisterForm(iRegisterForm);
     VirtualMachine::setCurrent(iMachine.get());
-    const std::unique_ptr<VESTRA::InputStream> image(openInputStream(OString(KImageName)));
-    if (!image || !image->isOpen()) {
-        Str16 path;
-        resolvePath(OString(KImageName), path);
+    // The image is the installed one even when the application wrote one
+    // into its save directory: that copy would keep running after the
+    // installed application was updated.
+    Str16 path;
+    Str16 saved;
+    VESTRA::FileInputStream image;
+    if (!resolvePath(OString(KImageName), path, saved) || !image.open(path)) {
         std::fprintf(stderr, "Failed to open '%s'\n", QFile::encodeName(path.toQString()).constData());
         std::exit(1);
     }
     iScheduler.setMachine(iMachine.get());
-    iMachine->load(*image, CAppsString(KImageName), this);
+    iMachine->load(image, CAppsString(KImageName), this);
     update();
     // The window was shown before the machine existed; the application
     // hears of it now that main has run.

@@ -44,6 +44,11 @@ public:
         iFusion = aFusion;
         iRegisterForm = aRegisterForm;
     }
+    // An installed application cannot write its own directory, so what it
+    // changes goes to an existing directory of the user's instead, which
+    // shadows the installed files (MainViewFiles.cpp); set before load().
+    // Empty, the default, keeps every file in the application directory.
+    void setSaveDirectory(const CAppsString& aDirectory) { iSaveDirectory = aDirectory; }
     // The window is shown, or the desktop has it in front, and the display
     // is on.
     TBool isForeground() const { return iWindowVisible && iDisplayOn; }
@@ -109,7 +114,12 @@ protected:
     void keyReleaseEvent(QKeyEvent* aEvent) override;
 
 private:
-    TBool resolvePath(const OString& aPath, Str16& aResolved) const;
+    // The file services (MainViewFiles.cpp).
+    TBool resolvePath(const OString& aPath, Str16& aInstalled, Str16& aSaved) const;
+    TBool resolveForReading(const OString& aPath, Str16& aResolved) const;
+    TBool resolveForWriting(const OString& aPath, Str16& aResolved) const;
+    TBool isInstalled(const OString& aPath) const;
+    TBool hasSaveDirectory() const { return !iSaveDirectory.isEmpty(); }
     void deliverPointer(TInt aKind, const QMouseEvent& aEvent);
     void deliverKey(TBool aPressed, const QKeyEvent& aEvent);
     void reportForegroundChange();
@@ -127,6 +137,7 @@ private:
     Scheduler iScheduler;
     TInt64 iStartTime = 0;
     CAppsString iApplicationDirectory;
+    CAppsString iSaveDirectory;
     TInt iOrientation = 2;
     std::shared_ptr<VESTRA::OutputStream> iLogFile;
     TBool iWindowVisible = EFalse;

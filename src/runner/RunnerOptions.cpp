@@ -58,7 +58,8 @@ bool parse(const QStringList& aArguments, RunnerOptions& aOptions, QString& aErr
             continue;
         }
         const bool takesValue = argument == QLatin1String("--screenshot") || argument == QLatin1String("--frames")
-            || argument == QLatin1String("--millis") || argument == QLatin1String("--log") || argument == QLatin1String("--events");
+            || argument == QLatin1String("--millis") || argument == QLatin1String("--log") || argument == QLatin1String("--events")
+            || argument == QLatin1String("--save-dir");
         if (!takesValue) {
             aError = QStringLiteral("unknown option '%1'").arg(argument);
             return false;
@@ -74,6 +75,8 @@ bool parse(const QStringList& aArguments, RunnerOptions& aOptions, QString& aErr
             aOptions.logFile = value;
         } else if (argument == QLatin1String("--events")) {
             aOptions.eventsFile = value;
+        } else if (argument == QLatin1String("--save-dir")) {
+            aOptions.saveDirectory = value;
         } else {
             int& count = argument == QLatin1String("--frames") ? aOptions.frames : aOptions.millis;
             if (!readCount(value, count)) {
@@ -106,6 +109,9 @@ QString usage()
         "  --events FILE       play the timed events of the script FILE\n"
         "  --log FILE          also write the application's log lines to FILE\n"
         "  --trace             print each method the application enters, with its depth\n"
+        "  --save-dir DIR      keep the files that the application writes in DIR; by\n"
+        "                      default an application in a directory that you cannot\n"
+        "                      write keeps them in ~/.local/share/kelvo/NAME-HASH\n"
         "  --help              show this text\n"
         "  --version           show the version\n"
         "\n"

@@ -23,6 +23,9 @@ struct RunnerOptions {
     QString logFile;
     // A script of timed events to play; empty for none.
     QString eventsFile;
+    // Where the application's files go instead of its own directory; empty
+    // for the default (SaveDirectory.h).
+    QString saveDirectory;
 
     // The run ends by itself after frames or millis.
     bool isTimed() const { return frames >= 0 || millis >= 0; }

@@ -10,6 +10,7 @@
 #include "LoggingView.h"
 #include "RunnerDiagnostics.h"
 #include "RunnerOptions.h"
+#include "SaveDirectory.h"
 #include "ScreenFrame.h"
 #include "Screenshot.h"
 
@@ -167,7 +168,11 @@ int run(const RunnerOptions& aOptions, QApplication& aApplication)
         return complain(error, KFailureStatus);
     if (!checkApplicationDirectory(directory, error))
         return complain(error, KFailureStatus);
+    QString saveDirectory;
+    if (!SaveDirectory::choose(directory, aOptions.saveDirectory, saveDirectory, error))
+        return complain(error, KFailureStatus);
     auto* view = new LoggingView(CAppsString(directory));
+    view->setSaveDirectory(CAppsString(saveDirectory));
     ScreenFrame frame(view);
     if (!aOptions.logFile.isEmpty() && !view->openRunnerLog(aOptions.logFile))
         return complain(QStringLiteral("cannot write the log file '%1'").arg(aOptions.logFile), KFailureStatus);

@@ -1,5 +1,6 @@
 # Builds the Debian package from the build tree, unpacks it into a temporary
-# root and runs the installed showcase with the installed kelvo-vm.
+# root and runs the installed showcase with the installed kelvo-run, as a
+# user who cannot write there, and with the installed kelvo-vm.
 # Usage: package_install_test.sh BUILD_DIR WORK_DIR ARCHITECTURE [EMULATOR...]
 # The package must be for the Debian ARCHITECTURE; the EMULATOR command, in
 # a cross build, runs its programs.
@@ -50,8 +51,33 @@ for program in "$work"/root/usr/bin/*; do
   [ -z "$machine" ] || expect "machine of $program" "$got" "$machine"
 done
 
-# The unpacked tree is writable, so the example can keep its state there.
+# The desktop entry runs kelvo-run on the installed example. A user who is
+# not root cannot write there, so the example keeps its state in the user's
+# save directory, run after run, and the installed tree stays as it was.
+grep -q "^Exec=kelvo-run /usr/share/kelvo/examples/showcase$" "$work/root/usr/share/applications/kelvo-showcase.desktop" \
+  || { echo "the desktop entry does not run the example with kelvo-run"; exit 1; }
 showcase="$work/root/usr/share/kelvo/examples/showcase"
+mkdir "$work/home"
+if [ "$(id -u)" -eq 0 ]; then
+  chown 65534:65534 "$work/home"
+  as_user="setpriv --reuid=65534 --regid=65534 --clear-groups"
+else
+  chmod a-w "$showcase"
+  as_user=""
+fi
+for run in 1 2; do
+  HOME="$work/home" PULSE_SERVER=unix:/nonexistent ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" \
+    $as_user env -u XDG_DATA_HOME $emulator "$work/root/usr/bin/kelvo-run" --headless --millis 500 "$showcase" \
+    >"$work/user$run.log" 2>&1 || { echo "kelvo-run failed for the user:"; cat "$work/user$run.log"; exit 1; }
+  if grep -q -e "Sanitizer" -e "runtime error" -e "could not be" "$work/user$run.log"; then
+    echo "the showcase failed for the user:"; cat "$work/user$run.log"; exit 1
+  fi
+done
+chmod u+w "$showcase"
+expect "state kept for the user" "$(state_bytes "$work"/home/.local/share/kelvo/showcase-*)" "2 0 25 45"
+[ ! -e "$showcase/state.bin" ] || { echo "the user's run wrote into the installed tree"; exit 1; }
+
+# The unpacked tree is writable, so the example can keep its state there.
 run_showcase "$work/root/usr/bin/kelvo-vm" "$showcase" "$work/run.log"
 expect "state of the installed example" "$(state_bytes "$showcase")" "1 0 25 45"
 $emulator "$work/root/usr/bin/kelvo-dis" "$showcase/index.mcb" >/dev/null
