@@ -121,7 +121,9 @@ TEST_F(HeapCollection, VectorFieldsTraceElementsOnlyWhenFlagged)
     EXPECT_FALSE(alive(element));
 }
 
-TEST_F(HeapCollection, VectorCellsAndNegativeCounts)
+// Counts are checked before any element is traced: a negative one, and one
+// past the capacity, even where the storage block would hold it.
+TEST_F(HeapCollection, VectorCellsAndForgedCounts)
 {
     TUint32 cell = 0;
     TUint32 vector = heap.createObjectPair(16, KObjectKindNative, GC_CODE_VECTOR, 8, KObjectKindRaw,
@@ -137,6 +139,10 @@ TEST_F(HeapCollection, VectorCellsAndNegativeCounts)
     heap.addRoot(cell);
     EXPECT_THROW(heap.collect(), ErrorHandlingException);
     EXPECT_EQ(ErrorHandling::currentErrorCode(), EIndexOutOfBounds);
+    arena.setWord(vector + 8, 2);
+    arena.setWord(vector + 12, 3);
+    EXPECT_THROW(heap.collect(), ErrorHandlingException);
+    EXPECT_EQ(ErrorHandling::currentErrorText().toQString(), QString("VMException: Invalid vector"));
     heap.removeRoot(cell);
 }
 

@@ -118,7 +118,10 @@ void VMHeap::traceVectorCell(TUint32 aCell, TBool aElementsAreReferences)
 }
 
 // Storage stays live whatever the count: a vector emptied by removals keeps
-// storage that later insertions write into.
+// storage that later insertions write into. The words of a vector are arena
+// words a program can overwrite, so elements are traced only when they
+// agree as the natives require before they move elements: the count within
+// the capacity, the capacity within the storage's checked block.
 void VMHeap::traceVector(TUint32 aVector, TBool aElementsAreReferences)
 {
     TInt count = static_cast<TInt>(iArena.word(aVector + 12));
@@ -129,8 +132,10 @@ void VMHeap::traceVector(TUint32 aVector, TBool aElementsAreReferences)
     TUint32 storage = iArena.word(aVector + 4);
     if (storage == 0)
         return;
+    const TUint32 capacity = iArena.word(aVector + 8);
     if (!isReference(storage)
-        || (aElementsAreReferences && TUint64(count) * 4 > capacityOf(storage - KHeaderSize))) {
+        || (aElementsAreReferences
+            && (TUint32(count) > capacity || TUint64(capacity) * 4 > capacityOf(storage - KHeaderSize)))) {
         iMarkStack.truncate(0);
         ErrorHandling::raise(EVMError, "Invalid vector");
     }
