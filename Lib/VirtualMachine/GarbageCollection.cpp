@@ -2,22 +2,44 @@
 // that a frame's record describes are marked by what it says they hold;
 // everything else below the top (gaps between frames, frames without a
 // record, the newest frame's temporaries) is scanned conservatively, and so
-// are the arguments of calls queued behind the running one.
+// are the arguments of calls queued behind the running one and the message
+// last handed to the internal-throw hook.
 
 #include "VirtualMachine.h"
 
 #include "ErrorHandling.h"
+
+namespace {
+
+const char KCorruptHeap[] = "Corrupt heap found by a collection: ";
+
+}
 
 void VirtualMachine::garbageCollect()
 {
     try {
         scanFrames();
         scanStoredCalls();
+        iHeap.markIfInHeap(iHookMessage);
     } catch (const ErrorHandlingException&) {
         iHeap.abandonMarking();
         throw;
     }
     iHeap.collect();
+}
+
+// A collection in a call fails only on a heap the program broke. Handed to
+// the application as an error, that failure would run the internal-throw
+// hook, whose first allocation collects again and fails the same way, hook
+// within hook, until the stack overflows and the first error is lost. The
+// machine stops at once instead, naming the error the collection met.
+void VirtualMachine::collectInCall()
+{
+    try {
+        garbageCollect();
+    } catch (const ErrorHandlingException&) {
+        fatalError(OString(KCorruptHeap) + ErrorHandling::currentErrorText(), iPc);
+    }
 }
 
 // The collection at the end of a top-level call: the call's frames are

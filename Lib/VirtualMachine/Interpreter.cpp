@@ -937,8 +937,12 @@ HANDLER(throw)
                 --iHandlerCount;
             ErrorHandling::raise(EVMError, "Protected region never entered");
         }
-        const HandlerRecord record = iHandlers[iHandlerCount--];
+        // The record stays in force while it is examined: should the walk
+        // of the super-classes fail, its region catches what the failure
+        // becomes.
+        const HandlerRecord record = iHandlers[iHandlerCount];
         TBool matches = record.catchClass <= 0 || isSubclass(classIndex, record.catchClass);
+        --iHandlerCount;
         if (matches) {
             // Frames called after the region was entered are gone, also
             // those whose arguments were pushed before it, whose bases lie

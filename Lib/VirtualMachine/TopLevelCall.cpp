@@ -237,7 +237,8 @@ void VirtualMachine::throwIntoApplication()
     if (iObserver)
         iObserver->failureConverted(code, message, iPc, iFrames.count() + 1);
     pushSlot(depthConversion(hook.parameterDepths[0], static_cast<TUint32>(code), GC_CODE_REF_CELL));
-    pushSlot(depthConversion(hook.parameterDepths[1] - 1, newStringValue(message), GC_CODE_REF_CELL));
+    iHookMessage = depthConversion(hook.parameterDepths[1] - 1, newStringValue(message), GC_CODE_REF_CELL);
+    pushSlot(iHookMessage);
     pushSlot(static_cast<TUint32>(returnAddress));
     // The hook gets a frame of its own, so that a return from it pops its
     // own entry rather than its caller's; a handler that catches what it
@@ -255,6 +256,7 @@ void VirtualMachine::endTopLevelCall(TInt aMethodDepth, TInt32 aHandlerCount, TI
     if (iFrames.count() > aMethodDepth)
         iFrames.truncate(aMethodDepth);
     iHandlerCount = aHandlerCount;
+    iHookMessage = 0;
     iRunningBinding = -1;
 }
 

@@ -120,11 +120,12 @@ public:
     // The collection of a safe point in a long call (an allocating
     // instruction before it allocates, a native's entry, a backward jump):
     // made only when the heap says enough has been allocated since the
-    // last one. The caller has written pc and top back.
+    // last one. The caller has written pc and top back. A collection that
+    // fails here stops the machine (collectInCall).
     void collectIfDue()
     {
         if (iHeap.collectionDue())
-            garbageCollect();
+            collectInCall();
     }
 
     // ---- The interpreter (Interpreter.cpp) ----
@@ -401,6 +402,9 @@ private:
             iObserver->methodEntered(aCodeAddress, iFrames.count());
     }
     TBool isSubclass(TInt32 aClass, TInt32 aAncestor) const;
+    // The collection of collectIfDue, out of line: its failure is the
+    // fatal error.
+    [[gnu::cold]] void collectInCall();
     void scanFrames();
     void scanStoredCalls();
     void collectBetweenCalls();
@@ -442,6 +446,12 @@ private:
     Vec<MethodHandle> iBindings;
     TInt32 iRunningBinding = -1;
     Vec<StoredMethodCall> iStoredCalls;
+    // The message handed to the internal-throw hook. Until the hook has
+    // stored it, only the hook's argument slot holds it, and the hook's
+    // record need not say that the slot holds a reference; a collection
+    // made at the hook's first allocation would free it. Kept alive until
+    // the next conversion or the end of the top-level call.
+    TUint32 iHookMessage = 0;
     FrameworkServices* iServices = nullptr;
 
     Vec<TBool> iLoadFlags;

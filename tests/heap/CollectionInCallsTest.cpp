@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ProgramTestSupport.h"
+#include "RaisedCode.h"
 #include "RecordingServices.h"
 #include "VirtualMachine.h"
 
@@ -29,6 +30,39 @@ done:
     ret 0, 1
 )";
 
+// A live cell that refers to no object, then enough allocation that the
+// next safe point collects. The hook would allocate before anything else.
+const char KForgedCellMain[] = R"(
+.record mainFrame
+.record throwFrame size2=2
+.static "main" main, mainFrame
+.static "vminternalthrow<int>,<*string>" internalThrow, throwFrame
+main:
+    newarray 14, 1
+    dup
+    ldc 12345
+    stind
+    newarray 2, 3000000
+    adjust.s -1
+    newarray 2, 1
+    ret 0, 1
+internalThrow:
+    ldstr "hook"
+    native 30, 1
+    newarray 1, 3
+    throw
+)";
+
+}
+
+TEST(CollectionInCalls, ACorruptHeapStopsTheMachineWithTheFirstError)
+{
+    RecordingServices services;
+    VirtualMachine machine;
+    EXPECT_EQ(raisedCode([&] { ProgramTestSupport::loadProgram(machine, KForgedCellMain, services); }), EFatalError);
+    EXPECT_EQ(RecordingServices::text(machine.lastFatalMessage()),
+              "Corrupt heap found by a collection: VMException: Invalid reference in collection");
+    EXPECT_TRUE(services.logLines.empty());
 }
 
 TEST(CollectionInCalls, ALongMainKeepsItsHeapSmall)

@@ -155,12 +155,8 @@ TEST_F(TopLevelCall, ADrawGetsItsArgumentsAtTheDeclaredDepths)
     EXPECT_EQ(log(), (Lines{"7", "1"}));
 }
 
-const char KMainFails[] = R"(
-.static "main" main, frame0
-main:
-    try *, caught
-    native 30, 7            ; Debug has no operation 7: at index 9
-    ret 0, 1
+// Where the mains below go when their region catches.
+const char KCaught[] = R"(
 caught:
     adjust.s -1
     ldstr "caught"
@@ -168,11 +164,62 @@ caught:
     ret 0, 1
 )";
 
+const char KMainFails[] = R"(
+.static "main" main, frame0
+main:
+    try *, caught
+    native 30, 7            ; Debug has no operation 7: at index 9
+    ret 0, 1
+)";
+
 TEST_F(TopLevelCall, ANativeFailureReachesTheApplicationThroughTheInternalThrow)
 {
-    load(KMainFails);
+    load(std::string(KMainFails) + KCaught);
     EXPECT_EQ(log(), (Lines{"10", "VMException: Debug:9", "caught"}));
     EXPECT_EQ(ErrorHandling::currentErrorCode(), ENoError);
+    EXPECT_EQ(machine.handlerCount(), 0);
+}
+
+// The failure comes right after an allocation that makes a collection due,
+// so the hook's first allocation collects. Its record says nothing of its
+// arguments: only the machine keeps the message alive until the hook has it.
+const char KFailsWhenACollectionIsDue[] = R"(
+.static "main" main, frame0
+main:
+    try *, caught
+    newarray 2, 3000000
+    adjust.s -1
+    ldc 1
+    ldc 0
+    div
+    ret 0, 1
+)";
+
+TEST_F(TopLevelCall, TheMessageOutlivesACollectionBeforeTheHookKeepsIt)
+{
+    load(std::string(KFailsWhenACollectionIsDue) + KCaught);
+    EXPECT_EQ(log(), (Lines{"3", "DivisionByZeroException", "caught"}));
+    EXPECT_TRUE(machine.heap().checkInvariant());
+}
+
+// The thrown object's class is one the machine does not have, so the walk
+// of its super-classes fails while the region's record is examined. The
+// record is still in force: it catches the hook's Failure.
+const char KThrowsAnUnknownClass[] = R"(
+.static "main" main, frame0
+main:
+    try Failure, caught
+    newarray 1, 1
+    dup
+    setclass 999
+    throw
+    ret 0, 1
+)";
+
+TEST_F(TopLevelCall, ARegionWhoseClassWalkFailsCatchesTheHooksException)
+{
+    load(std::string(KThrowsAnUnknownClass) + KCaught);
+    EXPECT_EQ(log(), (Lines{"6", "InvalidArgumentException", "caught"}));
     EXPECT_EQ(machine.handlerCount(), 0);
 }
 
@@ -180,7 +227,7 @@ TEST_F(TopLevelCall, ANativeFailureReachesTheApplicationThroughTheInternalThrow)
 // nothing behind that a later call could trip over.
 TEST_F(TopLevelCall, WithoutAnInternalThrowTheFailureLeavesTheCall)
 {
-    const std::string program = std::string(KMainFails) + ".record frame0\n";
+    const std::string program = std::string(KMainFails) + KCaught + ".record frame0\n";
     EXPECT_EQ(raisedCode([&] { loadProgram(machine, program, services); }), EInvalidArgument);
     EXPECT_FALSE(machine.isRunning());
     EXPECT_TRUE(machine.frames().isEmpty());
