@@ -146,6 +146,37 @@ TEST_F(HeapCollection, VectorCellsAndForgedCounts)
     heap.removeRoot(cell);
 }
 
+// A million references shared by a hundred thousand cells are traced once,
+// whichever way the collector reaches them first: through a cell, or as a
+// vector whose kind word says it holds references. Traced once per cell,
+// the collection ran for hours.
+TEST_F(HeapCollection, ElementsOfASharedVectorAreTracedOnce)
+{
+    const TInt KElements = 1 << 20;
+    const TInt KCells = 100000;
+    for (TBool kindSaysReferences : {EFalse, ETrue}) {
+        TUint32 element = plain();
+        TUint32 shared = OWordVector::create(heap, KElements, kindSaysReferences);
+        arena.setWord(OWordVector(heap, shared).elementAddress(KElements - 1), element);
+        TUint32 cells = 0;
+        TUint32 outer = heap.createObjectPair(16, KObjectKindNative, GC_CODE_VECTOR, 8, KObjectKindRaw,
+                                              GC_CODE_REF_VECTOR_CELL, cells);
+        OWordVector::initialise(heap, outer, KCells, ETrue);
+        arena.setWord(cells, outer);
+        for (TInt i = 0; i < KCells; ++i) {
+            TUint32 cell = heap.createObject(4, KObjectKindRaw, GC_CODE_REF_VECTOR_CELL);
+            arena.setWord(cell, shared);
+            arena.setWord(OWordVector(heap, outer).elementAddress(i), cell);
+        }
+        collectKeeping(cells);
+        EXPECT_TRUE(alive(element));
+        EXPECT_TRUE(alive(OWordVector(heap, shared).storage()));
+        EXPECT_TRUE(heap.checkInvariant());
+        collectKeeping(plain());
+        EXPECT_FALSE(alive(shared));
+    }
+}
+
 TEST_F(HeapCollection, ConservativeWordsKeepInteriorTargetsAndIgnoreFreeSpace)
 {
     TUint32 object = heap.createObject(64, KObjectKindRaw, GC_CODE_PLAIN);

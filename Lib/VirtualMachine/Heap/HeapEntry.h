@@ -31,9 +31,15 @@ namespace HeapEntry {
 const TUint32 KSize = 0;            // payload bytes asked for, rounded to 4
 const TUint32 KCapacity = 4;        // payload bytes the block holds
 const TUint32 KObjectKind = 8;      // -1: payload is a native object, 0: raw
-const TUint32 KMarked = 12;
+const TUint32 KMarked = 12;         // 0 while unmarked, else one of the marks below
 const TUint32 KGcCode = 16;
 const TUint32 KFreeIterator = 20;   // where the free block is listed; 0 while in use
+
+// The marks of a collection. A vector whose elements have been traced as
+// references is marked so, and its elements are not traced again however
+// many slots refer to it.
+const TUint32 KMarkedOnce = 1;
+const TUint32 KMarkedWithElements = 2;
 
 // KFreeIterator of a block on a quick list: this bit plus its position in
 // the list. Without the bit, the word is a node number of a free list.

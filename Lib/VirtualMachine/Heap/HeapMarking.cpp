@@ -41,7 +41,7 @@ void VMHeap::markOne(TUint32 aReference)
     }
     if (field(header, KMarked))
         return;
-    setField(header, KMarked, 1);
+    setField(header, KMarked, KMarkedOnce);
     traceEntry(aReference, header);
 }
 
@@ -69,12 +69,16 @@ void VMHeap::traceEntry(TUint32 aReference, TUint32 aHeader)
     case GC_CODE_REF_CELL:
         pushIfNotNull(iArena.word(aReference));
         break;
-    case GC_CODE_VECTOR:
+    case GC_CODE_VECTOR: {
         // A vector found only by a conservative word must keep its storage,
         // and its elements when its kind word says they are references;
         // for other vectors only typed slots can tell.
-        traceVector(aReference, (iArena.word(aReference) & KVectorOfReferences) != 0);
+        const TBool elements = (iArena.word(aReference) & KVectorOfReferences) != 0;
+        if (elements)
+            setField(aHeader, KMarked, KMarkedWithElements);
+        traceVector(aReference, elements);
         break;
+    }
     case GC_CODE_DRAW_TARGET: {
         TUint32 typeId = iArena.word(aReference);
         if (typeId != CANVAS_TYPE_ID && typeId != BITMAP_TYPE_ID) {
@@ -107,12 +111,29 @@ void VMHeap::traceInstance(TUint32 aReference)
 }
 
 // aCell holds a vector reference: the vector, its storage and, when its
-// elements are references, every element are live.
+// elements are references, every element are live. A vector that a
+// thousand cells share is a thousand references to one set of elements:
+// they are traced once a collection, and its mark says they have been. A
+// cell that names something other than a vector in use gets the checks of
+// the trace below each time.
 void VMHeap::traceVectorCell(TUint32 aCell, TBool aElementsAreReferences)
 {
     TUint32 vector = iArena.word(aCell);
     if (vector == 0)
         return;
+    const TUint32 header = vector - KHeaderSize;
+    if (aElementsAreReferences && vector >= KHeaderSize && iBlockStarts.isSet(header) && !isFree(header)
+        && field(header, KGcCode) == GC_CODE_VECTOR) {
+        if (field(header, KMarked) == 0) {
+            setField(header, KMarked, KMarkedOnce);
+            traceEntry(vector, header);
+        }
+        if (field(header, KMarked) != KMarkedWithElements) {
+            setField(header, KMarked, KMarkedWithElements);
+            traceVector(vector, ETrue);
+        }
+        return;
+    }
     iMarkStack.append(vector);
     traceVector(vector, aElementsAreReferences);
 }
