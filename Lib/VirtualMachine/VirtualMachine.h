@@ -235,6 +235,21 @@ public:
     TInt64 fixedAt(TUint32 aAddress) const;
     void setFixedAt(TUint32 aAddress, TInt64 aValue);
 
+    // How an operand slot was read, for a fuzzer that holds every call to
+    // one reading of each slot: a slot read as half of a fixed-point value
+    // and also as a reference, or as halves of two values, names an
+    // operation that reads its operands a slot off.
+    enum TOperandUse { EOperandWord, EOperandReference, EOperandFixedHigh, EOperandFixedLow };
+    class MOperandWatcher {
+    public:
+        virtual void operandRead(TInt aDepth, TOperandUse aUse) = 0;
+
+    protected:
+        ~MOperandWatcher() = default;
+    };
+    // nullptr (the default): nobody watches.
+    void setOperandWatcher(MOperandWatcher* aWatcher) { iOperandWatcher = aWatcher; }
+
     // ---- Natives and entry points (NativeDispatch.cpp, MethodBinding.cpp,
     //      TopLevelCall.cpp, SystemNatives.cpp, DebugNatives.cpp) ----
 
@@ -453,6 +468,7 @@ private:
     // the next conversion or the end of the top-level call.
     TUint32 iHookMessage = 0;
     FrameworkServices* iServices = nullptr;
+    MOperandWatcher* iOperandWatcher = nullptr;
 
     Vec<TBool> iLoadFlags;
     Vec<BytecodeStruct> iImages;

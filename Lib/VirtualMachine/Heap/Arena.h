@@ -24,6 +24,11 @@ public:
     static constexpr TUint32 KDefaultLimit = 0xF0000000u;
 
     // aLimit: the highest address (exclusive) that allocation may reach.
+    // The thread's last dropped reservation is taken when there is one:
+    // dropping an arena clears all of it and keeps it for the next, so that
+    // a caller making many short-lived machines (a fuzzer) does not map,
+    // fault in and unmap 8 GiB for each. Either way the new arena reads as
+    // zero everywhere and hands out the same addresses.
     explicit Arena(TUint32 aLimit = KDefaultLimit);
     ~Arena();
 

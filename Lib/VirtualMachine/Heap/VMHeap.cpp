@@ -42,7 +42,15 @@ VMHeap::VMHeap(Arena& aArena)
 void VMHeap::setNextCollection()
 {
     const TUint64 held = iBytesInUse + HostMemory::inUse();
-    iCollectAt = held + std::clamp(held, KMinimumGrowth, KMaximumGrowth);
+    const TUint64 growth =
+        iCollectionInterval != 0 ? iCollectionInterval : std::clamp(held, KMinimumGrowth, KMaximumGrowth);
+    iCollectAt = held + growth;
+}
+
+void VMHeap::setCollectionInterval(TUint32 aBytes)
+{
+    iCollectionInterval = aBytes;
+    setNextCollection();
 }
 
 // The final sweep forgets the roots without removing them one by one.

@@ -134,6 +134,11 @@ public:
     // next safe point.
     TBool collectionDue() const { return iBytesInUse + HostMemory::inUse() >= iCollectAt; }
     TUint64 bytesInUse() const { return iBytesInUse; }
+    // For fuzzing: a collection is due once aBytes more are held than after
+    // the last one, instead of megabytes later, so that an object that only
+    // a host variable keeps across an allocation is freed while that
+    // variable is still in use. 0 restores the usual growth.
+    void setCollectionInterval(TUint32 aBytes);
 
     // Accounting.
     TInt nOfEntries() const { return iEntries; }
@@ -249,6 +254,7 @@ private:
     TInt iEntries = 0;
     TUint64 iBytesInUse = 0;          // capacities of the entries in use
     TUint64 iCollectAt = 0;           // see collectionDue
+    TUint32 iCollectionInterval = 0;  // see setCollectionInterval
     TUint64 iTotalSizeOfPools = 0;
     const ClassTables* iClassTables = nullptr;
     InterfaceForCallingGc* iGcInterface = nullptr;

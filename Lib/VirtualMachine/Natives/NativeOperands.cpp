@@ -19,6 +19,8 @@ TUint32 VirtualMachine::operand(TInt aDepth)
     TInt64 index = TInt64(iTop) - aDepth;
     if (index < 0 || index >= KStackSlots)
         fatalError(KStackUnderflow, iPc);
+    if (iOperandWatcher) [[unlikely]]
+        iOperandWatcher->operandRead(aDepth, EOperandWord);
     return slot(static_cast<TInt32>(index));
 }
 
@@ -33,6 +35,8 @@ void VirtualMachine::setOperand(TInt aDepth, TUint32 aValue)
 TUint32 VirtualMachine::referenceOperand(TInt aDepth)
 {
     TUint32 reference = operand(aDepth);
+    if (iOperandWatcher) [[unlikely]]
+        iOperandWatcher->operandRead(aDepth, EOperandReference);
     if (reference == 0)
         ErrorHandling::raise(ENullPointer, KNullPointer);
     return reference;
@@ -67,6 +71,10 @@ TInt64 VirtualMachine::fixedOperand(TInt aDepth)
 {
     TUint64 high = operand(aDepth);
     TUint64 low = operand(aDepth + 1);
+    if (iOperandWatcher) [[unlikely]] {
+        iOperandWatcher->operandRead(aDepth, EOperandFixedHigh);
+        iOperandWatcher->operandRead(aDepth + 1, EOperandFixedLow);
+    }
     return static_cast<TInt64>(high << 32 | low);
 }
 
