@@ -17,19 +17,24 @@
 //   read past their operands;
 // - repeat the last call, a few times or up to a quarter of a million;
 // - make a string, a file name, a vector, an array, an instance, a cell, a
-//   byte vector or a canvas on a back buffer;
+//   byte vector, a date-time or a canvas on a back buffer;
 // - collect, release an object as a program can, drop a handle, store a
-//   word into or before an object, or choose how often collections come.
+//   word into or before an object, or choose how often collections come;
+// - raise a failure into the application, whose internal-throw hook
+//   allocates before it reads the message, with a collection at every
+//   allocation.
 //
 // Handles live in sixteen local slots at the bottom of the stack, where the
 // collector finds them as it finds a program's locals; what calls answer,
 // or store into the cells they were given, becomes a handle there.
 //
 // Besides the sanitizers' findings, a run stops the process with a report
-// when an operation writes below its operands or takes more than it was
-// given, when the host holds far more memory for the run than host memory
-// counts (an object kept on the host for every call, say), and when host
-// memory still counts anything of a run once its machine is gone.
+// when an operation writes below its operands, takes more than it was
+// given, reads a slot as two things or above the top; when the host holds
+// far more memory for the run than host memory counts (an object kept on
+// the host for every call, say); when the hook does not log exactly the
+// text it was handed; and when host memory still counts anything of a run
+// once its machine is gone.
 namespace NativeCalls {
 
 // What every run shares, made once: the application object of Qt (fonts
