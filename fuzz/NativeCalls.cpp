@@ -274,7 +274,7 @@ public:
 
 private:
     enum TStep {
-        ENativeCall = 7,   // steps 0 to 6 call a native
+        ELastNativeCall = 7,   // steps 0 to 7 call a native
         EExtensionCall,
         ERepeat,
         EMake,
@@ -395,7 +395,7 @@ TBool Run::step()
     if (iTrace && kind > EExtensionCall)
         std::fprintf(stderr, "Step %d: %s\n", iStep, KStepNames[kind - ERepeat]);
     try {
-        if (kind < ENativeCall || kind == EExtensionCall) {
+        if (kind <= ELastNativeCall || kind == EExtensionCall) {
             Call call;
             if (kind == EExtensionCall)
                 readExtensionCall(call);
@@ -763,9 +763,6 @@ void reportLines(const std::vector<std::string>& aLines)
 TBool Run::raise()
 {
     VMHeap& heap = iMachine.heap();
-    // A heap the program broke fails the first collection, which ends the
-    // machine; only one that a collection comes through must come through.
-    const TBool collectable = collects();
     TUint32 kept[KOperandBase];
     for (TInt32 i = 0; i < KOperandBase; ++i)
         kept[i] = iMachine.slot(i);
@@ -776,6 +773,10 @@ TBool Run::raise()
             roots.push_back(local(i));
         }
     }
+    // A heap the program broke fails the first collection, which ends the
+    // machine; only one that a collection comes through, its objects held
+    // as they are held during the call, must come through.
+    const TBool collectable = collects();
     Conversions conversions;
     iMachine.setExecutionObserver(&conversions);
     iMachine.setInstructionBudget(KRaiseBudget);
