@@ -314,6 +314,7 @@ private:
     void drop();
     void setting();
     TBool raise();
+    TBool heapIsWhole();
     TBool collects();
 
     TUint32 local(TInt aIndex) const { return iMachine.slot(KFirstLocal + aIndex); }
@@ -653,8 +654,11 @@ void Run::make()
         break;
     }
     case 3: {
+        // Any code that newarray takes: 1 to 17 but the vector object's.
         const TInt code = 1 + iInput.below(17);
-        adopt(heap.createArray(iInput.byte() % 8, static_cast<GcCode>(code)));
+        const TInt count = iInput.byte() % 8;
+        if (code != GC_CODE_VECTOR)
+            adopt(heap.createArray(count, static_cast<GcCode>(code)));
         break;
     }
     case 4: {
@@ -790,10 +794,12 @@ TBool Run::raise()
             roots.push_back(local(i));
         }
     }
-    // A heap the program broke fails the first collection, which ends the
-    // machine; only one that a collection comes through, its objects held
-    // as they are held during the call, must come through.
-    const TBool collectable = collects();
+    // A heap the program broke (its stores and the natives it gave forged
+    // addresses write anywhere) fails an allocation or a collection in
+    // the hook, which ends the machine. Only a heap whose blocks are whole
+    // before and after, and that a collection comes through with the
+    // locals held as during the call, is held to the check.
+    const TBool sound = heapIsWhole() && collects();
     Conversions conversions;
     iMachine.setExecutionObserver(&conversions);
     iMachine.setInstructionBudget(KRaiseBudget);
@@ -816,7 +822,7 @@ TBool Run::raise()
     if (iTrace)
         std::fprintf(stderr, "  outcome %d, %zu conversions, %zu lines logged\n", outcome, conversions.texts.size(),
                      iServices.logLines.size());
-    if (collectable && (outcome != 0 || conversions.texts != iServices.logLines)) {
+    if (sound && heapIsWhole() && (outcome != 0 || conversions.texts != iServices.logLines)) {
         std::fprintf(stderr, "Step %d: raising ended with outcome %d. The internal-throw hook was handed %zu texts",
                      iStep, outcome, conversions.texts.size());
         reportLines(conversions.texts);
@@ -826,6 +832,15 @@ TBool Run::raise()
         std::abort();
     }
     return outcome == 0;
+}
+
+TBool Run::heapIsWhole()
+{
+    try {
+        return iMachine.heap().checkInvariant();
+    } catch (const ErrorHandlingException&) {
+        return EFalse;
+    }
 }
 
 TBool Run::collects()
