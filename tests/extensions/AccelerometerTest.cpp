@@ -82,3 +82,80 @@ TEST_F(AccelerometerTest, RegistryMakesEachExtensionOnceAndRefusesUnknownNumbers
         EXPECT_EQ(raisedCode([&] { registry.callDll(number, opcode, 0, machine.stackAddress()); }), EFatalError);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Torch: Unknown opcode!\nTorch: Unknown opcode!\n");
 }
+
+namespace {
+
+// A tree of IIO devices as sysfs shows them: device 0 is a light sensor,
+// device 2 an accelerometer with a scale shared by its axes and one of
+// the Z axis's own, and an offset for Y.
+class IioTree {
+public:
+    explicit IioTree(const std::filesystem::path& aRoot) : iRoot(aRoot)
+    {
+        std::filesystem::create_directories(aRoot / "iio:device0");
+        std::filesystem::create_directories(aRoot / "iio:device2");
+        write("iio:device0/in_illuminance_raw", "120\n");
+        write("iio:device2/in_accel_x_raw", "-512\n");
+        write("iio:device2/in_accel_y_raw", "256\n");
+        write("iio:device2/in_accel_z_raw", "-1000\n");
+        // 9.80665 / 1024: 1024 counts to the g.
+        write("iio:device2/in_accel_scale", "0.009576806640625\n");
+        write("iio:device2/in_accel_y_offset", "-128\n");
+        write("iio:device2/in_accel_z_scale", "0.00980665\n");
+    }
+    void write(const std::string& aName, const std::string& aText)
+    {
+        std::ofstream(iRoot / aName, std::ios::binary) << aText;
+    }
+
+private:
+    std::filesystem::path iRoot;
+};
+
+}
+
+// Without the handset's coordinate file the machine's own accelerometer
+// is read, in milli-g on the same axes, (raw + offset) * scale being in
+// metres per second squared; devices without the three accelerations are
+// passed over, and the file, where it exists, still wins.
+TEST_F(AccelerometerTest, ReadsTheMachinesAccelerometerThroughIioWithoutTheCoordinateFile)
+{
+    IioTree tree(directory / "iio");
+    const std::string missing = directory / "coord";
+    Accelerometer sensor(machine, missing, directory / "iio");
+    EXPECT_NEAR(read(sensor, Accelerometer::EGetAccelerometerXData), -0.5, 1e-6);
+    EXPECT_NEAR(read(sensor, Accelerometer::EGetAccelerometerYData), 0.125, 1e-6);
+    EXPECT_NEAR(read(sensor, Accelerometer::EGetAccelerometerZData), -1.0, 1e-6);
+
+    tree.write("iio:device2/in_accel_x_raw", "1024\n");
+    EXPECT_NEAR(read(sensor, Accelerometer::EGetAccelerometerXData), 1.0, 1e-6);
+    tree.write("iio:device2/in_accel_x_raw", "many\n");
+    EXPECT_EQ(read(sensor, Accelerometer::EGetAccelerometerXData), 0.0);
+
+    file("coord", "100 -200 980\n");
+    EXPECT_NEAR(read(sensor, Accelerometer::EGetAccelerometerYData), 0.1, 1e-6);
+    Accelerometer withoutIio(machine, missing, directory / "nothing");
+    std::filesystem::remove(directory / "coord");
+    EXPECT_EQ(read(withoutIio, Accelerometer::EGetAccelerometerZData), 0.0);
+}
+
+// A host that emulates the tilt gives its level device where the machine
+// has no sensor, the machine's sensor while the user has not tilted, and
+// the user's tilt once there is one; the handset's file beats both.
+TEST_F(AccelerometerTest, EmulatedTiltStandsInForAMissingSensorAndCountsOnceMoved)
+{
+    RecordingDevices devices;
+    const std::string missing = directory / "coord";
+    Accelerometer level(machine, missing, directory / "nothing", &devices);
+    EXPECT_EQ(read(level, Accelerometer::EGetAccelerometerXData), 0.0);
+    EXPECT_NEAR(read(level, Accelerometer::EGetAccelerometerZData), -1.0, 1e-6);
+
+    IioTree tree(directory / "iio");
+    Accelerometer sensed(machine, missing, directory / "iio", &devices);
+    EXPECT_NEAR(read(sensed, Accelerometer::EGetAccelerometerXData), -0.5, 1e-6);
+    devices.tilted = ETrue;
+    devices.tiltX = 707;
+    EXPECT_NEAR(read(sensed, Accelerometer::EGetAccelerometerXData), 0.707, 1e-6);
+    file("coord", "100 -200 980\n");
+    EXPECT_NEAR(read(sensed, Accelerometer::EGetAccelerometerXData), -0.2, 1e-6);
+}

@@ -1,5 +1,8 @@
 #include "ExtensionTestSupport.h"
 
+#include "DesktopExtension.h"
+#include "ORaw.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -92,4 +95,22 @@ TEST_F(DesktopTest, OverviewRequestReachesTheSessionBus)
                    .find("path=/lofasz; interface=com.nokia.hildon_desktop; member=exit_app_view")
             != std::string::npos;
     })) << readAll(directory / "monitor.out");
+}
+
+// A host that emulates the devices hears of the request too, and shows the
+// overview its own way; the stack stays as it was.
+TEST_F(DesktopTest, OverviewRequestAlsoReachesAnEmulatingHost)
+{
+    RecordingDevices devices;
+    services.registry.setDeviceSource(&devices);
+    EXPECT_EQ(services.registry.callDll(EDesktopDll, DesktopExtension::EShowApplicationOverview, 0,
+                                        machine.stackAddress()),
+              0);
+    EXPECT_EQ(devices.overviews, 1);
+    EXPECT_EQ(machine.slot(0), KMarker);
+
+    devices.tilted = ETrue;
+    devices.tiltY = 250;
+    EXPECT_EQ(services.registry.callDll(EAccelerometerDll, 12, 0, machine.stackAddress()), 1);
+    EXPECT_EQ(machine.fixedOperand(0), OFixed::fromDouble(0.25).raw());
 }

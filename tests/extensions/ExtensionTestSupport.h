@@ -6,10 +6,12 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "DllRegistry.h"
+#include "MDeviceSource.h"
 #include "ProgramTestSupport.h"
 #include "RaisedCode.h"
 #include "RecordingServices.h"
@@ -22,6 +24,29 @@ public:
         return registry.callDll(aNumber, aOpcode, aTop, aStackBase);
     }
     DllRegistry registry;
+};
+
+// A host's stand-ins for the devices, recording what the extensions asked
+// of them.
+class RecordingDevices : public MDeviceSource {
+public:
+    TBool tilt(TInt32& aX, TInt32& aY, TInt32& aZ) override
+    {
+        aX = tiltX;
+        aY = tiltY;
+        aZ = tiltZ;
+        return tilted;
+    }
+    void torchSwitched(TBool aOn) override { torch.push_back(aOn); }
+    void showOverview() override { ++overviews; }
+    MLocationFeed* locationFeed() override { return nullptr; }
+
+    TInt32 tiltX = 0;
+    TInt32 tiltY = 0;
+    TInt32 tiltZ = -1000;
+    TBool tilted = EFalse;
+    std::vector<TBool> torch;
+    TInt overviews = 0;
 };
 
 const char KEmptyMain[] = ".record mainFrame\n.static \"main\" main, mainFrame\nmain:\n    ret 0, 1\n";

@@ -10,6 +10,7 @@
 #include "AudioLocationTestSupport.h"
 #include "CLocationWrapper.h"
 #include "DateTimeValues.h"
+#include "LocationFeed.h"
 #include "LocationLayer.h"
 #include "ORaw.h"
 #include "ProgramTestSupport.h"
@@ -101,6 +102,23 @@ public:
         return wrapper->callDllNative(aOpcode, aTop, aStackBase);
     }
     CLocationWrapper* wrapper = nullptr;
+};
+
+// A feed that counts what the location layer tells it.
+class CountingFeed : public MLocationFeed {
+public:
+    TBool feedStarts() override
+    {
+        ++starts;
+        return feeds;
+    }
+    void gpsdUnreachable() override { ++unreachable; }
+    void feedStops() override { ++stops; }
+
+    TBool feeds = ETrue;
+    int starts = 0;
+    int unreachable = 0;
+    int stops = 0;
 };
 
 int preferredInterval()
@@ -270,4 +288,43 @@ TEST_F(LocationTest, CoordinatesSetOnALocationReadBackThroughTheGetters)
         EXPECT_EQ(machine.fixedOperand(0), OFixed::fromDouble(expected).raw()) << getter;
         machine.setTop(-1);
     }
+}
+
+// A feed that gives the fixes keeps gpsd out of it: its fixes reach the
+// observer as gpsd's do, and one without a position does not. One that
+// leaves them to gpsd hears when gpsd cannot be reached. Either hears of
+// the last stop, and the layer forgets the feed with its wrapper.
+TEST_F(LocationTest, AFeedTakesGpsdsPlaceOrStandsInWhereGpsdCannotBeReached)
+{
+    CountingFeed feed;
+    {
+        CLocationWrapper wrapper(machine, "localhost", "1");
+        services.wrapper = &wrapper;
+        wrapper.setFeed(&feed);
+        const TUint32 request = newRequest(wrapper, 1);
+        EXPECT_EQ(feed.starts, 1);
+        EXPECT_EQ(feed.unreachable, 0);
+        LocationGPSDeviceFix fix = {};
+        fix.fields = LOCATION_GPS_DEVICE_LATLONG_SET;
+        fix.latitude = 60.5;
+        fix.longitude = 24.25;
+        locationFeedTakeFix(fix);
+        locationFeedTakeFix(LocationGPSDeviceFix {});
+        runEventLoop(100);
+        ASSERT_EQ(services.logLines.size(), 2u);
+        EXPECT_EQ(std::stod(services.logLines[0]), 60.5);
+        EXPECT_EQ(std::stod(services.logLines[1]), 24.25);
+
+        push(request);
+        callExtension(machine, wrapper, EStop);
+        EXPECT_EQ(feed.stops, 1);
+        feed.feeds = EFalse;
+        push(request);
+        callExtension(machine, wrapper, EStart);
+        EXPECT_EQ(feed.starts, 2);
+        EXPECT_EQ(feed.unreachable, 1);
+        EXPECT_EQ(locationFeed(), &feed);
+    }
+    EXPECT_EQ(feed.stops, 2);
+    EXPECT_EQ(locationFeed(), nullptr);
 }

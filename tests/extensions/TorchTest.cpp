@@ -47,3 +47,29 @@ TEST_F(TorchTest, OnlyTheExactOpenLinePushesAnOpenCover)
     EXPECT_EQ(raisedCode([&] { call(atTheEnd, CTorchExtension::EIsLensCoverOpen, VirtualMachine::KStackSlots - 1); }),
               EFatalError);
 }
+
+// Where the host emulates the devices, a machine without a flash (no video
+// device, or one without the control) keeps the application running: it
+// reads back what it set, and the host is told each switch; nothing is
+// said of a failure.
+TEST_F(TorchTest, WithoutAFlashAnEmulatingHostTakesTheLightOver)
+{
+    RecordingDevices devices;
+    const std::string missing = directory / "video0";
+    for (const std::string& device : {missing, file("plain", "")}) {
+        devices.torch.clear();
+        CTorchExtension torch(machine, device, missing, &devices);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(call(torch, CTorchExtension::EIsTorchOn), 1);
+        EXPECT_EQ(machine.slot(1), 0u);
+        EXPECT_EQ(call(torch, CTorchExtension::ETorchOn), 0);
+        EXPECT_EQ(call(torch, CTorchExtension::EIsTorchOn), 1);
+        EXPECT_EQ(machine.slot(1), 1u);
+        EXPECT_EQ(call(torch, CTorchExtension::ETorchOff), 0);
+        EXPECT_EQ(call(torch, CTorchExtension::EIsTorchOn), 1);
+        EXPECT_EQ(machine.slot(1), 0u);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+        EXPECT_EQ(devices.torch, (std::vector<TBool> {ETrue, EFalse})) << device;
+        EXPECT_FALSE(machine.isFatal());
+    }
+}

@@ -7,10 +7,14 @@
 #include "ORaw.h"
 #include "Types.h"
 
+class MDeviceSource;
 class VirtualMachine;
 
-// Extension 20: the device's acceleration in g, read from the sensor's
-// coordinate file whenever the application asks for a component.
+// Extension 20: the device's acceleration in g, read whenever the
+// application asks for a component: from the handset's coordinate file;
+// where there is none, from the tilt that a host emulating the device was
+// given, or the machine's own accelerometer through Linux IIO (laptops,
+// tablets and today's phones have one); failing all, 0 on every axis.
 class Accelerometer : public MDllExtension {
 public:
     enum TOpcode {
@@ -20,8 +24,12 @@ public:
     };
 
     static constexpr char KCoordinatePath[] = "/sys/class/i2c-adapter/i2c-3/3-001d/coord";
+    static constexpr char KIioRoot[] = "/sys/bus/iio/devices";
 
-    explicit Accelerometer(VirtualMachine& aMachine, std::string aCoordinatePath = KCoordinatePath);
+    // aIioRoot is the directory that holds the IIO devices, iio:deviceN;
+    // aDevices, when given, emulates the sensor.
+    explicit Accelerometer(VirtualMachine& aMachine, std::string aCoordinatePath = KCoordinatePath,
+                           std::string aIioRoot = KIioRoot, MDeviceSource* aDevices = nullptr);
 
     // A component replaces the top slot by a fixed-point value in it and
     // the slot above.
@@ -30,9 +38,13 @@ public:
 private:
     TInt findMethod(const char* aName);
     OFixed getAccelerationComponent(TInt aOpcode) const;
+    TInt32 componentInMilliG(TInt aOpcode) const;
+    TBool readIio(TInt aAxis, TInt32& aMilliG) const;
 
     VirtualMachine& iMachine;
     std::string iCoordinatePath;
+    std::string iIioRoot;
+    MDeviceSource* iDevices;
     TInt32 iObserverBinding = -1;
 };
 

@@ -1,5 +1,6 @@
 #include "DesktopExtension.h"
 
+#include "MDeviceSource.h"
 #include "VirtualMachine.h"
 
 #include <QDBusConnection>
@@ -17,7 +18,8 @@ const char KUnknownOpcode[] = "Maemo: Unknown opcode!";
 
 }
 
-DesktopExtension::DesktopExtension(VirtualMachine& aMachine) : iMachine(aMachine)
+DesktopExtension::DesktopExtension(VirtualMachine& aMachine, MDeviceSource* aDevices)
+    : iMachine(aMachine), iDevices(aDevices)
 {
 }
 
@@ -34,5 +36,7 @@ TInt DesktopExtension::callDllNative(TInt aOpcode, TInt aTop, TUint32)
     if (aOpcode != EShowApplicationOverview)
         iMachine.fatalError(OString(KUnknownOpcode), 1);
     sendOverviewSignal();
+    if (iDevices)
+        iDevices->showOverview();
     return aTop;
 }

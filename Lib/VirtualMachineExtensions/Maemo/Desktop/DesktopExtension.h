@@ -4,6 +4,7 @@
 #include "MDllExtension.h"
 #include "Types.h"
 
+class MDeviceSource;
 class VirtualMachine;
 
 // Extension 37: integration with the Hildon desktop, which offers one
@@ -14,7 +15,8 @@ public:
         EShowApplicationOverview = 1
     };
 
-    explicit DesktopExtension(VirtualMachine& aMachine);
+    // aDevices, when given, also shows the overview in its own way.
+    explicit DesktopExtension(VirtualMachine& aMachine, MDeviceSource* aDevices = nullptr);
 
     // Leaves the stack as it is.
     TInt callDllNative(TInt aOpcode, TInt aTop, TUint32 aStackBase) override;
@@ -23,6 +25,7 @@ private:
     static void sendOverviewSignal();
 
     VirtualMachine& iMachine;
+    MDeviceSource* iDevices;
 };
 
 #endif

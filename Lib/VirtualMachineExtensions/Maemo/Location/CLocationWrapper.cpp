@@ -7,6 +7,7 @@
 #include "CLocationPositionRequestorGCObject.h"
 #include "DateTimeValues.h"
 #include "ErrorHandling.h"
+#include "LocationFeed.h"
 #include "LocationLayer.h"
 #include "ORaw.h"
 #include "FrameworkServices.h"
@@ -62,11 +63,19 @@ CLocationWrapper::CLocationWrapper(VirtualMachine& aMachine, std::string aGpsdHo
 }
 
 // Requests stay in the heap until the collector frees them, but their
-// sources stop now.
+// sources stop now, while the feed still hears of it.
 CLocationWrapper::~CLocationWrapper()
 {
     for (CLocationPositionRequestorGCObject* request : iRequests)
         request->detach();
+    if (iFeed && locationFeed() == iFeed)
+        locationSetFeed(nullptr);
+}
+
+void CLocationWrapper::setFeed(MLocationFeed* aFeed)
+{
+    iFeed = aFeed;
+    locationSetFeed(aFeed);
 }
 
 // Operands are read through the machine, which checks every slot against

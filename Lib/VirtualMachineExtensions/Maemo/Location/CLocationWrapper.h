@@ -10,6 +10,7 @@
 
 class CLocation;
 class CLocationPositionRequestorGCObject;
+class MLocationFeed;
 class VirtualMachine;
 
 // Extension 27: GPS positions for the application. Position requests and
@@ -30,6 +31,10 @@ public:
 
     void positionUpdated(TInt64 aLongitude, TInt64 aLatitude, TInt64 aAltitude, TInt64 aSpeed,
                          const Vestra::DateTime& aTime, TInt32 aErrorCode, TUint32 aObserver) override;
+
+    // Fixes from aFeed take gpsd's place, or stand in where it cannot be
+    // reached, for as long as the wrapper lives.
+    void setFeed(MLocationFeed* aFeed);
 
     const std::string& gpsdHost() const { return iGpsdHost; }
     const std::string& gpsdPort() const { return iGpsdPort; }
@@ -55,6 +60,7 @@ private:
     std::string iGpsdPort;
     TInt iEventBinding = -1;
     std::set<CLocationPositionRequestorGCObject*> iRequests;
+    MLocationFeed* iFeed = nullptr;
 };
 
 #endif

@@ -3,6 +3,7 @@
 #include <gps.h>
 
 #include "LocationDeviceUpdates.h"
+#include "LocationFeed.h"
 
 struct _LocationGPSDControl {
     GObject parent;
@@ -34,6 +35,7 @@ const double KKmhPerMetrePerSecond = 3.6;
 
 guint signals[SIGNAL_COUNT];
 LocationGPSDControl* defaultControl = nullptr;
+MLocationFeed* feed = nullptr;
 
 }
 
@@ -158,19 +160,41 @@ static void openConnection(LocationGPSDControl* control)
 }
 
 // A start while gpsd cannot be reached, or after it went away, tries to
-// connect again.
+// connect again. A feed that gives the fixes itself keeps gpsd out of it.
 void location_gpsd_control_start(LocationGPSDControl* control)
 {
     ++control->starts;
+    if (feed && feed->feedStarts())
+        return;
     if (!control->gps)
         openConnection(control);
+    if (!control->gps && feed)
+        feed->gpsdUnreachable();
 }
 
 // A stop without a start is ignored, so counts never go negative.
 void location_gpsd_control_stop(LocationGPSDControl* control)
 {
-    if (control->starts > 0 && --control->starts == 0)
+    if (control->starts > 0 && --control->starts == 0) {
         closeConnection(control);
+        if (feed)
+            feed->feedStops();
+    }
+}
+
+void locationSetFeed(MLocationFeed* aFeed)
+{
+    feed = aFeed;
+}
+
+MLocationFeed* locationFeed()
+{
+    return feed;
+}
+
+void locationFeedTakeFix(const LocationGPSDeviceFix& aFix)
+{
+    location_gps_devices_take_fix(&aFix);
 }
 
 // The weak pointer forgets the control when its last user lets it go, so

@@ -5,6 +5,7 @@
 #include "CLocationWrapper.h"
 #include "DesktopExtension.h"
 #include "ErrorHandling.h"
+#include "MDeviceSource.h"
 #include "TorchExtension.h"
 #include "VirtualMachine.h"
 
@@ -41,19 +42,25 @@ TInt DllRegistry::slotOf(TInt aNumber)
 
 // Extensions keep the machine they were made with, so the one that runs
 // the calling application is the one they get.
-std::unique_ptr<MDllExtension> DllRegistry::create(TInt aSlot, VirtualMachine& aMachine)
+std::unique_ptr<MDllExtension> DllRegistry::create(TInt aSlot, VirtualMachine& aMachine) const
 {
     switch (aSlot) {
     case EAccelerometerSlot:
-        return std::make_unique<Accelerometer>(aMachine);
+        return std::make_unique<Accelerometer>(aMachine, Accelerometer::KCoordinatePath, Accelerometer::KIioRoot,
+                                               iDevices);
     case EAudioPlayerSlot:
         return std::make_unique<AudioPlayerExtension>(aMachine);
-    case ELocationSlot:
-        return std::make_unique<CLocationWrapper>(aMachine);
+    case ELocationSlot: {
+        auto location = std::make_unique<CLocationWrapper>(aMachine);
+        if (iDevices)
+            location->setFeed(iDevices->locationFeed());
+        return location;
+    }
     case EDesktopSlot:
-        return std::make_unique<DesktopExtension>(aMachine);
+        return std::make_unique<DesktopExtension>(aMachine, iDevices);
     default:
-        return std::make_unique<CTorchExtension>(aMachine);
+        return std::make_unique<CTorchExtension>(aMachine, CTorchExtension::KVideoDevicePath,
+                                                 CTorchExtension::KLensCoverPath, iDevices);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "MDllExtension.h"
 #include "Types.h"
 
+class MDeviceSource;
 class VirtualMachine;
 
 // The numbers by which applications name the device extensions.
@@ -40,13 +41,20 @@ public:
     // The extension of aNumber once it has been made, else null.
     const MDllExtension* extension(TInt aNumber) const;
 
+    // Extensions made from now on stand in for devices that the machine
+    // lacks with aDevices (MDeviceSource.h); null, the default, keeps them
+    // to the handset's devices. The caller keeps aDevices alive as long as
+    // the extensions.
+    void setDeviceSource(MDeviceSource* aDevices) { iDevices = aDevices; }
+
 private:
     enum TSlot { EAccelerometerSlot, EAudioPlayerSlot, ELocationSlot, EDesktopSlot, ETorchSlot, ESlotCount };
 
     static TInt slotOf(TInt aNumber);
-    static std::unique_ptr<MDllExtension> create(TInt aSlot, VirtualMachine& aMachine);
+    std::unique_ptr<MDllExtension> create(TInt aSlot, VirtualMachine& aMachine) const;
 
     std::array<std::unique_ptr<MDllExtension>, ESlotCount> iSlots;
+    MDeviceSource* iDevices = nullptr;
 };
 
 #endif

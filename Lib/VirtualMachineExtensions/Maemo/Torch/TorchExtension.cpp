@@ -10,6 +10,7 @@
 #include <cstring>
 #include <utility>
 
+#include "MDeviceSource.h"
 #include "VirtualMachine.h"
 
 namespace {
@@ -29,10 +30,29 @@ std::string systemError()
     return std::strerror(errno);
 }
 
+// The torch's control on aDevice, set from aValue or read into it with
+// aRequest; EFalse, with errno saying why, when the driver refuses.
+TBool accessTorchControl(TInt aDevice, unsigned long aRequest, TInt32& aValue)
+{
+    v4l2_ext_control control {};
+    control.id = KTorchControl;
+    control.value = aValue;
+    v4l2_ext_controls controls {};
+    controls.ctrl_class = KTorchControlClass;
+    controls.count = 1;
+    controls.controls = &control;
+    if (::ioctl(aDevice, aRequest, &controls) < 0)
+        return EFalse;
+    aValue = control.value;
+    return ETrue;
 }
 
-CTorchExtension::CTorchExtension(VirtualMachine& aMachine, std::string aVideoDevicePath, std::string aLensCoverPath)
-    : iMachine(aMachine), iVideoDevicePath(std::move(aVideoDevicePath)), iLensCoverPath(std::move(aLensCoverPath))
+}
+
+CTorchExtension::CTorchExtension(VirtualMachine& aMachine, std::string aVideoDevicePath, std::string aLensCoverPath,
+                                 MDeviceSource* aDevices)
+    : iMachine(aMachine), iVideoDevicePath(std::move(aVideoDevicePath)), iLensCoverPath(std::move(aLensCoverPath)),
+      iDevices(aDevices)
 {
 }
 
@@ -51,42 +71,50 @@ void CTorchExtension::fail(const std::string& aMessage)
     iMachine.fatalError(OString(aMessage.c_str()), 1);
 }
 
-// The device stays open once opened; a failed open is tried again by the
-// next operation.
-TInt CTorchExtension::videoDevice()
+// A machine without a flash (a workstation, whose camera, if any, has no
+// such control) gets its light emulated by the host where the host
+// offers that, for the rest of the run; elsewhere the failure is fatal.
+void CTorchExtension::videoDeviceFailed(const std::string& aMessage)
 {
-    if (iVideoDevice >= 0)
-        return iVideoDevice;
+    if (!iDevices)
+        fail(aMessage);
+    iEmulated = ETrue;
+}
+
+// The device stays open once opened; a failed open is tried again by the
+// next operation. EFalse once the light is emulated.
+TBool CTorchExtension::usesVideoDevice()
+{
+    if (iEmulated || iVideoDevice >= 0)
+        return !iEmulated;
     iVideoDevice = ::open(iVideoDevicePath.c_str(), O_RDONLY);
     if (iVideoDevice < 0)
-        fail("Torch: Failed to open video device: " + iVideoDevicePath + ": " + systemError());
-    return iVideoDevice;
+        videoDeviceFailed("Torch: Failed to open video device: " + iVideoDevicePath + ": " + systemError());
+    return !iEmulated;
 }
 
 void CTorchExtension::setTorchState(TInt32 aValue)
 {
-    v4l2_ext_control control {};
-    control.id = KTorchControl;
-    control.value = aValue;
-    v4l2_ext_controls controls {};
-    controls.ctrl_class = KTorchControlClass;
-    controls.count = 1;
-    controls.controls = &control;
-    if (::ioctl(videoDevice(), VIDIOC_S_EXT_CTRLS, &controls) < 0)
-        fail(std::string("Torch: Failed to set torch state to ") + (aValue ? "ON" : "OFF") + ": " + systemError());
+    if (usesVideoDevice()) {
+        TInt32 value = aValue;
+        if (accessTorchControl(iVideoDevice, VIDIOC_S_EXT_CTRLS, value))
+            return;
+        videoDeviceFailed(std::string("Torch: Failed to set torch state to ") + (aValue ? "ON" : "OFF") + ": "
+                          + systemError());
+    }
+    iEmulatedOn = aValue != 0;
+    iDevices->torchSwitched(iEmulatedOn);
 }
 
 TBool CTorchExtension::isTorchOn()
 {
-    v4l2_ext_control control {};
-    control.id = KTorchControl;
-    v4l2_ext_controls controls {};
-    controls.ctrl_class = KTorchControlClass;
-    controls.count = 1;
-    controls.controls = &control;
-    if (::ioctl(videoDevice(), VIDIOC_G_EXT_CTRLS, &controls) < 0)
-        fail("Torch: Failed to fetch torch state: " + systemError());
-    return control.value != 0;
+    if (usesVideoDevice()) {
+        TInt32 value = 0;
+        if (accessTorchControl(iVideoDevice, VIDIOC_G_EXT_CTRLS, value))
+            return value != 0;
+        videoDeviceFailed("Torch: Failed to fetch torch state: " + systemError());
+    }
+    return iEmulatedOn;
 }
 
 // Only the exact word with its line feed counts as open.

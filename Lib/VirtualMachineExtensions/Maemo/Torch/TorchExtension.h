@@ -6,11 +6,13 @@
 #include "MDllExtension.h"
 #include "Types.h"
 
+class MDeviceSource;
 class VirtualMachine;
 
 // Extension 36: the camera's light, switched through the video device's
 // extended controls, and the camera's lens cover. Every failure stops the
-// application.
+// application, except that a host emulating the devices takes the light
+// over once the video device fails it.
 class CTorchExtension : public MDllExtension {
 public:
     enum TOpcode {
@@ -24,7 +26,7 @@ public:
     static constexpr char KLensCoverPath[] = "/sys/devices/platform/gpio-switch/cam_shutter/state";
 
     explicit CTorchExtension(VirtualMachine& aMachine, std::string aVideoDevicePath = KVideoDevicePath,
-                             std::string aLensCoverPath = KLensCoverPath);
+                             std::string aLensCoverPath = KLensCoverPath, MDeviceSource* aDevices = nullptr);
     ~CTorchExtension() override;
     CTorchExtension(const CTorchExtension&) = delete;
     CTorchExtension& operator=(const CTorchExtension&) = delete;
@@ -33,7 +35,8 @@ public:
     TInt callDllNative(TInt aOpcode, TInt aTop, TUint32 aStackBase) override;
 
 private:
-    TInt videoDevice();
+    TBool usesVideoDevice();
+    void videoDeviceFailed(const std::string& aMessage);
     void setTorchState(TInt32 aValue);
     TBool isTorchOn();
     TBool isLensCoverOpen();
@@ -44,6 +47,11 @@ private:
     std::string iVideoDevicePath;
     std::string iLensCoverPath;
     TInt iVideoDevice = -1;
+    MDeviceSource* iDevices;
+    // The light is emulated from the first failure of the video device on;
+    // the application reads back what it last set.
+    TBool iEmulated = EFalse;
+    TBool iEmulatedOn = EFalse;
 };
 
 #endif
