@@ -91,7 +91,7 @@ constexpr std::array<OpcodeInfo, 256> buildTable()
     for (OpcodeInfo& op : table)
         op = OpcodeInfo {nullptr, 0, {}, 1, ETransfer};
 #define KELVO_OPCODE_OPERANDS(...) __VA_OPT__(, ) __VA_ARGS__
-#define KELVO_OPCODE_INFO(number, name, spelling, operands, pops, pushes, flow) \
+#define KELVO_OPCODE_INFO(number, name, spelling, operands, pops, pushes, flow, ...) \
     if (table[number].mnemonic) \
         throw "operation listed twice"; \
     table[number] = describe(spelling, flow KELVO_OPCODE_OPERANDS operands);
@@ -141,7 +141,7 @@ constexpr TInt64 stackGrowth(TUint8 aOpcode, TInt64 aFirst, TInt64 aSecond)
     const TInt64 m = aSecond;
     auto count = [](TInt64 aSlots) { return aSlots > 0 ? aSlots : 0; };
     switch (aOpcode) {
-#define KELVO_OPCODE_GROWTH(number, name, spelling, operands, pops, pushes, flow) \
+#define KELVO_OPCODE_GROWTH(number, name, spelling, operands, pops, pushes, flow, ...) \
     case number: \
         return count(pushes) - count(pops);
         KELVO_OPCODES(KELVO_OPCODE_GROWTH)
@@ -153,6 +153,22 @@ constexpr TInt64 stackGrowth(TUint8 aOpcode, TInt64 aFirst, TInt64 aSecond)
 
 // The operation number for a mnemonic, or -1 when there is none.
 TInt find(const char* aMnemonic);
+
+// What the instruction reference says of an operation: the text columns
+// of its entry, and its stack columns as they are written there ("n + 1"),
+// so that a test can hold the texts to the counts.
+struct Reference {
+    const char* names;
+    const char* pops;
+    const char* pushes;
+    const char* before;
+    const char* after;
+    const char* does;
+    const char* raises;
+};
+
+// The reference of operation aOpcode, or nullptr for an invalid number.
+const Reference* reference(TUint8 aOpcode);
 
 }
 
