@@ -62,6 +62,7 @@ public:
     OString platformName() override { return OString("fuzz"); }
     TUint64 currentTimeMillis() override { return 1234567890123ull; }
     TUint64 elapsedMillis() override { return 4321; }
+    Vestra::DateTime localDateTime() override { return Vestra::DateTime::now(); }
     // The widget's area for the request, worked out as the view does.
     void requestRepaint(TInt aX, TInt aY, TInt aWidth, TInt aHeight) override;
     // What the application logged since the fuzzer last cleared it.

@@ -39,8 +39,10 @@ MainView::~MainView()
 
 void MainView::load()
 {
-    iStartTime = Clock::wallClockMicros();
+    iStartTime = nowMicros();
     iMachine = std::make_unique<VirtualMachine>();
+    if (iRandomSeed)
+        iMachine->seedRandomGenerator(*iRandomSeed);
     iMachine->setExecutionObserver(iObserver);
     iMachine->setFusion(iFusion);
     iMachine->setRegisterForm(iRegisterForm);

@@ -3,6 +3,7 @@
 
 // The project's headers come before Qt's (see OString.h).
 #include "CAppsString.h"
+#include "Clock.h"
 #include "DllRegistry.h"
 #include "FileUtility.h"
 #include "MainViewBase.h"
@@ -10,6 +11,7 @@
 #include "VirtualMachine.h"
 
 #include <memory>
+#include <optional>
 
 #include <QPixmap>
 #include <QString>
@@ -49,6 +51,18 @@ public:
     // shadows the installed files (MainViewFiles.cpp); set before load().
     // Empty, the default, keeps every file in the application directory.
     void setSaveDirectory(const CAppsString& aDirectory) { iSaveDirectory = aDirectory; }
+    // The application's clocks and timers follow aClock instead of the wall
+    // clock and Qt (Clock.h); set before load(). Null, the default, keeps
+    // the device's time.
+    void setClock(MClock* aClock)
+    {
+        iClock = aClock;
+        iScheduler.setClock(aClock);
+    }
+    // The machine that load() makes draws its random numbers from aSeed,
+    // so that a run can be repeated; set before load(). Without it, every
+    // launch draws afresh.
+    void setRandomSeed(TUint32 aSeed) { iRandomSeed = aSeed; }
     // The window is shown, or the desktop has it in front, and the display
     // is on.
     TBool isForeground() const { return iWindowVisible && iDisplayOn; }
@@ -77,6 +91,7 @@ public:
     OString platformName() override;
     TUint64 currentTimeMillis() override;
     TUint64 elapsedMillis() override;
+    Vestra::DateTime localDateTime() override;
     void log(const OString& aMessage) override;
     void openLogFile(const OString& aPath) override;
     TInt unsupportedRequest(const OString& aRequest) override;
@@ -123,6 +138,7 @@ private:
     void deliverPointer(TInt aKind, const QMouseEvent& aEvent);
     void deliverKey(TBool aPressed, const QKeyEvent& aEvent);
     void reportForegroundChange();
+    TInt64 nowMicros() const;
 
     // Painting (MainViewPaint.cpp): the application draws into the back
     // buffer, which is then shown, turned when the device is in portrait.
@@ -136,6 +152,8 @@ private:
 
     Scheduler iScheduler;
     TInt64 iStartTime = 0;
+    MClock* iClock = nullptr;
+    std::optional<TUint32> iRandomSeed;
     CAppsString iApplicationDirectory;
     CAppsString iSaveDirectory;
     TInt iOrientation = 2;

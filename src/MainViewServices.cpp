@@ -39,17 +39,27 @@ OString MainView::platformName()
     return OString("maemo");
 }
 
+TInt64 MainView::nowMicros() const
+{
+    return iClock ? iClock->nowMicros() : Clock::wallClockMicros();
+}
+
 TUint64 MainView::currentTimeMillis()
 {
-    return static_cast<TUint64>(Clock::wallClockMicros() / 1000);
+    return static_cast<TUint64>(nowMicros() / 1000);
 }
 
 // The wall clock may be set back while the application runs; the elapsed
 // time then stays at 0 instead of wrapping to an enormous unsigned value.
 TUint64 MainView::elapsedMillis()
 {
-    const TInt64 elapsed = Clock::wallClockMicros() - iStartTime;
+    const TInt64 elapsed = nowMicros() - iStartTime;
     return elapsed > 0 ? static_cast<TUint64>(elapsed / 1000) : 0;
+}
+
+Vestra::DateTime MainView::localDateTime()
+{
+    return iClock ? Vestra::DateTime::at(iClock->nowMicros() / 1000) : Vestra::DateTime::now();
 }
 
 // The console line takes one byte per unit, whatever the locale; the log

@@ -13,7 +13,7 @@ TInt Scheduler::addTimer(TUint32 aListener, TInt aDelay)
 {
     if (!iMachine)
         ErrorHandling::raise(EAssertionFailed, "vm != 0");
-    iTimers.push_back(std::make_unique<Timer>(iMachine, aListener, aDelay));
+    iTimers.push_back(std::make_unique<Timer>(iMachine, aListener, aDelay, iClock));
     return iTimers.back()->id();
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+class MClock;
 class Timer;
 class VirtualMachine;
 
@@ -21,6 +22,9 @@ public:
 
     // The machine that the ticks call; set once it exists.
     void setMachine(VirtualMachine* aMachine) { iMachine = aMachine; }
+    // A clock of the host's own ticks the timers started from here on;
+    // without one, Qt does (Clock.h).
+    void setClock(MClock* aClock) { iClock = aClock; }
 
     // Starts a repeating timer and answers its id.
     TInt addTimer(TUint32 aListener, TInt aDelay);
@@ -35,6 +39,7 @@ private:
     std::vector<std::unique_ptr<Timer>>::iterator position(TInt aTimerId);
 
     VirtualMachine* iMachine = nullptr;
+    MClock* iClock = nullptr;
     std::vector<std::unique_ptr<Timer>> iTimers;
 };
 

@@ -1,4 +1,5 @@
 // The project's headers come before Qt's (see OString.h).
+#include "Clock.h"
 #include "ErrorHandling.h"
 #include "EventCall.h"
 #include "Timer.h"
@@ -14,29 +15,37 @@ TInt nextTimerId = KFirstTimerId;
 
 }
 
-Timer::Timer(VirtualMachine* aMachine, TUint32 aListener, TInt aDelay)
+Timer::Timer(VirtualMachine* aMachine, TUint32 aListener, TInt aDelay, MClock* aClock)
     : iCharge(KHostBytes)
     , iListener(aListener)
     , iId(nextTimerId++)
     , iTimer(new QTimer(this))
     , iMachine(aMachine)
+    , iClock(aClock)
 {
     if (iId < KFirstTimerId)
         ErrorHandling::raise(EAssertionFailed, "timerID >= 10");
     connect(iTimer, &QTimer::timeout, this, &Timer::timeout);
     iTimer->setInterval(aDelay);
-    iTimer->start();
+    if (iClock)
+        iClock->timerStarted(iId, aDelay);
+    else
+        iTimer->start();
 }
 
 // A running Qt timer restarts when its interval changes.
 void Timer::setDelay(TInt aDelay)
 {
     iTimer->setInterval(aDelay);
+    if (iClock)
+        iClock->timerDelayChanged(iId, aDelay);
 }
 
 void Timer::stop()
 {
     iTimer->stop();
+    if (iClock)
+        iClock->timerStopped(iId);
 }
 
 TInt Timer::remainingTime() const

@@ -7,13 +7,15 @@
 
 #include <QObject>
 
+class MClock;
 class QTimer;
 class VirtualMachine;
 
 // One of the application's timers: a repeating Qt timer whose every tick
-// calls the listener's "systemtimerevent". Ids are unique for the life of
-// the process, so an application that keeps a stopped timer's id can never
-// stop another timer with it.
+// calls the listener's "systemtimerevent", or, with a clock of the host's
+// own (Clock.h), a timer that this clock ticks. Ids are unique for the life
+// of the process, so an application that keeps a stopped timer's id can
+// never stop another timer with it.
 //
 // A timer holds about 1.1 KB of host memory (the two Qt objects with their
 // private parts, the connection, the event dispatcher's record, the
@@ -28,7 +30,8 @@ public:
 
     // Past the host-memory limit nothing is started and the limit's VM
     // error is raised.
-    Timer(VirtualMachine* aMachine, TUint32 aListener, TInt aDelay);
+    // aClock, when not null, ticks the timer in the Qt timer's place.
+    Timer(VirtualMachine* aMachine, TUint32 aListener, TInt aDelay, MClock* aClock);
 
     TInt id() const { return iId; }
     TUint32 listener() const { return iListener; }
@@ -49,6 +52,7 @@ private:
     TInt iId;
     QTimer* iTimer;
     VirtualMachine* iMachine;
+    MClock* iClock;
 };
 
 #endif

@@ -75,6 +75,14 @@ DateTime DateTime::now()
     return value;
 }
 
+DateTime DateTime::at(TInt64 aMillis)
+{
+    DateTime value;
+    value.iFields[ETimezone] = ELocalTime;
+    value.readBack(QDateTime::fromMSecsSinceEpoch(aMillis));
+    return value;
+}
+
 DateTime DateTime::make(TInt aDay, TInt aMonth, TInt aYear, TInt aHour, TInt aMinute, TInt aSecond,
                         TInt aTimezone)
 {

@@ -42,6 +42,9 @@ public:
 
     // The current local date and time, to the second.
     static DateTime now();
+    // The local date and time, to the second, of the moment aMillis
+    // milliseconds after the epoch.
+    static DateTime at(TInt64 aMillis);
     // Checks the arguments in this order and raises code 6 with the first
     // failing message: year, month, day, hour, minute, second, timezone.
     static DateTime make(TInt aDay, TInt aMonth, TInt aYear, TInt aHour, TInt aMinute, TInt aSecond,

@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "DateTime.h"
 #include "OString.h"
 #include "Stream.h"
 #include "Types.h"
@@ -43,6 +44,9 @@ public:
     virtual TUint64 currentTimeMillis() = 0;
     // Milliseconds since the application started.
     virtual TUint64 elapsedMillis() = 0;
+    // The local date and time now, by the same clock as currentTimeMillis
+    // (DateTime natives).
+    virtual Vestra::DateTime localDateTime() = 0;
     virtual void requestRepaint(TInt aX, TInt aY, TInt aWidth, TInt aHeight) = 0;
     virtual void log(const OString& aMessage) = 0;
     // Closes any open log file; a non-empty path then opens one afresh.

@@ -42,6 +42,7 @@ public:
     [[noreturn]] void exitApplication() override { throw ApplicationExit(); }
     TUint64 elapsedMillis() override { return elapsed; }
     TUint64 currentTimeMillis() override { return now; }
+    Vestra::DateTime localDateTime() override { return Vestra::DateTime::now(); }
     TInt unsupportedQueryA() override { return queryA; }
     TInt unsupportedQueryB() override { return queryB; }
 

@@ -25,11 +25,11 @@ void storeNew(VirtualMachine& aMachine, TUint32 aTarget, const DateTime& aValue,
     aMachine.popOperands(aOperandCount);
 }
 
-// ref: the current local time.
+// ref: the current local time, by the host's clock.
 void setNow(VirtualMachine& aMachine, TInt)
 {
     const TUint32 target = aMachine.referenceOperand(0);
-    storeNew(aMachine, target, DateTime::now(), 1);
+    storeNew(aMachine, target, aMachine.services()->localDateTime(), 1);
 }
 
 // Codes 2 and 3: ref, date-time.
