@@ -1,5 +1,7 @@
 #include "EventPlayer.h"
 
+#include "Screenshot.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -9,6 +11,8 @@ EventPlayer::EventPlayer(MainView& aView, const QVector<ScriptEvent>& aEvents)
     : iView(aView)
     , iEvents(aEvents)
 {
+    for (const ScriptEvent& event : aEvents)
+        iScreenshotsOwed += event.kind == ScriptEvent::EScreenshot;
 }
 
 // Timers of equal time fire in the order they were started, so events of
@@ -52,6 +56,11 @@ void EventPlayer::play(const ScriptEvent& aEvent)
     case ScriptEvent::EDisplayOn:
     case ScriptEvent::EDisplayOff:
         iView.displaySignal(aEvent.kind == ScriptEvent::EDisplayOn ? QStringLiteral("on") : QStringLiteral("off"));
+        break;
+    case ScriptEvent::EScreenshot:
+        --iScreenshotsOwed;
+        if (!Screenshot::saveTelling(iView, {aEvent.file}))
+            iScreenshotFailed = ETrue;
         break;
     }
 }

@@ -9,17 +9,27 @@
 
 // Plays a script's events into the view at their times, counted from
 // start(). Pointer positions are screen coordinates, whatever the window.
+// A screenshot line saves the screen; one that cannot be written is told
+// at once, and the run fails at its end.
 class EventPlayer : public QObject {
 public:
     EventPlayer(MainView& aView, const QVector<ScriptEvent>& aEvents);
 
     void start();
+    // Plays one event now; a run in virtual time plays them itself
+    // (VirtualClock.h).
+    void play(const ScriptEvent& aEvent);
+
+    // Screenshot lines not yet played.
+    TBool owesScreenshots() const { return iScreenshotsOwed > 0; }
+    TBool screenshotFailed() const { return iScreenshotFailed; }
 
 private:
-    void play(const ScriptEvent& aEvent);
 
     MainView& iView;
     QVector<ScriptEvent> iEvents;
+    TInt iScreenshotsOwed = 0;
+    TBool iScreenshotFailed = EFalse;
 };
 
 #endif

@@ -29,8 +29,17 @@ bool readKey(const QString& aName, ScriptEvent& aEvent)
     return aEvent.key != Qt::Key_unknown;
 }
 
-// The words after the time; false when they name no event.
-bool readEvent(const QStringList& aWords, ScriptEvent& aEvent)
+// What an unknown key is told, with the names that it may have instead.
+QString unknownKey(const QString& aName)
+{
+    return QStringLiteral("no such key '%1'; a key is one character (A, 5, /) or one of Qt's key names: Return, "
+                          "Backspace, Left, Right, Up, Down, Space, Escape, Tab, Enter, F1 to F35 (docs/runner.md)")
+        .arg(aName);
+}
+
+// The words after the time; false when they name no event, with aFault
+// saying what was wrong where that is more than the line.
+bool readEvent(const QStringList& aWords, ScriptEvent& aEvent, QString& aFault)
 {
     const QString& what = aWords[0];
     const QString how = aWords.value(1);
@@ -47,7 +56,10 @@ bool readEvent(const QStringList& aWords, ScriptEvent& aEvent)
     }
     if (what == QLatin1String("key") && aWords.size() == 3 && (how == QLatin1String("press") || how == QLatin1String("release"))) {
         aEvent.kind = how == QLatin1String("press") ? ScriptEvent::EKeyPress : ScriptEvent::EKeyRelease;
-        return readKey(aWords[2], aEvent);
+        if (readKey(aWords[2], aEvent))
+            return true;
+        aFault = unknownKey(aWords[2]);
+        return false;
     }
     if (what == QLatin1String("display") && aWords.size() == 2 && (how == QLatin1String("on") || how == QLatin1String("off"))) {
         aEvent.kind = how == QLatin1String("on") ? ScriptEvent::EDisplayOn : ScriptEvent::EDisplayOff;
@@ -55,6 +67,11 @@ bool readEvent(const QStringList& aWords, ScriptEvent& aEvent)
     }
     if (aWords.size() == 1 && (what == QLatin1String("foreground") || what == QLatin1String("background"))) {
         aEvent.kind = what == QLatin1String("foreground") ? ScriptEvent::EForeground : ScriptEvent::EBackground;
+        return true;
+    }
+    if (what == QLatin1String("screenshot") && aWords.size() == 2) {
+        aEvent.kind = ScriptEvent::EScreenshot;
+        aEvent.file = how;
         return true;
     }
     return false;
@@ -98,8 +115,9 @@ bool parse(const QString& aScript, QVector<ScriptEvent>& aEvents, QString& aErro
             aError = QStringLiteral("line %1: a time in milliseconds, not before the last, must come first").arg(i + 1);
             return false;
         }
-        if (words.isEmpty() || !readEvent(words, event)) {
-            aError = QStringLiteral("line %1: no such event: '%2'").arg(i + 1).arg(line);
+        QString fault;
+        if (words.isEmpty() || !readEvent(words, event, fault)) {
+            aError = QStringLiteral("line %1: %2").arg(i + 1).arg(fault.isEmpty() ? QStringLiteral("no such event: '%1'").arg(line) : fault);
             return false;
         }
         if (event.x < -KFarthest || event.x > KFarthest || event.y < -KFarthest || event.y > KFarthest) {

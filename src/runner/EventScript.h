@@ -11,13 +11,14 @@ class QIODevice;
 //   <millis> key press|release <key>
 //   <millis> foreground | background
 //   <millis> display on|off
+//   <millis> screenshot <file>
 // Times count from the application's start and never go back; blank lines
 // and lines starting with '#' are skipped. A script is short: at most
 // KMaxBytes, in lines of at most KMaxLineLength characters, with positions
 // at most KFarthest from the screen's corner on each axis.
 struct ScriptEvent {
     enum Kind { EPointerPress, EPointerMove, EPointerRelease, EKeyPress, EKeyRelease, EForeground, EBackground,
-                EDisplayOn, EDisplayOff };
+                EDisplayOn, EDisplayOff, EScreenshot };
     int at = 0;
     Kind kind = EForeground;
     int x = 0;
@@ -25,6 +26,8 @@ struct ScriptEvent {
     // The Qt key and the text it types.
     int key = 0;
     QString text;
+    // Where a screenshot goes.
+    QString file;
 };
 
 namespace EventScript {

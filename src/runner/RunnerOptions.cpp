@@ -15,6 +15,17 @@ bool readCount(const QString& aText, int& aCount)
     return true;
 }
 
+// A seed for --seed: digits only, any 32-bit unsigned value.
+bool readSeed(const QString& aText, std::optional<quint32>& aSeed)
+{
+    bool ok = false;
+    const quint32 seed = aText.toUInt(&ok);
+    if (!ok || aText.startsWith(QLatin1Char('+')))
+        return false;
+    aSeed = seed;
+    return true;
+}
+
 }
 
 namespace RunnerCommandLine {
@@ -49,6 +60,10 @@ bool parse(const QStringList& aArguments, RunnerOptions& aOptions, QString& aErr
             aOptions.trace = true;
             continue;
         }
+        if (argument == QLatin1String("--virtual-time")) {
+            aOptions.virtualTime = true;
+            continue;
+        }
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             aOptions.help = true;
             continue;
@@ -59,7 +74,7 @@ bool parse(const QStringList& aArguments, RunnerOptions& aOptions, QString& aErr
         }
         const bool takesValue = argument == QLatin1String("--screenshot") || argument == QLatin1String("--frames")
             || argument == QLatin1String("--millis") || argument == QLatin1String("--log") || argument == QLatin1String("--events")
-            || argument == QLatin1String("--save-dir");
+            || argument == QLatin1String("--save-dir") || argument == QLatin1String("--seed");
         if (!takesValue) {
             aError = QStringLiteral("unknown option '%1'").arg(argument);
             return false;
@@ -77,6 +92,11 @@ bool parse(const QStringList& aArguments, RunnerOptions& aOptions, QString& aErr
             aOptions.eventsFile = value;
         } else if (argument == QLatin1String("--save-dir")) {
             aOptions.saveDirectory = value;
+        } else if (argument == QLatin1String("--seed")) {
+            if (!readSeed(value, aOptions.seed)) {
+                aError = QStringLiteral("option '--seed' needs a whole number from 0 to 4294967295, not '%1'").arg(value);
+                return false;
+            }
         } else {
             int& count = argument == QLatin1String("--frames") ? aOptions.frames : aOptions.millis;
             if (!readCount(value, count)) {
@@ -87,6 +107,10 @@ bool parse(const QStringList& aArguments, RunnerOptions& aOptions, QString& aErr
     }
     if (aOptions.frames >= 0 && aOptions.millis >= 0) {
         aError = QStringLiteral("give either --frames or --millis, not both");
+        return false;
+    }
+    if (aOptions.virtualTime && !aOptions.isTimed() && aOptions.screenshots.isEmpty()) {
+        aError = QStringLiteral("a run in virtual time needs an end: give --frames, --millis or --screenshot");
         return false;
     }
     return true;
@@ -109,6 +133,10 @@ QString usage()
         "  --events FILE       play the timed events of the script FILE\n"
         "  --log FILE          also write the application's log lines to FILE\n"
         "  --trace             print each method the application enters, with its depth\n"
+        "  --virtual-time      time moves only by the runner: timers tick exactly, the\n"
+        "                      clocks and the event script follow, and the run repeats\n"
+        "                      exactly whatever the machine's load; needs an end\n"
+        "  --seed N            seed the random generator with N (0 to 4294967295)\n"
         "  --save-dir DIR      keep the files that the application writes in DIR; by\n"
         "                      default an application in a directory that you cannot\n"
         "                      write keeps them in ~/.local/share/kelvo/NAME-HASH\n"

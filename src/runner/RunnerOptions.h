@@ -1,6 +1,8 @@
 #ifndef KELVO_RUNNEROPTIONS_H
 #define KELVO_RUNNEROPTIONS_H
 
+#include <optional>
+
 #include <QString>
 #include <QStringList>
 
@@ -26,6 +28,11 @@ struct RunnerOptions {
     // Where the application's files go instead of its own directory; empty
     // for the default (SaveDirectory.h).
     QString saveDirectory;
+    // Time moves only by the runner (VirtualClock.h), so that the run
+    // repeats exactly.
+    bool virtualTime = false;
+    // The random generator's seed; none for a seed of its own each launch.
+    std::optional<quint32> seed;
 
     // The run ends by itself after frames or millis.
     bool isTimed() const { return frames >= 0 || millis >= 0; }
@@ -35,7 +42,8 @@ namespace RunnerCommandLine {
 
 // Reads aArguments (without the program name). False, with aError saying
 // what was wrong, for an unknown option, a missing or bad value, two
-// directories or two ways of timing the run.
+// directories, two ways of timing the run or a run in virtual time
+// without an end.
 bool parse(const QStringList& aArguments, RunnerOptions& aOptions, QString& aError);
 
 // The text of --help.

@@ -1,5 +1,7 @@
 #include "Screenshot.h"
 
+#include <cstdio>
+
 #include <QBuffer>
 #include <QFile>
 
@@ -36,6 +38,14 @@ QStringList save(MainView& aView, const QStringList& aPaths)
             unwritten.append(path);
     }
     return unwritten;
+}
+
+bool saveTelling(MainView& aView, const QStringList& aPaths)
+{
+    const QStringList unwritten = save(aView, aPaths);
+    for (const QString& path : unwritten)
+        std::fprintf(stderr, "kelvo-run: cannot write the screenshot '%s'\n", qPrintable(path));
+    return unwritten.isEmpty();
 }
 
 }

@@ -15,6 +15,10 @@ namespace Screenshot {
 // written, whole: a file that took only part of the picture is among them.
 QStringList save(MainView& aView, const QStringList& aPaths);
 
+// Saves as save() does and tells of each path that could not be written on
+// the standard error stream; false when any could not.
+bool saveTelling(MainView& aView, const QStringList& aPaths);
+
 }
 
 #endif

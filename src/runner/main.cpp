@@ -13,6 +13,7 @@
 #include "SaveDirectory.h"
 #include "ScreenFrame.h"
 #include "Screenshot.h"
+#include "VirtualClock.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,15 +34,6 @@ const int KFramesPerSecond = 60;
 // Set while a screenshot is still to be taken.
 bool screenshotPending = false;
 
-// The application may end the process itself, through its own exit, before
-// the run's time is up, or fail; the picture it was run for then does not
-// exist. However the process ends, this is said last.
-void reportMissingScreenshot()
-{
-    if (screenshotPending)
-        std::fputs("kelvo-run: the application ended before the screenshot was taken\n", stderr);
-}
-
 int complain(const QString& aMessage, int aStatus)
 {
     std::fprintf(stderr, "kelvo-run: %s\n", qPrintable(aMessage));
@@ -56,8 +48,26 @@ struct RunEnding {
     ScreenFrame* frame = nullptr;
     // A person is watching the window: no headless or timed run.
     bool watched = false;
+    EventPlayer* player = nullptr;
 };
 RunEnding ending;
+
+// Every screenshot asked for, on the command line or in the event script,
+// must be saved for the run to succeed.
+bool screenshotsMissing()
+{
+    return screenshotPending || ending.player->owesScreenshots() || ending.player->screenshotFailed();
+}
+
+// The application may end the process itself, through its own exit, before
+// the run's time is up, or fail; the picture it was run for then does not
+// exist. However the process ends, this is said last.
+void reportMissingScreenshot()
+{
+    if (screenshotPending || ending.player->owesScreenshots())
+        std::fputs("kelvo-run: the application ended before the screenshot was taken\n", stderr);
+}
+
 
 // A run with an error ends with status 1. A person at the window first
 // reads the error there, over the application's last picture, until they
@@ -93,10 +103,19 @@ void beforeApplicationExit()
 {
     if (!ending.diagnostics->failure().isEmpty())
         endWithFailure();
-    if (screenshotPending) {
+    if (screenshotsMissing()) {
         std::fflush(nullptr);
         std::exit(KFailureStatus);
     }
+}
+
+// Qt without a display to show its window on aborts the process with a
+// page of advice; the runner says it in a line first. A platform named in
+// QT_QPA_PLATFORM is Qt's to judge.
+bool hasDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
 // The image must be there before the view is made: the view's own load
@@ -142,20 +161,20 @@ int runMillis(const RunnerOptions& aOptions)
 }
 
 // At the end of a timed run the screenshots are taken and the event loop
-// left, with a failure status if any picture could not be saved.
+// left, with a failure status if any picture could not be saved or a
+// screenshot of the script comes after the end.
+void endRun(const RunnerOptions& aOptions, ScreenFrame& aFrame)
+{
+    screenshotPending = false;
+    const bool saved = aOptions.screenshots.isEmpty() || Screenshot::saveTelling(aFrame.view(), aOptions.screenshots);
+    if (ending.player->owesScreenshots())
+        complain(QStringLiteral("the run ended before every screenshot of the event script was taken"), 0);
+    QApplication::exit(saved && !screenshotsMissing() ? 0 : KFailureStatus);
+}
+
 void endRunLater(const RunnerOptions& aOptions, ScreenFrame& aFrame)
 {
-    QTimer::singleShot(runMillis(aOptions), &aFrame, [&aOptions, &aFrame] {
-        screenshotPending = false;
-        if (aOptions.screenshots.isEmpty()) {
-            QApplication::exit(0);
-            return;
-        }
-        const QStringList unwritten = Screenshot::save(aFrame.view(), aOptions.screenshots);
-        for (const QString& path : unwritten)
-            complain(QStringLiteral("cannot write the screenshot '%1'").arg(path), 0);
-        QApplication::exit(unwritten.isEmpty() ? 0 : KFailureStatus);
-    });
+    QTimer::singleShot(runMillis(aOptions), &aFrame, [&aOptions, &aFrame] { endRun(aOptions, aFrame); });
 }
 
 int run(const RunnerOptions& aOptions, QApplication& aApplication)
@@ -171,13 +190,22 @@ int run(const RunnerOptions& aOptions, QApplication& aApplication)
     QString saveDirectory;
     if (!SaveDirectory::choose(directory, aOptions.saveDirectory, saveDirectory, error))
         return complain(error, KFailureStatus);
+    VirtualClock clock;
     auto* view = new LoggingView(CAppsString(directory));
     view->setSaveDirectory(CAppsString(saveDirectory));
+    if (aOptions.virtualTime)
+        view->setClock(&clock);
+    if (aOptions.seed)
+        view->setRandomSeed(*aOptions.seed);
     ScreenFrame frame(view);
     if (!aOptions.logFile.isEmpty() && !view->openRunnerLog(aOptions.logFile))
         return complain(QStringLiteral("cannot write the log file '%1'").arg(aOptions.logFile), KFailureStatus);
     RunnerDiagnostics diagnostics(aOptions.trace);
-    ending = RunEnding {&diagnostics, &frame, !aOptions.headless && !aOptions.isTimed() && aOptions.screenshots.isEmpty()};
+    // The player lives as long as the process: what it owes is told when
+    // the process ends, after the view is gone.
+    auto& player = *new EventPlayer(*view, events);
+    ending = RunEnding {&diagnostics, &frame, !aOptions.headless && !aOptions.isTimed() && aOptions.screenshots.isEmpty(),
+                        &player};
     view->setExecutionObserver(&diagnostics);
     view->setBeforeExit(beforeApplicationExit);
     EventCall::setFatalReport(reportFatal);
@@ -191,13 +219,16 @@ int run(const RunnerOptions& aOptions, QApplication& aApplication)
         reportFatal();
         return KFailureStatus;
     }
-    EventPlayer player(*view, events);
-    player.start();
-    if (aOptions.isTimed() || !aOptions.screenshots.isEmpty())
-        endRunLater(aOptions, frame);
+    if (aOptions.virtualTime) {
+        clock.run(*view, player, events, runMillis(aOptions), [&aOptions, &frame] { endRun(aOptions, frame); });
+    } else {
+        player.start();
+        if (aOptions.isTimed() || !aOptions.screenshots.isEmpty())
+            endRunLater(aOptions, frame);
+    }
     const int status = aApplication.exec();
     // The window was closed before the run's time was up.
-    return screenshotPending ? KFailureStatus : status;
+    return screenshotsMissing() ? KFailureStatus : status;
 }
 
 }
@@ -224,6 +255,13 @@ int main(int argc, char* argv[])
     }
     if (options.headless)
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    else if (!hasDisplay())
+        return complain(QStringLiteral("no display ($DISPLAY and $WAYLAND_DISPLAY are unset); give --headless to run "
+                                       "without a window"),
+                        KFailureStatus);
+    // Local time is the same on every machine in a reproducible run.
+    if (options.virtualTime)
+        qputenv("TZ", "UTC");
     QApplication application(argc, argv);
     return run(options, application);
 }

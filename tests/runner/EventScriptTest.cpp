@@ -21,10 +21,11 @@ TEST(EventScriptTest, ReadsEveryKindOfEvent)
                                    "20 display off\n"
                                    "20 display on\n"
                                    "30 background\n"
-                                   "40 foreground\n",
+                                   "40 foreground\n"
+                                   "50 screenshot shots/after.png\n",
                                    events, error))
         << error.toStdString();
-    ASSERT_EQ(events.size(), 9);
+    ASSERT_EQ(events.size(), 10);
     EXPECT_EQ(events[0].kind, ScriptEvent::EPointerPress);
     EXPECT_EQ(events[1].kind, ScriptEvent::EPointerMove);
     EXPECT_EQ(events[2].kind, ScriptEvent::EPointerRelease);
@@ -40,6 +41,8 @@ TEST(EventScriptTest, ReadsEveryKindOfEvent)
     EXPECT_EQ(events[6].kind, ScriptEvent::EDisplayOn);
     EXPECT_EQ(events[7].kind, ScriptEvent::EBackground);
     EXPECT_EQ(events[8].kind, ScriptEvent::EForeground);
+    EXPECT_EQ(events[9].kind, ScriptEvent::EScreenshot);
+    EXPECT_EQ(events[9].file, "shots/after.png");
 }
 
 // The fault names its line; nothing half-read is played.
@@ -54,8 +57,11 @@ TEST(EventScriptTest, RejectsWhatDoesNotRead)
         {"0 pointer tap 1 2", "line 1: no such event"},
         {"0 pointer press 1", "line 1: no such event"},
         {"0 pointer press 1 y", "line 1: no such event"},
-        {"0 key press NoSuchKey", "line 1: no such event"},
-        {"0 key press Ctrl+A", "line 1: no such event"},
+        {"0 key press NoSuchKey", "line 1: no such key 'NoSuchKey'; a key is one character (A, 5, /) or one of Qt's "
+                                  "key names: Return, Backspace, Left, Right, Up, Down"},
+        {"0 key press Ctrl+A", "line 1: no such key 'Ctrl+A'"},
+        {"0 screenshot", "line 1: no such event"},
+        {"0 screenshot a.png b.png", "line 1: no such event"},
         {"0 display dim", "line 1: no such event"},
         {"0", "line 1: no such event"},
     };

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QProcess>
 #include <QString>
 
 #include "ProgramTestSupport.h"
@@ -78,6 +79,38 @@ inline std::string endingOnPointer()
     const std::string pointer = "pointer:\n";
     const size_t at = source.find(pointer) + pointer.size();
     return source.insert(at, "    native 32, 1            ; System: end the application\n");
+}
+
+// How a run of the real kelvo-run ended: -1 for a crash or a hang.
+struct Outcome {
+    int status = -1;
+    QByteArray errors;
+};
+
+// Runs kelvo-run with aArguments in aEnvironment as it is.
+inline Outcome runProgramIn(const QStringList& aArguments, const QProcessEnvironment& aEnvironment)
+{
+    const int KTimeoutMs = 60000;
+    QProcess process;
+    process.setProcessEnvironment(aEnvironment);
+    process.start(KELVO_RUN_PROGRAM, aArguments);
+    Outcome outcome;
+    if (!process.waitForFinished(KTimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return outcome;
+    }
+    outcome.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    outcome.errors = process.readAllStandardError();
+    return outcome;
+}
+
+// Runs kelvo-run with aArguments without a display.
+inline Outcome runProgram(const QStringList& aArguments,
+                          QProcessEnvironment aEnvironment = QProcessEnvironment::systemEnvironment())
+{
+    aEnvironment.insert("QT_QPA_PLATFORM", "offscreen");
+    return runProgramIn(aArguments, aEnvironment);
 }
 
 inline void writeFile(const QString& aPath, const QByteArray& aContent)

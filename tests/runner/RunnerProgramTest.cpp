@@ -11,30 +11,8 @@
 
 namespace {
 
-const int KTimeoutMs = 60000;
-
-struct Outcome {
-    int status = -1;
-    QByteArray errors;
-};
-
-Outcome runProgram(const QStringList& aArguments,
-                   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment())
-{
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(KELVO_RUN_PROGRAM, aArguments);
-    Outcome outcome;
-    if (!process.waitForFinished(KTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return outcome;
-    }
-    outcome.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    outcome.errors = process.readAllStandardError();
-    return outcome;
-}
+using RunnerApplication::Outcome;
+using RunnerApplication::runProgram;
 
 // The screenshot has the screen's own size and exactly the colours drawn:
 // fills are exact, so every pixel is checked against the expected picture.
