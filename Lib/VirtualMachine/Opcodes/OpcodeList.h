@@ -107,10 +107,10 @@
     X(15,  callvirt,        "callvirt",        (EVirtualName),                    1,     1,     ETransfer, \
       "v", "receiver, class", "receiver, return address", \
       "Calls virtual method v on the receiver whose class index is on top (usually pushed by `dup` and " \
-      "`ldind` from the receiver): the implementation listed for exactly that class is taken, without a" \
-      " walk up the super-classes. The class index is replaced by the return address, the " \
-      "implementation's frame is entered as `call` does and the call goes on at its code. The receiver," \
-      " and the results' slots below it, stay where the caller left them.", \
+      "`ldind` from the receiver): the implementation listed for exactly that class is taken, without a " \
+      "walk up the super-classes. The class index is replaced by the return address, the " \
+      "implementation's frame is entered as `call` does and the call goes on at its code. The receiver, " \
+      "and the results' slots below it, stay where the caller left them.", \
       "The fatal error (11) \"Invalid type in virtual method call\" when v has no implementation for " \
       "the class. InvalidArgumentException (6) when v is not a virtual method of the image or the " \
       "implementation's record is -1 or not a record of the image. The fatal error (11) \"Stack " \
@@ -128,7 +128,7 @@
     X(17,  newarray,        "newarray",        (EUint8, EInt32),                  0,     1,     ENext, \
       "c, n", "", "array", \
       "Pushes a new heap array of n words, all 0, with GC code c: 1 for an instance, 2 for a plain " \
-      "array, the others as docs/memory.md lists them.", \
+      "array, 14 for a reference cell (the codes are listed in `Lib/VirtualMachine/Heap/HeapEntry.h`).", \
       "The fatal error (11) \"Invalid mem alloc gc code\" when c is not from 1 to 17 or is 8 (vectors " \
       "are made by `newvector` only). VMException (10) \"Out of VM memory\" when n is negative or the " \
       "heap cannot hold the array.") \
@@ -146,8 +146,8 @@
       "") \
     X(21,  ldstr,           "ldstr",           (EStringIndex),                    0,     1,     ENext, \
       "s", "", "string", \
-      "Pushes a new string value (a reference cell holding a new string object) with the text of string" \
-      " constant s.", \
+      "Pushes a new string value (a reference cell holding a new string object) with the text of string " \
+      "constant s.", \
       "InvalidArgumentException (6) when s is not an entry of the string table. VMException (10) \"Out " \
       "of VM memory\" when the heap cannot hold the string.") \
     X(22,  setclass,        "setclass",        (EClassIndex),                     1,     0,     ENext, \
@@ -168,24 +168,25 @@
       "NullPointerException (1) when the address is 0.") \
     X(26,  add,             "add",             (),                                2,     1,     ENext, \
       "", "left, right", "left + right", \
-      "left + right, wrapping at 32 bits. Left is the lower slot, pushed first.", \
+      "Leaves left + right, wrapping at 32 bits. Left is the lower slot, pushed first.", \
       "") \
     X(27,  sub,             "sub",             (),                                2,     1,     ENext, \
       "", "left, right", "left - right", \
-      "left - right (the top is subtracted from the slot below it), wrapping at 32 bits.", \
+      "Leaves left - right: the top is subtracted from the slot below it, wrapping at 32 bits.", \
       "") \
     X(28,  mul,             "mul",             (),                                2,     1,     ENext, \
       "", "left, right", "left * right", \
-      "left * right: the low 32 bits of the product.", \
+      "Leaves the low 32 bits of left * right.", \
       "") \
     X(29,  div,             "div",             (),                                2,     1,     ENext, \
       "", "left, right", "left / right", \
-      "left / right (the slot below the top divided by the top), signed, truncated toward zero: -7 / 2 " \
-      "is -3. -2147483648 / -1 gives -2147483648.", \
+      "Leaves left / right: the slot below the top divided by the top, signed, truncated toward zero: " \
+      "-7 / 2 is -3. -2147483648 / -1 gives -2147483648.", \
       "DivisionByZeroException (3), without a message, when right is 0.") \
     X(30,  rem,             "rem",             (),                                2,     1,     ENext, \
       "", "left, right", "left rem right", \
-      "The remainder of left / right, with the sign of left: -7 rem 2 is -1. Any value rem -1 is 0.", \
+      "Leaves the remainder of left / right, with the sign of left: -7 rem 2 is -1. Any value rem -1 is " \
+      "0.", \
       "DivisionByZeroException (3), without a message, when right is 0.") \
     X(31,  neg,             "neg",             (),                                1,     1,     ENext, \
       "", "value", "-value", \
@@ -247,21 +248,21 @@
       "") \
     X(45,  and,             "and",             (),                                2,     1,     ENext, \
       "", "left, right", "left & right", \
-      "The bits of left and right.", \
+      "Leaves the bitwise and of left and right.", \
       "") \
     X(46,  or,              "or",              (),                                2,     1,     ENext, \
       "", "left, right", "left | right", \
-      "The bits of left or right.", \
+      "Leaves the bitwise or of left and right.", \
       "") \
     X(47,  xor,             "xor",             (),                                2,     1,     ENext, \
       "", "left, right", "left ^ right", \
-      "The bits of left exclusive or right.", \
+      "Leaves the bitwise exclusive or of left and right.", \
       "") \
     X(48,  shl,             "shl",             (),                                2,     1,     ENext, \
       "", "value, count", "value << count", \
       "The value shifted left by count. The shift rule: a count from 0 to 31 shifts in zeros from the " \
-      "right, 32 or more gives 0, a negative count shifts right arithmetically by -count (0 when -count" \
-      " is above 31).", \
+      "right, 32 or more gives 0, a negative count shifts right arithmetically by -count (0 when -count " \
+      "is above 31).", \
       "") \
     X(49,  shr,             "shr",             (),                                2,     1,     ENext, \
       "", "value, count", "value >> count", \
@@ -327,7 +328,7 @@
       "") \
     X(65,  ldc2,            "ldc2",            (EInt32, EInt32),                  0,     2,     ENext, \
       "a, b", "", "a, b", \
-      "Pushes a, then b: a two-word constant such as a fixed-point number, low word first.", \
+      "Pushes a, then b: a two-word constant in one instruction.", \
       "") \
     X(73,  div_i8,          "div.i8",          (),                                2,     1,     ENext, \
       "", "left, right", "result", \
@@ -350,62 +351,62 @@
       "") \
     X(78,  native,          "native",          (EUint8, EInt8),                   0,     0,     ETransfer, \
       "g, o", "operands", "result", \
-      "Calls operation o of the native family of group g (docs/reference/natives.md). The operation " \
-      "takes its operands from the top of the stack, the last one on top, and leaves its result, if " \
-      "any, in the slot of its first operand. A native's entry is a safe point: the heap may be " \
-      "collected first.", \
+      "Calls operation o of the native family of group g (the families are listed in docs/natives.md). " \
+      "The operation takes its operands from the top of the stack, the last one on top, and leaves its " \
+      "result, if any, in the slot of its first operand. A native's entry is a safe point: the heap may " \
+      "be collected first.", \
       "The fatal error (11) \"Internal error: invalid group in native call: \" and g when g has no " \
       "family. VMException (10) with the family's prefix and the position (\"String:1234\") when the " \
       "family does not define o. Whatever the operation raises.") \
     X(79,  zero_s,          "zero.s",          (EInt8),                           1,     0,     ENext, \
       "n", "address", "", \
       "Stores 0 into the n words from the address; pops it. n <= 0 stores nothing.", \
-      "VMException (10) \"Memory block out of range\" when the n words do not lie in memory the heap " \
-      "has handed out.") \
+      "VMException (10) \"Memory block out of range\" when the n words do not lie in the machine's " \
+      "memory: the stack and the heap as far as it has grown.") \
     X(80,  zero,            "zero",            (EInt32),                          1,     0,     ENext, \
       "n", "address", "", \
       "As `zero.s`, with a 32-bit n.", \
-      "VMException (10) \"Memory block out of range\" when the n words do not lie in memory the heap " \
-      "has handed out.") \
+      "VMException (10) \"Memory block out of range\" when the n words do not lie in the machine's " \
+      "memory: the stack and the heap as far as it has grown.") \
     X(81,  copy_s,          "copy.s",          (EInt8),                           2,     1,     ENext, \
       "n", "target, source", "target", \
-      "Copies n words from the source address to the target address (overlapping blocks as if through a" \
-      " buffer); pops the source, the target stays.", \
-      "VMException (10) \"Memory block out of range\" when either block does not lie in memory the heap" \
-      " has handed out.") \
+      "Copies n words from the source address to the target address (overlapping blocks as if through a " \
+      "buffer); pops the source, the target stays.", \
+      "VMException (10) \"Memory block out of range\" when either block does not lie in the machine's " \
+      "memory: the stack and the heap as far as it has grown.") \
     X(82,  copy,            "copy",            (EInt32),                          2,     1,     ENext, \
       "n", "target, source", "target", \
       "As `copy.s`, with a 32-bit n.", \
-      "VMException (10) \"Memory block out of range\" when either block does not lie in memory the heap" \
-      " has handed out.") \
+      "VMException (10) \"Memory block out of range\" when either block does not lie in the machine's " \
+      "memory: the stack and the heap as far as it has grown.") \
     X(83,  load_s,          "load.s",          (EInt8),                           1,     n,     ENext, \
       "n", "address", "w0 ... w(n-1)", \
       "Replaces the address by the n words from it, word 0 lowest. n <= 0 just pops the address.", \
-      "VMException (10) \"Memory block out of range\" when the n words do not lie in memory the heap " \
-      "has handed out.") \
+      "VMException (10) \"Memory block out of range\" when the n words do not lie in the machine's " \
+      "memory: the stack and the heap as far as it has grown.") \
     X(84,  load,            "load",            (EInt32),                          1,     n,     ENext, \
       "n", "address", "w0 ... w(n-1)", \
       "As `load.s`, with a 32-bit n.", \
-      "VMException (10) \"Memory block out of range\" when the n words do not lie in memory the heap " \
-      "has handed out.") \
+      "VMException (10) \"Memory block out of range\" when the n words do not lie in the machine's " \
+      "memory: the stack and the heap as far as it has grown.") \
     X(85,  store_s,         "store.s",         (EInt8),                           n + 1, 0,     ENext, \
       "n", "address, v0 ... v(n-1)", "", \
       "Stores the n slots above the address into the n words from it, the lowest slot into word 0, and " \
       "pops them with the address.", \
       "The fatal error (11) \"Stack underflow\" when n is negative or the stack holds fewer than n + 1 " \
-      "slots. VMException (10) \"Memory block out of range\" when the n words do not lie in memory the " \
-      "heap has handed out.") \
+      "slots. VMException (10) \"Memory block out of range\" when the n words do not lie in the " \
+      "machine's memory: the stack and the heap as far as it has grown.") \
     X(86,  store,           "store",           (EInt32),                          n + 1, 0,     ENext, \
       "n", "address, v0 ... v(n-1)", "", \
       "As `store.s`, with a 32-bit n.", \
       "The fatal error (11) \"Stack underflow\" when n is negative or the stack holds fewer than n + 1 " \
-      "slots. VMException (10) \"Memory block out of range\" when the n words do not lie in memory the " \
-      "heap has handed out.") \
+      "slots. VMException (10) \"Memory block out of range\" when the n words do not lie in the " \
+      "machine's memory: the stack and the heap as far as it has grown.") \
     X(97,  ext,             "ext",             (EInt8, EInt8),                    0,     0,     ETransfer, \
       "x, o", "operands", "results", \
       "Calls operation o of device extension x (docs/extensions.md: the accelerometer, the audio " \
-      "player, location, the desktop, the torch). The extension works on the stack as a native does and" \
-      " answers the new top.", \
+      "player, location, the desktop, the torch). The extension works on the stack as a native does and " \
+      "answers the new top.", \
       "UnsupportedFeatureException (13) \"Extensions are not available\" without a host. Whatever the " \
       "extension raises.") \
     X(105, sext8,           "sext8",           (EInt8),                           0,     0,     ENext, \
@@ -416,10 +417,10 @@
     X(106, newvector,       "newvector",       (EInt8),                           1,     0,     ENext, \
       "size", "variable", "", \
       "Makes a new empty vector whose elements take size bytes (1, 4, 8, 12 or 16) and stores it into " \
-      "word 0 of the two-word vector variable at the address on top, and size into its word 1; pops the" \
-      " address.", \
-      "NullPointerException (1) when the address is 0. VMException (10) \"Invalid vector element size\"" \
-      " for any other size.") \
+      "word 0 of the two-word vector variable at the address on top, and size into its word 1; pops the " \
+      "address.", \
+      "NullPointerException (1) when the address is 0. VMException (10) \"Invalid vector element size\" " \
+      "for any other size.") \
     X(114, ldm1,            "ldm1",            (),                                0,     1,     ENext, \
       "", "", "-1", \
       "Pushes -1.", \
@@ -441,8 +442,8 @@
     X(119, throw,           "throw",           (),                                1,     1,     ENext, \
       "", "exception", "exception", \
       "Throws the exception object on top. The active regions are tried from the innermost out, each " \
-      "left as it is tried; the first whose catch class is every class, the exception's class (its word" \
-      " 0) or one of that class's super-classes catches it: the frames called since its try are left, " \
+      "left as it is tried; the first whose catch class is every class, the exception's class (its word " \
+      "0) or one of that class's super-classes catches it: the frames called since its try are left, " \
       "the stack is cut back to the top its `try` recorded, the exception is pushed and its handler " \
       "runs. When no region catches, the image's `vmprintthrowableandexit<throwable>` method is called " \
       "with the exception, as if by a `call` whose return address is the next instruction. A 0 on top " \
@@ -504,8 +505,8 @@
     X(146, newarrayst,      "newarrayst",      (EUint8, EInt32, EInt8),           1,     0,     ENext, \
       "c, n, depth", "variable", "", \
       "Makes a new array as `newarray c, n` does, wraps it in depth reference cells (1 to 3), or " \
-      "follows -depth words from it (-1 to -3); any other depth gives 0, and stores the result into the" \
-      " word at the address on top; pops the address.", \
+      "follows -depth words from it (-1 to -3); any other depth gives 0, and stores the result into the " \
+      "word at the address on top; pops the address.", \
       "The fatal error (11) \"Invalid mem alloc gc code\" when c is not from 1 to 17 or is 8 (vectors " \
       "are made by `newvector` only). NullPointerException (1) when the address is 0. VMException (10) " \
       "\"Out of VM memory\" when n is negative or the heap cannot hold the array.") \
