@@ -7,7 +7,7 @@
 
 #include "AsmSyntax.h"
 #include "ImageWriter.h"
-#include "NativeFamily.h"
+#include "NativeNames.h"
 #include "Opcodes.h"
 
 using namespace ImageFormat;
@@ -78,10 +78,10 @@ std::string identity(const Image& aImage)
 // family defines.
 std::string nativeComment(TInt aGroup, TInt aOperation)
 {
-    const NativeOperation* operation = NativeFamilies::operation(aGroup, aOperation);
+    const NativeNames::Operation* operation = NativeNames::operation(aGroup, aOperation);
     if (!operation)
         return "";
-    return std::string(" ; ") + NativeFamilies::family(aGroup)->name + "." + operation->name;
+    return std::string(" ; ") + NativeNames::family(aGroup)->name + "." + operation->name;
 }
 
 class Printer {

@@ -10,7 +10,8 @@ class VirtualMachine;
 // Instruction 78 names a group and an operation code. Each native family
 // describes its operations in a table beside their handlers; the group
 // table (NativeFamilies.cpp) lists the families. Adding a family touches
-// only this folder: its file, its row in the group table and the build.
+// this folder (its file, its row in the group table and the build) and the
+// names of its operations in Opcodes/NativeNames.cpp, which the tools read.
 
 // Runs one operation on the machine's operand stack. aOperation is the
 // code it was called with, for handlers that serve several codes.
@@ -20,12 +21,12 @@ using NativeHandler = void (*)(VirtualMachine& aMachine, TInt aOperation);
 // codes from -128 on.
 struct NativeOperation {
     TInt code;
-    const char* name;        // shown by the disassembler beside the call
+    const char* name;        // as NativeNames.h names it; the tests hold it to that table
     NativeHandler handler;
 };
 
 struct NativeFamily {
-    const char* name;                              // "Color"
+    const char* name;                              // "Color", as NativeNames.h names it
     const char* undefinedText;                     // opens the text of an undefined operation
     // A family may define no operation at all (Byte).
     std::span<const NativeOperation> operations;

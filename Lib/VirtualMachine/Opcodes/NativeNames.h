@@ -1,0 +1,49 @@
+#ifndef KELVO_NATIVENAMES_H
+#define KELVO_NATIVENAMES_H
+
+#include <span>
+#include <string_view>
+
+#include "NativeGroups.h"
+#include "Types.h"
+
+// The names of the native operations that instruction 78 calls: for every
+// group its family's name, for every operation code its name. The
+// disassembler prints them ("native 26, 12 ; Math.randomInt") and the
+// assembler reads them back ("native Math.randomInt"), without the
+// machine. The machine's handler tables repeat each name beside its
+// handler; tests/natives holds every handler to this table, so the tools
+// cannot name an operation that the machine would not run.
+namespace NativeNames {
+
+struct Operation {
+    TInt code;           // the instruction's signed byte operand
+    const char* name;
+};
+
+struct Family {
+    TInt group;
+    const char* name;
+    // A family may define no operation at all (Byte).
+    std::span<const Operation> operations;
+};
+
+// Every family, in the order of their groups.
+std::span<const Family> families();
+
+// The family of group aGroup, or nullptr for a group that has none.
+const Family* family(TInt aGroup);
+
+// The family called aName, or nullptr.
+const Family* findFamily(std::string_view aName);
+
+// Operation aCode of group aGroup, or nullptr when its family does not
+// define it (or there is no such family).
+const Operation* operation(TInt aGroup, TInt aCode);
+
+// The operation of aFamily called aName, or nullptr.
+const Operation* findOperation(const Family& aFamily, std::string_view aName);
+
+}
+
+#endif
