@@ -9,6 +9,19 @@
 namespace {
 
 const char KUsage[] = "usage: kelvo-asm INPUT.kasm [-o OUTPUT.mcb]\n";
+const char KHelp[] =
+    "\n"
+    "Assembles a program in Kelvo assembly into a bytecode image.\n"
+    "\n"
+    "  INPUT.kasm     the program; the files that it names in .include lines\n"
+    "                 are found relative to the file that names them\n"
+    "  -o OUTPUT.mcb  the image to write; by default INPUT with the extension .mcb\n"
+    "  -h, --help     print this text and exit\n"
+    "\n"
+    "Errors are reported as FILE:LINE: reason, for the first problem found.\n"
+    "Exit status: 0 when the image is written, 1 on an error in the program or\n"
+    "a file, 2 on a wrong command line. The language: kelvo-asm(1) and\n"
+    "docs/assembly.md.\n";
 
 // Without -o the image goes beside the input, with the extension .mcb.
 std::string defaultOutput(const std::string& aInput)
@@ -24,8 +37,8 @@ std::string defaultOutput(const std::string& aInput)
 int main(int argc, char** argv)
 {
     ToolFiles::Arguments arguments;
-    if (!ToolFiles::parseArguments(argc, argv, KUsage, arguments))
-        return 2;
+    if (const std::optional<int> status = ToolFiles::parseArguments(argc, argv, KUsage, KHelp, arguments))
+        return *status;
     const std::string output = arguments.output.empty() ? defaultOutput(arguments.input) : arguments.output;
 
     std::string source;

@@ -236,6 +236,21 @@ TBool Cursor::isNameFollowedBy(char aPunct) const
            && iTokens[iAt + 1].text[0] == aPunct;
 }
 
+TBool Cursor::isNumber() const
+{
+    const Token* t = next();
+    return t && (t->kind == ENumber || isPunct('-') || constant());
+}
+
+// The value of the constant that comes next, or nullptr.
+const TInt64* Cursor::constant() const
+{
+    if (!isName())
+        return nullptr;
+    const auto found = iConstants.find(next()->text);
+    return found == iConstants.end() ? nullptr : &found->second;
+}
+
 TBool Cursor::takePunct(char aPunct)
 {
     if (!isPunct(aPunct))
@@ -270,10 +285,12 @@ TInt64 Cursor::number(TInt64 aLowest, TInt64 aHighest, const char* aWhat)
 {
     const TBool negative = takePunct('-');
     const Token* t = next();
-    if (!t || t->kind != ENumber)
+    const TInt64* named = constant();
+    if (!named && (!t || t->kind != ENumber))
         unexpected(aWhat);
     ++iAt;
-    const TInt64 value = negative ? -t->number : t->number;
+    const TInt64 magnitude = named ? *named : t->number;
+    const TInt64 value = negative ? -magnitude : magnitude;
     checkRange(value, aLowest, aHighest, aWhat);
     return value;
 }
@@ -289,7 +306,8 @@ Operand Cursor::operand()
         result.text = t->bytes;
         ++iAt;
     } else if (isName()) {
-        result.kind = Operand::EName;
+        const TInt64* named = constant();
+        result.kind = named ? Operand::ENumber : Operand::EName;
         result.name = t->text;
         ++iAt;
         if (isPunct('+') || isPunct('-')) {
@@ -298,6 +316,8 @@ Operand Cursor::operand()
             const TInt64 offset = number(0, KLargestNumber, "offset");
             result.number = minus ? -offset : offset;
         }
+        if (named)
+            result.number += *named;
     } else {
         result.number = number(-KLargestNumber, KLargestNumber, "operand");
     }

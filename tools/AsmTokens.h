@@ -1,6 +1,7 @@
 #ifndef KELVO_ASMTOKENS_H
 #define KELVO_ASMTOKENS_H
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,7 @@ struct Token {
 std::vector<Token> tokenize(const std::string& aLine);
 
 // A value where a number or a name may stand: 12, -3, label, label+4,
-// "text", or * (any class).
+// "text", or * (any class). A constant, also with an offset, is a number.
 struct Operand {
     enum EKind { ENumber, EName, EText, EAny };
     EKind kind = ENumber;
@@ -39,9 +40,16 @@ struct Operand {
     ImageFormat::Bytes text;
 };
 
+// The values of the .equ constants by name. A constant stands wherever a
+// number may: as an operand, in a list, as the value of an attribute.
+using Constants = std::map<std::string, TInt64>;
+
 class Cursor {
 public:
-    explicit Cursor(const std::vector<Token>& aTokens) : iTokens(aTokens) {}
+    Cursor(const std::vector<Token>& aTokens, const Constants& aConstants)
+        : iTokens(aTokens), iConstants(aConstants)
+    {
+    }
 
     TBool atEnd() const { return iAt == iTokens.size(); }
     TBool isPunct(char aPunct) const;
@@ -50,13 +58,15 @@ public:
     std::string peekName() const { return isName() ? next()->text : std::string(); }
     // True when the next two tokens are a name and aPunct.
     TBool isNameFollowedBy(char aPunct) const;
+    // True when a number comes next: digits, a '-' or a constant.
+    TBool isNumber() const;
 
     // Consumes aPunct when it comes next.
     TBool takePunct(char aPunct);
     void expectPunct(char aPunct);
     std::string name(const char* aWhat);
     ImageFormat::Bytes text(const char* aWhat);
-    // An optionally negative number within aLowest..aHighest.
+    // An optionally negative number or constant within aLowest..aHighest.
     TInt64 number(TInt64 aLowest, TInt64 aHighest, const char* aWhat);
     Operand operand();
     void expectEnd();
@@ -65,7 +75,10 @@ private:
     const Token* next() const { return atEnd() ? nullptr : &iTokens[iAt]; }
     [[noreturn]] void unexpected(const char* aWanted) const;
 
+    const TInt64* constant() const;
+
     const std::vector<Token>& iTokens;
+    const Constants& iConstants;
     std::size_t iAt = 0;
 };
 

@@ -1,10 +1,19 @@
+// The assembler of Kelvo assembly (docs/assembly.md). Pass one reads the
+// text line by line, with its includes and constants, and lays out the code
+// and the tables; pass two fills in what names stood for.
+
 #include "Assembler.h"
 
 #include <QCryptographicHash>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <optional>
@@ -14,6 +23,7 @@
 #include "AsmSyntax.h"
 #include "AsmTokens.h"
 #include "ImageWriter.h"
+#include "NativeNames.h"
 #include "Opcodes.h"
 
 using namespace ImageFormat;
@@ -26,16 +36,27 @@ namespace Assembler {
 namespace {
 
 // Table fields and word operands take any 32-bit pattern, written signed
-// or unsigned.
+// or unsigned; distances are signed.
 const TInt64 KWordLowest = std::numeric_limits<TInt32>::min();
 const TInt64 KWordHighest = std::numeric_limits<TUint32>::max();
+const TInt64 KSignedWordHighest = std::numeric_limits<TInt32>::max();
+
+// Deeper than any program's includes need; it keeps a chain of many files
+// from exhausting the assembler's stack.
+const TInt KMaxIncludeDepth = 64;
 
 // Where the magic follows the identity length byte and the identity.
 const std::size_t KMagicOffset = 1 + KIdentityLength;
 
+// A line of a file of Assembly::files.
+struct Position {
+    TInt file;
+    TInt line;
+};
+
 struct Definition {
     TInt64 value;
-    int line;
+    Position at;
 };
 
 // One kind of name (labels, classes, method records, strings), each kind
@@ -44,14 +65,13 @@ class Names {
 public:
     explicit Names(const char* aNoun) : iNoun(aNoun) {}
 
-    void define(const std::string& aName, TInt64 aValue, int aLine)
+    const Definition* find(const std::string& aName) const
     {
         const auto found = iDefinitions.find(aName);
-        if (found != iDefinitions.end())
-            throw Error {"duplicate " + std::string(iNoun) + " '" + aName + "' (first defined at line "
-                         + std::to_string(found->second.line) + ")"};
-        iDefinitions[aName] = Definition {aValue, aLine};
+        return found == iDefinitions.end() ? nullptr : &found->second;
     }
+
+    void add(const std::string& aName, TInt64 aValue, Position aAt) { iDefinitions[aName] = Definition {aValue, aAt}; }
 
     TInt64 value(const std::string& aName) const
     {
@@ -69,21 +89,21 @@ private:
 };
 
 struct PendingInstruction {
-    int line;
+    Position at;
     std::size_t address;
     TUint8 opcode;
     std::vector<Operand> operands;
 };
 
 struct PendingStatic {
-    int line;
+    Position at;
     std::size_t method;
     Operand entry;
     Operand record;
 };
 
 struct PendingImplementation {
-    int line;
+    Position at;
     std::size_t method;
     std::size_t implementation;
     Operand classIndex;
@@ -92,7 +112,7 @@ struct PendingImplementation {
 };
 
 struct PendingClass {
-    int line;
+    Position at;
     std::size_t index;
     std::optional<Operand> super;
     std::optional<TInt64> superFlag;
@@ -101,7 +121,7 @@ struct PendingClass {
 
 struct ForcedWidth {
     TUint8 width;
-    int line;
+    Position at;
 };
 
 TUint32 word(TInt64 aValue)
@@ -119,17 +139,27 @@ std::string operationName(TUint8 aOpcode)
 // name until the end, when all names are known (pass two).
 class Builder {
 public:
-    int line() const { return iLine; }
-    void readLine(int aLine, const std::string& aText);
+    explicit Builder(const std::string& aFileName);
+
+    // Where the problem being reported lies, as "FILE:LINE".
+    std::string position() const;
+    void readFile(const std::string& aText);
     void finish(Assembly& aAssembly);
 
 private:
     typedef void (Builder::*Directive)(Cursor&);
     static const std::pair<const char*, Directive> KDirectives[];
 
+    void readLine(const std::string& aText);
     void statement(Cursor& aCursor);
     void instruction(Cursor& aCursor);
+    std::vector<Operand> nativeOperands(const Operand& aName);
+    void noteSource(std::size_t aAddress, std::size_t aSize);
+    std::string where(Position aAt) const;
+    void define(Names& aNames, const std::string& aName, TInt64 aValue);
     void once(const std::string& aWhat);
+    void constant(Cursor& aCursor);
+    void include(Cursor& aCursor);
     void identity(Cursor& aCursor);
     void identityLength(Cursor& aCursor);
     void magic(Cursor& aCursor);
@@ -159,13 +189,20 @@ private:
     void checkWidth(const ForcedWidth& aForced, TUint32 aLargest, const std::string& aWhat);
     Bytes writeBytes();
 
-    int iLine = 0;
+    Position iAt {0, 0};
+    std::vector<std::string> iFiles;
+    // The files being read, outermost first, as the file system names them,
+    // so that a file that includes itself is found by any path.
+    std::vector<std::filesystem::path> iOpen;
+    std::vector<SourceLine> iSourceLines;
+    AsmTokens::Constants iConstants;
+    std::map<std::string, Position> iConstantsAt;
     Image iImage;
     Names iLabels {"label"};
     Names iClasses {"class"};
     Names iRecords {"method record"};
     Names iStrings {"string"};
-    std::map<std::string, int> iOnce;
+    std::map<std::string, Position> iOnce;
     std::vector<PendingInstruction> iInstructions;
     std::vector<PendingStatic> iStatics;
     std::vector<PendingImplementation> iImplementations;
@@ -176,7 +213,7 @@ private:
     TBool iIdentityGiven = EFalse;
     std::optional<TUint8> iIdentityLength;
     std::optional<std::array<TUint8, 2>> iMagic;
-    std::optional<std::pair<TInt64, int>> iCut;
+    std::optional<std::pair<TInt64, Position>> iCut;
 };
 
 const std::pair<const char*, Builder::Directive> Builder::KDirectives[] = {
@@ -192,17 +229,50 @@ const std::pair<const char*, Builder::Directive> Builder::KDirectives[] = {
     {".virtual", &Builder::virtualMethod},
     {".impl", &Builder::implementation},
     {".bytes", &Builder::rawBytes},
+    {".equ", &Builder::constant},
+    {".include", &Builder::include},
 };
 
-void Builder::readLine(int aLine, const std::string& aText)
+// The file system's name of aPath, to compare files by; a path that
+// cannot be resolved stands for itself.
+std::filesystem::path identityOf(const std::filesystem::path& aPath)
 {
-    iLine = aLine;
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(aPath, error);
+    return error ? aPath : resolved;
+}
+
+Builder::Builder(const std::string& aFileName)
+    : iFiles {aFileName}, iOpen {identityOf(aFileName)}
+{
+}
+
+std::string Builder::position() const
+{
+    return iFiles[iAt.file] + ":" + std::to_string(iAt.line);
+}
+
+// Line by line; an include reads its file in the middle and comes back.
+void Builder::readFile(const std::string& aText)
+{
+    std::istringstream lines(aText);
+    std::string text;
+    while (std::getline(lines, text)) {
+        if (!text.empty() && text.back() == '\r')
+            text.pop_back();
+        ++iAt.line;
+        readLine(text);
+    }
+}
+
+void Builder::readLine(const std::string& aText)
+{
     const std::vector<AsmTokens::Token> tokens = AsmTokens::tokenize(aText);
-    Cursor cursor(tokens);
+    Cursor cursor(tokens, iConstants);
     while (cursor.isNameFollowedBy(':')) {
         const std::string label = cursor.name("a label");
         cursor.expectPunct(':');
-        iLabels.define(label, static_cast<TInt64>(iImage.code.size()), iLine);
+        define(iLabels, label, static_cast<TInt64>(iImage.code.size()));
     }
     if (!cursor.atEnd())
         statement(cursor);
@@ -227,10 +297,88 @@ void Builder::statement(Cursor& aCursor)
     throw Error {"unknown directive '" + word + "'"};
 }
 
+// "line N" in the file being read, "FILE:N" in another.
+std::string Builder::where(Position aAt) const
+{
+    if (aAt.file == iAt.file)
+        return "line " + std::to_string(aAt.line);
+    return iFiles[aAt.file] + ":" + std::to_string(aAt.line);
+}
+
+// A constant stands for its value wherever it is written, so no other
+// name may be spelled like it.
+void Builder::define(Names& aNames, const std::string& aName, TInt64 aValue)
+{
+    if (const Definition* earlier = aNames.find(aName))
+        throw Error {"duplicate " + std::string(aNames.noun()) + " '" + aName + "' (first defined at "
+                     + where(earlier->at) + ")"};
+    const auto constant = iConstantsAt.find(aName);
+    if (constant != iConstantsAt.end())
+        throw Error {"'" + aName + "' is a constant (defined at " + where(constant->second) + ")"};
+    aNames.add(aName, aValue, iAt);
+}
+
+// .equ NAME VALUE
+void Builder::constant(Cursor& aCursor)
+{
+    const std::string name = aCursor.name("a constant name");
+    if (Opcodes::find(name.c_str()) >= 0)
+        throw Error {"'" + name + "' is a mnemonic"};
+    const auto earlier = iConstantsAt.find(name);
+    if (earlier != iConstantsAt.end())
+        throw Error {"duplicate constant '" + name + "' (first defined at " + where(earlier->second) + ")"};
+    for (const Names* names : {&iLabels, &iClasses, &iRecords, &iStrings}) {
+        if (const Definition* other = names->find(name))
+            throw Error {"'" + name + "' is already a " + names->noun() + " (defined at " + where(other->at) + ")"};
+    }
+    const TInt64 value = aCursor.number(KWordLowest, KWordHighest, "constant value");
+    iConstants[name] = value;
+    iConstantsAt[name] = iAt;
+}
+
+// .include "FILE": the file's lines are read here, as if they stood in
+// place of this one.
+void Builder::include(Cursor& aCursor)
+{
+    const Bytes written = aCursor.text("the file's name in quotes");
+    aCursor.expectEnd();
+    const std::filesystem::path named(std::string(written.begin(), written.end()));
+    const std::string path =
+        (std::filesystem::path(iFiles[iAt.file]).parent_path() / named).lexically_normal().string();
+    const std::filesystem::path identity = identityOf(path);
+    const auto open = std::find(iOpen.begin(), iOpen.end(), identity);
+    if (open != iOpen.end()) {
+        std::string chain;
+        for (auto file = open; file != iOpen.end(); ++file)
+            chain += file->filename().string() + " -> ";
+        throw Error {"'" + path + "' includes itself: " + chain + identity.filename().string()};
+    }
+    if (static_cast<TInt>(iOpen.size()) > KMaxIncludeDepth)
+        throw Error {"includes nest deeper than " + std::to_string(KMaxIncludeDepth) + " files"};
+    // Only a regular file: a directory reads as empty and a device or a
+    // pipe may never end.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        throw Error {"cannot include '" + path + "': "
+                     + (std::filesystem::exists(path, error) ? "not a regular file" : "no such file")};
+    std::ifstream in(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof())
+        throw Error {"cannot include '" + path + "': " + std::strerror(errno)};
+
+    const Position from = iAt;
+    iFiles.push_back(path);
+    iOpen.push_back(identity);
+    iAt = Position {static_cast<TInt>(iFiles.size() - 1), 0};
+    readFile(text);
+    iOpen.pop_back();
+    iAt = from;
+}
+
 void Builder::instruction(Cursor& aCursor)
 {
     TInt opcode;
-    if (aCursor.isName()) {
+    if (aCursor.isName() && !aCursor.isNumber()) {
         const std::string mnemonic = aCursor.name("a mnemonic");
         opcode = Opcodes::find(mnemonic.c_str());
         if (opcode < 0)
@@ -239,13 +387,16 @@ void Builder::instruction(Cursor& aCursor)
         opcode = static_cast<TInt>(aCursor.number(0, 255, "a mnemonic or an operation number"));
     }
     const Opcodes::OpcodeInfo& info = Opcodes::info(static_cast<TUint8>(opcode));
-    PendingInstruction pending {iLine, iImage.code.size(), static_cast<TUint8>(opcode), {}};
+    PendingInstruction pending {iAt, iImage.code.size(), static_cast<TUint8>(opcode), {}};
     if (!aCursor.atEnd()) {
         do
             pending.operands.push_back(aCursor.operand());
         while (aCursor.takePunct(','));
     }
     aCursor.expectEnd();
+    if (pending.opcode == Opcodes::EOp_native && pending.operands.size() == 1
+        && pending.operands[0].kind == Operand::EName)
+        pending.operands = nativeOperands(pending.operands[0]);
     if (pending.operands.size() != info.operandCount)
         throw Error {operationName(pending.opcode) + " takes " + std::to_string(info.operandCount)
                      + " operand(s), " + std::to_string(pending.operands.size()) + " given"};
@@ -258,9 +409,47 @@ void Builder::instruction(Cursor& aCursor)
             operand.number = stringIndex(operand.text);
         }
     }
+    noteSource(iImage.code.size(), info.size);
     iImage.code.push_back(pending.opcode);
     iImage.code.resize(iImage.code.size() + info.size - 1);
     iInstructions.push_back(std::move(pending));
+}
+
+// "Group.name", as the disassembler prints a native call beside its
+// numbers, becomes the group and the code.
+std::vector<Operand> Builder::nativeOperands(const Operand& aName)
+{
+    const std::size_t dot = aName.name.find('.');
+    if (dot == std::string::npos || aName.number != 0)
+        throw Error {"'native' takes a group and a code, or Group.name"};
+    const std::string familyName = aName.name.substr(0, dot);
+    const std::string operationName = aName.name.substr(dot + 1);
+    const NativeNames::Family* family = NativeNames::findFamily(familyName);
+    if (!family) {
+        std::string known;
+        for (const NativeNames::Family& f : NativeNames::families())
+            known += (known.empty() ? "" : ", ") + std::string(f.name);
+        throw Error {"unknown native family '" + familyName + "'; the families are " + known};
+    }
+    const NativeNames::Operation* operation = NativeNames::findOperation(*family, operationName);
+    if (!operation) {
+        std::string known;
+        for (const NativeNames::Operation& o : family->operations)
+            known += (known.empty() ? "" : ", ") + std::string(o.name);
+        throw Error {"native family " + familyName + " has no operation '" + operationName + "'"
+                     + (known.empty() ? "; it has none" : "; it has " + known)};
+    }
+    Operand group;
+    group.number = family->group;
+    Operand code;
+    code.number = operation->code;
+    return {group, code};
+}
+
+// aSize bytes of code from aAddress on come from the line being read.
+void Builder::noteSource(std::size_t aAddress, std::size_t aSize)
+{
+    iSourceLines.push_back(SourceLine {aAddress, aSize, iAt.file, iAt.line});
 }
 
 // A literal reuses any entry with the same bytes.
@@ -278,8 +467,8 @@ void Builder::once(const std::string& aWhat)
 {
     const auto found = iOnce.find(aWhat);
     if (found != iOnce.end())
-        throw Error {"duplicate " + aWhat + " (first given at line " + std::to_string(found->second) + ")"};
-    iOnce[aWhat] = iLine;
+        throw Error {"duplicate " + aWhat + " (first given at " + where(found->second) + ")"};
+    iOnce[aWhat] = iAt;
 }
 
 void Builder::identity(Cursor& aCursor)
@@ -335,14 +524,14 @@ void Builder::width(Cursor& aCursor)
         aCursor.expectPunct('=');
         const TUint8 value = static_cast<TUint8>(aCursor.number(0, 255, "width"));
         once(".width " + name);
-        iWidths[index] = ForcedWidth {value, iLine};
+        iWidths[index] = ForcedWidth {value, iAt};
     } while (!aCursor.atEnd());
 }
 
 void Builder::cut(Cursor& aCursor)
 {
     once(".cut");
-    iCut = std::make_pair(aCursor.number(0, KWordHighest, "byte count"), iLine);
+    iCut = std::make_pair(aCursor.number(0, KWordHighest, "byte count"), iAt);
 }
 
 std::string Builder::attribute(Cursor& aCursor, std::set<std::string>& aSeen)
@@ -392,9 +581,9 @@ TUint8 Builder::slotWidth(Cursor& aCursor)
 void Builder::classRecord(Cursor& aCursor)
 {
     const std::size_t index = iImage.classes.size();
-    iClasses.define(aCursor.name("a class name"), static_cast<TInt64>(index), iLine);
+    define(iClasses, aCursor.name("a class name"), static_cast<TInt64>(index));
     ClassRecord record;
-    PendingClass links {iLine, index, {}, {}, {}};
+    PendingClass links {iAt, index, {}, {}, {}};
     std::set<std::string> seen;
     while (!aCursor.atEnd()) {
         const std::string key = attribute(aCursor, seen);
@@ -411,7 +600,7 @@ void Builder::classRecord(Cursor& aCursor)
                 links.interfaces.push_back(aCursor.operand());
             while (aCursor.takePunct(','));
         } else if (key == "slotwidth") {
-            iClassSlotWidths[index] = ForcedWidth {slotWidth(aCursor), iLine};
+            iClassSlotWidths[index] = ForcedWidth {slotWidth(aCursor), iAt};
         } else {
             throw Error {"unknown class attribute '" + key + "'"};
         }
@@ -423,7 +612,7 @@ void Builder::classRecord(Cursor& aCursor)
 void Builder::methodRecord(Cursor& aCursor)
 {
     const std::size_t index = iImage.methodRecords.size();
-    iRecords.define(aCursor.name("a method record name"), static_cast<TInt64>(index), iLine);
+    define(iRecords, aCursor.name("a method record name"), static_cast<TInt64>(index));
     MethodRecord record;
     std::set<std::string> seen;
     while (!aCursor.atEnd()) {
@@ -443,7 +632,7 @@ void Builder::methodRecord(Cursor& aCursor)
         } else if (key == "vectors") {
             record.vectorSlots = flaggedList(aCursor);
         } else if (key == "slotwidth") {
-            iRecordSlotWidths[index] = ForcedWidth {slotWidth(aCursor), iLine};
+            iRecordSlotWidths[index] = ForcedWidth {slotWidth(aCursor), iAt};
         } else {
             throw Error {"unknown method record attribute '" + key + "'"};
         }
@@ -453,7 +642,7 @@ void Builder::methodRecord(Cursor& aCursor)
 
 void Builder::stringConstant(Cursor& aCursor)
 {
-    iStrings.define(aCursor.name("a string name"), static_cast<TInt64>(iImage.strings.size()), iLine);
+    define(iStrings, aCursor.name("a string name"), static_cast<TInt64>(iImage.strings.size()));
     iImage.strings.push_back(aCursor.text("the string's text"));
 }
 
@@ -461,7 +650,7 @@ void Builder::staticMethod(Cursor& aCursor)
 {
     StaticMethod method;
     method.name = aCursor.text("the method's name in quotes");
-    PendingStatic pending {iLine, iImage.staticMethods.size(), aCursor.operand(), {}};
+    PendingStatic pending {iAt, iImage.staticMethods.size(), aCursor.operand(), {}};
     aCursor.expectPunct(',');
     pending.record = aCursor.operand();
     iImage.staticMethods.push_back(std::move(method));
@@ -480,7 +669,7 @@ void Builder::implementation(Cursor& aCursor)
     if (iImage.virtualMethods.empty())
         throw Error {".impl must follow a .virtual"};
     std::vector<Implementation>& implementations = iImage.virtualMethods.back().implementations;
-    PendingImplementation pending {iLine, iImage.virtualMethods.size() - 1, implementations.size(),
+    PendingImplementation pending {iAt, iImage.virtualMethods.size() - 1, implementations.size(),
                                    aCursor.operand(), {}, {}};
     aCursor.expectPunct(',');
     pending.entry = aCursor.operand();
@@ -492,9 +681,11 @@ void Builder::implementation(Cursor& aCursor)
 
 void Builder::rawBytes(Cursor& aCursor)
 {
+    const std::size_t start = iImage.code.size();
     do
         iImage.code.push_back(static_cast<TUint8>(aCursor.number(-128, 255, "byte")));
     while (aCursor.takePunct(','));
+    noteSource(start, iImage.code.size() - start);
 }
 
 void Builder::finish(Assembly& aAssembly)
@@ -505,11 +696,13 @@ void Builder::finish(Assembly& aAssembly)
     applyWidths();
     aAssembly.bytes = writeBytes();
     aAssembly.image = iImage;
+    aAssembly.files = iFiles;
+    aAssembly.lines = iSourceLines;
 }
 
 void Builder::encode(const PendingInstruction& aInstruction)
 {
-    iLine = aInstruction.line;
+    iAt = aInstruction.at;
     const Opcodes::OpcodeInfo& info = Opcodes::info(aInstruction.opcode);
     std::size_t at = aInstruction.address + 1;
     for (TInt k = 0; k < info.operandCount; ++k) {
@@ -534,7 +727,7 @@ TInt64 Builder::operandValue(const PendingInstruction& aInstruction, Opcodes::EO
 {
     switch (aKind) {
     case Opcodes::EInt8:
-        return plainNumber(aInstruction, aOperand, -128, 255);
+        return plainNumber(aInstruction, aOperand, -128, 127);
     case Opcodes::EUint8:
         return plainNumber(aInstruction, aOperand, 0, 255);
     case Opcodes::EInt32:
@@ -557,7 +750,7 @@ TInt64 Builder::operandValue(const PendingInstruction& aInstruction, Opcodes::EO
         return aOperand.kind == Operand::EAny ? -1 : named(aOperand, iClasses);
     case Opcodes::EHandlerDistance: {
         if (aOperand.kind != Operand::EName)
-            return plainNumber(aInstruction, aOperand, KWordLowest, KWordHighest);
+            return plainNumber(aInstruction, aOperand, KWordLowest, KSignedWordHighest);
         const TInt64 next = static_cast<TInt64>(aInstruction.address) + Opcodes::info(aInstruction.opcode).size;
         return named(aOperand, iLabels) - next;
     }
@@ -571,7 +764,7 @@ TInt64 Builder::jumpDistance(const PendingInstruction& aInstruction, const Opera
 {
     const TInt64 half = TInt64(1) << (8 * aWidth - 1);
     if (aOperand.kind != Operand::EName)
-        return plainNumber(aInstruction, aOperand, -half, 2 * half - 1);
+        return plainNumber(aInstruction, aOperand, -half, half - 1);
     const TInt64 from = static_cast<TInt64>(aInstruction.address) + Opcodes::info(aInstruction.opcode).size - 1;
     const TInt64 distance = named(aOperand, iLabels) - from;
     if (distance < -half || distance >= half)
@@ -612,13 +805,13 @@ TInt64 Builder::named(const Operand& aOperand, const Names& aNames)
 void Builder::resolveTables()
 {
     for (const PendingStatic& s : iStatics) {
-        iLine = s.line;
+        iAt = s.at;
         StaticMethod& method = iImage.staticMethods[s.method];
         method.codeAddress = word(named(s.entry, iLabels));
         method.methodRecord = word(named(s.record, iRecords));
     }
     for (const PendingImplementation& p : iImplementations) {
-        iLine = p.line;
+        iAt = p.at;
         Implementation& i = iImage.virtualMethods[p.method].implementations[p.implementation];
         i.classIndex = word(named(p.classIndex, iClasses));
         i.codeAddress = word(named(p.entry, iLabels));
@@ -630,7 +823,7 @@ void Builder::resolveTables()
 
 void Builder::resolveClass(const PendingClass& aClass)
 {
-    iLine = aClass.line;
+    iAt = aClass.at;
     ClassRecord& record = iImage.classes[aClass.index];
     if (aClass.super) {
         record.superClass = word(named(*aClass.super, iClasses));
@@ -646,7 +839,7 @@ void Builder::resolveClass(const PendingClass& aClass)
 
 void Builder::checkWidth(const ForcedWidth& aForced, TUint32 aLargest, const std::string& aWhat)
 {
-    iLine = aForced.line;
+    iAt = aForced.at;
     if (!ImageWriter::fits(aLargest, aForced.width))
         throw Error {aWhat + " of " + std::to_string(aForced.width) + " byte(s) cannot hold "
                      + std::to_string(aLargest)};
@@ -700,7 +893,7 @@ Bytes Builder::writeBytes()
         bytes[KMagicOffset + 1] = (*iMagic)[1];
     }
     if (iCut) {
-        iLine = iCut->second;
+        iAt = iCut->second;
         if (static_cast<std::size_t>(iCut->first) > bytes.size())
             throw Error {"cannot cut after " + std::to_string(iCut->first) + " bytes: the image has "
                          + std::to_string(bytes.size())};
@@ -711,21 +904,24 @@ Bytes Builder::writeBytes()
 
 }
 
+const SourceLine* sourceLineAt(const Assembly& aAssembly, std::size_t aAddress)
+{
+    const auto after = std::upper_bound(aAssembly.lines.begin(), aAssembly.lines.end(), aAddress,
+                                        [](std::size_t aAt, const SourceLine& aLine) { return aAt < aLine.address; });
+    if (after == aAssembly.lines.begin())
+        return nullptr;
+    const SourceLine& line = *(after - 1);
+    return aAddress < line.address + line.size ? &line : nullptr;
+}
+
 bool assemble(const std::string& aSource, const std::string& aFileName, Assembly& aAssembly, std::string& aError)
 {
-    Builder builder;
-    std::istringstream lines(aSource);
-    std::string text;
-    int line = 0;
+    Builder builder(aFileName);
     try {
-        while (std::getline(lines, text)) {
-            if (!text.empty() && text.back() == '\r')
-                text.pop_back();
-            builder.readLine(++line, text);
-        }
+        builder.readFile(aSource);
         builder.finish(aAssembly);
     } catch (const Error& error) {
-        aError = aFileName + ":" + std::to_string(builder.line()) + ": " + error.reason;
+        aError = builder.position() + ": " + error.reason;
         return false;
     }
     return true;

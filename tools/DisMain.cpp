@@ -12,6 +12,18 @@
 namespace {
 
 const char KUsage[] = "usage: kelvo-dis INPUT.mcb [-o OUTPUT.kasm]\n";
+const char KHelp[] =
+    "\n"
+    "Prints a bytecode image as Kelvo assembly, which kelvo-asm turns back into\n"
+    "the same bytes. An image that the machine's loader refuses is not printed;\n"
+    "the loader's error and what is wrong with the bytes are reported instead.\n"
+    "\n"
+    "  INPUT.mcb       the image\n"
+    "  -o OUTPUT.kasm  the file to write; by default standard output\n"
+    "  -h, --help      print this text and exit\n"
+    "\n"
+    "Exit status: 0 when the text is written, 1 when the image is refused or a\n"
+    "file cannot be read or written, 2 on a wrong command line.\n";
 
 void reportRefusal(const std::string& aInput, const ImageCheck::Verdict& aVerdict)
 {
@@ -28,8 +40,8 @@ void reportRefusal(const std::string& aInput, const ImageCheck::Verdict& aVerdic
 int main(int argc, char** argv)
 {
     ToolFiles::Arguments arguments;
-    if (!ToolFiles::parseArguments(argc, argv, KUsage, arguments))
-        return 2;
+    if (const std::optional<int> status = ToolFiles::parseArguments(argc, argv, KUsage, KHelp, arguments))
+        return *status;
     std::string contents;
     if (!ToolFiles::readWhole("kelvo-dis", arguments.input, contents))
         return 1;

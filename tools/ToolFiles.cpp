@@ -8,8 +8,15 @@
 
 namespace ToolFiles {
 
-bool parseArguments(int aArgc, char** aArgv, const char* aUsage, Arguments& aArguments)
+std::optional<int> parseArguments(int aArgc, char** aArgv, const char* aUsage, const char* aHelp,
+                                  Arguments& aArguments)
 {
+    for (int i = 1; i < aArgc; ++i) {
+        if (std::strcmp(aArgv[i], "-h") == 0 || std::strcmp(aArgv[i], "--help") == 0) {
+            std::cout << aUsage << aHelp;
+            return 0;
+        }
+    }
     for (int i = 1; i < aArgc; ++i) {
         if (std::strcmp(aArgv[i], "-o") == 0 && i + 1 < aArgc && aArguments.output.empty()) {
             aArguments.output = aArgv[++i];
@@ -17,14 +24,14 @@ bool parseArguments(int aArgc, char** aArgv, const char* aUsage, Arguments& aArg
             aArguments.input = aArgv[i];
         } else {
             std::cerr << aUsage;
-            return false;
+            return 2;
         }
     }
     if (aArguments.input.empty()) {
         std::cerr << aUsage;
-        return false;
+        return 2;
     }
-    return true;
+    return std::nullopt;
 }
 
 bool readWhole(const char* aTool, const std::string& aPath, std::string& aContents)

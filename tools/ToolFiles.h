@@ -1,11 +1,12 @@
 #ifndef KELVO_TOOLFILES_H
 #define KELVO_TOOLFILES_H
 
+#include <optional>
 #include <string>
 
 // The command line and file handling that kelvo-asm and kelvo-dis share:
-// "TOOL INPUT [-o OUTPUT]", whole files in and out, and messages that name
-// the tool.
+// "TOOL INPUT [-o OUTPUT]" or "TOOL --help", whole files in and out, and
+// messages that name the tool.
 namespace ToolFiles {
 
 struct Arguments {
@@ -13,9 +14,12 @@ struct Arguments {
     std::string output;   // empty when -o was not given
 };
 
-// False (after printing aUsage) for anything but one input and at most one
-// -o OUTPUT.
-bool parseArguments(int aArgc, char** aArgv, const char* aUsage, Arguments& aArguments);
+// Nothing when aArguments hold one input and at most one -o OUTPUT: the
+// tool runs. Otherwise the status to end with at once: 0 for -h or
+// --help, after printing aUsage and aHelp on standard output; 2 for any
+// other command line, after printing aUsage on the standard error.
+std::optional<int> parseArguments(int aArgc, char** aArgv, const char* aUsage, const char* aHelp,
+                                  Arguments& aArguments);
 
 // The whole file; false after printing "TOOL: cannot read ..." on failure.
 bool readWhole(const char* aTool, const std::string& aPath, std::string& aContents);

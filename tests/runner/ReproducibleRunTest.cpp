@@ -157,6 +157,23 @@ TEST(ReproducibleRunTest, VirtualTimeAndASeedRepeatARunExactly)
     EXPECT_NE(contentOf(directory.filePath("first-1.png")), contentOf(directory.filePath("other-1.png")));
 }
 
+// A timer of delay 0, which Qt ticks whenever it is idle, ticks every
+// millisecond of virtual time instead of stopping the clock.
+TEST(ReproducibleRunTest, ATimerOfNoDelayTicksEveryVirtualMillisecond)
+{
+    std::string source = KTickingSource;
+    const std::string delay = "    ldc 100\n    native 33, 1";
+    ASSERT_NE(source.find(delay), std::string::npos);
+    source.replace(source.find(delay), delay.size(), "    ldc 0\n    native 33, 1");
+    QTemporaryDir directory;
+    RunnerApplication::install(directory.path(), source);
+    const QString log = directory.filePath("run.log");
+    const Outcome outcome =
+        runProgram({"--headless", "--virtual-time", "--millis", "4", "--log", log, directory.path()});
+    ASSERT_EQ(outcome.status, 0) << outcome.errors.constData();
+    EXPECT_EQ(contentOf(log), "LOG: 2010-01-01 00:00:00\nLOG: 1\nLOG: 2\nLOG: 3\nLOG: 4\n");
+}
+
 // A screenshot of the script that cannot be written, or that the run ends
 // before, fails the run, as one of the command line does.
 TEST(ReproducibleRunTest, EveryScreenshotOfTheScriptMustBeSaved)

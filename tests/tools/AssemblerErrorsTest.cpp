@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "AsmTestSupport.h"
+#include "Opcodes.h"
 
 namespace {
 
@@ -26,8 +29,8 @@ const ErrorCase KCases[] = {
     {".static \"main\" 0, 0\n.static \"x\" nowhere, 0\n", "t.kasm:2: undefined label 'nowhere'"},
     {".class A\n.class B super=C\n", "t.kasm:2: undefined class 'C'"},
     {".virtual \"v\"\n.impl A, 0, 0\n", "t.kasm:2: undefined class 'A'"},
-    {"nop\nldloc.s -129\n", "t.kasm:2: 'ldloc.s' operand -129 is out of range (-128 to 255)"},
-    {"nop\nldloc.s 256\n", "t.kasm:2: 'ldloc.s' operand 256 is out of range (-128 to 255)"},
+    {"nop\nldloc.s -129\n", "t.kasm:2: 'ldloc.s' operand -129 is out of range (-128 to 127)"},
+    {"nop\nldloc.s 200\n", "t.kasm:2: 'ldloc.s' operand 200 is out of range (-128 to 127)"},
     {"nop\nnewarray -1, 2\n", "t.kasm:2: 'newarray' operand -1 is out of range (0 to 255)"},
     {"nop\nldc 0x100000000\n", "t.kasm:2: 'ldc' operand 4294967296 is out of range (-2147483648 to 4294967295)"},
     {"nop\nldc here\n", "t.kasm:2: 'ldc' operand must be a number"},
@@ -59,6 +62,32 @@ const ErrorCase KCases[] = {
     {"nop\nldc 5 6\n", "t.kasm:2: unexpected '6' at the end of the line"},
     {"nop\nldc #\n", "t.kasm:2: unexpected character '#'"},
     {"nop\n.magic 0xFF\n", "t.kasm:2: expected ',' at the end of the line"},
+    {"nop\nnative Maths.abs\n", "t.kasm:2: unknown native family 'Maths'; the families are ByteVector, "
+                                  "WordVector, DoubleWordVector, TripleWordVector, QuadWordVector, "
+                                  "ReferenceVector, String, Byte, Char, Fixed, Long, Color, Range, Size, "
+                                  "Position, Rectangle, Graphics, Bitmap, Font, OutputStream, FileWriter, "
+                                  "InputStream, FileReader, FileSystem, Math, Number, Encoder, DateTime, "
+                                  "Debug, Screen, System, Timer, Hash, KeyEvent"},
+    {"nop\nnative Debug.print\n", "t.kasm:2: native family Debug has no operation 'print'; it has log, "
+                                   "openLogFile, ignored"},
+    {"nop\nnative Byte.abs\n", "t.kasm:2: native family Byte has no operation 'abs'; it has none"},
+    {"nop\nnative Debug.log+1\n", "t.kasm:2: 'native' takes a group and a code, or Group.name"},
+    {"nop\nnative Debug\n", "t.kasm:2: 'native' takes a group and a code, or Group.name"},
+    {"nop\nnative Debug.log, 1\n", "t.kasm:2: 'native' operand must be a number"},
+    {".equ A 1\n.equ A 2\n", "t.kasm:2: duplicate constant 'A' (first defined at line 1)"},
+    {".equ A 1\nA: nop\n", "t.kasm:2: 'A' is a constant (defined at line 1)"},
+    {".equ A 1\n.class A\n", "t.kasm:2: 'A' is a constant (defined at line 1)"},
+    {"A: nop\n.equ A 1\n", "t.kasm:2: 'A' is already a label (defined at line 1)"},
+    {".string s \"x\"\n.equ s 1\n", "t.kasm:2: 's' is already a string (defined at line 1)"},
+    {"nop\n.equ ldc 1\n", "t.kasm:2: 'ldc' is a mnemonic"},
+    {"nop\n.equ A 0x100000000\n", "t.kasm:2: constant value 4294967296 is out of range (-2147483648 to 4294967295)"},
+    {"nop\n.equ A B\n", "t.kasm:2: expected constant value but found 'B'"},
+    {".equ BIG 200\nnop\nldloc.s BIG\n", "t.kasm:3: 'ldloc.s' operand 200 is out of range (-128 to 127)"},
+    {".equ BIG 256\n.class A\nsetclass A\n.bytes BIG\n", "t.kasm:4: byte 256 is out of range (-128 to 255)"},
+    {"nop\nldc UNDEFINED\n", "t.kasm:2: 'ldc' operand must be a number"},
+    {"nop\n.include \"no/such.kasm\"\n", "t.kasm:2: cannot include 'no/such.kasm': no such file"},
+    {"nop\n.include \".\"\n", "t.kasm:2: cannot include '.': not a regular file"},
+    {"nop\n.include \"a.kasm\" 1\n", "t.kasm:2: unexpected '1' at the end of the line"},
 };
 
 TEST(AssemblerErrors, EachFaultIsReportedWithItsLine)
@@ -76,6 +105,69 @@ TEST(AssemblerErrors, ForcedWidthTooSmallForItsValues)
     EXPECT_EQ(assembleError("nop\n.record r refs=70000 slotwidth=2\n"),
               "t.kasm:2: slot width of 2 byte(s) cannot hold 70000");
     EXPECT_EQ(assembleError(".class A refs=256 slotwidth=0\n"), "t.kasm:1: slot width of 0 byte(s) cannot hold 256");
+}
+
+// Each kind's bounds as the text writes them: the bytes hold what the
+// instruction reads, so a number beyond them would be stored as another.
+struct KindRange {
+    Opcodes::EOperandKind kind;
+    TInt64 lowest;
+    TInt64 highest;
+};
+
+const TInt64 KWordLowest = -2147483648LL;
+const TInt64 KSignedWordHighest = 2147483647LL;
+const TInt64 KWordHighest = 4294967295LL;
+
+const KindRange KKindRanges[] = {
+    {Opcodes::EInt8, -128, 127},
+    {Opcodes::EUint8, 0, 255},
+    // Any 32-bit pattern, such as a colour 0xFF00FF00.
+    {Opcodes::EInt32, KWordLowest, KWordHighest},
+    {Opcodes::EJump16, -32768, 32767},
+    {Opcodes::EJump32, KWordLowest, KSignedWordHighest},
+    {Opcodes::ECodeAddress, KWordLowest, KWordHighest},
+    {Opcodes::EMethodRecord, KWordLowest, KWordHighest},
+    {Opcodes::EVirtualName, KWordLowest, KWordHighest},
+    {Opcodes::EStringIndex, KWordLowest, KWordHighest},
+    {Opcodes::EClassIndex, KWordLowest, KWordHighest},
+    {Opcodes::ECatchClass, KWordLowest, KWordHighest},
+    {Opcodes::EHandlerDistance, KWordLowest, KSignedWordHighest},
+};
+
+// An instruction of aOpcode with operand aIndex written as aValue and the
+// others as 0.
+std::string instructionWith(TUint8 aOpcode, TInt aIndex, TInt64 aValue)
+{
+    const Opcodes::OpcodeInfo& info = Opcodes::info(aOpcode);
+    std::string text = std::string("nop\n") + info.mnemonic;
+    for (TInt k = 0; k < info.operandCount; ++k)
+        text += (k == 0 ? " " : ", ") + (k == aIndex ? std::to_string(aValue) : std::string("0"));
+    return text + "\n";
+}
+
+TEST(AssemblerErrors, EveryOperandOfEveryOperationIsHeldToItsKindsRange)
+{
+    std::set<Opcodes::EOperandKind> checked;
+    for (TInt opcode = 0; opcode < 256; ++opcode) {
+        const Opcodes::OpcodeInfo& info = Opcodes::info(static_cast<TUint8>(opcode));
+        for (TInt k = 0; info.mnemonic && k < info.operandCount; ++k) {
+            const KindRange* range = nullptr;
+            for (const KindRange& r : KKindRanges)
+                range = r.kind == info.operands[k] ? &r : range;
+            ASSERT_NE(range, nullptr) << info.mnemonic << " operand " << k << " is of a kind the test does not know";
+            checked.insert(range->kind);
+            SCOPED_TRACE(info.mnemonic);
+            for (TInt64 fits : {range->lowest, range->highest})
+                assembleOk(instructionWith(static_cast<TUint8>(opcode), k, fits));
+            for (TInt64 beyond : {range->lowest - 1, range->highest + 1}) {
+                const std::string error = assembleError(instructionWith(static_cast<TUint8>(opcode), k, beyond));
+                EXPECT_EQ(error.rfind("t.kasm:2: ", 0), 0u) << error;
+                EXPECT_NE(error.find(std::to_string(beyond) + " is out of range"), std::string::npos) << error;
+            }
+        }
+    }
+    EXPECT_EQ(checked.size(), std::size(KKindRanges));
 }
 
 TEST(AssemblerErrors, ShortJumpBeyondItsRange)

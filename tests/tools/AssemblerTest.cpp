@@ -1,10 +1,30 @@
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <filesystem>
+#include <fstream>
+
 #include "AsmTestSupport.h"
 
 using ImageFormat::Bytes;
 
 namespace {
+
+void writeFile(const std::filesystem::path& aPath, const std::string& aText)
+{
+    std::filesystem::create_directories(aPath.parent_path());
+    std::ofstream(aPath, std::ios::binary) << aText;
+}
+
+// Assembles the file aPath as kelvo-asm would; aError holds the message.
+bool assembleFile(const std::filesystem::path& aPath, Assembler::Assembly& aAssembly, std::string& aError)
+{
+    std::ifstream in(aPath, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return Assembler::assemble(text, aPath.string(), aAssembly, aError);
+}
 
 Bytes codeOf(const std::string& aSource)
 {
@@ -211,6 +231,162 @@ TEST(Assembler, RawHeaderBytesAndCut)
     EXPECT_EQ(bytes[KMagicAt + 1], 0xFF);
     EXPECT_EQ(bytes[KWidthsAt + ImageFormat::ESuperFlagWidth], 0);
     EXPECT_EQ(assembleOk(".cut 0\n").bytes.size(), 0u);
+}
+
+}
+
+namespace {
+
+TEST(Assembler, NativesByTheNamesThatTheDisassemblerPrints)
+{
+    EXPECT_EQ(codeOf("native Math.randomInt\n"), codeOf("native 26, 12\n"));
+    EXPECT_EQ(codeOf("native String.equal\nnative ReferenceVector.element\nnative WordVector.elementAddress\n"),
+              (Bytes {78, 8, 0x8C, 78, 7, 6, 78, 3, 6}));
+}
+
+TEST(Assembler, ConstantsStandWhereverANumberMay)
+{
+    const Assembler::Assembly assembly = assembleOk(
+        ".equ FIELD 2\n"
+        ".equ LOCAL -1\n"
+        ".equ COLOR 0xFF00FF00\n"
+        ".equ LOG 1\n"
+        ".equ NOP 0\n"
+        ".class Point refs=FIELD vectors=FIELD:refs\n"
+        ".record frame size2=FIELD\n"
+        ".width classindex=FIELD\n"
+        "start:\n"
+        "    ldloc.s LOCAL\n"
+        "    ldloc.s -LOCAL\n"
+        "    ldc COLOR\n"
+        "    native 30, LOG\n"
+        "    jmp.s start+FIELD\n"
+        "    ldc FIELD+3\n"
+        "    NOP\n"
+        "    .bytes FIELD, -FIELD\n");
+    const ImageFormat::Image& image = assembly.image;
+    EXPECT_EQ(image.classes.at(0).referenceFields, (std::vector<TUint32> {2}));
+    EXPECT_EQ(image.classes.at(0).vectorFields.at(0).index, 2u);
+    EXPECT_EQ(image.methodRecords.at(0).sizeCount2, 2u);
+    EXPECT_EQ(image.widths[ImageFormat::EClassIndexWidth], 2);
+    EXPECT_EQ(image.code, (Bytes {1, 0xFF, 1, 1, 20, 0, 0xFF, 0, 0xFF, 78, 30, 1, 12, 0xF4, 0xFF,
+                                  20, 5, 0, 0, 0, 0, 2, 0xFE}));
+}
+
+// Errors in an included file name that file; the file that includes
+// names where the include stands.
+TEST(Assembler, IncludesReadFilesBesideTheFileThatNamesThem)
+{
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    const std::filesystem::path root = directory.path().toStdString();
+    writeFile(root / "game.kasm",
+              "; the game\n"
+              ".include \"lib/keys.kasm\"\n"
+              "    ldc KEY_LEFT\n"
+              "    jmp.s shared\n");
+    writeFile(root / "lib/keys.kasm",
+              ".equ KEY_LEFT 37\n"
+              ".include \"code.kasm\"\n");
+    writeFile(root / "lib/code.kasm",
+              "shared:\n"
+              "    ldc KEY_LEFT\n"
+              "    .bytes 0, 0\n");
+    Assembler::Assembly assembly;
+    std::string error;
+    ASSERT_TRUE(assembleFile(root / "game.kasm", assembly, error)) << error;
+    EXPECT_EQ(assembly.image.code, (Bytes {20, 37, 0, 0, 0, 0, 0, 20, 37, 0, 0, 0, 12, 0xF2, 0xFF}));
+
+    const std::string game = (root / "game.kasm").string();
+    const std::string code = (root / "lib/code.kasm").string();
+    EXPECT_EQ(assembly.files, (std::vector<std::string> {game, (root / "lib/keys.kasm").string(), code}));
+    // Where each byte came from, for reports that name the line.
+    const std::vector<std::pair<std::string, TInt>> expected = {
+        {code, 2}, {code, 2}, {code, 2}, {code, 2}, {code, 2}, {code, 3}, {code, 3},
+        {game, 3}, {game, 3}, {game, 3}, {game, 3}, {game, 3}, {game, 4}, {game, 4}, {game, 4},
+    };
+    for (std::size_t at = 0; at < expected.size(); ++at) {
+        const Assembler::SourceLine* line = Assembler::sourceLineAt(assembly, at);
+        ASSERT_NE(line, nullptr) << at;
+        EXPECT_EQ(assembly.files.at(line->file), expected[at].first) << at;
+        EXPECT_EQ(line->line, expected[at].second) << at;
+    }
+    EXPECT_EQ(Assembler::sourceLineAt(assembly, expected.size()), nullptr);
+
+    writeFile(root / "lib/code.kasm", "shared:\n    ldc KEY_RIGHT\n");
+    EXPECT_FALSE(assembleFile(root / "game.kasm", assembly, error));
+    EXPECT_EQ(error, code + ":2: 'ldc' operand must be a number");
+
+    // A label used in the including file, defined wrongly in the included.
+    writeFile(root / "lib/code.kasm", "shared:\nshared:\n");
+    EXPECT_FALSE(assembleFile(root / "game.kasm", assembly, error));
+    EXPECT_EQ(error, code + ":2: duplicate label 'shared' (first defined at line 1)");
+    writeFile(root / "lib/code.kasm", ".equ KEY_LEFT 38\n");
+    EXPECT_FALSE(assembleFile(root / "game.kasm", assembly, error));
+    EXPECT_EQ(error, code + ":1: duplicate constant 'KEY_LEFT' (first defined at " + (root / "lib/keys.kasm").string()
+                         + ":1)");
+}
+
+TEST(Assembler, AnIncludeCycleIsRefusedWhereItCloses)
+{
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    const std::filesystem::path root = directory.path().toStdString();
+    writeFile(root / "a.kasm", "nop\n.include \"sub/b.kasm\"\n");
+    writeFile(root / "sub/b.kasm", "nop\n\n.include \"../a.kasm\"\n");
+    Assembler::Assembly assembly;
+    std::string error;
+    EXPECT_FALSE(assembleFile(root / "a.kasm", assembly, error));
+    EXPECT_EQ(error, (root / "sub/b.kasm").string() + ":3: '" + (root / "a.kasm").string()
+                         + "' includes itself: a.kasm -> b.kasm -> a.kasm");
+
+    writeFile(root / "self.kasm", ".include \"./self.kasm\"\n");
+    EXPECT_FALSE(assembleFile(root / "self.kasm", assembly, error));
+    EXPECT_EQ(error, (root / "self.kasm").string() + ":1: '" + (root / "self.kasm").string()
+                         + "' includes itself: self.kasm -> self.kasm");
+}
+
+// Every line that makes code is kept, in address order, also without
+// includes.
+TEST(Assembler, EveryCodeByteKnowsItsLine)
+{
+    const Assembler::Assembly assembly = assembleOk(
+        ".class A\n"
+        "start: nop\n"
+        "\n"
+        "    ldc 1\n"
+        "    .bytes 1, 2, 3\n"
+        "    jmp.s start\n");
+    EXPECT_EQ(assembly.files, (std::vector<std::string> {"t.kasm"}));
+    ASSERT_EQ(assembly.lines.size(), 4u);
+    const TInt lines[] = {2, 4, 4, 4, 4, 4, 5, 5, 5, 6, 6, 6};
+    for (std::size_t at = 0; at < std::size(lines); ++at)
+        EXPECT_EQ(Assembler::sourceLineAt(assembly, at)->line, lines[at]) << at;
+    EXPECT_EQ(Assembler::sourceLineAt(assembly, std::size(lines)), nullptr);
+}
+
+// What --help prints, on standard output, with status 0.
+QString helpOf(const char* aProgram, const char* aOption)
+{
+    QProcess process;
+    process.start(aProgram, {aOption});
+    EXPECT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0) << aProgram << " " << aOption;
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+TEST(Assembler, BothToolsDescribeTheirOptions)
+{
+    for (const char* option : {"--help", "-h"}) {
+        const QString asmHelp = helpOf(KELVO_ASM_PROGRAM, option);
+        EXPECT_TRUE(asmHelp.startsWith("usage: kelvo-asm INPUT.kasm [-o OUTPUT.mcb]\n")) << asmHelp.toStdString();
+        EXPECT_TRUE(asmHelp.contains("-o OUTPUT.mcb  the image to write")) << asmHelp.toStdString();
+        EXPECT_TRUE(asmHelp.contains(".include")) << asmHelp.toStdString();
+        const QString disHelp = helpOf(KELVO_DIS_PROGRAM, option);
+        EXPECT_TRUE(disHelp.startsWith("usage: kelvo-dis INPUT.mcb [-o OUTPUT.kasm]\n")) << disHelp.toStdString();
+        EXPECT_TRUE(disHelp.contains("-o OUTPUT.kasm  the file to write")) << disHelp.toStdString();
+    }
 }
 
 }

@@ -9,6 +9,7 @@
 #include "Disassembler.h"
 #include "ImageCheck.h"
 #include "ImageWriter.h"
+#include "NativeNames.h"
 #include "Opcodes.h"
 
 using ImageFormat::Bytes;
@@ -107,6 +108,26 @@ TEST(Disassembler, NativeCallsNameTheirOperation)
               std::string::npos)
         << text;
     EXPECT_EQ(reassemble(image), write(image));
+}
+
+// Every operation that the disassembler names, written by that name, comes
+// back with the same name and the same bytes.
+TEST(Disassembler, NativeCallsWrittenByNameSurviveTheRoundTrip)
+{
+    std::string source;
+    std::string expected;
+    for (const NativeNames::Family& family : NativeNames::families()) {
+        for (const NativeNames::Operation& operation : family.operations) {
+            const std::string name = std::string(family.name) + "." + operation.name;
+            source += "    native " + name + "\n";
+            expected += "    native " + std::to_string(family.group) + ", " + std::to_string(operation.code) + " ; "
+                        + name + "\n";
+        }
+    }
+    const Assembler::Assembly assembly = assembleOk(source);
+    const std::string text = Disassembler::disassemble(assembly.image);
+    EXPECT_NE(text.find(expected), std::string::npos) << text;
+    EXPECT_EQ(reassemble(assembly.image), assembly.bytes);
 }
 
 // Targets inside an instruction or outside the code cannot carry a label.
