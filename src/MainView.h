@@ -51,6 +51,10 @@ public:
     // shadows the installed files (MainViewFiles.cpp); set before load().
     // Empty, the default, keeps every file in the application directory.
     void setSaveDirectory(const CAppsString& aDirectory) { iSaveDirectory = aDirectory; }
+    // A host without the handset's devices stands in for them with
+    // aDevices (MDeviceSource.h), which it keeps alive as long as the view;
+    // set before load(). The device runtime sets none.
+    void setDeviceSource(MDeviceSource* aDevices) { iDllRegistry.setDeviceSource(aDevices); }
     // The application's clocks and timers follow aClock instead of the wall
     // clock and Qt (Clock.h); set before load(). Null, the default, keeps
     // the device's time.

@@ -62,5 +62,10 @@ void EventPlayer::play(const ScriptEvent& aEvent)
         if (!Screenshot::saveTelling(iView, {aEvent.file}))
             iScreenshotFailed = ETrue;
         break;
+    case ScriptEvent::ETilt:
+    case ScriptEvent::ELocation:
+        if (iDevices)
+            iDevices(aEvent);
+        break;
     }
 }

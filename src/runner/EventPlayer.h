@@ -7,6 +7,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 // Plays a script's events into the view at their times, counted from
 // start(). Pointer positions are screen coordinates, whatever the window.
 // A screenshot line saves the screen; one that cannot be written is told
@@ -23,6 +25,8 @@ public:
     // Screenshot lines not yet played.
     TBool owesScreenshots() const { return iScreenshotsOwed > 0; }
     TBool screenshotFailed() const { return iScreenshotFailed; }
+    // Where tilt and location lines go; without it they are dropped.
+    void setDeviceEvents(std::function<void(const ScriptEvent&)> aDevices) { iDevices = std::move(aDevices); }
 
 private:
 
@@ -30,6 +34,7 @@ private:
     QVector<ScriptEvent> iEvents;
     TInt iScreenshotsOwed = 0;
     TBool iScreenshotFailed = EFalse;
+    std::function<void(const ScriptEvent&)> iDevices;
 };
 
 #endif

@@ -74,6 +74,14 @@ bool readEvent(const QStringList& aWords, ScriptEvent& aEvent, QString& aFault)
         aEvent.file = how;
         return true;
     }
+    if (what == QLatin1String("tilt")) {
+        aEvent.kind = ScriptEvent::ETilt;
+        return DeviceEvents::readTilt(aWords.mid(1), aEvent.x, aEvent.y, aEvent.z);
+    }
+    if (what == QLatin1String("location")) {
+        aEvent.kind = ScriptEvent::ELocation;
+        return DeviceEvents::readLocation(aWords.mid(1), aEvent.position);
+    }
     return false;
 }
 

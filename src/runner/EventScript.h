@@ -1,6 +1,8 @@
 #ifndef KELVO_EVENTSCRIPT_H
 #define KELVO_EVENTSCRIPT_H
 
+#include "DeviceEvents.h"
+
 #include <QString>
 #include <QVector>
 
@@ -12,13 +14,14 @@ class QIODevice;
 //   <millis> foreground | background
 //   <millis> display on|off
 //   <millis> screenshot <file>
+//   <millis> tilt <x> <y> <z>, and location lines (DeviceEvents.h)
 // Times count from the application's start and never go back; blank lines
 // and lines starting with '#' are skipped. A script is short: at most
 // KMaxBytes, in lines of at most KMaxLineLength characters, with positions
 // at most KFarthest from the screen's corner on each axis.
 struct ScriptEvent {
     enum Kind { EPointerPress, EPointerMove, EPointerRelease, EKeyPress, EKeyRelease, EForeground, EBackground,
-                EDisplayOn, EDisplayOff, EScreenshot };
+                EDisplayOn, EDisplayOff, EScreenshot, ETilt, ELocation };
     int at = 0;
     Kind kind = EForeground;
     int x = 0;
@@ -28,6 +31,9 @@ struct ScriptEvent {
     QString text;
     // Where a screenshot goes.
     QString file;
+    // A tilt's Z in milli-g; x and y hold its X and Y.
+    int z = 0;
+    PositionFix position;
 };
 
 namespace EventScript {

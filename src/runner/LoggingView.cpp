@@ -1,5 +1,7 @@
 #include "LoggingView.h"
 
+#include <cstdio>
+
 bool LoggingView::openRunnerLog(const QString& aPath)
 {
     iRunnerLog.setFileName(aPath);
@@ -14,6 +16,16 @@ void LoggingView::log(const OString& aMessage)
     if (!iRunnerLog.isOpen())
         return;
     iRunnerLog.write("LOG: " + aMessage.toQString().toUtf8() + '\n');
+    iRunnerLog.flush();
+}
+
+void LoggingView::note(const QString& aText)
+{
+    const QByteArray line = "kelvo-run: " + aText.toUtf8() + '\n';
+    std::fputs(line.constData(), stderr);
+    if (!iRunnerLog.isOpen())
+        return;
+    iRunnerLog.write(line);
     iRunnerLog.flush();
 }
 

@@ -20,6 +20,9 @@ public:
     bool openRunnerLog(const QString& aPath);
 
     void log(const OString& aMessage) override;
+    // A line of the runner's own, "kelvo-run: " and aText, on the standard
+    // error stream and in the runner's log.
+    void note(const QString& aText);
 
     // aBeforeExit runs when the application ends itself; it may end the
     // process itself, with a status of its own.

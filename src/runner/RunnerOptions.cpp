@@ -74,7 +74,8 @@ bool parse(const QStringList& aArguments, RunnerOptions& aOptions, QString& aErr
         }
         const bool takesValue = argument == QLatin1String("--screenshot") || argument == QLatin1String("--frames")
             || argument == QLatin1String("--millis") || argument == QLatin1String("--log") || argument == QLatin1String("--events")
-            || argument == QLatin1String("--save-dir") || argument == QLatin1String("--seed");
+            || argument == QLatin1String("--save-dir") || argument == QLatin1String("--seed")
+            || argument == QLatin1String("--location");
         if (!takesValue) {
             aError = QStringLiteral("unknown option '%1'").arg(argument);
             return false;
@@ -92,6 +93,11 @@ bool parse(const QStringList& aArguments, RunnerOptions& aOptions, QString& aErr
             aOptions.eventsFile = value;
         } else if (argument == QLatin1String("--save-dir")) {
             aOptions.saveDirectory = value;
+        } else if (argument == QLatin1String("--location")) {
+            if (!DeviceEvents::readPosition(value, aOptions.location)) {
+                aError = QStringLiteral("option '--location' needs LAT,LON[,ALT] in degrees and metres, not '%1'").arg(value);
+                return false;
+            }
         } else if (argument == QLatin1String("--seed")) {
             if (!readSeed(value, aOptions.seed)) {
                 aError = QStringLiteral("option '--seed' needs a whole number from 0 to 4294967295, not '%1'").arg(value);
@@ -137,13 +143,17 @@ QString usage()
         "                      clocks and the event script follow, and the run repeats\n"
         "                      exactly whatever the machine's load; needs an end\n"
         "  --seed N            seed the random generator with N (0 to 4294967295)\n"
+        "  --location LAT,LON[,ALT]  the position that the application's GPS reports,\n"
+        "                      in degrees and metres above sea level\n"
         "  --save-dir DIR      keep the files that the application writes in DIR; by\n"
         "                      default an application in a directory that you cannot\n"
         "                      write keeps them in ~/.local/share/kelvo/NAME-HASH\n"
         "  --help              show this text\n"
         "  --version           show the version\n"
         "\n"
-        "Keys: F11 full screen, F12 turns the screen between landscape and portrait.\n");
+        "Keys: F11 full screen, F12 turns the screen between landscape and portrait,\n"
+        "Ctrl with the arrows or the keypad tilts the device (Ctrl+keypad 5 levels it),\n"
+        "and so does a drag with the right mouse button.\n");
 }
 
 }

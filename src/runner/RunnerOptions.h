@@ -3,6 +3,8 @@
 
 #include <optional>
 
+#include "DeviceEvents.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +33,9 @@ struct RunnerOptions {
     // Time moves only by the runner (VirtualClock.h), so that the run
     // repeats exactly.
     bool virtualTime = false;
+    // The workstation's position for the location extension, from
+    // --location; without a fix for none (DeviceEvents.h).
+    PositionFix location;
     // The random generator's seed; none for a seed of its own each launch.
     std::optional<quint32> seed;
 

@@ -3,6 +3,7 @@
 
 // The project's headers come before Qt's (see OString.h).
 #include "CAppsString.h"
+#include "DesktopDevices.h"
 #include "ErrorHandling.h"
 #include "EventPlayer.h"
 #include "EventCall.h"
@@ -204,6 +205,9 @@ int run(const RunnerOptions& aOptions, QApplication& aApplication)
     // The player lives as long as the process: what it owes is told when
     // the process ends, after the view is gone.
     auto& player = *new EventPlayer(*view, events);
+    DesktopDevices devices(frame, *view, aOptions.location, events);
+    view->setDeviceSource(&devices);
+    player.setDeviceEvents([&devices](const ScriptEvent& aEvent) { devices.play(aEvent); });
     ending = RunEnding {&diagnostics, &frame, !aOptions.headless && !aOptions.isTimed() && aOptions.screenshots.isEmpty(),
                         &player};
     view->setExecutionObserver(&diagnostics);
