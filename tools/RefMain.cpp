@@ -13,7 +13,8 @@ namespace {
 const char KUsage[] = "usage: kelvo-ref DIRECTORY\n";
 const char KHelp[] =
     "Writes the reference pages into DIRECTORY (normally docs/reference):\n"
-    "  instructions.md  every instruction and worked examples of the calling convention\n";
+    "  instructions.md  every instruction and worked examples of the calling convention\n"
+    "  natives.md       every native family and operation\n";
 
 bool writePage(const std::string& aPath, const std::string& aText)
 {
@@ -40,5 +41,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string directory = argv[1];
-    return writePage(directory + "/instructions.md", Reference::instructions()) ? 0 : 1;
+    const bool written = writePage(directory + "/instructions.md", Reference::instructions())
+        && writePage(directory + "/natives.md", Reference::natives());
+    return written ? 0 : 1;
 }

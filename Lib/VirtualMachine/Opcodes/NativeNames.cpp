@@ -174,14 +174,34 @@ const Operation KFileSystem[] = {
 };
 
 const Operation KMath[] = {
-    {1, "sin"}, {2, "cos"}, {3, "tan"}, {4, "asin"}, {5, "acos"}, {6, "atan"}, {7, "toDegrees"},
-    {8, "toRadians"}, {9, "sqrt"}, {10, "logBase"}, {11, "ln"}, {12, "randomInt"}, {13, "randomFixed"},
-    {14, "minByte"}, {15, "minInt"}, {16, "minFixed"}, {17, "maxByte"}, {18, "maxInt"}, {19, "maxFixed"},
-    {20, "e"}, {21, "pi"}, {22, "epsilon"},
+    {1, "sin", "x (fixed)", "sin x (fixed), x in radians", ""},
+    {2, "cos", "x (fixed)", "cos x (fixed)", ""},
+    {3, "tan", "x (fixed)", "tan x (fixed)", "MathException (8) where the tangent leaves the fixed-point range"},
+    {4, "asin", "x (fixed)", "asin x (fixed), in radians", "MathException (8) when x is outside -1 to 1"},
+    {5, "acos", "x (fixed)", "acos x (fixed), in radians", "MathException (8) when x is outside -1 to 1"},
+    {6, "atan", "x (fixed)", "atan x (fixed), in radians", ""},
+    {7, "toDegrees", "radians (fixed)", "degrees (fixed)", "MathException (8) for magnitudes beyond a full turn"},
+    {8, "toRadians", "degrees (fixed)", "radians (fixed)", "MathException (8) for magnitudes above 360"},
+    {9, "sqrt", "x (fixed)", "the square root (fixed)", "MathException (8) when x is negative"},
+    {10, "logBase", "y (fixed), base (fixed)", "the logarithm of y to the base (fixed)", "MathException (8) when y or the base is <= 0, or the base is 1"},
+    {11, "ln", "x (fixed)", "the natural logarithm (fixed)", "MathException (8) when x <= 0"},
+    {12, "randomInt", "first, second", "a random int from the smaller to the larger, both included", ""},
+    {13, "randomFixed", "first (fixed), second (fixed)", "a random fixed-point value from the smaller up to the larger", ""},
+    {14, "minByte", "left, right", "the smaller, compared and left as signed bytes", ""},
+    {15, "minInt", "left, right", "the smaller int", ""},
+    {16, "minFixed", "left (fixed), right (fixed)", "the smaller (fixed)", ""},
+    {17, "maxByte", "left, right", "the larger, compared and left as signed bytes", ""},
+    {18, "maxInt", "left, right", "the larger int", ""},
+    {19, "maxFixed", "left (fixed), right (fixed)", "the larger (fixed)", ""},
+    {20, "e", "", "e (fixed, pushed)", ""},
+    {21, "pi", "", "pi (fixed, pushed)", ""},
+    {22, "epsilon", "", "the smallest positive fixed-point value (fixed, pushed)", ""},
 };
 
 const Operation KNumber[] = {
-    {1, "absoluteByte"}, {2, "absoluteInt"}, {3, "unsignedText"},
+    {1, "absoluteByte", "value", "the magnitude of the value's low byte read as signed; a value whose low byte is not negative stays as it is", ""},
+    {2, "absoluteInt", "value", "the magnitude; -2147483648 gives 2147483647", ""},
+    {3, "unsignedText", "value, radix", "a new string of the value read as unsigned in the radix (2 to 36); another radix gives an empty string", ""},
 };
 
 const Operation KEncoder[] = {
@@ -197,22 +217,44 @@ const Operation KDateTime[] = {
 };
 
 const Operation KDebug[] = {
-    {1, "log"}, {2, "openLogFile"}, {3, "ignored"},
+    {1, "log", "string", "", "NullPointerException (1) when the string is null"},
+    {2, "openLogFile", "path (string)", "", "NullPointerException (1) when the string is null; later lines go to that file as well, an empty path closes it"},
+    {3, "ignored", "", "", ""},
 };
 
 const Operation KScreen[] = {
-    {1, "repaintAll"}, {2, "screenSize"}, {3, "setOrientation"}, {4, "orientation"}, {5, "setScreenFlag"},
-    {6, "repaintArea"}, {7, "addListener"}, {8, "removeListener"},
+    {1, "repaintAll", "", "", ""},
+    {2, "screenSize", "", "width, height (both pushed)", ""},
+    {3, "setOrientation", "orientation (1 portrait, 2 landscape)", "", ""},
+    {4, "orientation", "", "the host's orientation (pushed)", ""},
+    {5, "setScreenFlag", "flag", "", ""},
+    {6, "repaintArea", "x, y, width, height", "", ""},
+    {7, "addListener", "listener object", "", "InvalidArgumentException (6) \"The screen listener must be an object\""},
+    {8, "removeListener", "listener object", "", ""},
 };
 
 const Operation KSystem[] = {
-    {1, "exit"}, {2, "requestAndExit"}, {3, "elapsedMillis"}, {4, "callStack"}, {5, "setApplicationObject"},
-    {6, "queryB"}, {7, "queryA"}, {8, "currentTimeMillis"}, {9, "copyDateTime"}, {10, "defaultFont"},
-    {11, "fontFromFile"}, {12, "fontFromBytes"}, {13, "discardTwo"}, {14, "answerZero"}, {15, "answerZero2"},
+    {1, "exit", "", "", ""},
+    {2, "requestAndExit", "request (string)", "", "NullPointerException (1) when the string is null; then the request to end the application (12)"},
+    {3, "elapsedMillis", "", "milliseconds since start, low 32 bits (pushed)", ""},
+    {4, "callStack", "", "a new string \"No Callstack available\" (pushed)", ""},
+    {5, "setApplicationObject", "object, or 0 to clear", "", "InvalidArgumentException (6) \"The application object must be an object\""},
+    {6, "queryB", "", "the host's answer (pushed)", ""},
+    {7, "queryA", "", "the host's answer (pushed)", ""},
+    {8, "currentTimeMillis", "", "milliseconds since 1970, low 32 bits (pushed)", ""},
+    {9, "copyDateTime", "date-time", "a new cell holding a copy of it", ""},
+    {10, "defaultFont", "", "the platform font at 40 pixels (pushed)", ""},
+    {11, "fontFromFile", "file name (string)", "a bitmap font read from the application's file", "InvalidArgumentException (6) for an empty name or file or data that is no picture; IOException (7) when the file cannot be opened"},
+    {12, "fontFromBytes", "byte vector", "a bitmap font decoded from the whole vector", "InvalidArgumentException (6) \"byte[] is empty\", or for data that is no picture"},
+    {13, "discardTwo", "a, b", "", ""},
+    {14, "answerZero", "value", "0", ""},
+    {15, "answerZero2", "value", "0", ""},
 };
 
 const Operation KTimer[] = {
-    {1, "start"}, {2, "stop"}, {3, "changeDelay"},
+    {1, "start", "timer, listener, delay (ms; negative counts as 0)", "the timer's id", ""},
+    {2, "stop", "timer, id", "", ""},
+    {3, "changeDelay", "timer, id, delay (ms)", "", ""},
 };
 
 const Operation KHash[] = {
@@ -220,7 +262,10 @@ const Operation KHash[] = {
 };
 
 const Operation KKeyEvent[] = {
-    {1, "keyCode"}, {2, "extra"}, {3, "scanCode"}, {4, "text"},
+    {1, "keyCode", "key event cell", "the key code", "NullPointerException (1) when the cell or the event is 0; VMException (10) \"Not a key event\""},
+    {2, "extra", "key event cell", "the event's extra value", "NullPointerException (1) when the cell or the event is 0; VMException (10) \"Not a key event\""},
+    {3, "scanCode", "key event cell", "the scan code", "NullPointerException (1) when the cell or the event is 0; VMException (10) \"Not a key event\""},
+    {4, "text", "key event cell", "a new string of the key's text", "NullPointerException (1) when the cell or the event is 0; VMException (10) \"Not a key event\""},
 };
 
 const Family KFamilies[] = {

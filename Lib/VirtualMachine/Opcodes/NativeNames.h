@@ -19,6 +19,13 @@ namespace NativeNames {
 struct Operation {
     TInt code;           // the instruction's signed byte operand
     const char* name;
+    // What the natives reference (docs/reference/natives.md, written by
+    // kelvo-ref) says of it: the operands from the lowest slot to the top,
+    // what it leaves in the slot of its first operand, and the errors it
+    // raises. Null where the reference does not describe it yet.
+    const char* operands = nullptr;
+    const char* result = nullptr;
+    const char* errors = nullptr;
 };
 
 struct Family {
