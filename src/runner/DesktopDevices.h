@@ -23,8 +23,6 @@ public:
     DesktopDevices(ScreenFrame& aFrame, LoggingView& aView, const PositionFix& aLocation,
                    const QVector<ScriptEvent>& aEvents);
 
-    TiltEmulation& tiltEmulation() { return iTilt; }
-    FixedLocation& location() { return iLocation; }
     // A script's tilt or location line.
     void play(const ScriptEvent& aEvent);
 

@@ -36,17 +36,17 @@ public:
     TBool read(TInt32& aX, TInt32& aY, TInt32& aZ) const;
     // A script's tilt, taken as it is.
     void set(TInt32 aX, TInt32 aY, TInt32 aZ);
+
+protected:
+    bool eventFilter(QObject* aWatched, QEvent* aEvent) override;
+
+private:
     // Lowers the right edge by aRightDegrees and the top edge by
     // aTopDegrees from where the device is, 1 g in all; each angle stays
     // within a quarter turn.
     void tiltBy(double aRightDegrees, double aTopDegrees);
     void level();
     TBool isLevel() const;
-
-protected:
-    bool eventFilter(QObject* aWatched, QEvent* aEvent) override;
-
-private:
     TBool takeKey(const QKeyEvent& aEvent);
     TBool takeDrag(const QMouseEvent& aEvent);
     void setAngles(double aRight, double aTop);

@@ -8,14 +8,22 @@
 #include <cmath>
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVirtualObject>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "DesktopDevices.h"
+#include "LocationLayer.h"
 #include "EventScript.h"
 #include "LoggingView.h"
 #include "RunnerApplication.h"
@@ -464,6 +472,100 @@ TEST_F(DevicesInAFrame, TorchLampAndOverview)
     EXPECT_FALSE(frame->isMinimized());
     devices->showOverview();
     EXPECT_TRUE(frame->windowState() & Qt::WindowMinimized);
+}
+
+// GeoClue 2 as far as kelvo-run asks it: a client that, once told who
+// asks and started, reports one location.
+class FakeGeoClue : public QDBusVirtualObject {
+public:
+    static constexpr char KClient[] = "/org/freedesktop/GeoClue2/Client/1";
+    static constexpr char KLocation[] = "/org/freedesktop/GeoClue2/Location/1";
+
+    bool handleMessage(const QDBusMessage& aMessage, const QDBusConnection& aConnection) override
+    {
+        calls << aMessage.member();
+        QDBusConnection connection = aConnection;
+        if (aMessage.member() == "GetClient") {
+            connection.send(aMessage.createReply(QVariant::fromValue(QDBusObjectPath(KClient))));
+        } else if (aMessage.member() == "Set") {
+            desktopId = aMessage.arguments().value(2).value<QDBusVariant>().variant().toString();
+            connection.send(aMessage.createReply());
+        } else if (aMessage.member() == "Start") {
+            connection.send(aMessage.createReply());
+            QDBusMessage updated = QDBusMessage::createSignal(KClient, "org.freedesktop.GeoClue2.Client", "LocationUpdated");
+            updated << QVariant::fromValue(QDBusObjectPath("/")) << QVariant::fromValue(QDBusObjectPath(KLocation));
+            connection.send(updated);
+        } else if (aMessage.member() == "GetAll") {
+            const QVariantMap values {{"Latitude", 48.8584}, {"Longitude", 2.2945}, {"Altitude", -1.7976931348623157e308},
+                                      {"Speed", 1.5}, {"Accuracy", 20.0}};
+            connection.send(aMessage.createReply(QVariant::fromValue(values)));
+        } else {
+            connection.send(aMessage.createReply());
+        }
+        return true;
+    }
+    QString introspect(const QString&) const override { return QString(); }
+
+    QStringList calls;
+    QString desktopId;
+};
+
+void recordFix(LocationGPSDevice* aDevice, gpointer aFixes)
+{
+    static_cast<QVector<LocationGPSDeviceFix>*>(aFixes)->append(*aDevice->fix);
+}
+
+// Where gpsd cannot be reached and nothing is fed, the desktop's location
+// service is asked, over the system bus, as the client "kelvo-run"; its
+// location reaches the GPS devices as gpsd's fixes do, without the height
+// it does not know.
+TEST(DesktopLocationService, GeoClueStandsInWhereGpsdCannotBeReached)
+{
+    ensureApplication();
+    QTemporaryDir directory;
+    const QString socket = directory.filePath("system_bus");
+    QProcess bus;
+    bus.start("dbus-daemon", {"--session", "--nofork", "--address=unix:path=" + socket});
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFileInfo::exists(socket) && waited.elapsed() < 5000)
+        QTest::qWait(20);
+    if (!QFileInfo::exists(socket))
+        GTEST_SKIP() << "dbus-daemon could not start a private bus";
+    // The runner's system bus is the private one: the first use of the
+    // system bus in this process is below.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + socket).toUtf8());
+    QDBusConnection service = QDBusConnection::connectToBus("unix:path=" + socket, "geoclue");
+    FakeGeoClue geoClue;
+    ASSERT_TRUE(service.registerService("org.freedesktop.GeoClue2"));
+    ASSERT_TRUE(service.registerVirtualObject("/org/freedesktop/GeoClue2", &geoClue, QDBusConnection::SubPath));
+
+    QVector<LocationGPSDeviceFix> fixes;
+    GObject* device = static_cast<GObject*>(g_object_new(location_gps_device_get_type(), nullptr));
+    g_signal_connect(device, "changed", G_CALLBACK(recordFix), &fixes);
+    {
+        FixedLocation location;
+        EXPECT_FALSE(location.feedStarts());
+        location.gpsdUnreachable();
+        waited.restart();
+        while (fixes.isEmpty() && waited.elapsed() < 5000)
+            QTest::qWait(20);
+        ASSERT_EQ(fixes.size(), 1) << geoClue.calls.join(' ').toStdString();
+        EXPECT_EQ(geoClue.desktopId, "kelvo-run");
+        EXPECT_EQ(fixes[0].latitude, 48.8584);
+        EXPECT_EQ(fixes[0].longitude, 2.2945);
+        EXPECT_EQ(fixes[0].fields & LOCATION_GPS_DEVICE_ALTITUDE_SET, 0u);
+        EXPECT_NEAR(fixes[0].speed, 1.5 * 3.6, 1e-9);
+        location.feedStops();
+        waited.restart();
+        while (!geoClue.calls.contains("Stop") && waited.elapsed() < 5000)
+            QTest::qWait(20);
+        EXPECT_TRUE(geoClue.calls.contains("Stop"));
+    }
+    g_object_unref(device);
+    QDBusConnection::disconnectFromBus("geoclue");
+    bus.terminate();
+    bus.waitForFinished();
 }
 
 }
