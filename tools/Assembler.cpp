@@ -560,7 +560,7 @@ std::vector<FlaggedSlot> Builder::flaggedList(Cursor& aCursor)
         FlaggedSlot slot;
         slot.index = word(aCursor.number(KWordLowest, KWordHighest, "slot"));
         if (aCursor.takePunct(':')) {
-            if (aCursor.isName()) {
+            if (aCursor.isName() && !aCursor.isNumber()) {
                 if (aCursor.name("refs") != "refs")
                     throw Error {"a vector slot's flag is 'refs' or a number"};
                 slot.flag = KFlagReferences;

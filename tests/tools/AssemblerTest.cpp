@@ -253,7 +253,7 @@ TEST(Assembler, ConstantsStandWhereverANumberMay)
         ".equ LOG 1\n"
         ".equ NOP 0\n"
         ".class Point refs=FIELD vectors=FIELD:refs\n"
-        ".record frame size2=FIELD\n"
+        ".record frame size2=FIELD vectors=1:FIELD\n"
         ".width classindex=FIELD\n"
         "start:\n"
         "    ldloc.s LOCAL\n"
@@ -268,6 +268,7 @@ TEST(Assembler, ConstantsStandWhereverANumberMay)
     EXPECT_EQ(image.classes.at(0).referenceFields, (std::vector<TUint32> {2}));
     EXPECT_EQ(image.classes.at(0).vectorFields.at(0).index, 2u);
     EXPECT_EQ(image.methodRecords.at(0).sizeCount2, 2u);
+    EXPECT_EQ(image.methodRecords.at(0).vectorSlots.at(0).flag, 2);
     EXPECT_EQ(image.widths[ImageFormat::EClassIndexWidth], 2);
     EXPECT_EQ(image.code, (Bytes {1, 0xFF, 1, 1, 20, 0, 0xFF, 0, 0xFF, 78, 30, 1, 12, 0xF4, 0xFF,
                                   20, 5, 0, 0, 0, 0, 2, 0xFE}));
