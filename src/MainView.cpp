@@ -44,6 +44,7 @@ void MainView::load()
     if (iRandomSeed)
         iMachine->seedRandomGenerator(*iRandomSeed);
     iMachine->setExecutionObserver(iObserver);
+    iMachine->setExecutionProfiler(iProfiler);
     iMachine->setFusion(iFusion);
     iMachine->setRegisterForm(iRegisterForm);
     VirtualMachine::setCurrent(iMachine.get());

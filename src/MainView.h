@@ -38,6 +38,9 @@ public:
     // Watches the machine that load() makes (see ExecutionObserver.h); set
     // before load().
     void setExecutionObserver(MExecutionObserver* aObserver) { iObserver = aObserver; }
+    // Profiles the machine that load() makes (see ExecutionProfiler.h); set
+    // before load().
+    void setExecutionProfiler(MExecutionProfiler* aProfiler) { iProfiler = aProfiler; }
     // Whether the machine that load() makes runs common sequences fused and
     // loops in their register form (both by default; benchmarks measure it
     // without); set before load().
@@ -168,6 +171,7 @@ private:
     TBool iFusion = ETrue;
     TBool iRegisterForm = ETrue;
     MExecutionObserver* iObserver = nullptr;
+    MExecutionProfiler* iProfiler = nullptr;
     // The device extensions that the application has called.
     DllRegistry iDllRegistry;
 };

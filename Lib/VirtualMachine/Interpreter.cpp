@@ -137,6 +137,16 @@ void VirtualMachine::setRegisterForm(TBool aEnabled)
     iExecutableCode = Vec<TUint8>();
 }
 
+// The next run rebuilds the dispatch table: without the fused handlers and
+// the register form while a profiler counts.
+void VirtualMachine::setExecutionProfiler(MExecutionProfiler* aProfiler)
+{
+    iProfiler = aProfiler;
+    iHeap.setAllocationObserver(aProfiler);
+    iQuickFrameLimit = iObserver || iProfiler ? 0 : KMaxFrames;
+    iExecutableCode = Vec<TUint8>();
+}
+
 // The loop starts on a cache line, so that where its handlers fall does not
 // move with unrelated code: the same handlers placed 32 bytes apart ran
 // bench/compare's calls 8% apart.
@@ -146,10 +156,14 @@ __attribute__((aligned(64))) void VirtualMachine::run()
         iExecutableCode = iCode;
         for (TInt i = 0; i < KCodePadding; ++i)
             iExecutableCode.append(Superinstructions::KInvalidOperation);
-        iDispatch = Superinstructions::dispatchTable(iExecutableCode, iFusion);
-        iRegisters = iRegisterForm
-                         ? RegisterForm::translate(iExecutableCode, iCode.count(), iDispatch, iFusion, KStackLimit)
+        const TBool fusion = iFusion && !iProfiler;
+        iDispatch = Superinstructions::dispatchTable(iExecutableCode, fusion);
+        iRegisters = iRegisterForm && !iProfiler
+                         ? RegisterForm::translate(iExecutableCode, iCode.count(), iDispatch, fusion, KStackLimit)
                          : RegisterForm::Program();
+        // A later image adds code; the counts so far stay.
+        while (iProfiler && iArrivals.count() < iCode.count())
+            iArrivals.append(0);
     }
 
     // In the order of Superinstructions::THandler.
@@ -177,8 +191,9 @@ __attribute__((aligned(64))) void VirtualMachine::run()
     TInt32 top = iTop;
     const RegisterForm::Instruction* const instructions = iRegisters.instructions.data();
     // See CHECK_RUN. A budget, once set, stays set for the whole run:
-    // running out of it stops the machine.
-    const TUint64 runThreshold = iBudget >= 0 ? 0 : TUint64(KStackLimit) + 1;
+    // running out of it stops the machine. A profiler's arrivals are
+    // counted on the same way.
+    const TUint64 runThreshold = iBudget >= 0 || iProfiler ? 0 : TUint64(KStackLimit) + 1;
 
 #define SLOT(i) (*reinterpret_cast<AliasedWord*>(mem + static_cast<TUint32>(stackBase + 4u * static_cast<TUint32>(i))))
 #define T SLOT(top)
@@ -233,12 +248,24 @@ __attribute__((aligned(64))) void VirtualMachine::run()
         } \
     } while (0)
 #define CHECK_BUDGET() CHECK_BUDGET_AT(pc)
+    // Counted before the checks, so that a run that stops at once stops
+    // where it started. No call: a call that returns here would take
+    // registers from the whole loop.
+#define NOTE_ARRIVAL() \
+    do { \
+        if (iProfiler) [[unlikely]] { \
+            ++iArrivals.data()[pc]; \
+            iRunStart = pc; \
+        } \
+    } while (0)
     // The stack and budget checks of a transfer at the price of one: the
-    // threshold is the stack's limit plus one, or 0 with a budget, so that
-    // then every transfer takes the exact path, which counts it.
+    // threshold is the stack's limit plus one, or 0 with a budget or a
+    // profiler, so that then every transfer takes the exact path, which
+    // counts it.
 #define CHECK_RUN() \
     do { \
         if (TUint64(static_cast<TUint32>(top) + 1u) + dispatch[pc].runDepth >= runThreshold) { \
+            NOTE_ARRIVAL(); \
             CHECK_STACK(dispatch[pc].runDepth); \
             CHECK_BUDGET(); \
         } \
@@ -302,6 +329,7 @@ __attribute__((aligned(64))) void VirtualMachine::run()
             return;
         fatalError(OString("Internal error: invalid code address"), pc);
     }
+    NOTE_ARRIVAL();
     CHECK_STACK(dispatch[pc].runDepth);
     DISPATCH();
 
@@ -928,6 +956,7 @@ HANDLER(throw)
     SYNC();
     if (iObserver) [[unlikely]]
         iObserver->exceptionThrown(exception, pc, iFrames.count());
+    noteRunStopped(pc);
     TInt32 classIndex = static_cast<TInt32>(LOAD(exception));
     while (iHandlerCount > 0) {
         // A leave may have counted records that no try filled; they are
@@ -1266,6 +1295,7 @@ stop:
 #undef CHECK_STACK
 #undef CHECK_BUDGET_AT
 #undef CHECK_BUDGET
+#undef NOTE_ARRIVAL
 #undef CHECK_RUN
 #undef COUNT_NATIVE
 #undef ENTER_RUN

@@ -196,6 +196,7 @@ TInt32 VirtualMachine::runConvertingFailures()
             run();
             return 0;
         } catch (const ErrorHandlingException&) {
+            noteRunStopped(iPc);
             const TInt code = ErrorHandling::currentErrorCode();
             if (code == EExitRequest)
                 return KOutcomeExit;

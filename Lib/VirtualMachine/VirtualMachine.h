@@ -5,6 +5,7 @@
 
 #include "Arena.h"
 #include "ExecutionObserver.h"
+#include "ExecutionProfiler.h"
 #include "CAppsString.h"
 #include "FrameworkServices.h"
 #include "ImageFormat.h"
@@ -150,8 +151,14 @@ public:
     void setExecutionObserver(MExecutionObserver* aObserver)
     {
         iObserver = aObserver;
-        iQuickFrameLimit = aObserver ? 0 : KMaxFrames;
+        iQuickFrameLimit = iObserver || iProfiler ? 0 : KMaxFrames;
     }
+    // A host that profiles runs counts through aProfiler (nullptr: none,
+    // the default); see ExecutionProfiler.h. Set between runs.
+    void setExecutionProfiler(MExecutionProfiler* aProfiler);
+    // Per code position, the straight runs that started there while a
+    // profiler was set; empty without one.
+    const Vec<TUint64>& arrivals() const { return iArrivals; }
     // Whether loops and straight stretches of simple instructions run in
     // their register form (the default; see RegisterForm.h) or as stack
     // instructions; independent of fusion, and programs behave the same.
@@ -411,10 +418,22 @@ private:
         }
         return nullptr;
     }
+    // Reached only on the rare way of a call, which every call takes while
+    // anyone watches.
     void noteMethodEntered(TInt32 aCodeAddress)
     {
         if (iObserver) [[unlikely]]
             iObserver->methodEntered(aCodeAddress, iFrames.count());
+        if (iProfiler) [[unlikely]]
+            iProfiler->methodEntered(aCodeAddress);
+    }
+    // A failure or a throw at aPosition ends the run going on.
+    void noteRunStopped(TInt32 aPosition)
+    {
+        if (iProfiler) [[unlikely]] {
+            iProfiler->runStopped(iRunStart, aPosition);
+            iRunStart = -1;
+        }
     }
     TBool isSubclass(TInt32 aClass, TInt32 aAncestor) const;
     // The collection of collectIfDue, out of line: its failure is the
@@ -448,12 +467,17 @@ private:
     Vec<Superinstructions::DispatchEntry> iDispatch;
     TBool iFusion = ETrue;
     MExecutionObserver* iObserver = nullptr;
+    MExecutionProfiler* iProfiler = nullptr;
     // The frame count from which a call takes the way that checks the
-    // bound and tells the observer: the bound, or 0 while an observer
-    // watches, so that one comparison decides both.
+    // bound and tells the observer and the profiler: the bound, or 0 while
+    // either watches, so that one comparison decides both.
     TInt iQuickFrameLimit = KMaxFrames;
     TBool iRegisterForm = ETrue;
     RegisterForm::Program iRegisters;
+    // See arrivals(); and where the run going on started, -1 once it has
+    // stopped early.
+    Vec<TUint64> iArrivals;
+    TInt32 iRunStart = -1;
 
     std::unique_ptr<RandomGenerator> iRandomGenerator;
     TUint32 iApplicationObject = 0;

@@ -19,7 +19,7 @@ MethodNames::MethodNames(const VirtualMachine& aMachine)
                 continue;
             QString name = method.name.toQString();
             if (entry.classIndex >= 0)
-                name += QStringLiteral(" of class %1").arg(entry.classIndex);
+                name += QStringLiteral(" of ") + className(entry.classIndex);
             iStarts.insert(entry.codeAddress, name);
         }
     }
@@ -50,8 +50,19 @@ QString MethodNames::nameAt(TInt32 aCodeAddress) const
 
 QString MethodNames::methodHolding(TInt32 aPosition) const
 {
+    const std::optional<TInt32> start = methodStart(aPosition);
+    return start ? iStarts.value(*start) : QStringLiteral("no method");
+}
+
+std::optional<TInt32> MethodNames::methodStart(TInt32 aPosition) const
+{
     auto next = iStarts.upperBound(aPosition);
     if (next == iStarts.begin())
-        return QStringLiteral("no method");
-    return std::prev(next).value();
+        return std::nullopt;
+    return std::prev(next).key();
+}
+
+QString MethodNames::className(TInt32 aClassIndex) const
+{
+    return QStringLiteral("class %1").arg(aClassIndex);
 }

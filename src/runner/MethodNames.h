@@ -4,6 +4,8 @@
 // The project's headers come before Qt's (see OString.h).
 #include "VirtualMachine.h"
 
+#include <optional>
+
 #include <QMap>
 #include <QString>
 
@@ -21,6 +23,11 @@ public:
     // The name of the method whose code holds aPosition: the nearest start
     // at or before it.
     QString methodHolding(TInt32 aPosition) const;
+    // That start; none before the first method.
+    std::optional<TInt32> methodStart(TInt32 aPosition) const;
+    // The name of the class of index aClassIndex, as the machine numbers
+    // classes.
+    QString className(TInt32 aClassIndex) const;
 
 private:
     void addCallTargets(const Vec<TUint8>& aCode);

@@ -75,7 +75,7 @@ bool parse(const QStringList& aArguments, RunnerOptions& aOptions, QString& aErr
         const bool takesValue = argument == QLatin1String("--screenshot") || argument == QLatin1String("--frames")
             || argument == QLatin1String("--millis") || argument == QLatin1String("--log") || argument == QLatin1String("--events")
             || argument == QLatin1String("--save-dir") || argument == QLatin1String("--seed")
-            || argument == QLatin1String("--location");
+            || argument == QLatin1String("--profile") || argument == QLatin1String("--location");
         if (!takesValue) {
             aError = QStringLiteral("unknown option '%1'").arg(argument);
             return false;
@@ -98,6 +98,8 @@ bool parse(const QStringList& aArguments, RunnerOptions& aOptions, QString& aErr
                 aError = QStringLiteral("option '--location' needs LAT,LON[,ALT] in degrees and metres, not '%1'").arg(value);
                 return false;
             }
+        } else if (argument == QLatin1String("--profile")) {
+            aOptions.profileFile = value;
         } else if (argument == QLatin1String("--seed")) {
             if (!readSeed(value, aOptions.seed)) {
                 aError = QStringLiteral("option '--seed' needs a whole number from 0 to 4294967295, not '%1'").arg(value);
@@ -139,6 +141,8 @@ QString usage()
         "  --events FILE       play the timed events of the script FILE\n"
         "  --log FILE          also write the application's log lines to FILE\n"
         "  --trace             print each method the application enters, with its depth\n"
+        "  --profile FILE      when the run ends, write to FILE the instructions and calls\n"
+        "                      of each method and the heap entries made, by class\n"
         "  --virtual-time      time moves only by the runner: timers tick exactly, the\n"
         "                      clocks and the event script follow, and the run repeats\n"
         "                      exactly whatever the machine's load; needs an end\n"

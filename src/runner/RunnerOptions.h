@@ -30,6 +30,8 @@ struct RunnerOptions {
     // Where the application's files go instead of its own directory; empty
     // for the default (SaveDirectory.h).
     QString saveDirectory;
+    // Where the profile of the run goes (Profile.h); empty for none.
+    QString profileFile;
     // Time moves only by the runner (VirtualClock.h), so that the run
     // repeats exactly.
     bool virtualTime = false;

@@ -9,6 +9,7 @@
 #include "EventCall.h"
 #include "FatalError.h"
 #include "LoggingView.h"
+#include "Profile.h"
 #include "RunnerDiagnostics.h"
 #include "RunnerOptions.h"
 #include "SaveDirectory.h"
@@ -211,6 +212,8 @@ int run(const RunnerOptions& aOptions, QApplication& aApplication)
     ending = RunEnding {&diagnostics, &frame, !aOptions.headless && !aOptions.isTimed() && aOptions.screenshots.isEmpty(),
                         &player};
     view->setExecutionObserver(&diagnostics);
+    if (!aOptions.profileFile.isEmpty())
+        RunProfile::start(*view, aOptions.profileFile);
     view->setBeforeExit(beforeApplicationExit);
     EventCall::setFatalReport(reportFatal);
     frame.show();
@@ -221,6 +224,7 @@ int run(const RunnerOptions& aOptions, QApplication& aApplication)
     } catch (const ErrorHandlingException&) {
         FatalError::print();
         reportFatal();
+        RunProfile::finish();
         return KFailureStatus;
     }
     if (aOptions.virtualTime) {
@@ -231,6 +235,8 @@ int run(const RunnerOptions& aOptions, QApplication& aApplication)
             endRunLater(aOptions, frame);
     }
     const int status = aApplication.exec();
+    if (!RunProfile::finish())
+        return KFailureStatus;
     // The window was closed before the run's time was up.
     return screenshotsMissing() ? KFailureStatus : status;
 }

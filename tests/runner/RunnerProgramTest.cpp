@@ -273,4 +273,188 @@ TEST(RunnerProgramTest, ShowcaseTourEndsInTheExpectedPicture)
     EXPECT_GT(titlePixels, 300);
 }
 
+// A program with a hot method called ten times, a cold one called once
+// that allocates and has an error caught, and before them the throwing
+// hook, whose throw is followed by main's code.
+const std::string KProfiledSource = std::string(ProgramTestSupport::KThrowingHook) + R"(
+.class Thing
+.class Other
+.record frame0
+.static "main" main, frame0
+.static "hot" hot, frame0
+.static "cold" cold, frame0
+
+; [return address]
+main:
+    ldc 10
+mainLoop:
+    call hot, frame0
+    ldloca.s -1
+    decind
+    ldloc.s -1
+    jz.s mainDone
+    jmp.s mainLoop
+mainDone:
+    call cold, frame0
+    adjust.s -1
+    ret 0, 1
+
+; 100 rounds: 502 instructions.
+hot:
+    ldc 100
+hotLoop:
+    ldloca.s -1
+    decind
+    ldloc.s -1
+    jz.s hotDone
+    jmp.s hotLoop
+hotDone:
+    adjust.s -1
+    ret 0, 1
+
+; Nothing after the division runs; the hook's exception lands in caught.
+cold:
+    newarray 1, 3
+    setclass Thing
+    newarray 1, 3
+    setclass Thing
+    newarray 1, 2
+    setclass Other
+    try *, caught
+    ldc 7
+    ldc 0
+    div
+    adjust.s -1
+    leave -1
+caught:
+    adjust.s -1
+    ret 0, 1
+)";
+
+// A row of a profile: its two counts and its name, by section.
+struct ProfileRow {
+    quint64 first = 0;
+    quint64 second = 0;
+    QString name;
+};
+struct ProfileText {
+    QStringList headers;
+    QVector<ProfileRow> methods;
+    QVector<ProfileRow> entries;
+};
+
+ProfileText readProfile(const QString& aPath)
+{
+    QFile file(aPath);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << aPath.toStdString();
+    ProfileText profile;
+    const QRegularExpression row("^ *(\\d+) +\\d+\\.\\d\\d% +(\\d+)  (.+)$");
+    for (const QString& line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
+        if (line.startsWith('#')) {
+            profile.headers.append(line);
+            continue;
+        }
+        const QRegularExpressionMatch match = row.match(line);
+        EXPECT_TRUE(match.hasMatch()) << line.toStdString();
+        QVector<ProfileRow>& rows = profile.headers.size() < 4 ? profile.methods : profile.entries;
+        rows.append(ProfileRow {match.captured(1).toULongLong(), match.captured(2).toULongLong(), match.captured(3)});
+    }
+    return profile;
+}
+
+const ProfileRow* rowNamed(const QVector<ProfileRow>& aRows, const QString& aName)
+{
+    for (const ProfileRow& row : aRows) {
+        if (row.name == aName)
+            return &row;
+    }
+    return nullptr;
+}
+
+// The methods come by the instructions they ran, each counted exactly:
+// none after the division that failed or after the hook's throw, and the
+// loops as often as they went round. Instances are counted by the class
+// that the program gave them after allocating them.
+TEST(RunnerProgramTest, ProfileCountsInstructionsCallsAndAllocations)
+{
+    QTemporaryDir directory;
+    RunnerApplication::install(directory.path(), KProfiledSource);
+    const QString path = directory.filePath("profile.txt");
+    const Outcome outcome = runProgram({"--headless", "--frames", "1", "--profile", path, directory.path()});
+    ASSERT_EQ(outcome.status, 0) << outcome.errors.constData();
+    const ProfileText profile = readProfile(path);
+    ASSERT_EQ(profile.headers.size(), 4);
+    EXPECT_TRUE(profile.headers[0].startsWith("# kelvo-run profile: 5107 instructions executed, 13 calls"))
+        << profile.headers[0].toStdString();
+
+    const QString hook = "vminternalthrow<int>,<*string>";
+    ASSERT_EQ(profile.methods.size(), 4);
+    const QStringList order = {"hot", "main", "cold", hook};
+    const quint64 instructions[] = {5020, 63, 12, 12};
+    const quint64 calls[] = {10, 1, 1, 1};
+    for (int i = 0; i < order.size(); ++i) {
+        EXPECT_EQ(profile.methods[i].name, order[i]);
+        EXPECT_EQ(profile.methods[i].first, instructions[i]) << order[i].toStdString();
+        EXPECT_EQ(profile.methods[i].second, calls[i]) << order[i].toStdString();
+    }
+
+    const ProfileRow* exceptions = rowNamed(profile.entries, "instance of class 1");
+    const ProfileRow* things = rowNamed(profile.entries, "instance of class 2");
+    const ProfileRow* others = rowNamed(profile.entries, "instance of class 3");
+    const ProfileRow* strings = rowNamed(profile.entries, "string");
+    ASSERT_TRUE(things && others && exceptions && strings);
+    EXPECT_EQ(things->first, 24u);
+    EXPECT_EQ(things->second, 2u);
+    EXPECT_EQ(exceptions->first, 12u);
+    EXPECT_EQ(exceptions->second, 1u);
+    EXPECT_EQ(others->first, 8u);
+    EXPECT_EQ(others->second, 1u);
+    EXPECT_EQ(strings->second, 1u);
+    EXPECT_LT(things, exceptions);
+    EXPECT_LT(exceptions, others);
+    EXPECT_EQ(rowNamed(profile.entries, "instance of no class"), nullptr);
+}
+
+// The profile is written however the run ends: by the application's own
+// exit, by the end of the run's time, by an uncaught error or a fatal one,
+// which are reported as they are without a profile; and a profile that
+// cannot be written fails the run.
+TEST(RunnerProgramTest, ProfileIsWrittenHoweverTheRunEnds)
+{
+    QTemporaryDir directory;
+    RunnerApplication::install(directory.path(), RunnerApplication::endingOnPointer());
+    RunnerApplication::writeFile(directory.filePath("press.txt"), "10 pointer press 1 1\n");
+    const QString path = directory.filePath("profile.txt");
+    Outcome outcome = runProgram({"--headless", "--millis", "5000", "--events", directory.filePath("press.txt"),
+                                  "--profile", path, directory.path()});
+    EXPECT_EQ(outcome.status, 0) << outcome.errors.constData();
+    const ProfileText profile = readProfile(path);
+    const ProfileRow* pointer =
+        rowNamed(profile.methods, "<*application>.pointer event<int>at x<int>y<int>modifiers<int> of class 1");
+    ASSERT_NE(pointer, nullptr);
+    EXPECT_EQ(pointer->first, 1u);
+    EXPECT_EQ(pointer->second, 1u);
+
+    outcome = runProgram({"--headless", "--frames", "1", "--profile", "/dev/full", directory.path()});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.errors.contains("kelvo-run: cannot write the profile '/dev/full'\n"))
+        << outcome.errors.constData();
+    outcome = runProgram({"--headless", "--millis", "5000", "--events", directory.filePath("press.txt"),
+                          "--profile", "/dev/full", directory.path()});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.errors.contains("kelvo-run: cannot write the profile '/dev/full'\n"))
+        << outcome.errors.constData();
+
+    const QStringList press = {"--headless", "--millis", "5000", "--events", directory.filePath("press.txt")};
+    for (const std::string& source : {std::string(KFailingSource), RunnerApplication::failingOnPointer()}) {
+        RunnerApplication::install(directory.path(), source);
+        const Outcome plain = runProgram(press + QStringList {directory.path()});
+        QFile::remove(path);
+        outcome = runProgram(press + QStringList {"--profile", path, directory.path()});
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.errors, plain.errors);
+        EXPECT_TRUE(rowNamed(readProfile(path).methods, "main"));
+    }
+}
+
 }

@@ -210,6 +210,23 @@ TUint32 VMHeap::splitOff(TUint32 aHeader, TUint32 aCapacity, TUint32 aSize)
 
 TUint32 VMHeap::createHeapEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
 {
+    const TUint32 header = openNewEntry(aSize, aObjectKind, aGcCode);
+    if (iAllocationObserver) [[unlikely]]
+        noteCreated(header);
+    return header;
+}
+
+// The entry as its header now says, so that each part of a pair or triple
+// is told with its own size once it has been carved.
+void VMHeap::noteCreated(TUint32 aHeader) const
+{
+    iAllocationObserver->entryCreated(aHeader + KHeaderSize, field(aHeader, KSize),
+                                      static_cast<GcCode>(field(aHeader, KGcCode)),
+                                      static_cast<TInt>(field(aHeader, KObjectKind)));
+}
+
+TUint32 VMHeap::openNewEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
+{
     if (aSize > KMaxRequest)
         ErrorHandling::raise(EVMError, "Out of VM memory");
     const TUint32 size = roundUp4(aSize);
@@ -293,8 +310,13 @@ TUint32 VMHeap::createObjectPair(TUint32 aSize1, TInt aKind1, GcCode aCode1,
     TUint32 size2 = roundUp4(aSize2);
     if (size1 > KMaxRequest / 2 || size2 > KMaxRequest / 2)
         ErrorHandling::raise(EVMError, "Out of VM memory");
-    TUint32 header = createHeapEntry(size1 + KOverhead + size2, aKind1, aCode1);
-    aSecond = carve(header, size1, size2, aKind2, aCode2) + KHeaderSize;
+    TUint32 header = openNewEntry(size1 + KOverhead + size2, aKind1, aCode1);
+    const TUint32 second = carve(header, size1, size2, aKind2, aCode2);
+    if (iAllocationObserver) [[unlikely]] {
+        noteCreated(header);
+        noteCreated(second);
+    }
+    aSecond = second + KHeaderSize;
     return header + KHeaderSize;
 }
 
@@ -308,9 +330,14 @@ TUint32 VMHeap::createObjectTriple(TUint32 aSize1, TInt aKind1, GcCode aCode1,
     TUint32 size3 = roundUp4(aSize3);
     if (size1 > KMaxRequest / 4 || size2 > KMaxRequest / 4 || size3 > KMaxRequest / 4)
         ErrorHandling::raise(EVMError, "Out of VM memory");
-    TUint32 header = createHeapEntry(size1 + 2 * KOverhead + size2 + size3, aKind1, aCode1);
+    TUint32 header = openNewEntry(size1 + 2 * KOverhead + size2 + size3, aKind1, aCode1);
     TUint32 second = carve(header, size1, size2 + KOverhead + size3, aKind2, aCode2);
     TUint32 third = carve(second, size2, size3, aKind3, aCode3);
+    if (iAllocationObserver) [[unlikely]] {
+        noteCreated(header);
+        noteCreated(second);
+        noteCreated(third);
+    }
     aSecond = second + KHeaderSize;
     aThird = third + KHeaderSize;
     return header + KHeaderSize;

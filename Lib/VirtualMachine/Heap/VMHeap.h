@@ -26,6 +26,20 @@ protected:
     ~InterfaceForCallingGc() = default;
 };
 
+// What a profiler learns of the heap: every entry made, with its payload
+// bytes, its code and whether it holds a native object, and every entry
+// given back, while its payload is still intact. A heap without an
+// observer (the device runtime's) pays one test of a pointer per entry.
+// Observers must not allocate, free or throw.
+class MAllocationObserver {
+public:
+    virtual void entryCreated(TUint32 aReference, TUint32 aSize, GcCode aGcCode, TInt aObjectKind) = 0;
+    virtual void entryReleased(TUint32 aReference, GcCode aGcCode) = 0;
+
+protected:
+    ~MAllocationObserver() = default;
+};
+
 // How drawing into a bitmap begins and ends; the graphics natives know the
 // objects, the heap only keeps the handle's words.
 class MDrawingContainers {
@@ -83,6 +97,9 @@ public:
     void attachHostObject(TUint32 aReference, GCObject* aObject);
     // The host object of a reference; anything else raises a VM error.
     GCObject* hostObject(TUint32 aReference) const;
+
+    // nullptr (the default): nobody watches.
+    void setAllocationObserver(MAllocationObserver* aObserver) { iAllocationObserver = aObserver; }
 
     // Explicit release; null is ignored, anything that is not an entry in
     // use raises a VM error.
@@ -179,6 +196,8 @@ private:
         TUint32 iNode = 0;
         TUint32* iListed = nullptr;
     };
+    TUint32 openNewEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode);
+    [[gnu::cold]] void noteCreated(TUint32 aHeader) const;
     TUint32 takeQuickEntry(TUint32 aSize);
     TUint32 takeGeneralEntry(TUint32 aSize, TUint32& aCapacity);
     FoundBlock findFreeEntry(TUint32 aSize);
@@ -258,6 +277,7 @@ private:
     TUint64 iTotalSizeOfPools = 0;
     const ClassTables* iClassTables = nullptr;
     InterfaceForCallingGc* iGcInterface = nullptr;
+    MAllocationObserver* iAllocationObserver = nullptr;
     Vec<TUint32> iPendingObjects;
     Vec<TUint32> iMarkStack;
     BlockStartIndex iBlockStarts;
@@ -327,6 +347,9 @@ inline void VMHeap::openEntry(TUint32 aHeader, TUint32 aSize, TUint32 aCapacity,
 // owns on the host is released. Listing the block is up to the caller.
 inline void VMHeap::releaseEntry(TUint32 aHeader, TUint32 aCapacity)
 {
+    if (iAllocationObserver) [[unlikely]]
+        iAllocationObserver->entryReleased(aHeader + HeapEntry::KHeaderSize,
+                                           static_cast<GcCode>(field(aHeader, HeapEntry::KGcCode)));
     --iEntries;
     iBytesInUse -= aCapacity;
     finalise(aHeader);
