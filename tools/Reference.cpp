@@ -94,15 +94,18 @@ that the last is on top, and leaves its results, if it has any, from the
 slot of its first operand up; one without operands pushes them. A value
 marked (fixed) is a fixed-point number with 32 fraction bits in two slots,
 the low word below the high word. A string is a string value, the cell that
-`ldstr` and `itos` make. What the families hold and how their values are
+`ldstr` and `itos` make. In the vector families (1 and 3 to 7) a vector
+is a vector value, the two-word variable that `newvector` fills, and a
+target is one that receives a new vector; an element takes one slot, or two
+to four in DoubleWordVector to QuadWordVector (the first word lowest), and a
+byte element is taken from the low byte of its slot and given back
+sign-extended. What the families hold and how their values are
 laid out is in [../natives.md](../natives.md), [../graphics.md](../graphics.md),
 [../files.md](../files.md) and [../host.md](../host.md); the instruction
 itself is in [instructions.md](instructions.md).
 
 A group that has no family is the fatal error (11) "Internal error: invalid
-group in native call: " and the group. Operations whose columns are empty
-are not described here yet; their names and the family sources under
-`Lib/VirtualMachine/Natives/` say what they do. A code that the family does not
+group in native call: " and the group. A code that the family does not
 define is VMException (10) with the family's prefix and the position of the
 instruction ("Math:1234"). Errors are named as in
 [instructions.md](instructions.md).
@@ -210,8 +213,8 @@ std::string inCell(const std::string& aText)
     return cell;
 }
 
-// A column of a native's entry: a dash where it is described as empty,
-// nothing where it is not described.
+// A column of a native's entry, a dash where it is empty. An entry without
+// texts, which the reference's test refuses, shows empty columns.
 std::string nativeCell(const NativeNames::Operation& aOperation, const char* aText)
 {
     if (!aOperation.operands)

@@ -21,8 +21,9 @@ struct Operation {
     const char* name;
     // What the natives reference (docs/reference/natives.md, written by
     // kelvo-ref) says of it: the operands from the lowest slot to the top,
-    // what it leaves in the slot of its first operand, and the errors it
-    // raises. Null where the reference does not describe it yet.
+    // what it leaves from the slot of its first operand up, and the errors
+    // it raises. Every entry gives them; the reference's test fails on one
+    // that does not.
     const char* operands = nullptr;
     const char* result = nullptr;
     const char* errors = nullptr;
