@@ -25,8 +25,8 @@ tools/ReferenceExamples.cpp: change those and run `kelvo-ref docs/reference`. --
 Every instruction of the machine, by number: its operands, what it takes
 from the stack and leaves there, what it does and which errors it raises,
 then worked examples of the calling convention. How to write a program in
-assembly is in [../assembly.md](../assembly.md), the native families that
-`native` calls are in [../natives.md](../natives.md).
+assembly is in [../assembly.md](../assembly.md), the native operations
+that `native` calls are in [natives.md](natives.md).
 
 ## Reading the entries
 

@@ -351,10 +351,10 @@
       "") \
     X(78,  native,          "native",          (EUint8, EInt8),                   0,     0,     ETransfer, \
       "g, o", "operands", "result", \
-      "Calls operation o of the native family of group g (the families are listed in docs/natives.md). " \
-      "The operation takes its operands from the top of the stack, the last one on top, and leaves its " \
-      "result, if any, in the slot of its first operand. A native's entry is a safe point: the heap may " \
-      "be collected first.", \
+      "Calls operation o of the native family of group g; `native Family.name` names the same call " \
+      "(every operation is in docs/reference/natives.md). The operation takes its operands from the " \
+      "top of the stack, the last one on top, and leaves its results, if any, from the slot of its " \
+      "first operand up. A native's entry is a safe point: the heap may be collected first.", \
       "The fatal error (11) \"Internal error: invalid group in native call: \" and g when g has no " \
       "family. VMException (10) with the family's prefix and the position (\"String:1234\") when the " \
       "family does not define o. Whatever the operation raises.") \
