@@ -208,14 +208,6 @@ TUint32 VMHeap::splitOff(TUint32 aHeader, TUint32 aCapacity, TUint32 aSize)
     return aSize;
 }
 
-TUint32 VMHeap::createHeapEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
-{
-    const TUint32 header = openNewEntry(aSize, aObjectKind, aGcCode);
-    if (iAllocationObserver) [[unlikely]]
-        noteCreated(header);
-    return header;
-}
-
 // The entry as its header now says, so that each part of a pair or triple
 // is told with its own size once it has been carved.
 void VMHeap::noteCreated(TUint32 aHeader) const
@@ -225,7 +217,14 @@ void VMHeap::noteCreated(TUint32 aHeader) const
                                       static_cast<TInt>(field(aHeader, KObjectKind)));
 }
 
-TUint32 VMHeap::openNewEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
+void VMHeap::noteReleased(TUint32 aHeader) const
+{
+    iAllocationObserver->entryReleased(aHeader + KHeaderSize, static_cast<GcCode>(field(aHeader, KGcCode)));
+}
+
+// Inlined into each way of making entries, which tells the observer as it
+// must.
+inline TUint32 VMHeap::openNewEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
 {
     if (aSize > KMaxRequest)
         ErrorHandling::raise(EVMError, "Out of VM memory");
@@ -235,6 +234,14 @@ TUint32 VMHeap::openNewEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
     if (header == 0)
         header = takeGeneralEntry(size, capacity);
     openEntry(header, size, capacity, aObjectKind, aGcCode);
+    return header;
+}
+
+TUint32 VMHeap::createHeapEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode)
+{
+    const TUint32 header = openNewEntry(aSize, aObjectKind, aGcCode);
+    if (iAllocationObserver) [[unlikely]]
+        noteCreated(header);
     return header;
 }
 

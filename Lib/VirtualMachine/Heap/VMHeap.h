@@ -196,8 +196,10 @@ private:
         TUint32 iNode = 0;
         TUint32* iListed = nullptr;
     };
-    TUint32 openNewEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode);
-    [[gnu::cold]] void noteCreated(TUint32 aHeader) const;
+    [[gnu::always_inline]] TUint32 openNewEntry(TUint32 aSize, TInt aObjectKind, GcCode aGcCode);
+    // The observer's calls, out of the way of the allocation and the sweep.
+    [[gnu::cold, gnu::noinline]] void noteCreated(TUint32 aHeader) const;
+    [[gnu::cold, gnu::noinline]] void noteReleased(TUint32 aHeader) const;
     TUint32 takeQuickEntry(TUint32 aSize);
     TUint32 takeGeneralEntry(TUint32 aSize, TUint32& aCapacity);
     FoundBlock findFreeEntry(TUint32 aSize);
@@ -348,8 +350,7 @@ inline void VMHeap::openEntry(TUint32 aHeader, TUint32 aSize, TUint32 aCapacity,
 inline void VMHeap::releaseEntry(TUint32 aHeader, TUint32 aCapacity)
 {
     if (iAllocationObserver) [[unlikely]]
-        iAllocationObserver->entryReleased(aHeader + HeapEntry::KHeaderSize,
-                                           static_cast<GcCode>(field(aHeader, HeapEntry::KGcCode)));
+        noteReleased(aHeader);
     --iEntries;
     iBytesInUse -= aCapacity;
     finalise(aHeader);
