@@ -12,6 +12,7 @@
 #include "AudioPlayer.h"
 #include "AudioPlayerExtension.h"
 #include "FileStreams.h"
+#include "HostMemory.h"
 #include "MemoryStreams.h"
 #include "OVector.h"
 #include "ProgramTestSupport.h"
@@ -253,6 +254,43 @@ TEST_F(AudioPlayerTest, WithoutAServerOperationsWaitAndBadInputIsRefused)
     EXPECT_EQ(machine.top(), 1);
     EXPECT_EQ(machine.operand(0), 0u);
     EXPECT_EQ(raisedCode([&] { callExtension(machine, extension, EUnknown); }), EFatalError);
+}
+
+// A player keeps its samples on the host: a program that keeps loading
+// sounds meets the host-memory limit as one that keeps making strings does,
+// and the players give their share back when they go.
+TEST_F(AudioPlayerTest, PlayersCountTheirSamplesAgainstTheHostMemoryLimit)
+{
+    AudioPlayerExtension extension(machine, ("unix:" + (directory / "none").string()).c_str());
+    const std::vector<TUint8> sound(64 * 1024, 1);
+    ErrorHandling::clearError();
+    const TUint64 before = HostMemory::inUse();
+    std::vector<TUint32> cells;
+    {
+        // Room for fifteen such players, not for a hundred.
+        const HostMemory::CCharge filling(HostMemory::KLimit - before - (TUint64(1) << 20));
+        TInt code = ENoError;
+        while (code == ENoError && cells.size() < 100) {
+            code = raisedCode([&] {
+                const TUint32 cell = loadBytes(extension, sound);
+                machine.heap().addRoot(cell);
+                cells.push_back(cell);
+            });
+            machine.setTop(-1);
+        }
+        EXPECT_EQ(code, EVMError);
+        EXPECT_GT(cells.size(), 10u);
+        EXPECT_LT(cells.size(), 20u);
+        ErrorHandling::clearError();
+    }
+    // Their initialisation waits for a server, so they live until the
+    // application releases them.
+    for (TUint32 cell : cells) {
+        machine.heap().freeObject(machine.arena().word(cell));
+        machine.heap().removeRoot(cell);
+    }
+    machine.garbageCollect();
+    EXPECT_EQ(HostMemory::inUse(), before);
 }
 
 // A sound loaded from a file comes out at the sink; a stopped one falls

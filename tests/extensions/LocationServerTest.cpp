@@ -10,6 +10,7 @@
 #include "AudioLocationTestSupport.h"
 #include "CLocationWrapper.h"
 #include "DateTimeValues.h"
+#include "HostMemory.h"
 #include "LocationFeed.h"
 #include "LocationLayer.h"
 #include "ORaw.h"
@@ -263,6 +264,37 @@ TEST_F(LocationTest, WithoutGpsdRequestsRunSilently)
     push(newCell(machine));
     EXPECT_EQ(raisedCode([&] { callExtension(machine, wrapper, EStop); }), ENullPointer);
     EXPECT_EQ(raisedCode([&] { callExtension(machine, wrapper, 99); }), EFatalError);
+}
+
+// Every running request holds a device of the location layer on the host:
+// a program that keeps making requests meets the host-memory limit, and
+// the requests give their share back when they go.
+TEST_F(LocationTest, RunningRequestsCountAgainstTheHostMemoryLimit)
+{
+    CLocationWrapper wrapper(machine, "localhost", "1");
+    ErrorHandling::clearError();
+    const TUint64 before = HostMemory::inUse();
+    std::vector<TUint32> cells;
+    {
+        // Room for a few hundred requests, not for a thousand.
+        const HostMemory::CCharge filling(HostMemory::KLimit - before - (TUint64(128) << 10));
+        TInt code = ENoError;
+        while (code == ENoError && cells.size() < 1000) {
+            cells.push_back(newCell(machine));
+            machine.heap().addRoot(cells.back());
+            push(cells.back(), observer, 7, 2);
+            code = raisedCode([&] { callExtension(machine, wrapper, ENewRequest); });
+            machine.setTop(-1);
+        }
+        EXPECT_EQ(code, EVMError);
+        EXPECT_GT(cells.size(), 100u);
+        EXPECT_LT(cells.size(), 400u);
+        ErrorHandling::clearError();
+    }
+    for (TUint32 cell : cells)
+        machine.heap().removeRoot(cell);
+    machine.garbageCollect();
+    EXPECT_EQ(HostMemory::inUse(), before);
 }
 
 // Each value takes two slots, the low word below the high word: set and

@@ -11,6 +11,9 @@ namespace {
 const char KStreamName[] = "kelvo-audio-player";
 const pa_sample_spec KSampleSpec = {PA_SAMPLE_S16LE, 44100, 1};
 const TUint32 KSampleBytes = 2;
+// A player's own share of the host beside its samples: the object, its
+// stream and the client library's buffers for it.
+const TUint64 KPlayerHostBytes = 2048;
 
 // Operations whose completion nobody waits for.
 void forget(pa_operation* aOperation)
@@ -24,7 +27,7 @@ void forget(pa_operation* aOperation)
 // The extension knows its players so that it can let go of their streams
 // before its connection closes.
 AudioPlayer::AudioPlayer(AudioPlayerExtension& aOwner, std::vector<TUint8> aData)
-    : iOwner(&aOwner), iData(std::move(aData))
+    : iCharge(aData.size() + KPlayerHostBytes), iOwner(&aOwner), iData(std::move(aData))
 {
     iOwner->addPlayer(this);
 }

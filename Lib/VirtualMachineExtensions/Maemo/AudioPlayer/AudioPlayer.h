@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "GCObject.h"
+#include "HostMemory.h"
 #include "Types.h"
 
 class AudioPlayerExtension;
@@ -44,6 +45,10 @@ private:
     TUint32 playableLength() const;
     void releaseStream();
 
+    // The samples and the stream live on the host: a program that keeps
+    // loading sounds meets the host-memory limit instead of exhausting
+    // the host.
+    HostMemory::CCharge iCharge;
     AudioPlayerExtension* iOwner;
     pa_stream* iStream = nullptr;
     std::vector<TUint8> iData;

@@ -11,6 +11,9 @@ const TInt32 KShortIntervalLimitMillis = 1000;
 const TInt KPreferredMethod = 0;
 // The layer reports km/h; applications get metres per second.
 const double KMetresPerSecondPerKmh = 0.27778;
+// What a running source holds on the host: the source, the layer's device
+// object with its fix, and the signal's closure, with the allocator's due.
+const TUint64 KHostBytes = 512;
 
 }
 
@@ -18,7 +21,8 @@ const double KMetresPerSecondPerKmh = 0.27778;
 // starts.
 PositionSource::PositionSource(MPositionObserver& aObserverInterface, TInt32 aIntervalMillis, TInt32 aParameter,
                                TUint32 aObserver, const std::string& aGpsdHost, const std::string& aGpsdPort)
-    : iControl(location_gpsd_control_get_default()),
+    : iCharge(KHostBytes),
+      iControl(location_gpsd_control_get_default()),
       iDevice(static_cast<LocationGPSDevice*>(g_object_new(location_gps_device_get_type(), nullptr))),
       iObserverInterface(aObserverInterface),
       iParameter(aParameter),

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "HostMemory.h"
 #include "LocationLayer.h"
 #include "Types.h"
 
@@ -27,6 +28,9 @@ private:
     static void deviceChanged(LocationGPSDevice* aDevice, gpointer aSelf);
     void positionChanged(const LocationGPSDeviceFix& aFix);
 
+    // The layer's device, its fix and the signal's closure live on the
+    // host, one set for every running request a program may keep.
+    HostMemory::CCharge iCharge;
     LocationGPSDControl* iControl;
     LocationGPSDevice* iDevice;
     MPositionObserver& iObserverInterface;
