@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -271,6 +272,107 @@ TEST(RunnerProgramTest, ShowcaseTourEndsInTheExpectedPicture)
     }
     EXPECT_EQ(wrong, 0);
     EXPECT_GT(titlePixels, 300);
+}
+
+// The colours of examples/snake/constants.kasm, and the centre of a cell
+// of its board: 20-pixel cells below a bar of 60 pixels.
+const QRgb KSnakeBoard = 0xFF10261C;
+const QRgb KSnakeBody = 0xFF7BD389;
+const QRgb KSnakeHead = 0xFFF4E04D;
+const QRgb KSnakeCrashed = 0xFFFF2E63;
+const QRgb KSnakeFood = 0xFFE4572E;
+const QRgb KSnakeBand = 0xFF000000;
+
+QPoint snakeCell(int aColumn, int aRow)
+{
+    return QPoint(aColumn * 20 + 10, 60 + aRow * 20 + 10);
+}
+
+QByteArray snakeFile(const QString& aPath)
+{
+    QFile file(aPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+// Plays examples/snake/play.events with seed 7 on a copy of the game in
+// aDirectory, where the script's screenshots are saved too, and answers
+// the pictures' names in the script's order.
+QStringList playSnake(const QString& aDirectory)
+{
+    const QDir directory(aDirectory);
+    EXPECT_TRUE(QFile::copy(KELVO_SNAKE_DIR "/index.mcb", directory.filePath("index.mcb")));
+    QByteArray script = snakeFile(KELVO_SNAKE_PLAY);
+    script.replace("screenshot ", "screenshot " + aDirectory.toUtf8() + "/");
+    RunnerApplication::writeFile(directory.filePath("play.events"), script);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
+    const Outcome outcome = runProgram({"--headless", "--virtual-time", "--seed", "7", "--millis", "3300", "--events",
+                                        directory.filePath("play.events"), aDirectory},
+                                       environment);
+    EXPECT_EQ(outcome.status, 0) << outcome.errors.constData();
+    QStringList pictures;
+    for (const QString& name : {"snake-1-start.png", "snake-2-ate.png", "snake-3-over.png", "snake-4-again.png"})
+        pictures << directory.filePath(name);
+    return pictures;
+}
+
+// The Snake example, played by its script in virtual time, gives the same
+// pictures byte for byte every time; they show the snake and the food
+// where the script steered and the seed put them: before the turn, after
+// eating, crashed into the top wall with the game-over band, and started
+// again. The score it beat goes to highscore.txt.
+TEST(RunnerProgramTest, SnakeScriptPlaysTheSameGameEveryTime)
+{
+    QTemporaryDir first;
+    QTemporaryDir second;
+    const QStringList pictures = playSnake(first.path());
+    const QStringList again = playSnake(second.path());
+    for (int i = 0; i < pictures.size(); ++i) {
+        const QByteArray bytes = snakeFile(pictures[i]);
+        EXPECT_TRUE(bytes.startsWith("\x89PNG")) << pictures[i].toStdString();
+        EXPECT_EQ(bytes, snakeFile(again[i])) << pictures[i].toStdString();
+    }
+
+    const struct {
+        int picture;
+        int column;
+        int row;
+        QRgb colour;
+    } cells[] = {
+        {0, 14, 10, KSnakeHead}, {0, 13, 10, KSnakeBody}, {0, 12, 10, KSnakeBody}, {0, 11, 10, KSnakeBoard},
+        {0, 14, 7, KSnakeFood},
+        {1, 14, 7, KSnakeHead}, {1, 14, 8, KSnakeBody}, {1, 14, 10, KSnakeBody}, {1, 13, 10, KSnakeBoard},
+        {1, 39, 13, KSnakeFood},
+        {2, 14, 0, KSnakeCrashed}, {2, 14, 3, KSnakeBody}, {2, 14, 4, KSnakeBoard}, {2, 0, 9, KSnakeBand},
+        {2, 39, 13, KSnakeFood},
+        {3, 7, 10, KSnakeHead}, {3, 5, 10, KSnakeBody}, {3, 14, 0, KSnakeBoard}, {3, 0, 9, KSnakeBoard},
+        {3, 2, 16, KSnakeFood},
+    };
+    QImage images[4];
+    for (int i = 0; i < 4; ++i)
+        images[i] = QImage(pictures[i]).convertToFormat(QImage::Format_RGB32);
+    for (const auto& c : cells) {
+        ASSERT_EQ(images[c.picture].size(), QSize(800, 480)) << c.picture;
+        EXPECT_EQ(images[c.picture].pixel(snakeCell(c.column, c.row)), c.colour)
+            << "picture " << c.picture + 1 << ", column " << c.column << ", row " << c.row;
+    }
+    EXPECT_EQ(snakeFile(QDir(first.path()).filePath("highscore.txt")), "1");
+}
+
+// The game reads its best score at start: one it does not beat stays in
+// the file as it was, and a file that holds no number counts as 0.
+TEST(RunnerProgramTest, SnakeKeepsTheBestScoreItRead)
+{
+    const struct {
+        QByteArray stored;
+        QByteArray after;
+    } cases[] = {{"5\n", "5\n"}, {"many", "1"}};
+    for (const auto& c : cases) {
+        QTemporaryDir directory;
+        RunnerApplication::writeFile(QDir(directory.path()).filePath("highscore.txt"), c.stored);
+        playSnake(directory.path());
+        EXPECT_EQ(snakeFile(QDir(directory.path()).filePath("highscore.txt")), c.after) << c.stored.constData();
+    }
 }
 
 // A program with a hot method called ten times, a cold one called once
