@@ -1,33 +1,12 @@
 #include "StackDepths.h"
 
-#include <cstring>
-
 #include "Opcodes.h"
 
 namespace StackDepths {
 
 TInt64 operandValue(const Vec<TUint8>& aCode, TInt aAt, TInt aIndex)
 {
-    const Opcodes::OpcodeInfo& op = Opcodes::info(aCode[aAt]);
-    if (aIndex >= op.operandCount)
-        return 0;
-    const TUint8* bytes = aCode.data() + aAt + Opcodes::operandOffset(aCode[aAt], aIndex);
-    switch (op.operands[aIndex]) {
-    case Opcodes::EInt8:
-        return static_cast<TInt8>(bytes[0]);
-    case Opcodes::EUint8:
-        return bytes[0];
-    case Opcodes::EJump16: {
-        TInt16 value;
-        std::memcpy(&value, bytes, 2);
-        return value;
-    }
-    default: {
-        TInt32 value;
-        std::memcpy(&value, bytes, 4);
-        return value;
-    }
-    }
+    return Opcodes::operandValue(aCode.data() + aAt, aIndex);
 }
 
 // From the end backwards, so that the depth after each instruction is

@@ -151,6 +151,13 @@ constexpr TInt64 stackGrowth(TUint8 aOpcode, TInt64 aFirst, TInt64 aSecond)
     }
 }
 
+// The value of operand aIndex of the instruction whose operation byte is at
+// aInstruction, as the interpreter reads it: signed bytes and jump
+// distances sign-extended, words as signed 32-bit values; 0 when the
+// operation has no such operand. All of the instruction's bytes must be
+// there.
+TInt64 operandValue(const TUint8* aInstruction, TInt aIndex);
+
 // The operation number for a mnemonic, or -1 when there is none.
 TInt find(const char* aMnemonic);
 
