@@ -276,6 +276,11 @@ __attribute__((aligned(64))) void VirtualMachine::run()
         if (runThreshold == 0) \
             CHECK_BUDGET_AT(position); \
     } while (0)
+    // Whether the stack check of a native's transfer to position, with the
+    // top at newTop, passes: a fused native whose run after it would not
+    // fit leaves the work to the native, whose transfer raises the fault.
+#define RUN_AFTER_NATIVE_FITS(position, newTop) \
+    (TUint64(static_cast<TUint32>(newTop) + 1u) + dispatch[position].runDepth <= TUint64(KStackLimit))
     // Every transfer of control: the target inside the code, the stack
     // enough for the run that starts there, and the budget (when set) not
     // used up. Only a return may leave the code, and only to a negative
@@ -1143,25 +1148,34 @@ fused_local_increment_jump: {
 // Element reads and appends of word and reference vectors, the commonest
 // native calls, done here without the call. Anything unusual (a null or
 // foreign cell, an index out of range, a full vector) takes the native's
-// own path, which raises the error or grows the storage. They are fused
-// only where the stack check after the native cannot fail (see
-// Superinstructions.cpp); a budget counts them as it counts the native.
-// native 3, 6; ldind: the native leaves the element's address, which
-// ldind then reads.
+// own path, which raises the error or grows the storage, and so does a
+// run after the native that would not fit the stack, whose check the
+// native's transfer makes; a budget counts them as it counts the native.
+// native 3, 6: the native leaves the element's address where the cell
+// was.
+#define WORD_ELEMENT_ADDRESS(address) \
+    const TUint32 address = top < 1 || N == 0 ? 0 : wordElementAddress(iArena, LOAD(N), static_cast<TInt32>(T)); \
+    if (address == 0 || !RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top - 1)) \
+        goto op_native; \
+    --top; \
+    T = address; \
+    COUNT_NATIVE(pc + size(EOp_native))
+// native 3, 6; ldind: the element's value.
 fused_word_vector_load: {
-    const TUint32 address = top < 1 || N == 0 ? 0 : wordElementAddress(iArena, LOAD(N), static_cast<TInt32>(T));
-    if (address == 0)
-        goto op_native;
-    --top;
-    T = address;
-    COUNT_NATIVE(pc + size(EOp_native));
+    WORD_ELEMENT_ADDRESS(address);
     T = LOAD(address);
     ADVANCE(sizeOf({EOp_native, EOp_ldind}));
 }
+// native 3, 6 without the ldind: the element's address, for a store.
+fused_word_vector_address: {
+    WORD_ELEMENT_ADDRESS(address);
+    ADVANCE(size(EOp_native));
+}
+#undef WORD_ELEMENT_ADDRESS
 // native 7, 6 or native 7, 8: the element itself.
 fused_reference_vector_element: {
     const TUint32 address = top < 1 || N == 0 ? 0 : wordElementAddress(iArena, LOAD(N), static_cast<TInt32>(T));
-    if (address == 0)
+    if (address == 0 || !RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top - 1))
         goto op_native;
     const TUint32 element = LOAD(address);
     --top;
@@ -1193,7 +1207,7 @@ fused_local_add_word_vector_element: {
     top += 3;
     const TUint32 address =
         top < 1 || cell == 0 ? 0 : wordElementAddress(iArena, LOAD(cell), static_cast<TInt32>(index));
-    if (address == 0) {
+    if (address == 0 || !RUN_AFTER_NATIVE_FITS(pc + KLoadAt, top - 1)) {
         pc += KNativeAt;
         goto op_native;
     }
@@ -1213,7 +1227,8 @@ fused_local_add_word_vector_element: {
 // native 3, 19 or native 7, 19: one word after the last element, when
 // the storage has room for it.
 fused_word_vector_append: {
-    if (!appendWordInPlace(iArena, top < 1 || N == 0 ? 0 : LOAD(N), T))
+    if (!RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top - 2)
+        || !appendWordInPlace(iArena, top < 1 || N == 0 ? 0 : LOAD(N), T))
         goto op_native;
     top -= 2;
     COUNT_NATIVE(pc + size(EOp_native));
@@ -1298,6 +1313,7 @@ stop:
 #undef NOTE_ARRIVAL
 #undef CHECK_RUN
 #undef COUNT_NATIVE
+#undef RUN_AFTER_NATIVE_FITS
 #undef ENTER_RUN
 #undef TRANSFER
 #undef RETURN_TRANSFER

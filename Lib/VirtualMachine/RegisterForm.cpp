@@ -115,6 +115,17 @@ TOperation branch(TUint8 aOpcode)
     }
 }
 
+TOperation branchOnLocals(TUint8 aOpcode)
+{
+    switch (aOpcode) {
+#define CASE(onWords, onBytes, onHalves, Comparison) \
+    case EOp_##onWords: return ERegister_branch_local_local_##onWords;
+        COMPARISON_FAMILY(CASE)
+#undef CASE
+    default: return KOperationCount;
+    }
+}
+
 TOperation step(TUint8 aOpcode)
 {
     switch (aOpcode) {
@@ -351,8 +362,8 @@ void Translator::measure(const Window& aWindow, TInt aCount, Unit& aUnit) const
     }
 }
 
-// The vector natives from the start of aWindow: an append, or an element
-// read alone or with the locals that name the vector and the index and the
+// The vector natives from the start of aWindow: an append, an element's
+// address, or an element read alone or with the locals that name the vector and the index and the
 // update of a local by the element, in the forms compilers write them (the
 // short local forms), if any.
 TBool Translator::recogniseVectorNative(const Window& aWindow, Unit& aUnit) const
@@ -370,6 +381,8 @@ TBool Translator::recogniseVectorNative(const Window& aWindow, Unit& aUnit) cons
     };
     if (isVectorNative(aWindow, 0, KWordVectors, KElement) && opAt(1) == EOp_ldind)
         return take(2, ERegister_word_vector_load, 0);
+    if (isVectorNative(aWindow, 0, KWordVectors, KElement))
+        return take(1, ERegister_word_vector_address, 0);
     if (isVectorNative(aWindow, 0, KReferenceVectors, KElement)
         || isVectorNative(aWindow, 0, KReferenceVectors, KElementValue))
         return take(1, ERegister_reference_vector_element, 0);
@@ -413,6 +426,8 @@ TBool Translator::recognise(TInt32 aStart, Unit& aUnit) const
         if (localConstantOperator(opAt(2)) != KOperationCount)
             return take(3, localConstantOperator(opAt(2)), operand(w.at[0], 0), constant);
     }
+    if (isLocal(w, 0, EFalse) && isLocal(w, 1, EFalse) && branchOnLocals(opAt(2)) != KOperationCount && isJz(3))
+        return take(4, branchOnLocals(opAt(2)), operand(w.at[0], 0), operand(w.at[1], 0));
     if (isLocal(w, 0, ETrue)) {
         const TInt64 k = operand(w.at[0], 0);
         if (isLocal(w, 1, EFalse) && opAt(2) == EOp_stind)
@@ -582,7 +597,12 @@ Instruction Translator::instructionOf(const Unit& aUnit, TInt32 aDepth) const
         instruction.a = static_cast<TInt32>(firstSlot); \
         instruction.b = static_cast<TInt32>(secondSlot); \
         break;
-#define LOCAL_BRANCH(onWords, onBytes, onHalves, Comparison) LOCAL_FIRST(branch_local_constant_##onWords)
+#define LOCAL_BRANCH(onWords, onBytes, onHalves, Comparison) \
+    LOCAL_FIRST(branch_local_constant_##onWords) \
+    case ERegister_branch_local_local_##onWords: \
+        instruction.a = static_cast<TInt32>(firstSlot); \
+        instruction.b = static_cast<TInt32>(secondSlot); \
+        break;
 #define LOCAL_STEP(inWord, inByte, Operator) \
     LOCAL_FIRST(step_local_##inWord) LOCAL_FIRST(step_local_jump_##inWord)
     switch (aUnit.operation) {

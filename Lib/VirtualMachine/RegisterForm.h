@@ -58,10 +58,12 @@ namespace RegisterForm {
 //   step_local_<incind|decind> (ldloca; step), step_local_jump_<incind|
 //   decind> (ldloca; step; jmp: the end of a counting loop),
 //   local_constant_<operator>
-//   (ldloc; ldc; operator) and branch_local_constant_<comparison> (ldloc;
-//   ldc; comparison; jz).
+//   (ldloc; ldc; operator), branch_local_constant_<comparison> (ldloc;
+//   ldc; comparison; jz) and branch_local_local_<comparison> (ldloc;
+//   ldloc; comparison; jz: a loop whose bound is a local or an argument).
 // - the vector element reads, which do the work of a native without
-//   calling it: word_vector_load (native 3, 6; ldind),
+//   calling it: word_vector_load (native 3, 6; ldind), word_vector_address
+//   (native 3, 6 followed by anything else: the element's address),
 //   reference_vector_element (native 7, 6 or native 7, 8: the element
 //   itself), local_word_vector_load (ldloca.s; ldloc.s; native 3, 6;
 //   ldind: v[i] of two locals) and add_local_word_vector_element (ldloca.s;
@@ -90,14 +92,15 @@ namespace RegisterForm {
 #define KELVO_REGISTER_ARITHMETIC(onStack, inWord, inByte, Operator) \
     X(stack_##onStack) X(update_##inWord) X(update_local_##inWord) X(local_constant_##onStack)
 #define KELVO_REGISTER_COMPARISON(onWords, onBytes, onHalves, Comparison) \
-    X(compare_##onWords) X(branch_local_constant_##onWords) X(step_local_test_##onWords) X(jump_test_##onWords)
+    X(compare_##onWords) X(branch_local_constant_##onWords) X(branch_local_local_##onWords) \
+    X(step_local_test_##onWords) X(jump_test_##onWords)
 #define KELVO_REGISTER_STEP(inWord, inByte, Operator) \
     X(step_##inWord) X(step_local_##inWord) X(step_local_jump_##inWord)
 #define KELVO_REGISTER_OPERATIONS \
     X(leave) X(transfer) X(call) X(call_virtual) X(return) X(load_local) X(local_address) X(constant) X(duplicate) \
     X(nothing) X(not) X(negate) X(store) X(load_indirect) X(field_address) X(jump) X(jump_if_zero) X(copy_local) \
     X(set_local) \
-    X(word_vector_load) X(reference_vector_element) X(local_word_vector_load) X(add_local_word_vector_element) \
+    X(word_vector_load) X(word_vector_address) X(reference_vector_element) X(local_word_vector_load) X(add_local_word_vector_element) \
     X(word_vector_append) \
     ARITHMETIC_FAMILY(KELVO_REGISTER_ARITHMETIC) COMPARISON_FAMILY(KELVO_REGISTER_COMPARISON) \
     STEP_FAMILY(KELVO_REGISTER_STEP)

@@ -347,13 +347,15 @@ register_set_local:
 // leaves the element's address where the cell was (and the index above
 // it), ldind reads through it. Where the native would fail the plain code
 // runs from the start of the instruction, writing the same slots again.
-register_word_vector_load: {
+register_word_vector_load:
+register_word_vector_address: {
     const TUint32 address = ELEMENT_ADDRESS(N, T);
     if (address == 0)
         RETREAT();
     N = address;
     COUNT_NATIVE(ins->pc + size(EOp_native), ins->depth - 1);
-    N = LOAD(address);
+    if (ins->operation == ERegister_word_vector_load)
+        N = LOAD(address);
     NEXT();
 }
 register_reference_vector_element: {
@@ -453,6 +455,18 @@ register_word_vector_append: {
         const TUint32 constant = static_cast<TUint32>(ins->b); \
         const bool holds = Comparison::holds(static_cast<TInt32>(SLOT(ins->a)), static_cast<TInt32>(constant)); \
         STORE_PAIR(ins->depth + 1, truth(holds), constant); \
+        if (holds) \
+            GO(ins->next); \
+        GO(ins->taken); \
+    } \
+    /* The second local is read after the first is pushed, which it may \
+       name. */ \
+    register_branch_local_local_##onWords: { \
+        const TUint32 left = SLOT(ins->a); \
+        ABOVE(1) = left; \
+        const TUint32 right = SLOT(ins->b); \
+        const bool holds = Comparison::holds(static_cast<TInt32>(left), static_cast<TInt32>(right)); \
+        STORE_PAIR(ins->depth + 1, truth(holds), right); \
         if (holds) \
             GO(ins->next); \
         GO(ins->taken); \

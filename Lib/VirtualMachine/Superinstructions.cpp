@@ -47,14 +47,10 @@ THandler arithmeticHandler(TUint8 aOperation, TBool aAfterLocal)
     }
 }
 
-// Element reads take two slots and leave one; appends take two.
-const TInt KElementShrink = 1;
-const TInt KAppendShrink = 2;
-
 // The fused handler for the sequence starting at aStart, or the invalid
 // operation's handler when none starts there. aCode[i] for i beyond the
-// code reads as an invalid operation; aDepths are the code's run depths.
-THandler fusedAt(const Vec<TUint8>& aCode, const Vec<TUint16>& aDepths, TInt aStart)
+// code reads as an invalid operation.
+THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
 {
     // The operation byte of the instruction after the instructions aBefore.
     auto at = [&](std::initializer_list<TUint8> aBefore) -> TUint8 {
@@ -79,15 +75,9 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Vec<TUint16>& aDepths, TInt aSt
         return byteAt(aOffset) == EOp_native && byteAt(aOffset + operandOffset(EOp_native, 0)) == aGroup
             && byteAt(aOffset + operandOffset(EOp_native, 1)) == aOperation;
     };
-    // A native ends a run, and the stack is checked for the run after it.
-    // A fused handler runs a vector native without that check, so it is
-    // only used where the check cannot fail: where the run after the native
-    // grows by no more than the native shrank the stack, the check that
-    // covered the native's operands covers that run too.
-    auto runAfterIsCovered = [&](TInt aNativeOffset, TInt aShrink) {
-        const TInt after = aStart + aNativeOffset + size(EOp_native);
-        return after < aDepths.count() && aDepths[after] <= aShrink;
-    };
+    // A native ends a run, and the stack is checked for the run after it,
+    // which the fused handler checks itself: its dispatch entry must exist.
+    auto codeAfter = [&](TInt aNativeOffset) { return aStart + aNativeOffset + size(EOp_native) < aCode.count(); };
     const TInt KNativeAfterTwoLocals = size(EOp_ldloca_s) + size(EOp_ldloc_s);
     const TInt KNativeAfterThreeLocals = KNativeAfterTwoLocals + size(EOp_ldloca_s);
 
@@ -129,25 +119,27 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Vec<TUint16>& aDepths, TInt aSt
         if (second == EOp_ldloc_s && isNative(KNativeAfterTwoLocals, KWordVectors, KElement)
             && at({EOp_ldloca_s, EOp_ldloc_s, EOp_native}) == EOp_ldind
             && fits({EOp_ldloca_s, EOp_ldloc_s, EOp_native, EOp_ldind})
-            && runAfterIsCovered(KNativeAfterTwoLocals, KElementShrink))
+            && codeAfter(KNativeAfterTwoLocals))
             return EHandler_fused_local_word_vector_load;
         if (second == EOp_ldloca_s && third == EOp_ldloc_s
             && isNative(KNativeAfterThreeLocals, KWordVectors, KElement)
             && at({EOp_ldloca_s, EOp_ldloca_s, EOp_ldloc_s, EOp_native}) == EOp_ldind
             && at({EOp_ldloca_s, EOp_ldloca_s, EOp_ldloc_s, EOp_native, EOp_ldind}) == EOp_addind
             && fits({EOp_ldloca_s, EOp_ldloca_s, EOp_ldloc_s, EOp_native, EOp_ldind, EOp_addind})
-            && runAfterIsCovered(KNativeAfterThreeLocals, KElementShrink))
+            && codeAfter(KNativeAfterThreeLocals))
             return EHandler_fused_local_add_word_vector_element;
     }
     if (at({}) == EOp_native && fits({EOp_native})) {
         if (isNative(0, KWordVectors, KElement) && at({EOp_native}) == EOp_ldind && fits({EOp_native, EOp_ldind})
-            && runAfterIsCovered(0, KElementShrink))
+            && codeAfter(0))
             return EHandler_fused_word_vector_load;
+        if (isNative(0, KWordVectors, KElement) && codeAfter(0))
+            return EHandler_fused_word_vector_address;
         if ((isNative(0, KReferenceVectors, KElement) || isNative(0, KReferenceVectors, KElementValue))
-            && runAfterIsCovered(0, KElementShrink))
+            && codeAfter(0))
             return EHandler_fused_reference_vector_element;
         if ((isNative(0, KWordVectors, KAppend) || isNative(0, KReferenceVectors, KAppend))
-            && runAfterIsCovered(0, KAppendShrink))
+            && codeAfter(0))
             return EHandler_fused_word_vector_append;
     }
     const TUint8 first = at({});
@@ -169,7 +161,7 @@ Vec<DispatchEntry> dispatchTable(const Vec<TUint8>& aCode, TBool aFuse)
         return table;
     // Sequences start where the loader's walk puts instructions.
     for (TInt p = 0; p < aCode.count(); p += size(aCode[p])) {
-        const THandler fused = fusedAt(aCode, depths, p);
+        const THandler fused = fusedAt(aCode, p);
         if (fused != EHandler_op_invalid)
             table[p].handler = fused;
     }

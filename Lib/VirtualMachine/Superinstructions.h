@@ -65,6 +65,9 @@ namespace Superinstructions {
     X(local_add_local) \
     /* native 3, 6; ldind: the value of an int vector's element */ \
     X(word_vector_load) \
+    /* native 3, 6 followed by anything else: the element's address, */ \
+    /* as a store into the element needs it */ \
+    X(word_vector_address) \
     /* native 7, 6 or native 7, 8: a reference vector's element */ \
     X(reference_vector_element) \
     /* native 3, 19 or native 7, 19: append one word */ \
@@ -112,6 +115,7 @@ constexpr TBool runsNative(THandler aHandler)
 {
     switch (aHandler) {
     case EHandler_fused_word_vector_load:
+    case EHandler_fused_word_vector_address:
     case EHandler_fused_reference_vector_element:
     case EHandler_fused_word_vector_append:
     case EHandler_fused_local_word_vector_load:

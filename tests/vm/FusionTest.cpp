@@ -94,6 +94,12 @@ const Shape KShapes[] = {
     {"    ldloca.s A\n    ldloca.s K\n    ldloc.s J\n    native 3, 6\n    ldind\n    addind\n", ""},
     {"    ldloca.s K\n    ldc 1\n    native 3, 6\n    ldind\n", KLogTop},
     {"    ldloca.s K\n    ldc 2\n    native 7, 6\n", KLogTop},
+    // v[i] = b through the element's address, for an index in range and
+    // one past the end, then v[1] read back.
+    {"    ldloca.s K\n    ldc 1\n    native 3, 6\n    ldloc.s J\n    stind\n    ldloca.s -4\n    ldc 1\n"
+     "    native 3, 6\n    ldind\n",
+     KLogTop},
+    {"    ldloca.s K\n    ldc 3\n    native 3, 6\n    ldloc.s J\n    stind\n", ""},
     {"    ldloca.s K\n    ldc 9\n    native 3, 19\n    ldloca.s -4\n    native 3, 11\n", KLogTop},
     {"    ldloc.s K\n    fieldaddr.s 1\n    ldind\n", KLogTop},
     // b = -4: its field 1 is at address 0.

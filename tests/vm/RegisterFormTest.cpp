@@ -191,6 +191,50 @@ done:
     ret 2, 3
 )";
 
+// sum += i for i below n, a local set to 10: the bound is a local, as in
+// a loop up to a method's argument.
+const char KLocalBound[] = R"(
+main:
+    adjust.s 3
+    ldloca.s -3
+    ldc 10
+    stind
+loop:
+    ldloc.s -1
+    ldloc.s -4
+    lt
+    jz.s done
+    ldloca.s -2
+    ldloc.s -2
+    addind
+    ldloca.s -1
+    incind
+    jmp.s loop
+done:
+    ret 3, 4
+)";
+
+// The test's second load names the slot its first has just pushed, so it
+// compares i with itself and the loop never turns; read before that push,
+// the slot would give the 7 left above the top, and i would reach 9.
+const char KBoundAboveTheTop[] = R"(
+main:
+    adjust.s 2
+    ldc 7
+    adjust.s -1
+loop:
+    ldloc.s -1
+    ldloc.s -1
+    lt
+    jz.s done
+    ldloca.s -1
+    ldc 3
+    addind
+    jmp.s loop
+done:
+    ret 2, 3
+)";
+
 // A loop whose test fails the first time.
 const char KNoTurn[] = R"(
 main:
@@ -319,6 +363,86 @@ std::string vectorSum(const std::string& aLimit, const std::string& aIndex = "",
     return program;
 }
 
+// Fills a vector of ints with six 1s, writes i * 2 into element i for i
+// up to "LIMIT" as compilers write v[i] = x (the element's address, then
+// the value, then stind), and sums the six back.
+const char KVectorWrite[] = R"(
+main:
+    adjust.s 4
+    ldloca.s -4
+    newvector 4
+fill:
+    ldloc.s -1
+    ldc 6
+    lt
+    jz.s filled
+    ldloca.s -4
+    ldc 1
+    native 3, 19
+    ldloca.s -1
+    incind
+    jmp.s fill
+filled:
+    ldloca.s -1
+    stind0
+write:
+    ldloc.s -1
+    ldc LIMIT
+    lt
+    jz.s written
+    ldloca.s -4
+    ldloc.s -2
+    native 3, 6
+    ldloc.s -2
+    ldc 2
+    mul
+    stind
+    ldloca.s -1
+    incind
+    jmp.s write
+written:
+    ldloca.s -1
+    stind0
+read:
+    ldloc.s -1
+    ldc 6
+    lt
+    jz.s done
+    ldloca.s -2
+    ldloca.s -5
+    ldloc.s -3
+    native 3, 6
+    ldind
+    addind
+    ldloca.s -1
+    incind
+    jmp.s read
+done:
+    ret 4, 5
+)";
+
+std::string vectorWrite(const std::string& aLimit)
+{
+    std::string program = KVectorWrite;
+    program.replace(program.find("LIMIT"), 5, aLimit);
+    return program;
+}
+
+// A vector of one 5 made in slot 1 with the stack 14990 slots high, then
+// aNative run on it (after its cell and 0) and aPushes constants pushed in
+// the run after it, which passes the stack's 15000 slots from 9 pushes on
+// after a read and from 10 after an append; a run that fits returns.
+std::string nearTheLimit(const std::string& aNative, TInt aTopAfter, TInt aPushes)
+{
+    std::string program = "main:\n    adjust 14990\n    jmp.s made\nmade:\n    ldloca -14990\n    newvector 4\n"
+                          "    ldloca -14990\n    ldc 5\n    native 3, 19\n    ldloca -14990\n    ldc 0\n"
+                          + aNative;
+    for (TInt i = 0; i < aPushes; ++i)
+        program += "    ldc 1\n";
+    const TInt top = aTopAfter + aPushes;
+    return program + "    ret " + std::to_string(top) + ", " + std::to_string(top + 1) + "\n";
+}
+
 // Whether an operation is a jump threaded into the test it goes to.
 bool isThreaded(RegisterForm::TOperation aOperation)
 {
@@ -374,10 +498,26 @@ TEST(RegisterForm, ACountingLoopRunsAsTwoInstructions)
     }
 }
 
-// Loops that fill a vector and read it are regions, with the fused
-// handlers and without them, whose register instructions do the natives'
-// work: the append, and a += v[i] of three locals or an element read on its
-// own.
+// A loop whose bound is a local tests it in one register instruction, and
+// gives the sum the plain instructions give.
+TEST(RegisterForm, ALoopBoundByALocalTestsInOneInstruction)
+{
+    for (TBool fusion : {ETrue, EFalse}) {
+        const Translated t = translated(KLocalBound, fusion);
+        TInt tests = 0;
+        for (const RegisterForm::Instruction& instruction : t.program.instructions)
+            tests += instruction.operation == RegisterForm::ERegister_branch_local_local_lt ? 1 : 0;
+        EXPECT_EQ(tests, 1) << fusion;
+    }
+    const Ending sum = runRaw(KLocalBound, ETrue, ETrue);
+    EXPECT_EQ(sum.code, ENoError);
+    EXPECT_EQ(sum.stack[4 + 2], 45u);
+}
+
+// Loops that fill a vector, write its elements and read them are regions,
+// with the fused handlers and without them, whose register instructions do
+// the natives' work: the append, the element's address that a store writes
+// through, and a += v[i] of three locals or an element read on its own.
 TEST(RegisterForm, AVectorReadLoopIsARegion)
 {
     auto count = [](const Translated& aTranslated, RegisterForm::TOperation aOperation) {
@@ -390,6 +530,8 @@ TEST(RegisterForm, AVectorReadLoopIsARegion)
         const Translated t = translated(vectorSum("6"), fusion);
         EXPECT_EQ(count(t, RegisterForm::ERegister_add_local_word_vector_element), 1) << fusion;
         EXPECT_EQ(count(t, RegisterForm::ERegister_word_vector_append), 1) << fusion;
+        EXPECT_EQ(count(translated(vectorWrite("6"), fusion), RegisterForm::ERegister_word_vector_address), 1)
+            << fusion;
     }
     const Translated apart = translated(vectorSum("6", "    ldc 0\n    add\n"));
     EXPECT_EQ(count(apart, RegisterForm::ERegister_word_vector_load), 1);
@@ -421,7 +563,8 @@ TEST(RegisterForm, EndsEveryRunAsThePlainInstructionsDo)
                                       "    ldc 1\n    ldc 1\n    ldc 1\n    ldc 1\n    ldc 1\n    ldc 1\n"
                                       "    ret 14999, 15000\n";
     const std::vector<std::string> programs = {KCountingLoop, KCountdown, KJumpBack,     KNoTurn,        KAddressOperand,
-                                               KTestAboveTheTop, KUnderflow, KNearTheLimit, KUnbalancedJoin};
+                                               KTestAboveTheTop, KLocalBound,   KBoundAboveTheTop,
+                                               KUnderflow,       KNearTheLimit, KUnbalancedJoin};
     for (const std::string& program : programs) {
         // Without a budget the region runs in its own form, which only a
         // program that ends can show. The budgets of the counting loop end
@@ -445,11 +588,13 @@ TEST(RegisterForm, EndsEveryRunAsThePlainInstructionsDo)
     EXPECT_EQ(oneTurn.stack[4 + 2], 1u);
 }
 
-// Vector natives inside a region leave the machine as the native does: the
-// sum of a whole vector, appends that outgrow the storage, a read that runs
-// off its end, a vector that was never made, a stack that the read takes
-// below its first slot, each with budgets that run out before, inside and
-// after the natives, and the reads written with and without the locals.
+// Vector natives inside a region or fused leave the machine as the native
+// does: the sum of a whole vector, appends that outgrow the storage, a read
+// and a write that run off its end, a vector that was never made, a stack
+// that the read takes below its first slot, a run after the native that
+// passes the stack's end, each with budgets that run out before, inside
+// and after the natives, and the reads written with and without the
+// locals.
 TEST(RegisterForm, VectorNativesEndEveryRunAsTheNativeDoes)
 {
     std::string never = vectorSum("6");
@@ -457,7 +602,14 @@ TEST(RegisterForm, VectorNativesEndEveryRunAsTheNativeDoes)
     never.replace(never.find(KMakeVector), KMakeVector.size(), "    jmp.s filled\n");
     std::vector<std::string> programs = {vectorSum("6"), vectorSum("7"), vectorSum("12", "", "12"), never,
                                          "main:\nloop:\n    ldc 1\n    native 3, 6\n    ldind\n"
-                                         "    jmp.s loop\n"};
+                                         "    jmp.s loop\n",
+                                         vectorWrite("4"), vectorWrite("6"), vectorWrite("7")};
+    for (TInt pushes : {8, 9, 10, 11}) {
+        programs.push_back(nearTheLimit("    native 3, 6\n    ldind\n", 14991, pushes));
+        programs.push_back(nearTheLimit("    native 3, 6\n", 14991, pushes));
+        programs.push_back(nearTheLimit("    native 7, 6\n", 14991, pushes));
+        programs.push_back(nearTheLimit("    native 3, 19\n", 14990, pushes));
+    }
     for (const char* index : {"    ldc 0\n    add\n", "    nop\n"}) {
         programs.push_back(vectorSum("6", index));
         programs.push_back(vectorSum("7", index));
@@ -477,6 +629,12 @@ TEST(RegisterForm, VectorNativesEndEveryRunAsTheNativeDoes)
     EXPECT_EQ(sum.stack[4 + 3], 45u);
     EXPECT_EQ(runRaw(vectorSum("12", "", "12"), ETrue, ETrue).stack[4 + 3], 198u);
     EXPECT_NE(runRaw(vectorSum("7"), ETrue, ETrue).code, ENoError);
+    EXPECT_EQ(runRaw(vectorWrite("6"), ETrue, ETrue).stack[4 + 3], 30u);
+    EXPECT_EQ(runRaw(vectorWrite("4"), ETrue, ETrue).stack[4 + 3], 14u);
+    EXPECT_NE(runRaw(vectorWrite("7"), ETrue, ETrue).code, ENoError);
+    EXPECT_EQ(runRaw(nearTheLimit("    native 3, 6\n    ldind\n", 14991, 8), ETrue, ETrue).code, ENoError);
+    EXPECT_EQ(runRaw(nearTheLimit("    native 3, 6\n    ldind\n", 14991, 9), ETrue, ETrue).fatalMessage,
+              "Stack overflow");
 }
 
 // An error inside a region is raised by the plain instruction at its own
