@@ -70,6 +70,12 @@ TEST_F(TorchTest, WithoutAFlashAnEmulatingHostTakesTheLightOver)
         EXPECT_EQ(machine.slot(1), 0u);
         EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
         EXPECT_EQ(devices.torch, (std::vector<TBool> {ETrue, EFalse})) << device;
+        EXPECT_EQ(call(torch, CTorchExtension::EIsLensCoverOpen), 1);
+        EXPECT_EQ(machine.slot(1), 1u);
         EXPECT_FALSE(machine.isFatal());
     }
+    // A cover file that exists is read as on the handset.
+    CTorchExtension covered(machine, missing, file("state", "closed\n"), &devices);
+    EXPECT_EQ(call(covered, CTorchExtension::EIsLensCoverOpen), 1);
+    EXPECT_EQ(machine.slot(1), 0u);
 }

@@ -117,10 +117,15 @@ TBool CTorchExtension::isTorchOn()
     return iEmulatedOn;
 }
 
-// Only the exact word with its line feed counts as open.
+// Only the exact word with its line feed counts as open. A workstation
+// has no cover at all: where the host stands in for the devices, a missing
+// state file is a lens nothing covers, so that an application that checks
+// the cover before lighting the torch runs there too.
 TBool CTorchExtension::isLensCoverOpen()
 {
     FILE* file = std::fopen(iLensCoverPath.c_str(), "rb");
+    if (!file && iDevices && errno == ENOENT)
+        return ETrue;
     if (!file)
         fail("Torch: Failed to fetch camera cover state from: " + iLensCoverPath + ": " + systemError());
     char state[KLensCoverStateMaxLength + 1];
