@@ -9,7 +9,7 @@
 namespace ToolFiles {
 
 std::optional<int> parseArguments(int aArgc, char** aArgv, const char* aUsage, const char* aHelp,
-                                  Arguments& aArguments)
+                                  Arguments& aArguments, const std::set<std::string>& aSwitches)
 {
     for (int i = 1; i < aArgc; ++i) {
         if (std::strcmp(aArgv[i], "-h") == 0 || std::strcmp(aArgv[i], "--help") == 0) {
@@ -20,6 +20,8 @@ std::optional<int> parseArguments(int aArgc, char** aArgv, const char* aUsage, c
     for (int i = 1; i < aArgc; ++i) {
         if (std::strcmp(aArgv[i], "-o") == 0 && i + 1 < aArgc && aArguments.output.empty()) {
             aArguments.output = aArgv[++i];
+        } else if (aSwitches.count(aArgv[i])) {
+            aArguments.switches.insert(aArgv[i]);
         } else if (aArgv[i][0] != '-' && aArguments.input.empty()) {
             aArguments.input = aArgv[i];
         } else {
