@@ -116,7 +116,7 @@ private:
 
 // Without the handset's coordinate file the machine's own accelerometer
 // is read, in milli-g on the same axes, (raw + offset) * scale being in
-// metres per second squared; devices without the three accelerations are
+// metres per second squared, turned by the device's mount matrix; devices without the three accelerations are
 // passed over, and the file, where it exists, still wins.
 TEST_F(AccelerometerTest, ReadsTheMachinesAccelerometerThroughIioWithoutTheCoordinateFile)
 {
@@ -131,6 +131,16 @@ TEST_F(AccelerometerTest, ReadsTheMachinesAccelerometerThroughIioWithoutTheCoord
     EXPECT_NEAR(read(sensor, Accelerometer::EGetAccelerometerXData), 1.0, 1e-6);
     tree.write("iio:device2/in_accel_x_raw", "many\n");
     EXPECT_EQ(read(sensor, Accelerometer::EGetAccelerometerXData), 0.0);
+
+    // A sensor mounted turned a quarter: the machine's X is the sensor's
+    // Y, its Y the sensor's -X; a matrix that does not parse turns nothing.
+    tree.write("iio:device2/in_accel_x_raw", "-512\n");
+    tree.write("iio:device2/in_accel_mount_matrix", "0, 1, 0; -1, 0, 0; 0, 0, 1\n");
+    EXPECT_NEAR(read(sensor, Accelerometer::EGetAccelerometerXData), 0.125, 1e-6);
+    EXPECT_NEAR(read(sensor, Accelerometer::EGetAccelerometerYData), 0.5, 1e-6);
+    EXPECT_NEAR(read(sensor, Accelerometer::EGetAccelerometerZData), -1.0, 1e-6);
+    tree.write("iio:device2/in_accel_mount_matrix", "0, 1, 0; -1, 0\n");
+    EXPECT_NEAR(read(sensor, Accelerometer::EGetAccelerometerXData), -0.5, 1e-6);
 
     file("coord", "100 -200 980\n");
     EXPECT_NEAR(read(sensor, Accelerometer::EGetAccelerometerYData), 0.1, 1e-6);

@@ -24,23 +24,57 @@ const float KMilliGPerG = 1000.0f;
 const double KStandardGravity = 9.80665;
 const char KIioDevicePrefix[] = "iio:device";
 const char* const KIioAxes[] = {"x", "y", "z"};
-// A sysfs attribute is one short number; a longer file is no attribute.
-const size_t KAttributeMaxLength = 63;
+// A sysfs attribute is one short line; a longer file is no attribute.
+const size_t KAttributeMaxLength = 127;
+const char* const KMountMatrixNames[] = {"in_accel_mount_matrix", "mount_matrix"};
+
+// The text of a sysfs attribute; EFalse when the file is missing.
+TBool readText(const std::filesystem::path& aPath, std::string& aText)
+{
+    FILE* file = std::fopen(aPath.c_str(), "r");
+    if (!file)
+        return EFalse;
+    char text[KAttributeMaxLength];
+    const size_t length = std::fread(text, 1, KAttributeMaxLength, file);
+    std::fclose(file);
+    aText.assign(text, length);
+    return ETrue;
+}
 
 // One number of a sysfs attribute; EFalse when the file is missing or holds
 // no number.
 TBool readAttribute(const std::filesystem::path& aPath, double& aValue)
 {
-    FILE* file = std::fopen(aPath.c_str(), "r");
-    if (!file)
+    std::string text;
+    if (!readText(aPath, text))
         return EFalse;
-    char text[KAttributeMaxLength + 1];
-    const size_t length = std::fread(text, 1, KAttributeMaxLength, file);
-    std::fclose(file);
-    text[length] = '\0';
     char* end = nullptr;
-    aValue = std::strtod(text, &end);
-    return end != text && std::isfinite(aValue);
+    aValue = std::strtod(text.c_str(), &end);
+    return end != text.c_str() && std::isfinite(aValue);
+}
+
+// The rotation from the sensor's axes to the machine's, which a sensor
+// mounted turned in its case declares as the rows of a matrix, "x1, y1,
+// z1; x2, y2, z2; x3, y3, z3"; the identity where the device declares none
+// or something else.
+void readMountMatrix(const std::filesystem::path& aDevice, double aMatrix[3][3])
+{
+    for (TInt row = 0; row < 3; ++row)
+        for (TInt column = 0; column < 3; ++column)
+            aMatrix[row][column] = row == column ? 1 : 0;
+    for (const char* name : KMountMatrixNames) {
+        std::string text;
+        if (!readText(aDevice / name, text))
+            continue;
+        double m[9];
+        if (std::sscanf(text.c_str(), "%lf , %lf , %lf ; %lf , %lf , %lf ; %lf , %lf , %lf", &m[0], &m[1], &m[2], &m[3],
+                        &m[4], &m[5], &m[6], &m[7], &m[8])
+                == 9
+            && std::all_of(m, m + 9, [](double aValue) { return std::isfinite(aValue); }))
+            for (TInt i = 0; i < 9; ++i)
+                aMatrix[i / 3][i % 3] = m[i];
+        return;
+    }
 }
 
 // An axis's own attribute where the device has one, else the one shared by
@@ -90,20 +124,25 @@ TInt Accelerometer::findMethod(const char* aName)
 
 // The first IIO device with the three raw accelerations. The axes of IIO
 // are the handset's, X to the right of the screen, Y to its top and Z out
-// of it, and both give gravity's pull, so the values need only their unit
-// changed: (raw + offset) * scale is in metres per second squared.
+// of it, once turned by the device's mount matrix, and both give gravity's
+// pull, so the values need only their unit changed: (raw + offset) * scale
+// is in metres per second squared.
 TBool Accelerometer::readIio(TInt aAxis, TInt32& aMilliG) const
 {
     for (const std::filesystem::path& device : iioDevices(iIioRoot)) {
-        double raw[3];
+        double sensed[3];
         TBool complete = ETrue;
-        for (TInt axis = 0; axis < 3; ++axis)
-            complete = complete && readAttribute(device / (std::string("in_accel_") + KIioAxes[axis] + "_raw"), raw[axis]);
+        for (TInt axis = 0; axis < 3 && complete; ++axis) {
+            complete = readAttribute(device / (std::string("in_accel_") + KIioAxes[axis] + "_raw"), sensed[axis]);
+            sensed[axis] = (sensed[axis] + axisAttribute(device, KIioAxes[axis], "offset", 0))
+                * axisAttribute(device, KIioAxes[axis], "scale", 1);
+        }
         if (!complete)
             continue;
-        const double offset = axisAttribute(device, KIioAxes[aAxis], "offset", 0);
-        const double scale = axisAttribute(device, KIioAxes[aAxis], "scale", 1);
-        const double milliG = (raw[aAxis] + offset) * scale / KStandardGravity * KMilliGPerG;
+        double mount[3][3];
+        readMountMatrix(device, mount);
+        const double inMetres = mount[aAxis][0] * sensed[0] + mount[aAxis][1] * sensed[1] + mount[aAxis][2] * sensed[2];
+        const double milliG = inMetres / KStandardGravity * KMilliGPerG;
         if (!std::isfinite(milliG) || std::fabs(milliG) > std::numeric_limits<TInt32>::max())
             return EFalse;
         aMilliG = static_cast<TInt32>(std::lround(milliG));
