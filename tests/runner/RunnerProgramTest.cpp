@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QDir>
 #include <QImage>
 #include <QProcess>
@@ -208,7 +210,7 @@ TEST(RunnerProgramTest, UncaughtErrorsAreToldWithWhatAndWhere)
     RunnerApplication::install(directory.path(), KFailingSource);
     RunnerApplication::writeFile(directory.filePath("press.txt"), "10 pointer press 1 1\n");
     RunnerApplication::writeFile(directory.filePath("release.txt"), "10 pointer release 1 1\n");
-    const QString pointerMethod = "<*application>.pointer event<int>at x<int>y<int>modifiers<int> of class 1";
+    const QString pointerMethod = "<*application>.pointer event<int>at x<int>y<int>modifiers<int> of class 0";
 
     Outcome outcome = runProgram({"--headless", "--trace", "--millis", "5000", "--events",
                                   directory.filePath("press.txt"), directory.path()});
@@ -227,11 +229,65 @@ TEST(RunnerProgramTest, UncaughtErrorsAreToldWithWhatAndWhere)
                           directory.path()});
     EXPECT_EQ(outcome.status, 1);
     EXPECT_TRUE(QString::fromUtf8(outcome.errors)
-                    .contains(QRegularExpression("kelvo-run: uncaught exception of class 2, thrown in "
+                    .contains(QRegularExpression("kelvo-run: uncaught exception of class 1, thrown in "
                                                  + QRegularExpression::escape(pointerMethod)
                                                  + ", at code position \\d+\n")))
         << outcome.errors.constData();
     EXPECT_FALSE(outcome.errors.contains("trace:"));
+}
+
+// The line of aSource, counted from 1, that holds aText.
+int lineOf(const std::string& aSource, const std::string& aText)
+{
+    const std::size_t at = aSource.find(aText);
+    EXPECT_NE(at, std::string::npos) << aText;
+    return 1 + static_cast<int>(std::count(aSource.begin(), aSource.begin() + at, '\n'));
+}
+
+// With the symbols kelvo-asm writes beside the image, reports and traces
+// name methods by their labels, classes by their names and the source
+// line of the place; a symbol file made for other bytes is ignored with a
+// line saying so, and the reports are as without one.
+TEST(RunnerProgramTest, SymbolsNameMethodsClassesAndLines)
+{
+    QTemporaryDir directory;
+    RunnerApplication::installWithSymbols(directory.path(), KFailingSource);
+    RunnerApplication::writeFile(directory.filePath("press.txt"), "10 pointer press 1 1\n");
+    RunnerApplication::writeFile(directory.filePath("release.txt"), "10 pointer release 1 1\n");
+    const QString ldind = QString::number(lineOf(KFailingSource, "    ldind"));
+    const QString thrown = QString::number(lineOf(KFailingSource, "    throw\n"));
+
+    Outcome outcome = runProgram({"--headless", "--trace", "--millis", "5000", "--events",
+                                  directory.filePath("press.txt"), directory.path()});
+    EXPECT_EQ(outcome.status, 1);
+    QString errors = QString::fromUtf8(outcome.errors);
+    EXPECT_TRUE(errors.contains(QRegularExpression(
+        "kelvo-run: uncaught error 1 \"NullPointerException: NULL pointer\", raised in helper \\(app.kasm:" + ldind
+        + "\\), at code position \\d+\n")))
+        << outcome.errors.constData();
+    EXPECT_TRUE(errors.contains("trace:   1 pointer\ntrace:   2   helper\ntrace:   3     internalThrow\n"))
+        << outcome.errors.constData();
+
+    outcome = runProgram({"--headless", "--millis", "5000", "--events", directory.filePath("release.txt"),
+                          directory.path()});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(QString::fromUtf8(outcome.errors)
+                    .contains(QRegularExpression("kelvo-run: uncaught exception of class Exception, thrown in pointer "
+                                                 "\\(app.kasm:" + thrown + "\\), at code position \\d+\n")))
+        << outcome.errors.constData();
+
+    // The same symbols beside another image.
+    RunnerApplication::install(directory.path(), KFailingSource + "\n    nop\n");
+    outcome = runProgram({"--headless", "--millis", "5000", "--events", directory.filePath("release.txt"),
+                          directory.path()});
+    errors = QString::fromUtf8(outcome.errors);
+    EXPECT_TRUE(errors.contains("kelvo-run: ignoring " + directory.filePath("index.sym")
+                                  + ": line 2: made for other image bytes"))
+        << outcome.errors.constData();
+    EXPECT_TRUE(errors.contains(QRegularExpression(
+        "kelvo-run: uncaught exception of class 1, thrown in <\\*application>.pointer event<int>at "
+        "x<int>y<int>modifiers<int> of class 0, at code position \\d+\n")))
+        << outcome.errors.constData();
 }
 
 // Where the showcase draws its title in the platform's font, whose
@@ -311,7 +367,7 @@ QStringList playSnake(const QString& aDirectory)
                                        environment);
     EXPECT_EQ(outcome.status, 0) << outcome.errors.constData();
     QStringList pictures;
-    for (const QString& name : {"snake-1-start.png", "snake-2-ate.png", "snake-3-over.png", "snake-4-again.png"})
+    for (const char* name : {"snake-1-start.png", "snake-2-ate.png", "snake-3-over.png", "snake-4-again.png"})
         pictures << directory.filePath(name);
     return pictures;
 }
@@ -357,6 +413,46 @@ TEST(RunnerProgramTest, SnakeScriptPlaysTheSameGameEveryTime)
             << "picture " << c.picture + 1 << ", column " << c.column << ", row " << c.row;
     }
     EXPECT_EQ(snakeFile(QDir(first.path()).filePath("highscore.txt")), "1");
+}
+
+// A longer game of the Snake example: after the first food the snake goes
+// round a square of four cells, each step into the cell its tail has just
+// left; after the second food it turns into its own body, which ends the
+// game with a best of 2.
+TEST(RunnerProgramTest, SnakeFollowsItsTailButNotIntoItself)
+{
+    QTemporaryDir directory;
+    const QDir application(directory.path());
+    ASSERT_TRUE(QFile::copy(KELVO_SNAKE_DIR "/index.mcb", application.filePath("index.mcb")));
+    RunnerApplication::writeFile(application.filePath("round.events"),
+                                 "1250 key press Up\n1700 key press Right\n1850 key press Down\n"
+                                 "2000 key press Left\n2125 screenshot "
+                                     + application.filePath("round.png").toUtf8()
+                                     + "\n2150 key press Up\n2300 key press Right\n6050 key press Down\n"
+                                       "6950 key press Left\n7100 key press Up\n7250 key press Right\n");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
+    const QString crashed = application.filePath("crashed.png");
+    const Outcome outcome =
+        runProgram({"--headless", "--virtual-time", "--seed", "7", "--millis", "7400", "--events",
+                    application.filePath("round.events"), "--screenshot", crashed, directory.path()},
+                   environment);
+    ASSERT_EQ(outcome.status, 0) << outcome.errors.constData();
+
+    const QImage round = QImage(application.filePath("round.png")).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(round.size(), QSize(800, 480));
+    EXPECT_EQ(round.pixel(snakeCell(14, 8)), KSnakeHead);
+    for (const QPoint& body : {snakeCell(15, 8), snakeCell(15, 7), snakeCell(14, 7)})
+        EXPECT_EQ(round.pixel(body), KSnakeBody);
+    EXPECT_EQ(round.pixel(snakeCell(14, 9)), KSnakeBoard);
+
+    const QImage end = QImage(crashed).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(end.size(), QSize(800, 480));
+    EXPECT_EQ(end.pixel(snakeCell(38, 12)), KSnakeCrashed);
+    for (const QPoint& body : {snakeCell(38, 13), snakeCell(39, 13), snakeCell(39, 12)})
+        EXPECT_EQ(end.pixel(body), KSnakeBody);
+    EXPECT_EQ(end.pixel(snakeCell(2, 16)), KSnakeFood);
+    EXPECT_EQ(snakeFile(application.filePath("highscore.txt")), "2");
 }
 
 // The game reads its best score at start: one it does not beat stays in
@@ -500,9 +596,9 @@ TEST(RunnerProgramTest, ProfileCountsInstructionsCallsAndAllocations)
         EXPECT_EQ(profile.methods[i].second, calls[i]) << order[i].toStdString();
     }
 
-    const ProfileRow* exceptions = rowNamed(profile.entries, "instance of class 1");
-    const ProfileRow* things = rowNamed(profile.entries, "instance of class 2");
-    const ProfileRow* others = rowNamed(profile.entries, "instance of class 3");
+    const ProfileRow* exceptions = rowNamed(profile.entries, "instance of class 0");
+    const ProfileRow* things = rowNamed(profile.entries, "instance of class 1");
+    const ProfileRow* others = rowNamed(profile.entries, "instance of class 2");
     const ProfileRow* strings = rowNamed(profile.entries, "string");
     ASSERT_TRUE(things && others && exceptions && strings);
     EXPECT_EQ(things->first, 24u);
@@ -532,7 +628,7 @@ TEST(RunnerProgramTest, ProfileIsWrittenHoweverTheRunEnds)
     EXPECT_EQ(outcome.status, 0) << outcome.errors.constData();
     const ProfileText profile = readProfile(path);
     const ProfileRow* pointer =
-        rowNamed(profile.methods, "<*application>.pointer event<int>at x<int>y<int>modifiers<int> of class 1");
+        rowNamed(profile.methods, "<*application>.pointer event<int>at x<int>y<int>modifiers<int> of class 0");
     ASSERT_NE(pointer, nullptr);
     EXPECT_EQ(pointer->first, 1u);
     EXPECT_EQ(pointer->second, 1u);
