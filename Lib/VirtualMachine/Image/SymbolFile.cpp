@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -378,21 +379,25 @@ bool read(const std::string& aText, const ImageFormat::Bytes& aImage, Symbols& a
 std::optional<Symbols> readBeside(const char* aTool, const std::string& aImagePath, const ImageFormat::Bytes& aImage)
 {
     const std::string path = pathBeside(aImagePath);
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in)
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status))
         return std::nullopt;
-    std::string reason;
-    const std::streamoff size = in.tellg();
-    if (size < 0 || size > KLargestFile) {
-        reason = "larger than any symbol file";
-    } else {
-        in.seekg(0);
-        std::string text(static_cast<std::size_t>(size), '\0');
-        Symbols symbols;
-        if (in.read(text.data(), size) && read(text, aImage, symbols, reason))
-            return symbols;
-        if (reason.empty())
-            reason = "cannot be read";
+    std::string reason = "cannot be read";
+    // Only a regular file: a pipe may never end, nor a device.
+    if (!std::filesystem::is_regular_file(status)) {
+        reason = "not a regular file";
+    } else if (std::ifstream in {path, std::ios::binary | std::ios::ate}) {
+        const std::streamoff size = in.tellg();
+        if (size > KLargestFile) {
+            reason = "larger than any symbol file";
+        } else if (size >= 0) {
+            in.seekg(0);
+            std::string text(static_cast<std::size_t>(size), '\0');
+            Symbols symbols;
+            if (in.read(text.data(), size) && read(text, aImage, symbols, reason))
+                return symbols;
+        }
     }
     std::fprintf(stderr, "%s: ignoring %s: %s\n", aTool, path.c_str(), reason.c_str());
     std::fflush(stderr);
