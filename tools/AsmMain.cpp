@@ -3,12 +3,16 @@
 #include <iostream>
 #include <string>
 
+#include "AsmSymbols.h"
 #include "Assembler.h"
+#include "StackCheck.h"
 #include "ToolFiles.h"
 
 namespace {
 
-const char KUsage[] = "usage: kelvo-asm INPUT.kasm [-o OUTPUT.mcb]\n";
+const char KUsage[] = "usage: kelvo-asm [--no-symbols] [--no-verify] INPUT.kasm [-o OUTPUT.mcb]\n";
+const char KNoSymbols[] = "--no-symbols";
+const char KNoVerify[] = "--no-verify";
 const char KHelp[] =
     "\n"
     "Assembles a program in Kelvo assembly into a bytecode image.\n"
@@ -16,6 +20,15 @@ const char KHelp[] =
     "  INPUT.kasm     the program; the files that it names in .include lines\n"
     "                 are found relative to the file that names them\n"
     "  -o OUTPUT.mcb  the image to write; by default INPUT with the extension .mcb\n"
+    "  --no-symbols   write no symbol file; by default the names of methods, labels\n"
+    "                 and classes and the source line of every code position go\n"
+    "                 beside the image, in OUTPUT with the extension .sym\n"
+    "  --no-verify    write the image even when the check of the stack finds\n"
+    "                 problems; by default each method's stack is checked (the\n"
+    "                 heights where ways join, every ret against its method's\n"
+    "                 record, every call against the called method's record)\n"
+    "                 and each problem is reported as FILE:LINE: in method NAME:\n"
+    "                 reason; then no image is written\n"
     "  -h, --help     print this text and exit\n"
     "\n"
     "Errors are reported as FILE:LINE: reason, for the first problem found.\n"
@@ -37,7 +50,8 @@ std::string defaultOutput(const std::string& aInput)
 int main(int argc, char** argv)
 {
     ToolFiles::Arguments arguments;
-    if (const std::optional<int> status = ToolFiles::parseArguments(argc, argv, KUsage, KHelp, arguments))
+    if (const std::optional<int> status =
+            ToolFiles::parseArguments(argc, argv, KUsage, KHelp, arguments, {KNoSymbols, KNoVerify}))
         return *status;
     const std::string output = arguments.output.empty() ? defaultOutput(arguments.input) : arguments.output;
 
@@ -50,6 +64,18 @@ int main(int argc, char** argv)
         std::cerr << error << "\n";
         return 1;
     }
+    if (!arguments.switches.count(KNoVerify)) {
+        const std::vector<std::string> problems = StackCheck::check(assembly);
+        for (const std::string& problem : problems)
+            std::cerr << problem << "\n";
+        if (!problems.empty())
+            return 1;
+    }
     const std::string bytes(assembly.bytes.begin(), assembly.bytes.end());
-    return ToolFiles::writeWhole("kelvo-asm", output, bytes) ? 0 : 1;
+    if (!ToolFiles::writeWhole("kelvo-asm", output, bytes))
+        return 1;
+    if (arguments.switches.count(KNoSymbols))
+        return 0;
+    const std::string symbols = SymbolFile::write(AsmSymbols::of(assembly));
+    return ToolFiles::writeWhole("kelvo-asm", SymbolFile::pathBeside(output), symbols) ? 0 : 1;
 }

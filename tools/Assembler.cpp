@@ -82,6 +82,7 @@ public:
     }
 
     const char* noun() const { return iNoun; }
+    const std::map<std::string, Definition>& definitions() const { return iDefinitions; }
 
 private:
     const char* iNoun;
@@ -199,6 +200,7 @@ private:
     std::map<std::string, Position> iConstantsAt;
     Image iImage;
     Names iLabels {"label"};
+    std::vector<Label> iLabelOrder;
     Names iClasses {"class"};
     Names iRecords {"method record"};
     Names iStrings {"string"};
@@ -273,6 +275,7 @@ void Builder::readLine(const std::string& aText)
         const std::string label = cursor.name("a label");
         cursor.expectPunct(':');
         define(iLabels, label, static_cast<TInt64>(iImage.code.size()));
+        iLabelOrder.push_back({label, iImage.code.size()});
     }
     if (!cursor.atEnd())
         statement(cursor);
@@ -698,6 +701,10 @@ void Builder::finish(Assembly& aAssembly)
     aAssembly.image = iImage;
     aAssembly.files = iFiles;
     aAssembly.lines = iSourceLines;
+    aAssembly.labels = iLabelOrder;
+    aAssembly.classNames.assign(iImage.classes.size(), std::string());
+    for (const auto& [name, definition] : iClasses.definitions())
+        aAssembly.classNames[static_cast<std::size_t>(definition.value)] = name;
 }
 
 void Builder::encode(const PendingInstruction& aInstruction)

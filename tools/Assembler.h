@@ -19,6 +19,11 @@ struct SourceLine {
     TInt line;             // from 1
 };
 
+struct Label {
+    std::string name;
+    std::size_t address;   // the code index it names
+};
+
 struct Assembly {
     ImageFormat::Image image;
     // The file's bytes. They differ from the image written out only where
@@ -30,6 +35,11 @@ struct Assembly {
     std::vector<std::string> files;
     // Every stretch of code in address order; together they cover the code.
     std::vector<SourceLine> lines;
+    // Every label in the order of the text, so that what reports a method
+    // can call it by the first label of its entry.
+    std::vector<Label> labels;
+    // The name of each class, by its index in the image.
+    std::vector<std::string> classNames;
 };
 
 // The line that code index aAddress was assembled from, or nullptr beyond

@@ -12,6 +12,7 @@
 namespace {
 
 const char KUsage[] = "usage: kelvo-dis INPUT.mcb [-o OUTPUT.kasm]\n";
+const char KNoSymbols[] = "--no-symbols";
 const char KHelp[] =
     "\n"
     "Prints a bytecode image as Kelvo assembly, which kelvo-asm turns back into\n"
@@ -20,7 +21,13 @@ const char KHelp[] =
     "\n"
     "  INPUT.mcb       the image\n"
     "  -o OUTPUT.kasm  the file to write; by default standard output\n"
+    "  --no-symbols    ignore the symbol file beside the image\n"
     "  -h, --help      print this text and exit\n"
+    "\n"
+    "When kelvo-asm left a symbol file beside the image (INPUT with the extension\n"
+    ".sym) and it was made for these bytes, every label, method and class is\n"
+    "printed by its name and each instruction with its source line; a stale or\n"
+    "malformed symbol file is ignored with one line on the standard error.\n"
     "\n"
     "Exit status: 0 when the text is written, 1 when the image is refused or a\n"
     "file cannot be read or written, 2 on a wrong command line.\n";
@@ -40,7 +47,8 @@ void reportRefusal(const std::string& aInput, const ImageCheck::Verdict& aVerdic
 int main(int argc, char** argv)
 {
     ToolFiles::Arguments arguments;
-    if (const std::optional<int> status = ToolFiles::parseArguments(argc, argv, KUsage, KHelp, arguments))
+    if (const std::optional<int> status =
+            ToolFiles::parseArguments(argc, argv, KUsage, KHelp, arguments, {KNoSymbols}))
         return *status;
     std::string contents;
     if (!ToolFiles::readWhole("kelvo-dis", arguments.input, contents))
@@ -57,7 +65,10 @@ int main(int argc, char** argv)
         reportRefusal(arguments.input, verdict);
         return 1;
     }
-    const std::string text = Disassembler::disassemble(image);
+    std::optional<SymbolFile::Symbols> symbols;
+    if (!arguments.switches.count(KNoSymbols))
+        symbols = SymbolFile::readBeside("kelvo-dis", arguments.input, bytes);
+    const std::string text = Disassembler::disassemble(image, symbols ? &*symbols : nullptr);
     if (arguments.output.empty()) {
         std::cout << text;
         return std::cout.good() ? 0 : 1;

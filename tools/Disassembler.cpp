@@ -73,7 +73,7 @@ std::string identity(const Image& aImage)
     return ".identity hex \"" + hex + "\"";
 }
 
-// What a native call runs, as a comment after it ("; Color.white"), so that
+// What a native call runs ("Color.white"), for a comment after it, so that
 // a reader need not look the codes up; nothing for a pair that no built
 // family defines.
 std::string nativeComment(TInt aGroup, TInt aOperation)
@@ -81,18 +81,27 @@ std::string nativeComment(TInt aGroup, TInt aOperation)
     const NativeNames::Operation* operation = NativeNames::operation(aGroup, aOperation);
     if (!operation)
         return "";
-    return std::string(" ; ") + NativeNames::family(aGroup)->name + "." + operation->name;
+    return std::string(NativeNames::family(aGroup)->name) + "." + operation->name;
+}
+
+// Whether aName has the form of the names printed without symbols
+// (L12, class3), which a symbol must not take lest two things share one.
+TBool isGenerated(const std::string& aName, const std::string& aPrefix)
+{
+    return aName.size() > aPrefix.size() && aName.compare(0, aPrefix.size(), aPrefix) == 0
+        && aName.find_first_not_of("0123456789", aPrefix.size()) == std::string::npos;
 }
 
 class Printer {
 public:
-    explicit Printer(const Image& aImage) : iImage(aImage) {}
+    Printer(const Image& aImage, const SymbolFile::Symbols* aSymbols) : iImage(aImage), iSymbols(aSymbols) {}
 
     std::string run();
 
 private:
     void findInstructions();
     void findTargets();
+    void nameFromSymbols();
     void markTarget(TInt64 aAddress);
     std::optional<TInt64> target(std::size_t aAt, Opcodes::EOperandKind aKind, TInt64 aValue) const;
     TInt64 readOperand(std::size_t aAt, Opcodes::EOperandKind aKind) const;
@@ -100,6 +109,9 @@ private:
     std::string address(TInt64 aAddress, TInt64 aShown) const;
     std::string indexName(const char* aPrefix, TInt64 aIndex, std::size_t aCount, TInt64 aShown) const;
     std::string operand(std::size_t aAt, Opcodes::EOperandKind aKind, TInt64 aValue) const;
+    std::string className(TInt64 aIndex, TInt64 aShown) const;
+    void labels(std::size_t aAt);
+    std::string comment(std::size_t aAt) const;
 
     void header();
     void classes();
@@ -109,6 +121,10 @@ private:
     void code();
 
     const Image& iImage;
+    const SymbolFile::Symbols* iSymbols;
+    // The names the symbols give, of instruction starts and of classes.
+    std::map<TInt64, std::vector<std::string>> iLabels;
+    std::map<TInt64, std::string> iClassNames;
     std::vector<TBool> iStarts;
     std::set<TInt64> iTargets;
     std::map<Bytes, TInt> iVirtualNameCounts;
@@ -119,6 +135,8 @@ std::string Printer::run()
 {
     findInstructions();
     findTargets();
+    if (iSymbols)
+        nameFromSymbols();
     for (const VirtualMethod& m : iImage.virtualMethods)
         ++iVirtualNameCounts[m.name];
     header();
@@ -160,6 +178,22 @@ void Printer::findTargets()
                 markTarget(*t);
             operandAt += Opcodes::operandWidth(kind);
         }
+    }
+}
+
+// A label is printed where an instruction starts; a name met twice keeps
+// its first place.
+void Printer::nameFromSymbols()
+{
+    std::set<std::string> taken;
+    for (const SymbolFile::Name& label : iSymbols->labels) {
+        if (isStart(label.at) && !isGenerated(label.name, "L") && taken.insert(label.name).second)
+            iLabels[label.at].push_back(label.name);
+    }
+    taken.clear();
+    for (const SymbolFile::Name& c : iSymbols->classes) {
+        if (c.at < iImage.classes.size() && !isGenerated(c.name, "class") && taken.insert(c.name).second)
+            iClassNames[c.at] = c.name;
     }
 }
 
@@ -212,7 +246,18 @@ TBool Printer::isStart(TInt64 aAddress) const
 
 std::string Printer::address(TInt64 aAddress, TInt64 aShown) const
 {
+    const auto named = iLabels.find(aAddress);
+    if (named != iLabels.end())
+        return named->second.front();
     return isStart(aAddress) ? "L" + std::to_string(aAddress) : std::to_string(aShown);
+}
+
+std::string Printer::className(TInt64 aIndex, TInt64 aShown) const
+{
+    const auto named = iClassNames.find(aIndex);
+    if (named != iClassNames.end())
+        return named->second;
+    return indexName("class", aIndex, iImage.classes.size(), aShown);
 }
 
 std::string Printer::indexName(const char* aPrefix, TInt64 aIndex, std::size_t aCount, TInt64 aShown) const
@@ -235,9 +280,9 @@ std::string Printer::operand(std::size_t aAt, Opcodes::EOperandKind aKind, TInt6
     case Opcodes::EStringIndex:
         return indexName("str", aValue, iImage.strings.size(), aValue);
     case Opcodes::EClassIndex:
-        return indexName("class", aValue, iImage.classes.size(), aValue);
+        return className(aValue, aValue);
     case Opcodes::ECatchClass:
-        return aValue == -1 ? "*" : indexName("class", aValue, iImage.classes.size(), aValue);
+        return aValue == -1 ? "*" : className(aValue, aValue);
     case Opcodes::EVirtualName: {
         if (aValue < 0 || aValue >= static_cast<TInt64>(iImage.virtualMethods.size()))
             return std::to_string(aValue);
@@ -263,18 +308,18 @@ void Printer::classes()
         iOut << "\n";
     for (std::size_t i = 0; i < iImage.classes.size(); ++i) {
         const ClassRecord& c = iImage.classes[i];
-        iOut << ".class class" << i;
+        iOut << ".class " << className(static_cast<TInt64>(i), 0);
         if (!c.referenceFields.empty())
             iOut << " refs=" << slotList(c.referenceFields);
         if (!c.vectorFields.empty())
             iOut << " vectors=" << flaggedList(c.vectorFields);
         if (c.superFlag != 0)
-            iOut << " super=" << indexName("class", c.superClass, iImage.classes.size(), static_cast<TInt32>(c.superClass));
+            iOut << " super=" << className(c.superClass, static_cast<TInt32>(c.superClass));
         if (c.superFlag > 1)
             iOut << " superflag=" << number(c.superFlag);
         std::vector<std::string> interfaces;
         for (TUint32 k : c.interfaces)
-            interfaces.push_back(indexName("class", k, iImage.classes.size(), static_cast<TInt32>(k)));
+            interfaces.push_back(className(k, static_cast<TInt32>(k)));
         if (!interfaces.empty())
             iOut << " interfaces=" << join(interfaces);
         if (c.slotWidth != ImageWriter::widthFor(ImageWriter::largestSlot(c)))
@@ -324,23 +369,61 @@ void Printer::methods()
     for (const VirtualMethod& m : iImage.virtualMethods) {
         iOut << ".virtual " << AsmSyntax::quote(m.name) << "\n";
         for (const Implementation& i : m.implementations)
-            iOut << ".impl " << indexName("class", i.classIndex, iImage.classes.size(), static_cast<TInt32>(i.classIndex))
+            iOut << ".impl " << className(i.classIndex, static_cast<TInt32>(i.classIndex))
                  << ", " << address(i.codeAddress, static_cast<TInt32>(i.codeAddress)) << ", "
                  << indexName("record", i.methodRecord, iImage.methodRecords.size(), static_cast<TInt32>(i.methodRecord))
                  << "\n";
     }
 }
 
-void Printer::code()
+// The labels of aAt: those the symbols give, else the one made up for a
+// target. A method's start follows a blank line and says so.
+void Printer::labels(std::size_t aAt)
+{
+    const TInt64 at = static_cast<TInt64>(aAt);
+    const std::string* method = iSymbols ? iSymbols->methodAt(static_cast<TUint32>(aAt)) : nullptr;
+    const auto named = iLabels.find(at);
+    if (named == iLabels.end()) {
+        if (iTargets.count(at))
+            iOut << "L" << at << ":\n";
+        return;
+    }
+    if (method && aAt > 0)
+        iOut << "\n";
+    for (const std::string& name : named->second)
+        iOut << name << ":" << (method && name == *method ? "    ; method" : "") << "\n";
+}
+
+// What an instruction runs, for a native call ("Color.white"), and the
+// source line it came from, after a semicolon.
+std::string Printer::comment(std::size_t aAt) const
 {
     static const TInt KNative = Opcodes::find("native");
+    std::vector<std::string> parts;
+    if (iImage.code[aAt] == KNative) {
+        const std::string native = nativeComment(readOperand(aAt + 1, Opcodes::EUint8), readOperand(aAt + 2, Opcodes::EInt8));
+        if (!native.empty())
+            parts.push_back(native);
+    }
+    if (iSymbols) {
+        const std::string place = iSymbols->placeOf(static_cast<TUint32>(aAt));
+        if (!place.empty())
+            parts.push_back(place);
+    }
+    std::string text;
+    for (const std::string& part : parts)
+        text += (text.empty() ? "" : ", ") + part;
+    return text.empty() ? text : " ; " + text;
+}
+
+void Printer::code()
+{
     const Bytes& code = iImage.code;
     if (!code.empty())
         iOut << "\n";
     std::size_t at = 0;
     while (at < code.size()) {
-        if (iTargets.count(static_cast<TInt64>(at)))
-            iOut << "L" << at << ":\n";
+        labels(at);
         const Opcodes::OpcodeInfo& info = Opcodes::info(code[at]);
         if (at + info.size > code.size()) {
             std::vector<std::string> rest;
@@ -356,18 +439,16 @@ void Printer::code()
             iOut << (k == 0 ? " " : ", ") << operand(at, kind, readOperand(operandAt, kind));
             operandAt += Opcodes::operandWidth(kind);
         }
-        if (code[at] == KNative)
-            iOut << nativeComment(readOperand(at + 1, Opcodes::EUint8), readOperand(at + 2, Opcodes::EInt8));
-        iOut << "\n";
+        iOut << comment(at) << "\n";
         at += info.size;
     }
 }
 
 }
 
-std::string disassemble(const Image& aImage)
+std::string disassemble(const Image& aImage, const SymbolFile::Symbols* aSymbols)
 {
-    return Printer(aImage).run();
+    return Printer(aImage, aSymbols).run();
 }
 
 }
