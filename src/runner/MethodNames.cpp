@@ -4,6 +4,11 @@
 
 namespace {
 
+// The host loads one image, and the machine numbers its classes from 1
+// (class index 0 is never a class); reports count them as the image does,
+// from 0.
+const TInt32 KImageClassBase = 1;
+
 QString methodAtCode(TInt32 aCodeAddress)
 {
     return QStringLiteral("the method at code %1").arg(aCodeAddress);
@@ -11,7 +16,8 @@ QString methodAtCode(TInt32 aCodeAddress)
 
 }
 
-MethodNames::MethodNames(const VirtualMachine& aMachine)
+MethodNames::MethodNames(const VirtualMachine& aMachine, const SymbolFile::Symbols* aSymbols)
+    : iSymbols(aSymbols)
 {
     for (const ExportedMethod& method : aMachine.exportedMethods()) {
         for (const MethodEntry& entry : method.implementations) {
@@ -24,6 +30,10 @@ MethodNames::MethodNames(const VirtualMachine& aMachine)
         }
     }
     addCallTargets(aMachine.code());
+    if (iSymbols) {
+        for (const SymbolFile::Name& method : iSymbols->methods)
+            iStarts.insert(static_cast<TInt32>(method.at), QString::fromStdString(method.name));
+    }
 }
 
 // The code is walked as the loader walks it, one instruction after the
@@ -64,5 +74,19 @@ std::optional<TInt32> MethodNames::methodStart(TInt32 aPosition) const
 
 QString MethodNames::className(TInt32 aClassIndex) const
 {
-    return QStringLiteral("class %1").arg(aClassIndex);
+    if (aClassIndex < KImageClassBase)
+        return QStringLiteral("no class");
+    const TInt32 imageIndex = aClassIndex - KImageClassBase;
+    if (iSymbols) {
+        if (const std::string* name = iSymbols->className(static_cast<TUint32>(imageIndex)))
+            return QStringLiteral("class ") + QString::fromStdString(*name);
+    }
+    return QStringLiteral("class %1").arg(imageIndex);
+}
+
+QString MethodNames::sourceLine(TInt32 aPosition) const
+{
+    if (!iSymbols || aPosition < 0)
+        return QString();
+    return QString::fromStdString(iSymbols->placeOf(static_cast<TUint32>(aPosition)));
 }

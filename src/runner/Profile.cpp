@@ -225,6 +225,7 @@ namespace {
 struct Recording {
     Profile profile;
     QString path;
+    std::shared_ptr<const SymbolFile::Symbols> symbols;
     bool finished = false;
 };
 // Never freed: the machine tells the profile of the entries it frees
@@ -244,9 +245,9 @@ void finishAtExit()
 
 }
 
-void start(MainView& aView, const QString& aPath)
+void start(MainView& aView, const QString& aPath, std::shared_ptr<const SymbolFile::Symbols> aSymbols)
 {
-    recording = new Recording {{}, aPath};
+    recording = new Recording {{}, aPath, std::move(aSymbols)};
     aView.setExecutionProfiler(&recording->profile);
     std::atexit(finishAtExit);
 }
@@ -259,7 +260,7 @@ bool finish()
     VirtualMachine* machine = VirtualMachine::current();
     if (!machine)
         return true;
-    const QByteArray text = recording->profile.text(*machine, MethodNames(*machine)).toUtf8();
+    const QByteArray text = recording->profile.text(*machine, MethodNames(*machine, recording->symbols.get())).toUtf8();
     QFile file(recording->path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size() && file.flush())
         return true;

@@ -5,6 +5,8 @@
 #include "ExecutionProfiler.h"
 #include "MethodNames.h"
 
+#include <memory>
+
 #include <QHash>
 #include <QString>
 #include <QVector>
@@ -59,9 +61,10 @@ private:
 // The profile of the run of kelvo-run, when --profile asks for one.
 namespace RunProfile {
 
-// Profiles the machine that aView will load, for aPath. The profile is
-// written by finish(), or as the process ends if nothing called it.
-void start(MainView& aView, const QString& aPath);
+// Profiles the machine that aView will load, for aPath, naming methods and
+// classes through aSymbols (the image's, or null). The profile is written
+// by finish(), or as the process ends if nothing called it.
+void start(MainView& aView, const QString& aPath, std::shared_ptr<const SymbolFile::Symbols> aSymbols);
 // Writes the profile once, of the current machine; later calls do
 // nothing. False, with a line said, when the file cannot be written.
 bool finish();

@@ -10,8 +10,8 @@ const int KConversionsKept = 16;
 
 }
 
-RunnerDiagnostics::RunnerDiagnostics(bool aTrace)
-    : iTrace(aTrace)
+RunnerDiagnostics::RunnerDiagnostics(bool aTrace, std::shared_ptr<const SymbolFile::Symbols> aSymbols)
+    : iTrace(aTrace), iSymbols(std::move(aSymbols))
 {
 }
 
@@ -19,15 +19,21 @@ RunnerDiagnostics::RunnerDiagnostics(bool aTrace)
 const MethodNames& RunnerDiagnostics::names(const VirtualMachine& aMachine)
 {
     if (!iNames || iNamedCodeSize != aMachine.code().count()) {
-        iNames = std::make_unique<MethodNames>(aMachine);
+        iNames = std::make_unique<MethodNames>(aMachine, iSymbols.get());
         iNamedCodeSize = aMachine.code().count();
     }
     return *iNames;
 }
 
+// "in METHOD (FILE:LINE), at code position N"; the line only where the
+// symbols give one.
 QString RunnerDiagnostics::where(const VirtualMachine& aMachine, TInt32 aPosition)
 {
-    return QStringLiteral("in %1, at code position %2").arg(names(aMachine).methodHolding(aPosition)).arg(aPosition);
+    const MethodNames& methodNames = names(aMachine);
+    const QString line = methodNames.sourceLine(aPosition);
+    return QStringLiteral("in %1%2, at code position %3")
+        .arg(methodNames.methodHolding(aPosition), line.isEmpty() ? QString() : " (" + line + ")")
+        .arg(aPosition);
 }
 
 void RunnerDiagnostics::report(const QString& aFailure)
@@ -78,7 +84,8 @@ void RunnerDiagnostics::exceptionUncaught(TUint32 aException, TInt32 aPosition)
         }
     }
     const TInt32 classIndex = static_cast<TInt32>(machine.arena().word(aException));
-    report(QStringLiteral("uncaught exception of class %1, thrown %2").arg(classIndex).arg(where(machine, aPosition)));
+    report(QStringLiteral("uncaught exception of %1, thrown %2")
+               .arg(names(machine).className(classIndex), where(machine, aPosition)));
 }
 
 void RunnerDiagnostics::fatalError(const VirtualMachine& aMachine)

@@ -17,7 +17,8 @@
 // the standard error stream and, as failure(), for the window.
 class RunnerDiagnostics : public MExecutionObserver {
 public:
-    explicit RunnerDiagnostics(bool aTrace);
+    // aSymbols are those of the application's image, or null.
+    RunnerDiagnostics(bool aTrace, std::shared_ptr<const SymbolFile::Symbols> aSymbols);
 
     void methodEntered(TInt32 aCodeAddress, TInt aDepth) override;
     void failureConverted(TInt aCode, const OString& aText, TInt32 aPosition, TInt aHookDepth) override;
@@ -45,6 +46,7 @@ private:
     void report(const QString& aFailure);
 
     bool iTrace;
+    std::shared_ptr<const SymbolFile::Symbols> iSymbols;
     std::unique_ptr<MethodNames> iNames;
     TInt iNamedCodeSize = -1;
     std::optional<Conversion> iPending;

@@ -15,10 +15,13 @@
 #include "SaveDirectory.h"
 #include "ScreenFrame.h"
 #include "Screenshot.h"
+#include "SymbolFile.h"
 #include "VirtualClock.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <optional>
 
 #include <QApplication>
 #include <QDir>
@@ -136,6 +139,21 @@ bool checkApplicationDirectory(const QString& aDirectory, QString& aError)
     return true;
 }
 
+// The symbols that kelvo-asm wrote beside the image, when they are there
+// and made for these image bytes; an image compiled elsewhere has none.
+std::shared_ptr<const SymbolFile::Symbols> readSymbols(const QString& aDirectory)
+{
+    const QString imagePath = QDir(aDirectory).filePath(QStringLiteral("index.mcb"));
+    QFile image(imagePath);
+    if (!QFileInfo::exists(QString::fromStdString(SymbolFile::pathBeside(imagePath.toStdString())))
+        || !image.open(QIODevice::ReadOnly))
+        return nullptr;
+    const QByteArray bytes = image.readAll();
+    std::optional<SymbolFile::Symbols> symbols =
+        SymbolFile::readBeside("kelvo-run", imagePath.toStdString(), ImageFormat::Bytes(bytes.begin(), bytes.end()));
+    return symbols ? std::make_shared<const SymbolFile::Symbols>(std::move(*symbols)) : nullptr;
+}
+
 // The whole script is read before the application starts, so that a
 // fault in it costs no run.
 bool readEvents(const QString& aPath, QVector<ScriptEvent>& aEvents, QString& aError)
@@ -202,7 +220,8 @@ int run(const RunnerOptions& aOptions, QApplication& aApplication)
     ScreenFrame frame(view);
     if (!aOptions.logFile.isEmpty() && !view->openRunnerLog(aOptions.logFile))
         return complain(QStringLiteral("cannot write the log file '%1'").arg(aOptions.logFile), KFailureStatus);
-    RunnerDiagnostics diagnostics(aOptions.trace);
+    const std::shared_ptr<const SymbolFile::Symbols> symbols = readSymbols(directory);
+    RunnerDiagnostics diagnostics(aOptions.trace, symbols);
     // The player lives as long as the process: what it owes is told when
     // the process ends, after the view is gone.
     auto& player = *new EventPlayer(*view, events);
@@ -213,7 +232,7 @@ int run(const RunnerOptions& aOptions, QApplication& aApplication)
                         &player};
     view->setExecutionObserver(&diagnostics);
     if (!aOptions.profileFile.isEmpty())
-        RunProfile::start(*view, aOptions.profileFile);
+        RunProfile::start(*view, aOptions.profileFile, symbols);
     view->setBeforeExit(beforeApplicationExit);
     EventCall::setFatalReport(reportFatal);
     frame.show();

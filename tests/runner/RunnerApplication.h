@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QString>
 
+#include "AsmSymbols.h"
 #include "ProgramTestSupport.h"
 
 // The runner's test application: a blue screen with one red rectangle at
@@ -124,6 +125,19 @@ inline void writeFile(const QString& aPath, const QByteArray& aContent)
 inline void install(const QString& aDirectory, const std::string& aSource = KSource)
 {
     ProgramTestSupport::installProgram(aSource, aDirectory.toStdString());
+}
+
+// Writes the application assembled from aSource, read as "app.kasm", as
+// aDirectory's index.mcb, with its symbols beside it as kelvo-asm writes
+// them.
+inline void installWithSymbols(const QString& aDirectory, const std::string& aSource)
+{
+    Assembler::Assembly assembly;
+    std::string error;
+    ASSERT_TRUE(Assembler::assemble(aSource, "app.kasm", assembly, error)) << error;
+    writeFile(aDirectory + "/index.mcb", QByteArray(reinterpret_cast<const char*>(assembly.bytes.data()),
+                                                    static_cast<qsizetype>(assembly.bytes.size())));
+    writeFile(aDirectory + "/index.sym", QByteArray::fromStdString(SymbolFile::write(AsmSymbols::of(assembly))));
 }
 
 }

@@ -655,4 +655,22 @@ TEST(RunnerProgramTest, ProfileIsWrittenHoweverTheRunEnds)
     }
 }
 
+// With symbols the profile names methods by their labels and instances by
+// their classes' names.
+TEST(RunnerProgramTest, ProfileNamesThroughTheSymbols)
+{
+    QTemporaryDir directory;
+    RunnerApplication::installWithSymbols(directory.path(), KFailingSource);
+    RunnerApplication::writeFile(directory.filePath("release.txt"), "10 pointer release 1 1\n");
+    const QString path = directory.filePath("profile.txt");
+    const Outcome outcome = runProgram({"--headless", "--millis", "5000", "--events", directory.filePath("release.txt"),
+                                        "--profile", path, directory.path()});
+    EXPECT_EQ(outcome.status, 1) << outcome.errors.constData();
+    const ProfileText profile = readProfile(path);
+    EXPECT_NE(rowNamed(profile.methods, "pointer"), nullptr);
+    EXPECT_NE(rowNamed(profile.methods, "printThrowable"), nullptr);
+    EXPECT_NE(rowNamed(profile.entries, "instance of class App"), nullptr);
+    EXPECT_NE(rowNamed(profile.entries, "instance of class Exception"), nullptr);
+}
+
 }
