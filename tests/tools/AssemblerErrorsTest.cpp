@@ -4,6 +4,7 @@
 
 #include "AsmTestSupport.h"
 #include "Opcodes.h"
+#include "StackCheck.h"
 
 namespace {
 
@@ -183,6 +184,95 @@ TEST(AssemblerErrors, ShortJumpBeyondItsRange)
     const Assembler::Assembly assembly = assembleOk(jumpOver(32766));
     EXPECT_EQ(assembly.image.code[1], 0xFF);
     EXPECT_EQ(assembly.image.code[2], 0x7F);
+}
+
+
+// What kelvo-asm prints for aSource's stack, one problem a line.
+std::string stackProblems(const std::string& aSource)
+{
+    std::string problems;
+    for (const std::string& problem : StackCheck::check(assembleOk(aSource)))
+        problems += problem + "\n";
+    return problems;
+}
+
+const char KMain[] = ".record mainFrame\n.static \"main\" main, mainFrame\n";
+
+// The faults that made programs run on with garbage: each is named at the
+// instruction where it shows, with the method's first label.
+const ErrorCase KStackCases[] = {
+    // Ways that join with different heights.
+    {"main:\n    ldc 1\n    jz.s skip\n    ldc 2\nskip:\n    ret 0, 1\n",
+     "t.kasm:8: in method main: the stack holds 0 slots here on one way and 1 on another\n"},
+    // A method that leaves a slot too many (or drops one too many) before
+    // its ret.
+    {"main:\n    ldc 1\n    ldc 2\n    adjust.s -1\n    ret 0, 1\n",
+     "t.kasm:7: in method main: ret 0, 1 looks for the return address 0 slots below the top, but the method has "
+     "1 slot above it here\n"},
+    // A ret that leaves an argument behind, also after a native, where the
+    // height is not known.
+    {".record keyFrame size2=2\n.static \"key\" onKey, keyFrame\nmain:\n    ret 0, 1\nonKey:\n    ldloc.s -2\n"
+     "    itos\n    native Debug.log\n    ret 0, 2\n",
+     "t.kasm:11: in method onKey: ret 0, 2 takes away 1 slot below the return address, but the method's record has "
+     "2 for arguments\n"},
+    // A call with one argument to a method of two.
+    {".record differenceFrame size2=2\nmain:\n    ldc 8\n    call difference, differenceFrame\n    ret 0, 1\n"
+     "difference:\n    ret 0, 3\n",
+     "t.kasm:6: in method main: call has pushed 1 slot for the method, but its record takes 0 for results and 2 "
+     "for arguments\n"},
+    // A virtual call without the result's slot below the receiver.
+    {".class Shape\n.record areaFrame size1=1 size2=1\n.virtual \"area\"\n.impl Shape, area, areaFrame\nmain:\n"
+     "    newarray 1, 2\n    dup\n    ldind\n    callvirt \"area\"\n    ret 0, 1\narea:\n    ret 0, 2\n",
+     "t.kasm:11: in method main: callvirt has pushed 1 slot for the method, but its record takes 1 for results "
+     "and 1 for arguments\n"},
+    // A handler starts with the height of its try and the exception.
+    {"main:\n    try *, caught\n    leave -1\n    ret 0, 1\ncaught:\n    ret 0, 1\n",
+     "t.kasm:8: in method main: ret 0, 1 looks for the return address 0 slots below the top, but the method has "
+     "1 slot above it here\n"},
+};
+
+TEST(StackCheck, EachFaultIsReportedWithItsLineAndMethod)
+{
+    for (const ErrorCase& c : KStackCases)
+        EXPECT_EQ(stackProblems(KMain + std::string(c.source)), c.message) << c.source;
+}
+
+// Each method is checked on its own, and one fault is reported for each.
+TEST(StackCheck, EveryMethodWithAFaultIsReported)
+{
+    const std::string source = std::string(KMain) + ".record oneFrame size2=1\n"
+                               "main:\n    ldc 1\n    call one, oneFrame\n    ldc 2\n    ret 0, 1\n"
+                               "one:\n    ret 0, 1\n";
+    EXPECT_EQ(stackProblems(source),
+              "t.kasm:8: in method main: ret 0, 1 looks for the return address 0 slots below the top, but the method "
+              "has 1 slot above it here\n"
+              "t.kasm:10: in method one: ret 0, 1 takes away 0 slots below the return address, but the method's "
+              "record has 1 for arguments\n");
+}
+
+// Where the height is not known, nothing is said: each of these programs
+// would draw a report from a check that guessed.
+TEST(StackCheck, WhatCannotBeKnownIsNotReported)
+{
+    const char* const sources[] = {
+        // A native takes and leaves what no table says: Debug.log takes
+        // its string.
+        "main:\n    ldstr \"x\"\n    native Debug.log\n    ret 0, 1\n",
+        // A method without a record says nothing of what its ret takes.
+        "main:\n    ldc 1\n    call drop, -1\n    ret 0, 1\ndrop:\n    ret 0, 2\n",
+        // Jumps into the middle of an instruction and out of the code.
+        "main:\n    ldc 1\n    jz.s inside+1\n    jmp 1000\ninside:\n    ldc 0x00000001\n    ret 0, 1\n",
+        // After a throw the next instruction runs only for a 0.
+        "main:\n    ldc 1\n    throw\n    ret 0, 1\n",
+        // Code after the end of the application that runs on into a label
+        // nothing names.
+        "main:\n    native System.exit\nhelper:\n    ldc 1\n    ret 1, 3\n",
+        // Records that disagree on the arguments.
+        ".record oneFrame size2=1\n.record twoFrame size2=2\nmain:\n    ldc 1\n    ldc 2\n    call f, oneFrame\n"
+        "    call f, twoFrame\n    ret 0, 1\nf:\n    ret 0, 2\n",
+    };
+    for (const char* source : sources)
+        EXPECT_EQ(stackProblems(KMain + std::string(source)), "") << source;
 }
 
 }

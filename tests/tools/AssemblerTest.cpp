@@ -7,6 +7,8 @@
 #include <fstream>
 
 #include "AsmTestSupport.h"
+#include "Reference.h"
+#include "StackCheck.h"
 
 using ImageFormat::Bytes;
 
@@ -381,13 +383,101 @@ TEST(Assembler, BothToolsDescribeTheirOptions)
 {
     for (const char* option : {"--help", "-h"}) {
         const QString asmHelp = helpOf(KELVO_ASM_PROGRAM, option);
-        EXPECT_TRUE(asmHelp.startsWith("usage: kelvo-asm INPUT.kasm [-o OUTPUT.mcb]\n")) << asmHelp.toStdString();
+        EXPECT_TRUE(asmHelp.startsWith("usage: kelvo-asm [--no-symbols] [--no-verify] INPUT.kasm [-o OUTPUT.mcb]\n")) << asmHelp.toStdString();
         EXPECT_TRUE(asmHelp.contains("-o OUTPUT.mcb  the image to write")) << asmHelp.toStdString();
         EXPECT_TRUE(asmHelp.contains(".include")) << asmHelp.toStdString();
         const QString disHelp = helpOf(KELVO_DIS_PROGRAM, option);
         EXPECT_TRUE(disHelp.startsWith("usage: kelvo-dis INPUT.mcb [-o OUTPUT.kasm]\n")) << disHelp.toStdString();
         EXPECT_TRUE(disHelp.contains("-o OUTPUT.kasm  the file to write")) << disHelp.toStdString();
     }
+}
+
+// A program with what compiled code has: locals, a loop, a call with a
+// result, a virtual call, a protected region and its handler.
+const char KBalancedProgram[] = R"(
+.class Shape
+.class Square super=Shape
+.record mainFrame size3=1
+.record sumFrame size1=1 size2=1 size3=1
+.record areaFrame size1=1 size2=1
+.static "main" main, mainFrame
+.virtual "area"
+.impl Square, squareArea, areaFrame
+
+main:
+    adjust.s 1                  ; [ra, n]
+    ldc 0
+    ldc 10
+    call sum, sumFrame          ; [ra, n, sum]
+    adjust.s -1
+    ldc 0
+    newarray 1, 2
+    dup
+    setclass Square
+    dup
+    ldind
+    callvirt "area"             ; [ra, n, area]
+    adjust.s -1
+    try Shape, caught
+    ldc 5
+    adjust.s -1
+    leave -1
+    ret 1, 2
+caught:                         ; [ra, n, exception]
+    adjust.s -1
+    ret 1, 2
+
+sum:                            ; [result, to, ra, i]
+    ldc 0
+loop:
+    ldloc.s -1
+    ldloc.s -4
+    ge
+    jz.s more
+    ldloca.s -4
+    ldloc.s -2
+    stind                       ; result = i
+    ret 1, 3
+more:
+    ldloca.s -1
+    incind
+    jmp.s loop
+
+squareArea:                     ; [result, square, ra]
+    ldloca.s -3
+    ldc 4
+    stind
+    ret 0, 2
+)";
+
+TEST(StackCheck, BalancedProgramsPass)
+{
+    EXPECT_EQ(StackCheck::check(assembleOk(KBalancedProgram)), std::vector<std::string>());
+    for (const Reference::Example& example : Reference::examples())
+        EXPECT_EQ(StackCheck::check(assembleOk(example.program)), std::vector<std::string>()) << example.title;
+}
+
+// kelvo-asm refuses a program whose stack does not balance and writes no
+// image; --no-verify writes it, so that tests can run broken programs.
+TEST(StackCheck, KelvoAsmChecksUnlessToldNotTo)
+{
+    QTemporaryDir directory;
+    const std::filesystem::path source = std::filesystem::path(directory.path().toStdString()) / "leaves.kasm";
+    const std::filesystem::path image = source.parent_path() / "leaves.mcb";
+    writeFile(source, ".record mainFrame\n.static \"main\" main, mainFrame\nmain:\n    ldc 1\n    ret 0, 1\n");
+    const auto run = [&](const QStringList& aOptions) {
+        QProcess process;
+        process.start(KELVO_ASM_PROGRAM, aOptions + QStringList {QString::fromStdString(source.string()), "-o",
+                                                                QString::fromStdString(image.string())});
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return std::pair(process.exitCode(), QString::fromUtf8(process.readAllStandardError()).toStdString());
+    };
+    EXPECT_EQ(run({}), std::pair(1, source.string() + ":5: in method main: ret 0, 1 looks for the return address 0 "
+                                 "slots below the top, but the method has 1 slot above it here\n"));
+    EXPECT_FALSE(std::filesystem::exists(image));
+    EXPECT_EQ(run({"--no-verify"}), std::pair(0, std::string()));
+    EXPECT_TRUE(std::filesystem::exists(image));
+    EXPECT_TRUE(helpOf(KELVO_ASM_PROGRAM, "--help").contains("--no-verify"));
 }
 
 }
