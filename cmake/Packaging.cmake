@@ -17,8 +17,11 @@ endforeach()
 
 set(kelvo_showcase_build ${PROJECT_BINARY_DIR}/examples/showcase)
 set(kelvo_showcase_dir ${CMAKE_INSTALL_DATADIR}/kelvo/examples/showcase)
+# The symbol file goes beside the image, so that an installed showcase's
+# error reports and traces name its methods and source lines too.
 install(FILES
   ${kelvo_showcase_build}/index.mcb
+  ${kelvo_showcase_build}/index.sym
   ${kelvo_showcase_build}/font.png
   ${kelvo_showcase_build}/tap.raw
   DESTINATION ${kelvo_showcase_dir})
