@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "AsmSymbols.h"
 #include "Assembler.h"
@@ -10,9 +11,10 @@
 
 namespace {
 
-const char KUsage[] = "usage: kelvo-asm [--no-symbols] [--no-verify] INPUT.kasm [-o OUTPUT.mcb]\n";
+const char KUsage[] = "usage: kelvo-asm [--no-symbols] [--no-verify] [--depfile] INPUT.kasm [-o OUTPUT.mcb]\n";
 const char KNoSymbols[] = "--no-symbols";
 const char KNoVerify[] = "--no-verify";
+const char KDepfile[] = "--depfile";
 const char KHelp[] =
     "\n"
     "Assembles a program in Kelvo assembly into a bytecode image.\n"
@@ -29,6 +31,9 @@ const char KHelp[] =
     "                 record, every call against the called method's record)\n"
     "                 and each problem is reported as FILE:LINE: in method NAME:\n"
     "                 reason; then no image is written\n"
+    "  --depfile      also write OUTPUT.d, which names the files read (INPUT and\n"
+    "                 every file it includes) in make's form, so that a build\n"
+    "                 assembles the image again when an included file changes\n"
     "  -h, --help     print this text and exit\n"
     "\n"
     "Errors are reported as FILE:LINE: reason, for the first problem found.\n"
@@ -45,13 +50,38 @@ std::string defaultOutput(const std::string& aInput)
     return (hasExtension ? aInput.substr(0, dot) : aInput) + ".mcb";
 }
 
+// A name in make's rules: spaces, '#' and '$' would otherwise end or
+// change it.
+std::string makeName(const std::string& aPath)
+{
+    std::string name;
+    for (char c : aPath) {
+        if (c == ' ' || c == '#')
+            name += '\\';
+        if (c == '$')
+            name += '$';
+        name += c;
+    }
+    return name;
+}
+
+// "OUTPUT: INPUT INCLUDED...", the rule a build system reads to know what
+// the image was made from.
+std::string dependencies(const std::string& aOutput, const std::vector<std::string>& aFiles)
+{
+    std::string rule = makeName(aOutput) + ":";
+    for (const std::string& file : aFiles)
+        rule += " " + makeName(file);
+    return rule + "\n";
+}
+
 }
 
 int main(int argc, char** argv)
 {
     ToolFiles::Arguments arguments;
     if (const std::optional<int> status =
-            ToolFiles::parseArguments(argc, argv, KUsage, KHelp, arguments, {KNoSymbols, KNoVerify}))
+            ToolFiles::parseArguments(argc, argv, KUsage, KHelp, arguments, {KNoSymbols, KNoVerify, KDepfile}))
         return *status;
     const std::string output = arguments.output.empty() ? defaultOutput(arguments.input) : arguments.output;
 
@@ -73,6 +103,9 @@ int main(int argc, char** argv)
     }
     const std::string bytes(assembly.bytes.begin(), assembly.bytes.end());
     if (!ToolFiles::writeWhole("kelvo-asm", output, bytes))
+        return 1;
+    if (arguments.switches.count(KDepfile)
+        && !ToolFiles::writeWhole("kelvo-asm", output + ".d", dependencies(output, assembly.files)))
         return 1;
     if (arguments.switches.count(KNoSymbols))
         return 0;

@@ -383,7 +383,7 @@ TEST(Assembler, BothToolsDescribeTheirOptions)
 {
     for (const char* option : {"--help", "-h"}) {
         const QString asmHelp = helpOf(KELVO_ASM_PROGRAM, option);
-        EXPECT_TRUE(asmHelp.startsWith("usage: kelvo-asm [--no-symbols] [--no-verify] INPUT.kasm [-o OUTPUT.mcb]\n")) << asmHelp.toStdString();
+        EXPECT_TRUE(asmHelp.startsWith("usage: kelvo-asm [--no-symbols] [--no-verify] [--depfile] INPUT.kasm [-o OUTPUT.mcb]\n")) << asmHelp.toStdString();
         EXPECT_TRUE(asmHelp.contains("-o OUTPUT.mcb  the image to write")) << asmHelp.toStdString();
         EXPECT_TRUE(asmHelp.contains(".include")) << asmHelp.toStdString();
         const QString disHelp = helpOf(KELVO_DIS_PROGRAM, option);
@@ -478,6 +478,27 @@ TEST(StackCheck, KelvoAsmChecksUnlessToldNotTo)
     EXPECT_EQ(run({"--no-verify"}), std::pair(0, std::string()));
     EXPECT_TRUE(std::filesystem::exists(image));
     EXPECT_TRUE(helpOf(KELVO_ASM_PROGRAM, "--help").contains("--no-verify"));
+}
+
+// --depfile names every file read, the included ones too, in make's form,
+// so that a build assembles the image again when any of them changes.
+TEST(Assembler, KelvoAsmNamesTheFilesReadInADepfile)
+{
+    QTemporaryDir directory;
+    const std::filesystem::path root(directory.path().toStdString());
+    std::filesystem::create_directories(root / "with space");
+    writeFile(root / "with space" / "sizes.kasm", ".equ ONE 1\n");
+    writeFile(root / "game.kasm", ".include \"with space/sizes.kasm\"\n.record mainFrame\n"
+                                  ".static \"main\" main, mainFrame\nmain:\n    ret 0, 1\n");
+    QProcess process;
+    process.start(KELVO_ASM_PROGRAM, {"--depfile", QString::fromStdString((root / "game.kasm").string()), "-o",
+                                      QString::fromStdString((root / "game.mcb").string())});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    std::ifstream rule(root / "game.mcb.d");
+    const std::string text((std::istreambuf_iterator<char>(rule)), std::istreambuf_iterator<char>());
+    const std::string escaped = root.string() + "/with\\ space/sizes.kasm";
+    EXPECT_EQ(text, (root / "game.mcb").string() + ": " + (root / "game.kasm").string() + " " + escaped + "\n");
 }
 
 }
