@@ -109,6 +109,13 @@ group in native call: " and the group. A code that the family does not
 define is VMException (10) with the family's prefix and the position of the
 instruction ("Math:1234"). Errors are named as in
 [instructions.md](instructions.md).
+
+The Stack column counts the slots an operation takes, a fixed-point or long
+value as two, and the slots it leaves from its first operand's slot up:
+`kelvo-asm`'s check of the stack follows a native by these counts. An
+operation that never comes back to the next instruction ends the way there.
+A dash stands for an effect that depends on the operands or is not counted
+yet; the check knows nothing of the stack after such a native.
 )";
 
 const char* kindName(EOperandKind aKind)
@@ -222,6 +229,17 @@ std::string nativeCell(const NativeNames::Operation& aOperation, const char* aTe
     return *aText ? inCell(aText) : "—";
 }
 
+// "takes 2, leaves 1", as the check of the stack follows the operation.
+std::string stackEffect(const NativeNames::Operation& aOperation)
+{
+    if (aOperation.takes == NativeNames::KUnknownEffect || aOperation.leaves == NativeNames::KUnknownEffect)
+        return "—";
+    const std::string takes = "takes " + std::to_string(aOperation.takes);
+    if (aOperation.leaves == NativeNames::KNeverReturns)
+        return takes + ", never returns";
+    return takes + ", leaves " + std::to_string(aOperation.leaves);
+}
+
 // "56, 66 to 72, 77, ...": the numbers that are no operation.
 std::string invalidNumbers()
 {
@@ -272,11 +290,11 @@ std::string natives()
             out << "No operation.\n";
             continue;
         }
-        out << "| Code | Name | Operands, lowest first | Result | Errors |\n|---|---|---|---|---|\n";
+        out << "| Code | Name | Operands, lowest first | Result | Stack | Errors |\n|---|---|---|---|---|---|\n";
         for (const NativeNames::Operation& operation : family.operations) {
             out << "| " << operation.code << " | `" << family.name << "." << operation.name << "` | "
                 << nativeCell(operation, operation.operands) << " | " << nativeCell(operation, operation.result)
-                << " | " << nativeCell(operation, operation.errors) << " |\n";
+                << " | " << stackEffect(operation) << " | " << nativeCell(operation, operation.errors) << " |\n";
         }
     }
     return out.str();

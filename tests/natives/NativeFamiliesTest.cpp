@@ -2,6 +2,8 @@
 // hold for every family, and the tools' table of names must name exactly
 // the operations that the machine runs.
 
+#include <algorithm>
+#include <map>
 #include <set>
 #include <string>
 
@@ -10,6 +12,7 @@
 #include "NativeFamily.h"
 #include "NativeGroups.h"
 #include "NativeNames.h"
+#include "NativeTestSupport.h"
 
 TEST(NativeFamilies, EveryFamilyHasDistinctCodesAndNames)
 {
@@ -73,4 +76,117 @@ TEST(NativeFamilies, FamilyNamesAreDistinct)
         for (const NativeNames::Operation& operation : family.operations)
             EXPECT_EQ(NativeNames::findOperation(family, operation.name), &operation) << operation.name;
     }
+}
+
+namespace {
+
+// The deepest slot that a call reads, as depth below the top before it.
+class DeepestRead : public VirtualMachine::MOperandWatcher {
+public:
+    void operandRead(TInt aDepth, VirtualMachine::TOperandUse) override { iDeepest = std::max(iDeepest, aDepth); }
+
+    TInt iDeepest = -1;
+};
+
+// Operands that make an operation succeed where the default does not: one
+// letter a slot, the lowest first; c is the address of a fresh four-word
+// variable, s a string, 0 and 7 those numbers. Every other operation gets
+// 0x80000000 and 0 in turn, which is 0.5 to the fixed-point ones.
+const std::map<std::string, std::string> KOperands {
+    {"Color.white", "c"},
+    {"Color.copy", "cc"},
+    {"Color.setComponents", "c7777"},
+    {"Color.red", "c"},
+    {"Color.green", "c"},
+    {"Color.blue", "c"},
+    {"Color.alpha", "c"},
+    {"Color.setRed", "c7"},
+    {"Color.setGreen", "c7"},
+    {"Color.setBlue", "c7"},
+    {"Color.setAlpha", "c7"},
+    {"System.requestAndExit", "s"},
+    {"System.setApplicationObject", "0"},
+};
+
+class NativeStackEffects : public NativeTest {
+protected:
+    static constexpr TUint32 KGuard = 0x6A6A6A6A;
+    static constexpr TInt KGuards = 2;
+
+    void pushOperands(const std::string& aName, TInt aTakes)
+    {
+        const auto found = KOperands.find(aName);
+        for (TInt i = 0; i < aTakes; ++i) {
+            const char kind = found == KOperands.end() ? (i % 2 == 0 ? 'h' : '0') : found->second.at(i);
+            switch (kind) {
+            case 'c':
+                push(machine.heap().createArray(4, GC_CODE_PLAIN));
+                break;
+            case 's':
+                pushString("request");
+                break;
+            case '7':
+                push(7);
+                break;
+            case 'h':
+                push(0x80000000u);
+                break;
+            default:
+                push(0);
+                break;
+            }
+        }
+    }
+};
+
+}
+
+// The check of the stack in kelvo-asm follows a native by these counts: a
+// count that differs from the handler lets it pass programs that break
+// their stack, or refuse sound ones.
+TEST_F(NativeStackEffects, EveryKnownEffectIsWhatTheHandlerDoes)
+{
+    TInt checked = 0;
+    for (const NativeNames::Family& family : NativeNames::families()) {
+        for (const NativeNames::Operation& operation : family.operations) {
+            if (operation.takes == NativeNames::KUnknownEffect)
+                continue;
+            const std::string name = std::string(family.name) + "." + operation.name;
+            SCOPED_TRACE(name);
+            ASSERT_NE(operation.leaves, NativeNames::KUnknownEffect);
+            ASSERT_LE(operation.takes, 16);
+            ++checked;
+            machine.setTop(0);
+            for (TInt i = 0; i < KGuards; ++i)
+                push(KGuard);
+            pushOperands(name, operation.takes);
+            const TInt below = depth() - operation.takes;
+            DeepestRead watcher;
+            machine.setOperandWatcher(&watcher);
+            TBool returned = EFalse;
+            TInt code = ENoError;
+            try {
+                code = raised(family.group, operation.code);
+                returned = code == ENoError;
+            } catch (const ApplicationExit&) {
+            }
+            machine.setOperandWatcher(nullptr);
+            // An operation may leave an operand unread, but none reads below
+            // its operands, and one that reads reads its lowest.
+            EXPECT_LT(watcher.iDeepest, operation.takes);
+            if (watcher.iDeepest >= 0 && operation.leaves != NativeNames::KNeverReturns) {
+                EXPECT_EQ(watcher.iDeepest, operation.takes - 1);
+            }
+            if (operation.leaves == NativeNames::KNeverReturns) {
+                EXPECT_FALSE(returned);
+                continue;
+            }
+            ASSERT_EQ(code, ENoError);
+            EXPECT_EQ(depth(), below + operation.leaves);
+            EXPECT_TRUE(markerIntact());
+            for (TInt i = 1; i <= KGuards; ++i)
+                EXPECT_EQ(machine.slot(i), KGuard);
+        }
+    }
+    EXPECT_GT(checked, 0);
 }

@@ -16,6 +16,13 @@
 // cannot name an operation that the machine would not run.
 namespace NativeNames {
 
+// A count of an operation's stack effect that depends on its operands, or
+// that no test has yet held to its handler.
+constexpr TInt KUnknownEffect = -1;
+// The slots left by an operation that never comes back to the next
+// instruction: it ends the application or raises every time.
+constexpr TInt KNeverReturns = -2;
+
 struct Operation {
     TInt code;           // the instruction's signed byte operand
     const char* name;
@@ -27,6 +34,13 @@ struct Operation {
     const char* operands = nullptr;
     const char* result = nullptr;
     const char* errors = nullptr;
+    // Its stack effect, as the check of the stack in kelvo-asm follows
+    // it: the slots it takes (its operands; a fixed-point or long value
+    // counts two) and the slots it then leaves from its first operand's
+    // slot up. tests/natives holds every count that is not unknown to
+    // what the handler does.
+    TInt takes = KUnknownEffect;
+    TInt leaves = KUnknownEffect;
 };
 
 struct Family {
