@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 
+#include "NativeNames.h"
 #include "Opcodes.h"
 
 namespace StackCheck {
@@ -15,8 +16,8 @@ namespace {
 
 using namespace Opcodes;
 
-// A height on a way that passed a native, an extension or a call of a
-// method whose arguments are not known: the way is still followed, so
+// A height on a way that passed a native whose effect is not counted, an
+// extension or a call of a method whose arguments are not known: the way is still followed, so
 // that its rets are held to their method's record, but no height is
 // compared on it.
 const TInt64 KUnknown = std::numeric_limits<TInt64>::min();
@@ -54,6 +55,8 @@ private:
     std::optional<Failure> walk(std::size_t aEntry) const;
     std::optional<Failure> step(std::size_t aAt, TInt64 aHeight, const std::optional<Frame>& aOwn,
                                 std::vector<std::pair<std::size_t, TInt64>>& aWays) const;
+    std::optional<Failure> native(std::size_t aAt, TInt64 aHeight,
+                                  std::vector<std::pair<std::size_t, TInt64>>& aWays) const;
     TInt64 operand(std::size_t aAt, TInt aIndex) const { return operandValue(iCode.data() + aAt, aIndex); }
     std::string nameOf(std::size_t aEntry) const;
     std::string located(const Failure& aFailure, std::size_t aEntry) const;
@@ -255,6 +258,7 @@ std::optional<Failure> Checker::step(std::size_t aAt, TInt64 aHeight, const std:
         return std::nullopt;
     }
     case EOp_native:
+        return native(aAt, aHeight, aWays);
     case EOp_ext:
         aWays.push_back({next, KUnknown});
         return std::nullopt;
@@ -273,6 +277,29 @@ std::optional<Failure> Checker::step(std::size_t aAt, TInt64 aHeight, const std:
             aWays.push_back({next, after(stackGrowth(op, operand(aAt, 0), operand(aAt, 1)))});
         return std::nullopt;
     }
+}
+
+// A native goes on by the counts of the names' table; one that never comes
+// back ends its way as a throw does. An operation that the table does not
+// count, or does not define, leaves the height unknown.
+std::optional<Failure> Checker::native(std::size_t aAt, TInt64 aHeight,
+                                       std::vector<std::pair<std::size_t, TInt64>>& aWays) const
+{
+    const std::size_t next = aAt + static_cast<std::size_t>(size(iCode[aAt]));
+    const TInt group = static_cast<TInt>(operand(aAt, 0));
+    const NativeNames::Operation* operation = NativeNames::operation(group, static_cast<TInt>(operand(aAt, 1)));
+    if (!operation || operation->takes == NativeNames::KUnknownEffect
+        || operation->leaves == NativeNames::KUnknownEffect) {
+        aWays.push_back({next, KUnknown});
+        return std::nullopt;
+    }
+    if (aHeight != KUnknown && aHeight < operation->takes)
+        return Failure {aAt, std::string("native ") + NativeNames::family(group)->name + "." + operation->name
+                                 + " takes " + slots(operation->takes) + ", but the method has " + slots(aHeight)
+                                 + " above its return address here"};
+    if (operation->leaves != NativeNames::KNeverReturns)
+        aWays.push_back({next, aHeight == KUnknown ? KUnknown : aHeight - operation->takes + operation->leaves});
+    return std::nullopt;
 }
 
 // The first label of the entry, or its code index when none names it.

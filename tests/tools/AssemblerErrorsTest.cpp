@@ -225,6 +225,26 @@ const ErrorCase KStackCases[] = {
      "    newarray 1, 2\n    dup\n    ldind\n    callvirt \"area\"\n    ret 0, 1\narea:\n    ret 0, 2\n",
      "t.kasm:11: in method main: callvirt has pushed 1 slot for the method, but its record takes 1 for results "
      "and 1 for arguments\n"},
+    // A native that finds fewer slots than it takes.
+    {"main:\n    ldc 1\n    native Math.randomInt\n    ret 0, 1\n",
+     "t.kasm:5: in method main: native Math.randomInt takes 2 slots, but the method has 1 slot above its return "
+     "address here\n"},
+    // The heights after a native that leaves fewer slots than it takes,
+    // more, and as many, each held at a ret or a call.
+    {"main:\n    ldc 1\n    ldc 2\n    native Math.randomInt\n    ret 0, 1\n",
+     "t.kasm:7: in method main: ret 0, 1 looks for the return address 0 slots below the top, but the method has "
+     "1 slot above it here\n"},
+    {"main:\n    native Math.pi\n    adjust.s -1\n    ret 0, 1\n",
+     "t.kasm:6: in method main: ret 0, 1 looks for the return address 0 slots below the top, but the method has "
+     "1 slot above it here\n"},
+    {".record differenceFrame size2=2\nmain:\n    ldc 8\n    native Number.absoluteInt\n"
+     "    call difference, differenceFrame\n    ret 0, 1\ndifference:\n    ret 0, 3\n",
+     "t.kasm:7: in method main: call has pushed 1 slot for the method, but its record takes 0 for results and 2 "
+     "for arguments\n"},
+    // A join after natives that leave a slot on one way only.
+    {"main:\n    ldc 1\n    jz.s skip\n    ldc 0\n    native Color.predefinedRed\n    native Color.equal\n"
+     "skip:\n    ret 0, 1\n",
+     "t.kasm:10: in method main: the stack holds 0 slots here on one way and 1 on another\n"},
     // A handler starts with the height of its try and the exception.
     {"main:\n    try *, caught\n    leave -1\n    ret 0, 1\ncaught:\n    ret 0, 1\n",
      "t.kasm:8: in method main: ret 0, 1 looks for the return address 0 slots below the top, but the method has "
@@ -255,9 +275,12 @@ TEST(StackCheck, EveryMethodWithAFaultIsReported)
 TEST(StackCheck, WhatCannotBeKnownIsNotReported)
 {
     const char* const sources[] = {
-        // A native takes and leaves what no table says: Debug.log takes
-        // its string.
-        "main:\n    ldstr \"x\"\n    native Debug.log\n    ret 0, 1\n",
+        // An extension takes and leaves what no table says: the audio
+        // player's load takes its player and file name.
+        "main:\n    ldc 0\n    ldstr \"x\"\n    ext 28, 1\n    ret 0, 1\n",
+        // A native that never returns ends its way: what follows it runs
+        // only on other ways.
+        "main:\n    ldc 1\n    native System.exit\n    ret 0, 1\n",
         // A method without a record says nothing of what its ret takes.
         "main:\n    ldc 1\n    call drop, -1\n    ret 0, 1\ndrop:\n    ret 0, 2\n",
         // Jumps into the middle of an instruction and out of the code.
