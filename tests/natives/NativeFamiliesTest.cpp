@@ -90,8 +90,9 @@ public:
 
 // Operands that make an operation succeed where the default does not: one
 // letter a slot, the lowest first; c is the address of a fresh four-word
-// variable holding 1 (a long of 1 too), s a string, n the string "1.5", 0
-// and 7 those numbers. An operation's own entry gives every slot; a
+// variable holding 1 (a long of 1 too), s a string, n the string "1.5", v
+// an empty byte vector, r a fresh variable held as a root (a screen
+// listener), 0 and 7 those numbers. An operation's own entry gives every slot; a
 // family's gives the lowest, and its last letter stands for the rest.
 // Without an entry the slots hold 0x80000000 and 0 in turn, which is 0.5
 // to the fixed-point operations.
@@ -115,13 +116,22 @@ const std::map<std::string, std::string> KOperands {
     {"Fixed.decrement", "c"},
     {"Fixed.textWithDecimals", "c7"},
     {"Fixed.text", "c"},
+    {"Debug", "s"},
+    {"Screen.addListener", "c"},
+    {"Screen.removeListener", "r"},
+    {"Timer", "7"},
+    {"Encoder.encode", "s"},
+    {"Encoder.decode", "v"},
+    {"Hash.create", "c7"},
+    {"Hash.digestOf", "v7"},
     {"System.requestAndExit", "s"},
     {"System.setApplicationObject", "0"},
 };
 
-// Operations that write their result over their lowest operand without
-// reading it.
-const std::set<std::string> KUnreadLowest {"Char.toLowerBelow", "Char.toUpperBelow"};
+// Operations that do not read their lowest operand: the Char operations
+// write their result over it, and the timer object is the host's concern.
+const std::set<std::string> KUnreadLowest {"Char.toLowerBelow", "Char.toUpperBelow", "Timer.start", "Timer.stop",
+                                           "Timer.changeDelay"};
 
 class NativeStackEffects : public NativeTest {
 protected:
@@ -147,6 +157,15 @@ protected:
             }
             case 'n':
                 pushString("1.5");
+                break;
+            case 'r': {
+                const TUint32 listener = machine.heap().createArray(4, GC_CODE_PLAIN);
+                machine.heap().addRoot(listener);
+                push(listener);
+                break;
+            }
+            case 'v':
+                push(machine.newVectorValue(1, 0, EFalse));
                 break;
             case 's':
                 pushString("request");

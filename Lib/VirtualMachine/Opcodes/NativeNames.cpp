@@ -1475,12 +1475,12 @@ const Operation KEncoder[] = {
     {1, "encode",
         "string",
         "a new byte vector of its UTF-8 bytes",
-        "NullPointerException (1) when the string is null"},
+        "NullPointerException (1) when the string is null", 1, 1},
     {2, "decode",
         "byte vector",
         "a new string of the UTF-8 text",
         "NullPointerException (1) when the byte vector or its vector is 0; VMException (10) when it is no byte "
-        "vector"},
+        "vector", 1, 1},
 };
 
 const Operation KDateTime[] = {
@@ -1613,27 +1613,27 @@ const Operation KDateTime[] = {
 };
 
 const Operation KDebug[] = {
-    {1, "log", "string", "", "NullPointerException (1) when the string is null"},
+    {1, "log", "string", "", "NullPointerException (1) when the string is null", 1, 0},
     {2, "openLogFile",
         "path (string)",
         "",
         "NullPointerException (1) when the string is null; later lines go to that file as well, an empty path "
-        "closes it"},
-    {3, "ignored", "", "", ""},
+        "closes it", 1, 0},
+    {3, "ignored", "", "", "", 0, 0},
 };
 
 const Operation KScreen[] = {
-    {1, "repaintAll", "", "", ""},
-    {2, "screenSize", "", "width, height (both pushed)", ""},
-    {3, "setOrientation", "orientation (1 portrait, 2 landscape)", "", ""},
-    {4, "orientation", "", "the host's orientation (pushed)", ""},
-    {5, "setScreenFlag", "flag", "", ""},
-    {6, "repaintArea", "x, y, width, height", "", ""},
+    {1, "repaintAll", "", "", "", 0, 0},
+    {2, "screenSize", "", "width, height (both pushed)", "", 0, 2},
+    {3, "setOrientation", "orientation (1 portrait, 2 landscape)", "", "", 1, 0},
+    {4, "orientation", "", "the host's orientation (pushed)", "", 0, 1},
+    {5, "setScreenFlag", "flag", "", "", 1, 0},
+    {6, "repaintArea", "x, y, width, height", "", "", 4, 0},
     {7, "addListener",
         "listener object",
         "",
-        "InvalidArgumentException (6) \"The screen listener must be an object\""},
-    {8, "removeListener", "listener object", "", ""},
+        "InvalidArgumentException (6) \"The screen listener must be an object\"", 1, 0},
+    {8, "removeListener", "listener object", "", "", 1, 0},
 };
 
 const Operation KSystem[] = {
@@ -1669,21 +1669,21 @@ const Operation KSystem[] = {
 };
 
 const Operation KTimer[] = {
-    {1, "start", "timer, listener, delay (ms; negative counts as 0)", "the timer's id", ""},
-    {2, "stop", "timer, id", "", ""},
-    {3, "changeDelay", "timer, id, delay (ms)", "", ""},
+    {1, "start", "timer, listener, delay (ms; negative counts as 0)", "the timer's id", "", 3, 1},
+    {2, "stop", "timer, id", "", "", 2, 0},
+    {3, "changeDelay", "timer, id, delay (ms)", "", "", 3, 0},
 };
 
 const Operation KHash[] = {
     {1, "create",
         "cell's address, algorithm",
         "none; the cell gets a new hash",
-        "NullPointerException (1) when the address is 0"},
+        "NullPointerException (1) when the address is 0", 2, 0},
     {2, "digestOf",
         "byte vector, algorithm",
         "a new, empty byte vector: no algorithm gives a digest",
         "NullPointerException (1) when the byte vector or its vector is 0; VMException (10) when it is no byte "
-        "vector"},
+        "vector", 2, 1},
     {3, "feed",
         "hash cell, byte vector",
         "",
