@@ -105,6 +105,8 @@ const std::map<std::string, std::string> KOperands {
     {"Position.copy", "cc"},
     {"Rectangle", "c7"},
     {"Rectangle.copy", "cc"},
+    {"Range", "c7"},
+    {"Range.copy", "cc"},
     {"Long", "c"},
     {"Fixed.load", "c"},
     {"Fixed.parse", "n"},
