@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "DateTime.h"
+#include "DateTimeValues.h"
 #include "NativeFamily.h"
 #include "NativeGroups.h"
 #include "NativeNames.h"
@@ -92,7 +94,7 @@ public:
 // letter a slot, the lowest first; c is the address of a fresh four-word
 // variable holding 1 (a long of 1 too), s a string, n the string "1.5", v
 // an empty byte vector, r a fresh variable held as a root (a screen
-// listener), 0 and 7 those numbers. An operation's own entry gives every slot; a
+// listener), d a date-time object, 0 and 7 those numbers. An operation's own entry gives every slot; a
 // family's gives the lowest, and its last letter stands for the rest.
 // Without an entry the slots hold 0x80000000 and 0 in turn, which is 0.5
 // to the fixed-point operations.
@@ -126,6 +128,21 @@ const std::map<std::string, std::string> KOperands {
     {"Encoder.decode", "v"},
     {"Hash.create", "c7"},
     {"Hash.digestOf", "v7"},
+    {"DateTime", "d7"},
+    {"DateTime.setNow", "c"},
+    {"DateTime.copy", "cd"},
+    {"DateTime.copy2", "cd"},
+    {"DateTime.setFields", "c7777770"},
+    {"DateTime.setTimezone", "d0"},
+    {"DateTime.sameObject", "dd"},
+    {"DateTime.otherObject", "dd"},
+    {"DateTime.equal", "dd"},
+    {"DateTime.notEqual", "dd"},
+    {"DateTime.before", "dd"},
+    {"DateTime.beforeOrEqual", "dd"},
+    {"DateTime.after", "dd"},
+    {"DateTime.afterOrEqual", "dd"},
+    {"System.copyDateTime", "d"},
     {"System.requestAndExit", "s"},
     {"System.setApplicationObject", "0"},
 };
@@ -166,6 +183,10 @@ protected:
                 push(listener);
                 break;
             }
+            case 'd':
+                push(newDateTimeObject(machine.heap(),
+                                       Vestra::DateTime::make(7, 7, 2007, 7, 7, 7, Vestra::DateTime::EUtc)));
+                break;
             case 'v':
                 push(machine.newVectorValue(1, 0, EFalse));
                 break;
