@@ -11,6 +11,8 @@
 
 #include "DateTime.h"
 #include "DateTimeValues.h"
+#include "Hash.h"
+#include "KeyEvent.h"
 #include "NativeFamily.h"
 #include "NativeGroups.h"
 #include "NativeNames.h"
@@ -94,7 +96,8 @@ public:
 // letter a slot, the lowest first; c is the address of a fresh four-word
 // variable holding 1 (a long of 1 too), s a string, n the string "1.5", v
 // an empty byte vector, r a fresh variable held as a root (a screen
-// listener), d a date-time object, 0 and 7 those numbers. An operation's own entry gives every slot; a
+// listener), d a date-time object, k and H variables holding a key event
+// and a hash, 0 and 7 those numbers. An operation's own entry gives every slot; a
 // family's gives the lowest, and its last letter stands for the rest.
 // Without an entry the slots hold 0x80000000 and 0 in turn, which is 0.5
 // to the fixed-point operations.
@@ -128,6 +131,8 @@ const std::map<std::string, std::string> KOperands {
     {"Encoder.decode", "v"},
     {"Hash.create", "c7"},
     {"Hash.digestOf", "v7"},
+    {"Hash.feed", "Hv"},
+    {"Hash.digest", "H"},
     {"DateTime", "d7"},
     {"DateTime.setNow", "c"},
     {"DateTime.copy", "cd"},
@@ -142,6 +147,7 @@ const std::map<std::string, std::string> KOperands {
     {"DateTime.beforeOrEqual", "dd"},
     {"DateTime.after", "dd"},
     {"DateTime.afterOrEqual", "dd"},
+    {"KeyEvent", "k"},
     {"System.copyDateTime", "d"},
     {"System.requestAndExit", "s"},
     {"System.setApplicationObject", "0"},
@@ -157,6 +163,14 @@ protected:
     static constexpr TUint32 KGuard = 0x6A6A6A6A;
     static constexpr TInt KGuards = 2;
 
+    // A fresh variable whose first word is aObject.
+    void pushHolding(TUint32 aObject)
+    {
+        const TUint32 variable = machine.heap().createArray(4, GC_CODE_PLAIN);
+        machine.arena().setWord(variable, aObject);
+        push(variable);
+    }
+
     void pushOperands(const std::string& aFamily, const std::string& aName, TInt aTakes)
     {
         const auto own = KOperands.find(aName);
@@ -168,12 +182,9 @@ protected:
             else if (family != KOperands.end())
                 kind = family->second[std::min<std::size_t>(static_cast<std::size_t>(i), family->second.size() - 1)];
             switch (kind) {
-            case 'c': {
-                const TUint32 variable = machine.heap().createArray(4, GC_CODE_PLAIN);
-                machine.arena().setWord(variable, 1);
-                push(variable);
+            case 'c':
+                pushHolding(1);
                 break;
-            }
             case 'n':
                 pushString("1.5");
                 break;
@@ -186,6 +197,13 @@ protected:
             case 'd':
                 push(newDateTimeObject(machine.heap(),
                                        Vestra::DateTime::make(7, 7, 2007, 7, 7, 7, Vestra::DateTime::EUtc)));
+                break;
+            case 'k':
+                pushHolding(machine.heap().createHostObject(24, GC_CODE_PLAIN,
+                                                            new Vestra::KeyEvent(7, 7, 7, OString("k"))));
+                break;
+            case 'H':
+                pushHolding(machine.heap().createHostObject(8, GC_CODE_HASH, new Hash(7)));
                 break;
             case 'v':
                 push(machine.newVectorValue(1, 0, EFalse));

@@ -1689,30 +1689,30 @@ const Operation KHash[] = {
         "",
         "NullPointerException (1) when the cell or its hash is 0; VMException (10) \"Not a hash\"; "
         "NullPointerException (1) when the byte vector or its vector is 0; VMException (10) when it is no byte "
-        "vector"},
+        "vector", 2, 0},
     {4, "digest",
         "hash cell",
         "a new, empty byte vector",
-        "NullPointerException (1) when the cell or its hash is 0; VMException (10) \"Not a hash\""},
+        "NullPointerException (1) when the cell or its hash is 0; VMException (10) \"Not a hash\"", 1, 1},
 };
 
 const Operation KKeyEvent[] = {
     {1, "keyCode",
         "key event cell",
         "the key code",
-        "NullPointerException (1) when the cell or the event is 0; VMException (10) \"Not a key event\""},
+        "NullPointerException (1) when the cell or the event is 0; VMException (10) \"Not a key event\"", 1, 1},
     {2, "extra",
         "key event cell",
         "the event's extra value",
-        "NullPointerException (1) when the cell or the event is 0; VMException (10) \"Not a key event\""},
+        "NullPointerException (1) when the cell or the event is 0; VMException (10) \"Not a key event\"", 1, 1},
     {3, "scanCode",
         "key event cell",
         "the scan code",
-        "NullPointerException (1) when the cell or the event is 0; VMException (10) \"Not a key event\""},
+        "NullPointerException (1) when the cell or the event is 0; VMException (10) \"Not a key event\"", 1, 1},
     {4, "text",
         "key event cell",
         "a new string of the key's text",
-        "NullPointerException (1) when the cell or the event is 0; VMException (10) \"Not a key event\""},
+        "NullPointerException (1) when the cell or the event is 0; VMException (10) \"Not a key event\"", 1, 1},
 };
 
 const Family KFamilies[] = {
