@@ -1004,24 +1004,25 @@ HANDLER(throw)
 // goes on with that instruction's plain handler.
 
 
-// ldloc.s k; ldc c; operator. Division by a constant 0 goes on with the
+// ldloc.s k; ldc c; operator, and ldc c; operator: a local, or the top,
+// combined with a constant. Division by a constant 0 goes on with the
 // plain operator, which raises the error.
 #define FUSED_ARITHMETIC(operation, inWord, inByte, Operator) \
     fused_local_constant_arithmetic_##operation: \
+    ++top; \
+    T = SLOT(top + ARG_AT(0, ldloc_s, 0)); \
+    pc += sizeOf({EOp_ldloc_s}); \
+    fused_constant_arithmetic_##operation: \
     { \
-        constexpr TInt KConstantAt = sizeOf({EOp_ldloc_s}); \
-        constexpr TInt KOperatorAt = sizeOf({EOp_ldloc_s, EOp_ldc}); \
-        const TUint32 local = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0)); \
-        const TUint32 constant = static_cast<TUint32>(ARG_AT(KConstantAt, ldc, 0)); \
-        SLOT(top + 2) = constant; \
-        ++top; \
+        constexpr TInt KOperatorAt = sizeOf({EOp_ldc}); \
+        const TUint32 constant = static_cast<TUint32>(ARG_AT(0, ldc, 0)); \
+        SLOT(top + 1) = constant; \
         if (Operator::KDivides && constant == 0) { \
-            T = local; \
             ++top; \
             pc += KOperatorAt; \
             goto op_##operation; \
         } \
-        T = Operator::apply(local, constant); \
+        T = Operator::apply(T, constant); \
         ADVANCE(KOperatorAt + size(EOp_##operation)); \
     }
 ARITHMETIC_FAMILY(FUSED_ARITHMETIC)
@@ -1099,6 +1100,51 @@ fused_local_field_load: {
     T = address;
     T = LOAD(address);
     ADVANCE(sizeOf({EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind}));
+}
+// ldloc.s k; ldloc.s j. One after the other through the slots, as the
+// second may read the slot the first wrote.
+fused_local_pair: {
+    ++top;
+    T = SLOT(wrapped(TInt64(top) + ARG_AT(0, ldloc_s, 0)));
+    ++top;
+    T = SLOT(wrapped(TInt64(top) + ARG_AT(sizeOf({EOp_ldloc_s}), ldloc_s, 0)));
+    ADVANCE(sizeOf({EOp_ldloc_s, EOp_ldloc_s}));
+}
+// ldloc.s k; ldind; callvirt m: the class is pushed as ldind leaves it and
+// the call goes on in callvirt's own handler, so that a missing method or
+// implementation fails there as it always did. A null receiver goes on
+// with the plain ldloc.s, for ldind to raise the error.
+fused_local_virtual_call: {
+    const TUint32 receiver = SLOT(wrapped(TInt64(top) + 1 + ARG_AT(0, ldloc_s, 0)));
+    if (receiver == 0)
+        goto op_ldloc_s;
+    ++top;
+    T = LOAD(receiver);
+    pc += sizeOf({EOp_ldloc_s, EOp_ldind});
+    goto op_callvirt;
+}
+// dup; jz.s d or dup; jz d: the copy is what the jump tests.
+fused_dup_jump: {
+    constexpr TInt KJumpAt = sizeOf({EOp_dup});
+    const TUint32 value = T;
+    SLOT(top + 1) = value;
+    if (value != 0)
+        pc += KJumpAt + (code[pc + KJumpAt] == EOp_jz_s ? size(EOp_jz_s) : size(EOp_jz));
+    else if (code[pc + KJumpAt] == EOp_jz_s)
+        pc = wrapped(TInt64(pc) + KJumpAt + size(EOp_jz_s) - 1 + ARG_AT(KJumpAt, jz_s, 0));
+    else
+        pc = wrapped(TInt64(pc) + KJumpAt + size(EOp_jz) - 1 + ARG_AT(KJumpAt, jz, 0));
+    TRANSFER();
+}
+// stind; ret a, b. A null address goes on with the plain stind, which
+// raises the error.
+fused_store_return: {
+    if (N == 0)
+        goto op_stind;
+    STORE(N, T);
+    top -= 2;
+    pc += size(EOp_stind);
+    goto op_ret;
 }
 // ldloca.s k; ldloc.s j; stind
 fused_local_copy: {
@@ -1191,6 +1237,20 @@ fused_local_word_vector_load: {
     pc += sizeOf({EOp_ldloca_s, EOp_ldloc_s});
     goto fused_word_vector_load;
 }
+// ldloc.s j, then the element load or address above.
+#define PUSH_LOCAL_INDEX() \
+    SLOT(top + 1) = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0)); \
+    ++top; \
+    pc += size(EOp_ldloc_s)
+fused_local_index_word_vector_load: {
+    PUSH_LOCAL_INDEX();
+    goto fused_word_vector_load;
+}
+fused_local_index_word_vector_address: {
+    PUSH_LOCAL_INDEX();
+    goto fused_word_vector_address;
+}
+#undef PUSH_LOCAL_INDEX
 // ldloca.s a; ldloca.s k; ldloc.s j; native 3, 6; ldind; addind
 fused_local_add_word_vector_element: {
     constexpr TInt KCellAt = sizeOf({EOp_ldloca_s});

@@ -30,16 +30,24 @@ THandler compareJumpHandler(TUint8 aOperation, TUint8 aJump, TBool aAfterLocal)
     }
 }
 
-// The fused handler of the arithmetic or bit operator aOperation after
-// ldloc.s; ldc (aAfterLocal), or of that operator followed by stind, or
-// the invalid operation's handler for any other operation.
-THandler arithmeticHandler(TUint8 aOperation, TBool aAfterLocal)
+// Where an arithmetic or bit operator stands in a fused sequence.
+enum TArithmeticPlace {
+    EAfterLocalAndConstant,   // ldloc.s; ldc; operator
+    EAfterConstant,           // ldc; operator
+    EBeforeStore              // operator; stind
+};
+
+// The fused handler of the arithmetic or bit operator aOperation in the
+// place aPlace, or the invalid operation's handler for any other
+// operation.
+THandler arithmeticHandler(TUint8 aOperation, TArithmeticPlace aPlace)
 {
     switch (aOperation) {
 #define ARITHMETIC_CASE(operation, inWord, inByte, Operator) \
     case EOp_##operation: \
-        return aAfterLocal ? EHandler_fused_local_constant_arithmetic_##operation \
-                           : EHandler_fused_arithmetic_store_##operation;
+        return aPlace == EAfterLocalAndConstant ? EHandler_fused_local_constant_arithmetic_##operation \
+               : aPlace == EAfterConstant       ? EHandler_fused_constant_arithmetic_##operation \
+                                                : EHandler_fused_arithmetic_store_##operation;
         ARITHMETIC_FAMILY(ARITHMETIC_CASE)
 #undef ARITHMETIC_CASE
     default:
@@ -88,13 +96,22 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
         if (compareJump != EHandler_op_invalid && (jump == EOp_jz_s || jump == EOp_jz)
             && fits({EOp_ldloc_s, EOp_ldc, operation, jump}))
             return compareJump;
-        const THandler arithmetic = arithmeticHandler(operation, ETrue);
+        const THandler arithmetic = arithmeticHandler(operation, EAfterLocalAndConstant);
         if (arithmetic != EHandler_op_invalid && fits({EOp_ldloc_s, EOp_ldc, operation}))
             return arithmetic;
     }
     if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_fieldaddr_s
         && at({EOp_ldloc_s, EOp_fieldaddr_s}) == EOp_ldind && fits({EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind}))
         return EHandler_fused_local_field_load;
+    if (at({}) == EOp_ldloc_s && isNative(size(EOp_ldloc_s), KWordVectors, KElement)
+        && fits({EOp_ldloc_s, EOp_native}) && codeAfter(size(EOp_ldloc_s))) {
+        if (at({EOp_ldloc_s, EOp_native}) == EOp_ldind && fits({EOp_ldloc_s, EOp_native, EOp_ldind}))
+            return EHandler_fused_local_index_word_vector_load;
+        return EHandler_fused_local_index_word_vector_address;
+    }
+    if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_ldind && at({EOp_ldloc_s, EOp_ldind}) == EOp_callvirt
+        && fits({EOp_ldloc_s, EOp_ldind, EOp_callvirt}))
+        return EHandler_fused_local_virtual_call;
     if (at({}) == EOp_ldc) {
         const TUint8 operation = at({EOp_ldc});
         const TUint8 jump = at({EOp_ldc, operation});
@@ -102,7 +119,15 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
         if (compareJump != EHandler_op_invalid && (jump == EOp_jz_s || jump == EOp_jz)
             && fits({EOp_ldc, operation, jump}))
             return compareJump;
+        const THandler arithmetic = arithmeticHandler(operation, EAfterConstant);
+        if (arithmetic != EHandler_op_invalid && fits({EOp_ldc, operation}))
+            return arithmetic;
     }
+    if (at({}) == EOp_dup && (at({EOp_dup}) == EOp_jz_s || at({EOp_dup}) == EOp_jz)
+        && fits({EOp_dup, at({EOp_dup})}))
+        return EHandler_fused_dup_jump;
+    if (at({}) == EOp_stind && at({EOp_stind}) == EOp_ret && fits({EOp_stind, EOp_ret}))
+        return EHandler_fused_store_return;
     if (at({}) == EOp_ldloca_s) {
         const TUint8 second = at({EOp_ldloca_s});
         const TUint8 third = at({EOp_ldloca_s, second});
@@ -143,7 +168,7 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
             return EHandler_fused_word_vector_append;
     }
     const TUint8 first = at({});
-    const THandler arithmeticStore = arithmeticHandler(first, EFalse);
+    const THandler arithmeticStore = arithmeticHandler(first, EBeforeStore);
     if (arithmeticStore != EHandler_op_invalid && at({first}) == EOp_stind && fits({first, EOp_stind}))
         return arithmeticStore;
     return EHandler_op_invalid;
@@ -160,10 +185,22 @@ Vec<DispatchEntry> dispatchTable(const Vec<TUint8>& aCode, TBool aFuse)
     if (!aFuse)
         return table;
     // Sequences start where the loader's walk puts instructions.
+    Vec<TInt> starts;
     for (TInt p = 0; p < aCode.count(); p += size(aCode[p])) {
+        starts.append(p);
         const THandler fused = fusedAt(aCode, p);
         if (fused != EHandler_op_invalid)
             table[p].handler = fused;
+    }
+    // Two local loads are fused only where the second starts nothing
+    // longer, which the pair would skip. From the last backwards, so that
+    // a chain of loads is taken two by two.
+    for (TInt i = starts.count() - 2; i >= 0; --i) {
+        const TInt p = starts[i];
+        const TInt next = starts[i + 1];
+        if (aCode[p] == EOp_ldloc_s && aCode[next] == EOp_ldloc_s && next + size(EOp_ldloc_s) <= aCode.count()
+            && table[p].handler == EHandler_op_ldloc_s && table[next].handler == EHandler_op_ldloc_s)
+            table[p].handler = EHandler_fused_local_pair;
     }
     return table;
 }

@@ -31,6 +31,8 @@ namespace Superinstructions {
 //   constant_compare_jump_short: ldc c; <comparison>; jz.s d (the top
 //     compared with a constant: a test of a value just computed)
 //   constant_compare_jump: ldc c; <comparison>; jz d
+//   constant_arithmetic: ldc c; <arithmetic operator> (the top combined
+//     with a constant)
 //   arithmetic_store: <arithmetic operator>; stind (x = y op z)
 #define KELVO_FUSED_COMPARE_JUMP_SHORT(operation, onBytes, onHalves, Comparison) \
     KELVO_FUSED_OPERATOR(local_constant_compare_jump_short, operation, Comparison)
@@ -42,6 +44,8 @@ namespace Superinstructions {
     KELVO_FUSED_OPERATOR(constant_compare_jump_short, operation, Comparison)
 #define KELVO_FUSED_CONSTANT_COMPARE_JUMP(operation, onBytes, onHalves, Comparison) \
     KELVO_FUSED_OPERATOR(constant_compare_jump, operation, Comparison)
+#define KELVO_FUSED_CONSTANT_ARITHMETIC(operation, inWord, inByte, Operator) \
+    KELVO_FUSED_OPERATOR(constant_arithmetic, operation, Operator)
 #define KELVO_FUSED_ARITHMETIC_STORE(operation, inWord, inByte, Operator) \
     KELVO_FUSED_OPERATOR(arithmetic_store, operation, Operator)
 #define KELVO_FUSED_OPERATOR_SEQUENCES \
@@ -50,6 +54,7 @@ namespace Superinstructions {
     ARITHMETIC_FAMILY(KELVO_FUSED_ARITHMETIC) \
     COMPARISON_FAMILY(KELVO_FUSED_CONSTANT_COMPARE_JUMP_SHORT) \
     COMPARISON_FAMILY(KELVO_FUSED_CONSTANT_COMPARE_JUMP) \
+    ARITHMETIC_FAMILY(KELVO_FUSED_CONSTANT_ARITHMETIC) \
     ARITHMETIC_FAMILY(KELVO_FUSED_ARITHMETIC_STORE)
 
 // The other fused sequences, one line each: X(identifier). The
@@ -57,6 +62,17 @@ namespace Superinstructions {
 #define KELVO_FUSED_SEQUENCES(X) \
     /* ldloc.s k; fieldaddr.s f; ldind: a field of the object in a local */ \
     X(local_field_load) \
+    /* ldloc.s k; ldloc.s j where no sequence starts at the second: two */ \
+    /* locals pushed, as arguments and operands are */ \
+    X(local_pair) \
+    /* ldloc.s k; ldind; callvirt m: a virtual call whose receiver is in */ \
+    /* a local, its class read from it */ \
+    X(local_virtual_call) \
+    /* dup; jz.s d or dup; jz d: the value kept where it is zero, as */ \
+    /* && and || are written */ \
+    X(dup_jump) \
+    /* stind; ret a, b: a result stored before the return */ \
+    X(store_return) \
     /* ldloca.s k; ldloc.s j; stind */ \
     X(local_copy) \
     /* ldloca.s k; incind */ \
@@ -74,6 +90,11 @@ namespace Superinstructions {
     X(word_vector_append) \
     /* ldloca.s k; ldloc.s j; native 3, 6; ldind: v[i] of locals v and i */ \
     X(local_word_vector_load) \
+    /* ldloc.s j; native 3, 6; ldind: v[i] of a vector on the stack and */ \
+    /* a local i */ \
+    X(local_index_word_vector_load) \
+    /* ldloc.s j; native 3, 6 followed by anything else: its address */ \
+    X(local_index_word_vector_address) \
     /* ldloca.s k; incind; jmp.s d or jmp d: the end of a counting loop */ \
     X(local_increment_jump) \
     /* ldloca.s a; ldloca.s k; ldloc.s j; native 3, 6; ldind; addind: */ \
@@ -110,7 +131,9 @@ enum THandler : TUint8 {
 };
 
 // The fused handlers that do a native's work. The register form leaves
-// their positions to them.
+// their positions to them. Those that start with the local index alone
+// are not among them: the register form's load of the index leaves the
+// native to a unit of its own, as fast.
 constexpr TBool runsNative(THandler aHandler)
 {
     switch (aHandler) {

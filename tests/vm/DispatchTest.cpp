@@ -7,6 +7,19 @@
 
 using namespace Superinstructions;
 
+namespace {
+
+template <std::size_t KCount>
+Vec<TUint8> codeOf(const TUint8 (&aBytes)[KCount])
+{
+    Vec<TUint8> code;
+    for (TUint8 byte : aBytes)
+        code.append(byte);
+    return code;
+}
+
+}
+
 // The interpreter's labels are listed in the order of THandler, so this is
 // the map from operation byte to the code that runs it.
 TEST(Dispatch, EveryValidOperationHasItsOwnHandlerAndEveryOtherByteTheInvalidOne)
@@ -30,9 +43,7 @@ TEST(Dispatch, FusionReplacesOnlyTheStartOfASequence)
 {
     // ldloca.s -1; incind; nop
     const TUint8 KBytes[] = {Opcodes::EOp_ldloca_s, 0xFF, Opcodes::EOp_incind, Opcodes::EOp_nop};
-    Vec<TUint8> code;
-    for (TUint8 byte : KBytes)
-        code.append(byte);
+    const Vec<TUint8> code = codeOf(KBytes);
     const Vec<DispatchEntry> plain = dispatchTable(code, EFalse);
     const Vec<DispatchEntry> fused = dispatchTable(code, ETrue);
     ASSERT_EQ(plain.count(), code.count());
@@ -41,4 +52,46 @@ TEST(Dispatch, FusionReplacesOnlyTheStartOfASequence)
     EXPECT_EQ(fused[0].handler, EHandler_fused_local_increment);
     for (TInt i = 1; i < code.count(); ++i)
         EXPECT_EQ(fused[i].handler, plain[i].handler);
+}
+
+// Local loads are taken two by two, but never one that starts a longer
+// sequence: in ldloc.s a; ldloc.s b; ldloc.s c; ldloc.s d; ldind;
+// callvirt m, d starts the call, so b and c pair and a stays plain.
+TEST(Dispatch, LocalLoadsPairUpWhereNoLongerSequenceStarts)
+{
+    Vec<TUint8> code;
+    for (TInt i = 0; i < 4; ++i) {
+        code.append(Opcodes::EOp_ldloc_s);
+        code.append(0xFF);
+    }
+    code.append(Opcodes::EOp_ldind);
+    code.append(Opcodes::EOp_callvirt);
+    for (TInt i = 0; i < 4; ++i)
+        code.append(0);
+    code.append(Opcodes::EOp_nop);
+    const Vec<DispatchEntry> fused = dispatchTable(code, ETrue);
+    EXPECT_EQ(fused[0].handler, EHandler_op_ldloc_s);
+    EXPECT_EQ(fused[2].handler, EHandler_fused_local_pair);
+    EXPECT_EQ(fused[4].handler, EHandler_op_ldloc_s);
+    EXPECT_EQ(fused[6].handler, EHandler_fused_local_virtual_call);
+}
+
+// The top combined with a constant, a value tested and kept, and a store
+// before a return each start a fused sequence wherever they appear:
+// ldc 1; add; dup; jz.s 0; stind; ret 0, 1; and an element at a local
+// index: ldloc.s -1; native 3, 6; ldind; ldloc.s -1; native 3, 6; nop.
+TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
+{
+    const TUint8 KBytes[] = {Opcodes::EOp_ldc, 1, 0, 0, 0, Opcodes::EOp_add, Opcodes::EOp_dup, Opcodes::EOp_jz_s, 0, 0,
+                             Opcodes::EOp_stind, Opcodes::EOp_ret, 0, 0, 0, 0, 1, 0, 0, 0};
+    const Vec<DispatchEntry> fused = dispatchTable(codeOf(KBytes), ETrue);
+    EXPECT_EQ(fused[0].handler, EHandler_fused_constant_arithmetic_add);
+    EXPECT_EQ(fused[6].handler, EHandler_fused_dup_jump);
+    EXPECT_EQ(fused[10].handler, EHandler_fused_store_return);
+
+    const TUint8 KElementBytes[] = {Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_native, 3, 6, Opcodes::EOp_ldind,
+                                    Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_native, 3, 6, Opcodes::EOp_nop};
+    const Vec<DispatchEntry> elements = dispatchTable(codeOf(KElementBytes), ETrue);
+    EXPECT_EQ(elements[0].handler, EHandler_fused_local_index_word_vector_load);
+    EXPECT_EQ(elements[6].handler, EHandler_fused_local_index_word_vector_address);
 }

@@ -105,6 +105,17 @@ const Shape KShapes[] = {
     // b = -4: its field 1 is at address 0.
     {"    ldloca.s -1\n    ldc -4\n    stind\n    ldloc.s K\n    fieldaddr.s 1\n    ldind\n", KLogTop},
     {"    ldloca.s K\n    ldloc.s J\n    ldloc.s A\n    sub\n    stind\n", ""},
+    // Two locals, the second possibly the slot the first pushed.
+    {"    ldloc.s K\n    ldloc.s J\n    nop\n", "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
+    // An element of the vector on the stack at a local index, read and
+    // written.
+    {"    ldloca.s K\n    nop\n    ldloc.s J\n    native 3, 6\n    ldind\n", KLogTop},
+    {"    ldloca.s K\n    nop\n    ldloc.s J\n    native 3, 6\n    ldc 9\n    stind\n    ldloca.s -4\n    ldc 1\n"
+     "    native 3, 6\n    ldind\n",
+     KLogTop},
+    // A value kept where it is zero (the slots above the top hold one).
+    {"    ldloc.s K\n    dup\n    jz.s over\n    ldstr \"not zero\"\n    native 30, 1\nover:\n", KLogTop},
+    {"    ldloc.s K\n    dup\n    jz over\n    ldstr \"not zero\"\n    native 30, 1\nover:\n", KLogTop},
 };
 
 void replaceAll(std::string& aText, const std::string& aName, const std::string& aValue)
@@ -177,8 +188,8 @@ TEST(Fusion, FusedSequencesDoWhatTheirInstructionsDo)
 // in one: every comparison under both jumps, of a local or of the top with
 // a constant, and every arithmetic operator, of a local and a constant or
 // stored through an address (division by 0 and a null address included),
-// gives the same log fused as one instruction at a time, for locals below,
-// at and above the top.
+// or of the top and a constant, gives the same log fused as one
+// instruction at a time, for locals below, at and above the top.
 TEST(Fusion, EachOperatorOfALocalAndAConstantDoesWhatItsInstructionDoes)
 {
     const std::vector<std::string> KComparisons = {"eq", "lt", "le", "ne", "gt", "ge"};
@@ -197,6 +208,7 @@ TEST(Fusion, EachOperatorOfALocalAndAConstantDoesWhatItsInstructionDoes)
     }
     for (const std::string& name : KOperators) {
         sequences.push_back("    ldloc.s K\n    ldc C\n    " + name + "\n" + KLogTop);
+        sequences.push_back("    ldloc.s K\n    nop\n    ldc C\n    " + name + "\n" + KLogTop);
         // The address is local K's, or 0 where local K holds 0.
         for (const char* address : {"ldloca.s K", "ldloc.s K"})
             sequences.push_back(std::string("    ") + address + "\n    ldloc.s -3\n    ldc C\n    nop\n    " + name
@@ -214,5 +226,74 @@ TEST(Fusion, EachOperatorOfALocalAndAConstantDoesWhatItsInstructionDoes)
                 ASSERT_EQ(fused, run(text, EFalse)) << text;
             }
         }
+    }
+}
+
+// A virtual call whose receiver is in a local, and a result stored
+// before a return: a receiver of the class with the implementation, a
+// null one (the error is ldind's) and one of a class without it (the
+// fatal error of the call), and a result stored through a null address,
+// give the same log and end fused as one instruction at a time.
+TEST(Fusion, VirtualCallsOnALocalReceiverAndReturnsDoWhatTheirInstructionsDo)
+{
+    const std::string KProgram = R"(
+.class Exception refs=2
+.class Point refs=0
+.record mainFrame size3=2
+.record throwFrame size2=2
+.record getFrame size1=1 size2=1
+.static "main" main, mainFrame
+.static "vminternalthrow<int>,<*string>" internalThrow, throwFrame
+.virtual "Point.get"
+.impl Point, Point.get, getFrame
+main:
+    adjust.s 2
+    ldloca.s -2
+    newarray 1, 1
+    dup
+    setclass Point
+    stind
+    ldloca.s -1
+RECEIVER
+    stind
+    ldc 0
+    ldloc.s -3
+    ldloc.s -4
+    ldind
+    callvirt "Point.get"
+    itos
+    native 30, 1
+    ldc 0
+    ldloc.s -2
+    ldloc.s -3
+    ldind
+    callvirt "Point.get"
+    itos
+    native 30, 1
+    native 32, 1
+Point.get:
+RESULT
+    ldc 42
+    stind
+    ret 0, 2
+)";
+    // The harness's hook, which logs the error.
+    const std::string harness = KHarness;
+    const std::string hook = harness.substr(harness.find("internalThrow:"));
+    const char* const KPoint = "    ldloc.s -3\n";
+    const char* const KResult = "    ldloca.s -3\n";
+    const std::pair<const char*, const char*> KCases[] = {
+        {KPoint, KResult},
+        {"    ldc 0\n", KResult},
+        {"    newarray 1, 3\n    dup\n    setclass Exception\n", KResult},
+        {KPoint, "    ldc 0\n"},
+    };
+    for (const auto& [receiver, result] : KCases) {
+        std::string text = KProgram + hook;
+        replaceAll(text, "RECEIVER\n", receiver);
+        replaceAll(text, "RESULT\n", result);
+        const Lines fused = run(text, ETrue);
+        ASSERT_GT(fused.size(), 1u) << text;
+        EXPECT_EQ(fused, run(text, EFalse)) << text;
     }
 }
