@@ -1006,27 +1006,35 @@ HANDLER(throw)
 
 // ldloc.s k; ldc c; operator, and ldc c; operator: a local, or the top,
 // combined with a constant. Division by a constant 0 goes on with the
-// plain operator, which raises the error.
-#define FUSED_ARITHMETIC(operation, inWord, inByte, Operator) \
-    fused_local_constant_arithmetic_##operation: \
-    ++top; \
-    T = SLOT(top + ARG_AT(0, ldloc_s, 0)); \
-    pc += sizeOf({EOp_ldloc_s}); \
-    fused_constant_arithmetic_##operation: \
+// plain operator, which raises the error. The value comes in left, with
+// top already counting it: a local is not written to its slot unless the
+// plain operator needs it, which keeps fib's n - 1 at two stores.
+#define COMBINE_WITH_CONSTANT(operation, Operator, left, constantAt) \
     { \
-        constexpr TInt KOperatorAt = sizeOf({EOp_ldc}); \
-        const TUint32 constant = static_cast<TUint32>(ARG_AT(0, ldc, 0)); \
+        constexpr TInt KOperatorAt = (constantAt) + sizeOf({EOp_ldc}); \
+        const TUint32 value = (left); \
+        const TUint32 constant = static_cast<TUint32>(ARG_AT(constantAt, ldc, 0)); \
         SLOT(top + 1) = constant; \
         if (Operator::KDivides && constant == 0) { \
+            T = value; \
             ++top; \
             pc += KOperatorAt; \
             goto op_##operation; \
         } \
-        T = Operator::apply(T, constant); \
+        T = Operator::apply(value, constant); \
         ADVANCE(KOperatorAt + size(EOp_##operation)); \
     }
+#define FUSED_ARITHMETIC(operation, inWord, inByte, Operator) \
+    fused_local_constant_arithmetic_##operation: { \
+        const TUint32 local = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0)); \
+        ++top; \
+        COMBINE_WITH_CONSTANT(operation, Operator, local, sizeOf({EOp_ldloc_s})) \
+    } \
+    fused_constant_arithmetic_##operation: \
+        COMBINE_WITH_CONSTANT(operation, Operator, T, 0)
 ARITHMETIC_FAMILY(FUSED_ARITHMETIC)
 #undef FUSED_ARITHMETIC
+#undef COMBINE_WITH_CONSTANT
 
 // A value compared with the constant of the ldc at constantAt and branched
 // on by the jz after the comparison, with top the height below the value:
