@@ -110,8 +110,9 @@ define is VMException (10) with the family's prefix and the position of the
 instruction ("Math:1234"). Errors are named as in
 [instructions.md](instructions.md).
 
-The Stack column counts the slots an operation takes, a fixed-point or long
-value as two, and the slots it leaves from its first operand's slot up:
+The Stack column counts the slots an operation takes, a fixed-point value
+as two and a long as one (the address of its value), and the slots it
+leaves from its first operand's slot up:
 `kelvo-asm`'s check of the stack follows a native by these counts. An
 operation that never comes back to the next instruction ends the way there.
 A dash stands for an effect that depends on the operands or is not counted
