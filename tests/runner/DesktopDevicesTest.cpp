@@ -32,8 +32,6 @@
 
 namespace {
 
-const int KTimeoutMs = 60000;
-
 // A red square that the tilt moves 100 pixels a g from the middle of the
 // screen, and every pointer event logs the three axes in milli-g.
 const char KTiltProgram[] = R"(
@@ -209,9 +207,7 @@ pointer:
     ret 0, 6
 )";
 
-struct RunOutcome {
-    int status = -1;
-    QByteArray errors;
+struct RunOutcome : RunnerApplication::Outcome {
     QByteArray log;
     QImage screenshot;
 };
@@ -225,19 +221,8 @@ RunOutcome runWithScript(const char* aSource, const QByteArray& aScript, QString
     aArguments << "--headless" << "--millis" << "400" << "--events" << directory.filePath("events.txt") << "--log"
                << directory.filePath("run.log") << "--screenshot" << directory.filePath("shot.png")
                << directory.path();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(KELVO_RUN_PROGRAM, aArguments);
     RunOutcome run;
-    if (!process.waitForFinished(KTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.errors = process.readAllStandardError();
+    static_cast<RunnerApplication::Outcome&>(run) = RunnerApplication::runProgram(aArguments);
     QFile log(directory.filePath("run.log"));
     if (log.open(QIODevice::ReadOnly))
         run.log = log.readAll();
@@ -255,12 +240,7 @@ TEST(DesktopDevicesTest, TiltSteeredApplicationFollowsTheScriptsTilt)
     EXPECT_EQ(run.log, "LOG: 500\nLOG: -250\nLOG: -829\n");
     const QImage& shot = run.screenshot;
     ASSERT_EQ(shot.size(), QSize(800, 480));
-    const QRect square(440, 255, 20, 20);
-    int wrong = 0;
-    for (int y = 0; y < shot.height(); ++y)
-        for (int x = 0; x < shot.width(); ++x)
-            wrong += shot.pixel(x, y) != (square.contains(x, y) ? 0xFFFF0000u : 0xFF0000FFu);
-    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(RunnerApplication::pixelsOtherThanRedOnBlue(shot, QRect(440, 255, 20, 20)), 0);
 }
 
 // The position given on the command line reaches the request as soon as

@@ -7,6 +7,8 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QImage>
+#include <QRect>
 #include <QProcess>
 #include <QString>
 
@@ -112,6 +114,17 @@ inline Outcome runProgram(const QStringList& aArguments,
 {
     aEnvironment.insert("QT_QPA_PLATFORM", "offscreen");
     return runProgramIn(aArguments, aEnvironment);
+}
+
+// The pixels of aImage that are not red inside aRed and blue elsewhere:
+// fills are exact, so a picture of one red rectangle on blue has none.
+inline int pixelsOtherThanRedOnBlue(const QImage& aImage, const QRect& aRed)
+{
+    int wrong = 0;
+    for (int y = 0; y < aImage.height(); ++y)
+        for (int x = 0; x < aImage.width(); ++x)
+            wrong += aImage.pixel(x, y) != (aRed.contains(x, y) ? 0xFFFF0000u : 0xFF0000FFu);
+    return wrong;
 }
 
 inline void writeFile(const QString& aPath, const QByteArray& aContent)
