@@ -152,20 +152,6 @@ void VirtualMachine::setExecutionProfiler(MExecutionProfiler* aProfiler)
 // bench/compare's calls 8% apart.
 __attribute__((aligned(64))) void VirtualMachine::run()
 {
-    if (iExecutableCode.count() != iCode.count() + KCodePadding) {
-        iExecutableCode = iCode;
-        for (TInt i = 0; i < KCodePadding; ++i)
-            iExecutableCode.append(Superinstructions::KInvalidOperation);
-        const TBool fusion = iFusion && !iProfiler;
-        iDispatch = Superinstructions::dispatchTable(iExecutableCode, fusion);
-        iRegisters = iRegisterForm && !iProfiler
-                         ? RegisterForm::translate(iExecutableCode, iCode.count(), iDispatch, fusion, KStackLimit)
-                         : RegisterForm::Program();
-        // A later image adds code; the counts so far stay.
-        while (iProfiler && iArrivals.count() < iCode.count())
-            iArrivals.append(0);
-    }
-
     // In the order of Superinstructions::THandler.
     static void* const KLabels[] = {
 #define OPERATION_LABEL(number, name, ...) &&op_##name,
@@ -182,10 +168,30 @@ __attribute__((aligned(64))) void VirtualMachine::run()
     };
     static_assert(std::size(KLabels) == Superinstructions::KHandlerCount);
 
+    if (iExecutableCode.count() != iCode.count() + KCodePadding) {
+        iExecutableCode = iCode;
+        for (TInt i = 0; i < KCodePadding; ++i)
+            iExecutableCode.append(Superinstructions::KInvalidOperation);
+        const TBool fusion = iFusion && !iProfiler;
+        iDispatch = Superinstructions::dispatchTable(iExecutableCode, fusion);
+        iRegisters = iRegisterForm && !iProfiler
+                         ? RegisterForm::translate(iExecutableCode, iCode.count(), iDispatch, fusion, KStackLimit)
+                         : RegisterForm::Program();
+        // Each position's handler address, so that a dispatch is one load
+        // and a jump rather than two dependent loads.
+        iHandlerAddresses = Vec<const void*>(iDispatch.count());
+        for (const Superinstructions::DispatchEntry& entry : iDispatch)
+            iHandlerAddresses.append(KLabels[entry.handler]);
+        // A later image adds code; the counts so far stay.
+        while (iProfiler && iArrivals.count() < iCode.count())
+            iArrivals.append(0);
+    }
+
     TUint8* const mem = iArena.host(0);
     constexpr TUint32 stackBase = KStackAddress;
     const TUint8* const code = iExecutableCode.data();
     const Superinstructions::DispatchEntry* const dispatch = iDispatch.data();
+    const void* const* const handlerAt = iHandlerAddresses.data();
     const TInt32 codeLength = iCode.count();
     TInt32 pc = iPc;
     TInt32 top = iTop;
@@ -224,7 +230,7 @@ __attribute__((aligned(64))) void VirtualMachine::run()
     // In a fused handler: an operand of the instruction of operation name
     // that starts offset bytes after pc.
 #define ARG_AT(offset, name, index) operandOf<EOp_##name, index>(code + pc + (offset))
-#define DISPATCH() goto* KLabels[dispatch[pc].handler]
+#define DISPATCH() goto* handlerAt[pc]
 #define ADVANCE(bytes) \
     do { \
         pc += (bytes); \

@@ -465,6 +465,8 @@ private:
     Vec<TUint8> iExecutableCode;
     // What to run at each code position (see Superinstructions.h).
     Vec<Superinstructions::DispatchEntry> iDispatch;
+    // The address of each position's handler in the interpreter loop.
+    Vec<const void*> iHandlerAddresses;
     TBool iFusion = ETrue;
     MExecutionObserver* iObserver = nullptr;
     MExecutionProfiler* iProfiler = nullptr;
