@@ -1137,19 +1137,34 @@ fused_local_virtual_call: {
     pc += sizeOf({EOp_ldloc_s, EOp_ldind});
     goto op_callvirt;
 }
-// dup; jz.s d or dup; jz d: the copy is what the jump tests.
-fused_dup_jump: {
-    constexpr TInt KJumpAt = sizeOf({EOp_dup});
-    const TUint32 value = T;
-    SLOT(top + 1) = value;
-    if (value != 0)
-        pc += KJumpAt + (code[pc + KJumpAt] == EOp_jz_s ? size(EOp_jz_s) : size(EOp_jz));
-    else if (code[pc + KJumpAt] == EOp_jz_s)
-        pc = wrapped(TInt64(pc) + KJumpAt + size(EOp_jz_s) - 1 + ARG_AT(KJumpAt, jz_s, 0));
-    else
-        pc = wrapped(TInt64(pc) + KJumpAt + size(EOp_jz) - 1 + ARG_AT(KJumpAt, jz, 0));
-    TRANSFER();
-}
+// dup; jz.s d or dup; jz d: the copy is what the jump tests. Where the
+// adjust.s -1 after it is fused too, the way on for a value that is not
+// zero is checked at the adjust.s as the jump's transfer checks it, and
+// then after it as its own.
+#define DUP_JUMP(name, jump, drops) \
+    fused_##name: \
+    { \
+        constexpr TInt KJumpAt = sizeOf({EOp_dup}); \
+        constexpr TInt KNext = KJumpAt + size(EOp_##jump); \
+        const TUint32 value = T; \
+        SLOT(top + 1) = value; \
+        if (value == 0) { \
+            pc = wrapped(TInt64(pc) + KNext - 1 + ARG_AT(KJumpAt, jump, 0)); \
+            TRANSFER(); \
+        } \
+        pc += KNext; \
+        if constexpr (drops) { \
+            ENTER_RUN(); \
+            --top; \
+            pc += size(EOp_adjust_s); \
+        } \
+        TRANSFER(); \
+    }
+DUP_JUMP(dup_jump_short, jz_s, false)
+DUP_JUMP(dup_jump, jz, false)
+DUP_JUMP(dup_jump_short_drop, jz_s, true)
+DUP_JUMP(dup_jump_drop, jz, true)
+#undef DUP_JUMP
 // stind; ret a, b. A null address goes on with the plain stind, which
 // raises the error.
 fused_store_return: {

@@ -123,9 +123,16 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
         if (arithmetic != EHandler_op_invalid && fits({EOp_ldc, operation}))
             return arithmetic;
     }
-    if (at({}) == EOp_dup && (at({EOp_dup}) == EOp_jz_s || at({EOp_dup}) == EOp_jz)
-        && fits({EOp_dup, at({EOp_dup})}))
-        return EHandler_fused_dup_jump;
+    if (at({}) == EOp_dup && (at({EOp_dup}) == EOp_jz_s || at({EOp_dup}) == EOp_jz)) {
+        const TUint8 jump = at({EOp_dup});
+        const TBool isShort = jump == EOp_jz_s;
+        const TInt dropAt = size(EOp_dup) + size(jump);
+        if (at({EOp_dup, jump}) == EOp_adjust_s && fits({EOp_dup, jump, EOp_adjust_s})
+            && static_cast<TInt8>(byteAt(dropAt + operandOffset(EOp_adjust_s, 0))) == -1)
+            return isShort ? EHandler_fused_dup_jump_short_drop : EHandler_fused_dup_jump_drop;
+        if (fits({EOp_dup, jump}))
+            return isShort ? EHandler_fused_dup_jump_short : EHandler_fused_dup_jump;
+    }
     if (at({}) == EOp_stind && at({EOp_stind}) == EOp_ret && fits({EOp_stind, EOp_ret}))
         return EHandler_fused_store_return;
     if (at({}) == EOp_ldloca_s) {

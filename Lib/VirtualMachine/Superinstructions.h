@@ -70,7 +70,12 @@ namespace Superinstructions {
     X(local_virtual_call) \
     /* dup; jz.s d or dup; jz d: the value kept where it is zero, as */ \
     /* && and || are written */ \
+    X(dup_jump_short) \
     X(dup_jump) \
+    /* the same with adjust.s -1 after it: the value dropped where it is */ \
+    /* not zero, before the next operand */ \
+    X(dup_jump_short_drop) \
+    X(dup_jump_drop) \
     /* stind; ret a, b: a result stored before the return */ \
     X(store_return) \
     /* ldloca.s k; ldloc.s j; stind */ \

@@ -86,8 +86,18 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
                              Opcodes::EOp_stind, Opcodes::EOp_ret, 0, 0, 0, 0, 1, 0, 0, 0};
     const Vec<DispatchEntry> fused = dispatchTable(codeOf(KBytes), ETrue);
     EXPECT_EQ(fused[0].handler, EHandler_fused_constant_arithmetic_add);
-    EXPECT_EQ(fused[6].handler, EHandler_fused_dup_jump);
+    EXPECT_EQ(fused[6].handler, EHandler_fused_dup_jump_short);
     EXPECT_EQ(fused[10].handler, EHandler_fused_store_return);
+
+    // && as a stack compiler writes it: the value dropped after the test
+    // where it is not zero; a drop of another count is not fused with it.
+    const TUint8 KAndBytes[] = {Opcodes::EOp_dup, Opcodes::EOp_jz, 0, 0, 0, 0, Opcodes::EOp_adjust_s, 0xFF,
+                                Opcodes::EOp_dup, Opcodes::EOp_jz_s, 0, 0, Opcodes::EOp_adjust_s, 0xFE,
+                                Opcodes::EOp_dup, Opcodes::EOp_jz_s, 0, 0, Opcodes::EOp_adjust_s, 0xFF, Opcodes::EOp_nop};
+    const Vec<DispatchEntry> ands = dispatchTable(codeOf(KAndBytes), ETrue);
+    EXPECT_EQ(ands[0].handler, EHandler_fused_dup_jump_drop);
+    EXPECT_EQ(ands[8].handler, EHandler_fused_dup_jump_short);
+    EXPECT_EQ(ands[14].handler, EHandler_fused_dup_jump_short_drop);
 
     const TUint8 KElementBytes[] = {Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_native, 3, 6, Opcodes::EOp_ldind,
                                     Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_native, 3, 6, Opcodes::EOp_nop};
