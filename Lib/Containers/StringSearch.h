@@ -19,6 +19,12 @@ const TUint16* findExact(const TUint16* aText, TInt aLength, const TUint16* aSub
 // The same answer, one start at a time.
 const TUint16* findExactPlain(const TUint16* aText, TInt aLength, const TUint16* aSub, TInt aSubLength);
 
+#if defined(__x86_64__)
+// Whether findExact takes sixteen starts a round with AVX2: the processor
+// has it and the system keeps its registers.
+TBool hasWideCompares();
+#endif
+
 }
 
 #endif

@@ -107,3 +107,12 @@ TEST(StringSearch, KeysThatBarelyFitOrDoNot)
     EXPECT_EQ(vectorAnswer(text, {'c'}), 2);
     EXPECT_EQ(vectorAnswer(text, {'b', 'd'}), -1);
 }
+
+#if defined(__x86_64__)
+// The wide form is taken exactly where the compiler's own check finds
+// AVX2 usable: never where it would fault, never left out where it runs.
+TEST(StringSearch, TakesTheWideFormExactlyWhereAVX2IsUsable)
+{
+    EXPECT_EQ(StringSearch::hasWideCompares(), __builtin_cpu_supports("avx2") != 0);
+}
+#endif
