@@ -256,6 +256,7 @@ private:
     TBool isLocal(const Window& aWindow, TInt aIndex, TBool aAddress) const;
     TBool isConstant(const Window& aWindow, TInt aIndex, TInt64& aValue) const;
     TBool isVectorNative(const Window& aWindow, TInt aIndex, TInt64 aGroup, TInt64 aOperation) const;
+    TBool isElementAddress(const Window& aWindow, TInt aIndex) const;
     TBool recogniseVectorNative(const Window& aWindow, Unit& aUnit) const;
     TBool recognise(TInt32 aStart, Unit& aUnit) const;
     void measure(const Window& aWindow, TInt aCount, Unit& aUnit) const;
@@ -362,6 +363,14 @@ void Translator::measure(const Window& aWindow, TInt aCount, Unit& aUnit) const
     }
 }
 
+// An element's address of a vector of one-word elements, int or
+// reference, at instruction aIndex of aWindow.
+TBool Translator::isElementAddress(const Window& aWindow, TInt aIndex) const
+{
+    return isVectorNative(aWindow, aIndex, KWordVectors, KElement)
+        || isVectorNative(aWindow, aIndex, KReferenceVectors, Superinstructions::KReferenceElementAddress);
+}
+
 // The vector natives from the start of aWindow: an append, an element's
 // address, or an element read alone or with the locals that name the vector and the index and the
 // update of a local by the element, in the forms compilers write them (the
@@ -379,9 +388,9 @@ TBool Translator::recogniseVectorNative(const Window& aWindow, Unit& aUnit) cons
         measure(aWindow, aCount, aUnit);
         return ETrue;
     };
-    if (isVectorNative(aWindow, 0, KWordVectors, KElement) && opAt(1) == EOp_ldind)
+    if (isElementAddress(aWindow, 0) && opAt(1) == EOp_ldind)
         return take(2, ERegister_word_vector_load, 0);
-    if (isVectorNative(aWindow, 0, KWordVectors, KElement))
+    if (isElementAddress(aWindow, 0))
         return take(1, ERegister_word_vector_address, 0);
     if (isVectorNative(aWindow, 0, KReferenceVectors, KElement)
         || isVectorNative(aWindow, 0, KReferenceVectors, KElementValue))
@@ -390,9 +399,9 @@ TBool Translator::recogniseVectorNative(const Window& aWindow, Unit& aUnit) cons
         return take(1, ERegister_word_vector_append, 0);
     if (opAt(0) != EOp_ldloca_s)
         return EFalse;
-    if (opAt(1) == EOp_ldloc_s && isVectorNative(aWindow, 2, KWordVectors, KElement) && opAt(3) == EOp_ldind)
+    if (opAt(1) == EOp_ldloc_s && isElementAddress(aWindow, 2) && opAt(3) == EOp_ldind)
         return take(4, ERegister_local_word_vector_load, 2);
-    if (opAt(1) == EOp_ldloca_s && opAt(2) == EOp_ldloc_s && isVectorNative(aWindow, 3, KWordVectors, KElement)
+    if (opAt(1) == EOp_ldloca_s && opAt(2) == EOp_ldloc_s && isElementAddress(aWindow, 3)
         && opAt(4) == EOp_ldind && opAt(5) == EOp_addind)
         return take(6, ERegister_add_local_word_vector_element, 3);
     return EFalse;

@@ -83,6 +83,9 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
         return byteAt(aOffset) == EOp_native && byteAt(aOffset + operandOffset(EOp_native, 0)) == aGroup
             && byteAt(aOffset + operandOffset(EOp_native, 1)) == aOperation;
     };
+    auto isElementAddress = [&](TInt aOffset) {
+        return isNative(aOffset, KWordVectors, KElement) || isNative(aOffset, KReferenceVectors, KReferenceElementAddress);
+    };
     // A native ends a run, and the stack is checked for the run after it,
     // which the fused handler checks itself: its dispatch entry must exist.
     auto codeAfter = [&](TInt aNativeOffset) { return aStart + aNativeOffset + size(EOp_native) < aCode.count(); };
@@ -103,7 +106,7 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
     if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_fieldaddr_s
         && at({EOp_ldloc_s, EOp_fieldaddr_s}) == EOp_ldind && fits({EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind}))
         return EHandler_fused_local_field_load;
-    if (at({}) == EOp_ldloc_s && isNative(size(EOp_ldloc_s), KWordVectors, KElement)
+    if (at({}) == EOp_ldloc_s && isElementAddress(size(EOp_ldloc_s))
         && fits({EOp_ldloc_s, EOp_native}) && codeAfter(size(EOp_ldloc_s))) {
         if (at({EOp_ldloc_s, EOp_native}) == EOp_ldind && fits({EOp_ldloc_s, EOp_native, EOp_ldind}))
             return EHandler_fused_local_index_word_vector_load;
@@ -148,13 +151,13 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
             return EHandler_fused_local_increment_jump;
         if (second == EOp_incind && fits({EOp_ldloca_s, EOp_incind}))
             return EHandler_fused_local_increment;
-        if (second == EOp_ldloc_s && isNative(KNativeAfterTwoLocals, KWordVectors, KElement)
+        if (second == EOp_ldloc_s && isElementAddress(KNativeAfterTwoLocals)
             && at({EOp_ldloca_s, EOp_ldloc_s, EOp_native}) == EOp_ldind
             && fits({EOp_ldloca_s, EOp_ldloc_s, EOp_native, EOp_ldind})
             && codeAfter(KNativeAfterTwoLocals))
             return EHandler_fused_local_word_vector_load;
         if (second == EOp_ldloca_s && third == EOp_ldloc_s
-            && isNative(KNativeAfterThreeLocals, KWordVectors, KElement)
+            && isElementAddress(KNativeAfterThreeLocals)
             && at({EOp_ldloca_s, EOp_ldloca_s, EOp_ldloc_s, EOp_native}) == EOp_ldind
             && at({EOp_ldloca_s, EOp_ldloca_s, EOp_ldloc_s, EOp_native, EOp_ldind}) == EOp_addind
             && fits({EOp_ldloca_s, EOp_ldloca_s, EOp_ldloc_s, EOp_native, EOp_ldind, EOp_addind})
@@ -162,10 +165,10 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
             return EHandler_fused_local_add_word_vector_element;
     }
     if (at({}) == EOp_native && fits({EOp_native})) {
-        if (isNative(0, KWordVectors, KElement) && at({EOp_native}) == EOp_ldind && fits({EOp_native, EOp_ldind})
+        if (isElementAddress(0) && at({EOp_native}) == EOp_ldind && fits({EOp_native, EOp_ldind})
             && codeAfter(0))
             return EHandler_fused_word_vector_load;
-        if (isNative(0, KWordVectors, KElement) && codeAfter(0))
+        if (isElementAddress(0) && codeAfter(0))
             return EHandler_fused_word_vector_address;
         if ((isNative(0, KReferenceVectors, KElement) || isNative(0, KReferenceVectors, KElementValue))
             && codeAfter(0))

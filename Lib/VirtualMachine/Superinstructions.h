@@ -84,7 +84,8 @@ namespace Superinstructions {
     X(local_increment) \
     /* ldloca.s k; ldloc.s j; addind */ \
     X(local_add_local) \
-    /* native 3, 6; ldind: the value of an int vector's element */ \
+    /* native 3, 6; ldind: the value of an int vector's element (and */ \
+    /* so on with native 7, 7, the same for a reference vector) */ \
     X(word_vector_load) \
     /* native 3, 6 followed by anything else: the element's address, */ \
     /* as a store into the element needs it */ \
@@ -113,6 +114,10 @@ const TUint8 KReferenceVectors = 7;
 const TUint8 KElement = 6;
 const TUint8 KElementValue = 8;
 const TUint8 KAppend = 19;
+// Of a reference vector, what KElement is of an int vector: the element's
+// address. Both families keep one word per element, so the two natives
+// do the same work and share the fused handlers and register operations.
+const TUint8 KReferenceElementAddress = 7;
 
 // What runs at a code position: the handler of each valid operation, in
 // the order of the operation list, then the handler of every invalid

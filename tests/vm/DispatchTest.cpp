@@ -104,4 +104,11 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     const Vec<DispatchEntry> elements = dispatchTable(codeOf(KElementBytes), ETrue);
     EXPECT_EQ(elements[0].handler, EHandler_fused_local_index_word_vector_load);
     EXPECT_EQ(elements[6].handler, EHandler_fused_local_index_word_vector_address);
+
+    // A reference vector's element address is the same work.
+    const TUint8 KReferenceBytes[] = {Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_native, 7, 7, Opcodes::EOp_ldind,
+                                      Opcodes::EOp_native, 7, 7, Opcodes::EOp_nop};
+    const Vec<DispatchEntry> references = dispatchTable(codeOf(KReferenceBytes), ETrue);
+    EXPECT_EQ(references[0].handler, EHandler_fused_local_index_word_vector_load);
+    EXPECT_EQ(references[6].handler, EHandler_fused_word_vector_address);
 }

@@ -392,7 +392,7 @@ write:
     jz.s written
     ldloca.s -4
     ldloc.s -2
-    native 3, 6
+    ADDRESS
     ldloc.s -2
     ldc 2
     mul
@@ -421,10 +421,14 @@ done:
     ret 4, 5
 )";
 
-std::string vectorWrite(const std::string& aLimit)
+// aAddress is the native that gives the element's address: a reference
+// vector's (native 7, 7) does the same work on any vector of one-word
+// elements.
+std::string vectorWrite(const std::string& aLimit, const std::string& aAddress = "native 3, 6")
 {
     std::string program = KVectorWrite;
     program.replace(program.find("LIMIT"), 5, aLimit);
+    program.replace(program.find("ADDRESS"), 7, aAddress);
     return program;
 }
 
@@ -603,11 +607,13 @@ TEST(RegisterForm, VectorNativesEndEveryRunAsTheNativeDoes)
     std::vector<std::string> programs = {vectorSum("6"), vectorSum("7"), vectorSum("12", "", "12"), never,
                                          "main:\nloop:\n    ldc 1\n    native 3, 6\n    ldind\n"
                                          "    jmp.s loop\n",
-                                         vectorWrite("4"), vectorWrite("6"), vectorWrite("7")};
+                                         vectorWrite("4"), vectorWrite("6"), vectorWrite("7"),
+                                         vectorWrite("6", "native 7, 7"), vectorWrite("7", "native 7, 7")};
     for (TInt pushes : {8, 9, 10, 11}) {
         programs.push_back(nearTheLimit("    native 3, 6\n    ldind\n", 14991, pushes));
         programs.push_back(nearTheLimit("    native 3, 6\n", 14991, pushes));
         programs.push_back(nearTheLimit("    native 7, 6\n", 14991, pushes));
+        programs.push_back(nearTheLimit("    native 7, 7\n", 14991, pushes));
         programs.push_back(nearTheLimit("    native 3, 19\n", 14990, pushes));
     }
     for (const char* index : {"    ldc 0\n    add\n", "    nop\n"}) {
@@ -632,6 +638,7 @@ TEST(RegisterForm, VectorNativesEndEveryRunAsTheNativeDoes)
     EXPECT_EQ(runRaw(vectorWrite("6"), ETrue, ETrue).stack[4 + 3], 30u);
     EXPECT_EQ(runRaw(vectorWrite("4"), ETrue, ETrue).stack[4 + 3], 14u);
     EXPECT_NE(runRaw(vectorWrite("7"), ETrue, ETrue).code, ENoError);
+    EXPECT_EQ(runRaw(vectorWrite("6", "native 7, 7"), ETrue, ETrue).stack[4 + 3], 30u);
     EXPECT_EQ(runRaw(nearTheLimit("    native 3, 6\n    ldind\n", 14991, 8), ETrue, ETrue).code, ENoError);
     EXPECT_EQ(runRaw(nearTheLimit("    native 3, 6\n    ldind\n", 14991, 9), ETrue, ETrue).fatalMessage,
               "Stack overflow");
