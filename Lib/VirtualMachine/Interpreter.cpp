@@ -1115,6 +1115,19 @@ fused_local_field_load: {
     T = LOAD(address);
     ADVANCE(sizeOf({EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind}));
 }
+// ldloc.s k; fieldaddr.s f. A null object goes on with the plain
+// fieldaddr.s, which raises the error.
+fused_local_field_address: {
+    const TUint32 object = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0));
+    ++top;
+    T = object;
+    if (object == 0) {
+        pc += size(EOp_ldloc_s);
+        goto op_fieldaddr_s;
+    }
+    T = object + 4u * static_cast<TUint32>(ARG_AT(size(EOp_ldloc_s), fieldaddr_s, 0));
+    ADVANCE(sizeOf({EOp_ldloc_s, EOp_fieldaddr_s}));
+}
 // ldloc.s k; ldloc.s j. One after the other through the slots, as the
 // second may read the slot the first wrote.
 fused_local_pair: {

@@ -106,6 +106,8 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
     if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_fieldaddr_s
         && at({EOp_ldloc_s, EOp_fieldaddr_s}) == EOp_ldind && fits({EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind}))
         return EHandler_fused_local_field_load;
+    if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_fieldaddr_s && fits({EOp_ldloc_s, EOp_fieldaddr_s}))
+        return EHandler_fused_local_field_address;
     if (at({}) == EOp_ldloc_s && isElementAddress(size(EOp_ldloc_s))
         && fits({EOp_ldloc_s, EOp_native}) && codeAfter(size(EOp_ldloc_s))) {
         if (at({EOp_ldloc_s, EOp_native}) == EOp_ldind && fits({EOp_ldloc_s, EOp_native, EOp_ldind}))

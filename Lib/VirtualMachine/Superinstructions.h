@@ -62,6 +62,9 @@ namespace Superinstructions {
 #define KELVO_FUSED_SEQUENCES(X) \
     /* ldloc.s k; fieldaddr.s f; ldind: a field of the object in a local */ \
     X(local_field_load) \
+    /* ldloc.s k; fieldaddr.s f followed by anything else: the field's */ \
+    /* address, as a store into it needs */ \
+    X(local_field_address) \
     /* ldloc.s k; ldloc.s j where no sequence starts at the second: two */ \
     /* locals pushed, as arguments and operands are */ \
     X(local_pair) \

@@ -105,6 +105,12 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     EXPECT_EQ(elements[0].handler, EHandler_fused_local_index_word_vector_load);
     EXPECT_EQ(elements[6].handler, EHandler_fused_local_index_word_vector_address);
 
+    const TUint8 KFieldBytes[] = {Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_fieldaddr_s, 1, Opcodes::EOp_ldind,
+                                  Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_fieldaddr_s, 1, Opcodes::EOp_nop};
+    const Vec<DispatchEntry> fields = dispatchTable(codeOf(KFieldBytes), ETrue);
+    EXPECT_EQ(fields[0].handler, EHandler_fused_local_field_load);
+    EXPECT_EQ(fields[5].handler, EHandler_fused_local_field_address);
+
     // A reference vector's element address is the same work.
     const TUint8 KReferenceBytes[] = {Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_native, 7, 7, Opcodes::EOp_ldind,
                                       Opcodes::EOp_native, 7, 7, Opcodes::EOp_nop};

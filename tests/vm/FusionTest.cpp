@@ -116,6 +116,22 @@ const Shape KShapes[] = {
     // A value kept where it is zero (the slots above the top hold one).
     {"    ldloc.s K\n    dup\n    jz.s over\n    ldstr \"not zero\"\n    native 30, 1\nover:\n", KLogTop},
     {"    ldloc.s K\n    dup\n    jz over\n    ldstr \"not zero\"\n    native 30, 1\nover:\n", KLogTop},
+    // && as a stack compiler writes it: the value dropped where it is not
+    // zero, before the next operand.
+    {"    ldloc.s K\n    dup\n    jz.s over\n    adjust.s -1\n    ldloc.s J\nover:\n", KLogTop},
+    {"    ldloc.s K\n    dup\n    jz over\n    adjust.s -1\n    ldloc.s J\nover:\n", KLogTop},
+    // A field written through its address, then read back; a null object
+    // (b = 0) and a field at address 0 (b = -4) fail at the store.
+    {"    ldloc.s K\n    fieldaddr.s 1\n    ldloc.s J\n    stind\n    ldloc.s K\n    fieldaddr.s 1\n    ldind\n",
+     KLogTop},
+    {"    ldloca.s -1\n    ldc 0\n    stind\n    ldloc.s K\n    fieldaddr.s 1\n    ldc 5\n    stind\n", ""},
+    {"    ldloca.s -1\n    ldc -4\n    stind\n    ldloc.s K\n    fieldaddr.s 1\n    ldc 5\n    stind\n", ""},
+    // A reference vector's element address on the vector of ints, written
+    // in range and one past the end.
+    {"    ldloca.s K\n    ldc 1\n    native 7, 7\n    ldloc.s J\n    stind\n    ldloca.s -4\n    ldc 1\n"
+     "    native 3, 6\n    ldind\n",
+     KLogTop},
+    {"    ldloca.s K\n    nop\n    ldloc.s J\n    native 7, 7\n    ldc 9\n    stind\n", ""},
 };
 
 void replaceAll(std::string& aText, const std::string& aName, const std::string& aValue)
