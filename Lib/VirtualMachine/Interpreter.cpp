@@ -1210,29 +1210,38 @@ fused_local_add_local: {
     STORE(address, LOAD(address) + value);
     ADVANCE(sizeOf({EOp_ldloca_s, EOp_ldloc_s, EOp_addind}));
 }
-// ldloca.s k; incind
-fused_local_increment: {
-    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));
-    if (address == 0)
-        goto op_ldloca_s;
-    SLOT(top + 1) = address;
-    STORE(address, LOAD(address) + 1);
-    ADVANCE(sizeOf({EOp_ldloca_s, EOp_incind}));
-}
-// ldloca.s k; incind; jmp.s d or jmp d
-fused_local_increment_jump: {
-    constexpr TInt KJumpAt = sizeOf({EOp_ldloca_s, EOp_incind});
-    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));
-    if (address == 0)
-        goto op_ldloca_s;
-    SLOT(top + 1) = address;
-    STORE(address, LOAD(address) + 1);
-    if (code[pc + KJumpAt] == EOp_jmp_s)
-        pc = wrapped(TInt64(pc) + KJumpAt + size(EOp_jmp_s) - 1 + ARG_AT(KJumpAt, jmp_s, 0));
-    else
-        pc = wrapped(TInt64(pc) + KJumpAt + size(EOp_jmp) - 1 + ARG_AT(KJumpAt, jmp, 0));
-    TRANSFER();
-}
+// ldloca.s k; incind or decind, and with the jmp.s d or jmp d after it.
+#define LOCAL_STEP(name, step, Operator) \
+    fused_##name: \
+    { \
+        const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0)); \
+        if (address == 0) \
+            goto op_ldloca_s; \
+        SLOT(top + 1) = address; \
+        STORE(address, Operator::apply(LOAD(address), 1)); \
+        ADVANCE(sizeOf({EOp_ldloca_s, EOp_##step})); \
+    }
+#define LOCAL_STEP_JUMP(name, step, Operator) \
+    fused_##name: \
+    { \
+        constexpr TInt KJumpAt = sizeOf({EOp_ldloca_s, EOp_##step}); \
+        const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0)); \
+        if (address == 0) \
+            goto op_ldloca_s; \
+        SLOT(top + 1) = address; \
+        STORE(address, Operator::apply(LOAD(address), 1)); \
+        if (code[pc + KJumpAt] == EOp_jmp_s) \
+            pc = wrapped(TInt64(pc) + KJumpAt + size(EOp_jmp_s) - 1 + ARG_AT(KJumpAt, jmp_s, 0)); \
+        else \
+            pc = wrapped(TInt64(pc) + KJumpAt + size(EOp_jmp) - 1 + ARG_AT(KJumpAt, jmp, 0)); \
+        TRANSFER(); \
+    }
+LOCAL_STEP(local_increment, incind, Add)
+LOCAL_STEP(local_decrement, decind, Subtract)
+LOCAL_STEP_JUMP(local_increment_jump, incind, Add)
+LOCAL_STEP_JUMP(local_decrement_jump, decind, Subtract)
+#undef LOCAL_STEP
+#undef LOCAL_STEP_JUMP
 // Element reads and appends of word and reference vectors, the commonest
 // native calls, done here without the call. Anything unusual (a null or
 // foreign cell, an index out of range, a full vector) takes the native's

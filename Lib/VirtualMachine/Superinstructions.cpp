@@ -147,12 +147,13 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
             return EHandler_fused_local_copy;
         if (second == EOp_ldloc_s && third == EOp_addind && fits({EOp_ldloca_s, EOp_ldloc_s, EOp_addind}))
             return EHandler_fused_local_add_local;
-        if (second == EOp_incind && third == EOp_jmp_s && fits({EOp_ldloca_s, EOp_incind, EOp_jmp_s}))
-            return EHandler_fused_local_increment_jump;
-        if (second == EOp_incind && third == EOp_jmp && fits({EOp_ldloca_s, EOp_incind, EOp_jmp}))
-            return EHandler_fused_local_increment_jump;
-        if (second == EOp_incind && fits({EOp_ldloca_s, EOp_incind}))
-            return EHandler_fused_local_increment;
+        if (second == EOp_incind || second == EOp_decind) {
+            const TBool up = second == EOp_incind;
+            if ((third == EOp_jmp_s || third == EOp_jmp) && fits({EOp_ldloca_s, second, third}))
+                return up ? EHandler_fused_local_increment_jump : EHandler_fused_local_decrement_jump;
+            if (fits({EOp_ldloca_s, second}))
+                return up ? EHandler_fused_local_increment : EHandler_fused_local_decrement;
+        }
         if (second == EOp_ldloc_s && isElementAddress(KNativeAfterTwoLocals)
             && at({EOp_ldloca_s, EOp_ldloc_s, EOp_native}) == EOp_ldind
             && fits({EOp_ldloca_s, EOp_ldloc_s, EOp_native, EOp_ldind})

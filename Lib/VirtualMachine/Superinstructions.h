@@ -83,8 +83,9 @@ namespace Superinstructions {
     X(store_return) \
     /* ldloca.s k; ldloc.s j; stind */ \
     X(local_copy) \
-    /* ldloca.s k; incind */ \
+    /* ldloca.s k; incind or decind */ \
     X(local_increment) \
+    X(local_decrement) \
     /* ldloca.s k; ldloc.s j; addind */ \
     X(local_add_local) \
     /* native 3, 6; ldind: the value of an int vector's element (and */ \
@@ -104,8 +105,10 @@ namespace Superinstructions {
     X(local_index_word_vector_load) \
     /* ldloc.s j; native 3, 6 followed by anything else: its address */ \
     X(local_index_word_vector_address) \
-    /* ldloca.s k; incind; jmp.s d or jmp d: the end of a counting loop */ \
+    /* ldloca.s k; incind or decind; jmp.s d or jmp d: the end of a */ \
+    /* counting loop, up or down */ \
     X(local_increment_jump) \
+    X(local_decrement_jump) \
     /* ldloca.s a; ldloca.s k; ldloc.s j; native 3, 6; ldind; addind: */ \
     /* a += v[i] of locals a, v and i */ \
     X(local_add_word_vector_element)

@@ -105,6 +105,13 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     EXPECT_EQ(elements[0].handler, EHandler_fused_local_index_word_vector_load);
     EXPECT_EQ(elements[6].handler, EHandler_fused_local_index_word_vector_address);
 
+    // A loop counting down ends as one counting up does.
+    const TUint8 KDownBytes[] = {Opcodes::EOp_ldloca_s, 0xFF, Opcodes::EOp_decind, Opcodes::EOp_jmp_s, 0, 0,
+                                 Opcodes::EOp_ldloca_s, 0xFF, Opcodes::EOp_decind, Opcodes::EOp_nop};
+    const Vec<DispatchEntry> down = dispatchTable(codeOf(KDownBytes), ETrue);
+    EXPECT_EQ(down[0].handler, EHandler_fused_local_decrement_jump);
+    EXPECT_EQ(down[6].handler, EHandler_fused_local_decrement);
+
     const TUint8 KFieldBytes[] = {Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_fieldaddr_s, 1, Opcodes::EOp_ldind,
                                   Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_fieldaddr_s, 1, Opcodes::EOp_nop};
     const Vec<DispatchEntry> fields = dispatchTable(codeOf(KFieldBytes), ETrue);

@@ -90,6 +90,8 @@ const Shape KShapes[] = {
     {"    ldloca.s K\n    ldloc.s J\n    addind\n", ""},
     {"    ldloca.s K\n    incind\n", ""},
     {"    ldloca.s K\n    incind\n    jmp.s over\nover:\n", ""},
+    {"    ldloca.s K\n    decind\n", ""},
+    {"    ldloca.s K\n    decind\n    jmp over\nover:\n", ""},
     {"    ldloca.s K\n    ldloc.s J\n    native 3, 6\n    ldind\n", KLogTop},
     {"    ldloca.s A\n    ldloca.s K\n    ldloc.s J\n    native 3, 6\n    ldind\n    addind\n", ""},
     {"    ldloca.s K\n    ldc 1\n    native 3, 6\n    ldind\n", KLogTop},
