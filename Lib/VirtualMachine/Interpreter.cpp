@@ -1128,15 +1128,23 @@ fused_local_field_address: {
     T = object + 4u * static_cast<TUint32>(ARG_AT(size(EOp_ldloc_s), fieldaddr_s, 0));
     ADVANCE(sizeOf({EOp_ldloc_s, EOp_fieldaddr_s}));
 }
-// ldloc.s k; ldloc.s j. One after the other through the slots, as the
-// second may read the slot the first wrote.
+// ldloc.s k; ldloc.s j, and ldloc.s i after them. One after the other
+// through the slots, as a later one may read the slot an earlier wrote.
+#define PUSH_LOCAL_AT(offset) \
+    ++top; \
+    T = SLOT(wrapped(TInt64(top) + ARG_AT(offset, ldloc_s, 0)))
 fused_local_pair: {
-    ++top;
-    T = SLOT(wrapped(TInt64(top) + ARG_AT(0, ldloc_s, 0)));
-    ++top;
-    T = SLOT(wrapped(TInt64(top) + ARG_AT(sizeOf({EOp_ldloc_s}), ldloc_s, 0)));
+    PUSH_LOCAL_AT(0);
+    PUSH_LOCAL_AT(sizeOf({EOp_ldloc_s}));
     ADVANCE(sizeOf({EOp_ldloc_s, EOp_ldloc_s}));
 }
+fused_local_triple: {
+    PUSH_LOCAL_AT(0);
+    PUSH_LOCAL_AT(sizeOf({EOp_ldloc_s}));
+    PUSH_LOCAL_AT(sizeOf({EOp_ldloc_s, EOp_ldloc_s}));
+    ADVANCE(sizeOf({EOp_ldloc_s, EOp_ldloc_s, EOp_ldloc_s}));
+}
+#undef PUSH_LOCAL_AT
 // ldloc.s k; ldind; callvirt m: the class is pushed as ldind leaves it and
 // the call goes on in callvirt's own handler, so that a missing method or
 // implementation fails there as it always did. A null receiver goes on

@@ -205,14 +205,18 @@ Vec<DispatchEntry> dispatchTable(const Vec<TUint8>& aCode, TBool aFuse)
         if (fused != EHandler_op_invalid)
             table[p].handler = fused;
     }
-    // Two local loads are fused only where the second starts nothing
-    // longer, which the pair would skip. From the last backwards, so that
-    // a chain of loads is taken two by two.
+    // Local loads are fused only where none after the first starts
+    // anything longer, which the run would skip. From the last backwards,
+    // so that a chain of loads is taken three by three, a pair or a
+    // single load left at its start.
     for (TInt i = starts.count() - 2; i >= 0; --i) {
         const TInt p = starts[i];
         const TInt next = starts[i + 1];
-        if (aCode[p] == EOp_ldloc_s && aCode[next] == EOp_ldloc_s && next + size(EOp_ldloc_s) <= aCode.count()
-            && table[p].handler == EHandler_op_ldloc_s && table[next].handler == EHandler_op_ldloc_s)
+        if (aCode[p] != EOp_ldloc_s || table[p].handler != EHandler_op_ldloc_s || aCode[next] != EOp_ldloc_s)
+            continue;
+        if (table[next].handler == EHandler_fused_local_pair)
+            table[p].handler = EHandler_fused_local_triple;
+        else if (table[next].handler == EHandler_op_ldloc_s && next + size(EOp_ldloc_s) <= aCode.count())
             table[p].handler = EHandler_fused_local_pair;
     }
     return table;

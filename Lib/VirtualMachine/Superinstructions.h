@@ -68,6 +68,8 @@ namespace Superinstructions {
     /* ldloc.s k; ldloc.s j where no sequence starts at the second: two */ \
     /* locals pushed, as arguments and operands are */ \
     X(local_pair) \
+    /* ldloc.s k; ldloc.s j; ldloc.s i: three, the same way */ \
+    X(local_triple) \
     /* ldloc.s k; ldind; callvirt m: a virtual call whose receiver is in */ \
     /* a local, its class read from it */ \
     X(local_virtual_call) \

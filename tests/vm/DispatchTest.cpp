@@ -54,26 +54,36 @@ TEST(Dispatch, FusionReplacesOnlyTheStartOfASequence)
         EXPECT_EQ(fused[i].handler, plain[i].handler);
 }
 
-// Local loads are taken two by two, but never one that starts a longer
-// sequence: in ldloc.s a; ldloc.s b; ldloc.s c; ldloc.s d; ldind;
-// callvirt m, d starts the call, so b and c pair and a stays plain.
-TEST(Dispatch, LocalLoadsPairUpWhereNoLongerSequenceStarts)
+// Local loads are taken three by three from the last, but never one that
+// starts a longer sequence: in ldloc.s a; ldloc.s b; ldloc.s c; ldloc.s d;
+// ldind; callvirt m, d starts the call, so a, b and c go together; of
+// five loads before a nop, the last three and then the first two.
+TEST(Dispatch, LocalLoadsGoTogetherWhereNoLongerSequenceStarts)
 {
-    Vec<TUint8> code;
-    for (TInt i = 0; i < 4; ++i) {
-        code.append(Opcodes::EOp_ldloc_s);
-        code.append(0xFF);
-    }
+    auto loads = [](TInt aCount) {
+        Vec<TUint8> code;
+        for (TInt i = 0; i < aCount; ++i) {
+            code.append(Opcodes::EOp_ldloc_s);
+            code.append(0xFF);
+        }
+        return code;
+    };
+    Vec<TUint8> code = loads(4);
     code.append(Opcodes::EOp_ldind);
     code.append(Opcodes::EOp_callvirt);
     for (TInt i = 0; i < 4; ++i)
         code.append(0);
     code.append(Opcodes::EOp_nop);
     const Vec<DispatchEntry> fused = dispatchTable(code, ETrue);
-    EXPECT_EQ(fused[0].handler, EHandler_op_ldloc_s);
-    EXPECT_EQ(fused[2].handler, EHandler_fused_local_pair);
-    EXPECT_EQ(fused[4].handler, EHandler_op_ldloc_s);
+    EXPECT_EQ(fused[0].handler, EHandler_fused_local_triple);
     EXPECT_EQ(fused[6].handler, EHandler_fused_local_virtual_call);
+
+    Vec<TUint8> five = loads(5);
+    five.append(Opcodes::EOp_nop);
+    const Vec<DispatchEntry> chain = dispatchTable(five, ETrue);
+    EXPECT_EQ(chain[0].handler, EHandler_fused_local_pair);
+    EXPECT_EQ(chain[2].handler, EHandler_op_ldloc_s);
+    EXPECT_EQ(chain[4].handler, EHandler_fused_local_triple);
 }
 
 // The top combined with a constant, a value tested and kept, and a store

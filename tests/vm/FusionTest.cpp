@@ -109,6 +109,8 @@ const Shape KShapes[] = {
     {"    ldloca.s K\n    ldloc.s J\n    ldloc.s A\n    sub\n    stind\n", ""},
     // Two locals, the second possibly the slot the first pushed.
     {"    ldloc.s K\n    ldloc.s J\n    nop\n", "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
+    {"    ldloc.s K\n    ldloc.s J\n    ldloc.s A\n    nop\n",
+     "    itos\n    native 30, 1\n    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
     // An element of the vector on the stack at a local index, read and
     // written.
     {"    ldloca.s K\n    nop\n    ldloc.s J\n    native 3, 6\n    ldind\n", KLogTop},
