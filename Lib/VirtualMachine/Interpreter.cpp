@@ -1219,25 +1219,25 @@ fused_local_add_local: {
     ADVANCE(sizeOf({EOp_ldloca_s, EOp_ldloc_s, EOp_addind}));
 }
 // ldloca.s k; incind or decind, and with the jmp.s d or jmp d after it.
+// The local's address stays in the slot above the top, as ldloca.s left
+// it.
+#define STEP_LOCAL(Operator) \
+    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0)); \
+    if (address == 0) \
+        goto op_ldloca_s; \
+    SLOT(top + 1) = address; \
+    STORE(address, Operator::apply(LOAD(address), 1))
 #define LOCAL_STEP(name, step, Operator) \
     fused_##name: \
     { \
-        const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0)); \
-        if (address == 0) \
-            goto op_ldloca_s; \
-        SLOT(top + 1) = address; \
-        STORE(address, Operator::apply(LOAD(address), 1)); \
+        STEP_LOCAL(Operator); \
         ADVANCE(sizeOf({EOp_ldloca_s, EOp_##step})); \
     }
 #define LOCAL_STEP_JUMP(name, step, Operator) \
     fused_##name: \
     { \
         constexpr TInt KJumpAt = sizeOf({EOp_ldloca_s, EOp_##step}); \
-        const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0)); \
-        if (address == 0) \
-            goto op_ldloca_s; \
-        SLOT(top + 1) = address; \
-        STORE(address, Operator::apply(LOAD(address), 1)); \
+        STEP_LOCAL(Operator); \
         if (code[pc + KJumpAt] == EOp_jmp_s) \
             pc = wrapped(TInt64(pc) + KJumpAt + size(EOp_jmp_s) - 1 + ARG_AT(KJumpAt, jmp_s, 0)); \
         else \
@@ -1248,6 +1248,7 @@ LOCAL_STEP(local_increment, incind, Add)
 LOCAL_STEP(local_decrement, decind, Subtract)
 LOCAL_STEP_JUMP(local_increment_jump, incind, Add)
 LOCAL_STEP_JUMP(local_decrement_jump, decind, Subtract)
+#undef STEP_LOCAL
 #undef LOCAL_STEP
 #undef LOCAL_STEP_JUMP
 // Element reads and appends of word and reference vectors, the commonest
