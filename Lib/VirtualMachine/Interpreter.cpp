@@ -1042,6 +1042,28 @@ ARITHMETIC_FAMILY(FUSED_ARITHMETIC)
 #undef FUSED_ARITHMETIC
 #undef COMBINE_WITH_CONSTANT
 
+// ldloc.s k; ldloc.s j; operator: two locals combined. Both are written to
+// their slots, the second after the first, which it may read; division by
+// 0 goes on with the plain operator, which raises the error.
+#define FUSED_LOCAL_PAIR_ARITHMETIC(operation, inWord, inByte, Operator) \
+    fused_local_pair_arithmetic_##operation: \
+    { \
+        const TUint32 left = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0)); \
+        SLOT(top + 1) = left; \
+        const TUint32 right = SLOT(top + 2 + ARG_AT(sizeOf({EOp_ldloc_s}), ldloc_s, 0)); \
+        SLOT(top + 2) = right; \
+        if (Operator::KDivides && right == 0) { \
+            top += 2; \
+            pc += sizeOf({EOp_ldloc_s, EOp_ldloc_s}); \
+            goto op_##operation; \
+        } \
+        ++top; \
+        T = Operator::apply(left, right); \
+        ADVANCE(sizeOf({EOp_ldloc_s, EOp_ldloc_s, EOp_##operation})); \
+    }
+ARITHMETIC_FAMILY(FUSED_LOCAL_PAIR_ARITHMETIC)
+#undef FUSED_LOCAL_PAIR_ARITHMETIC
+
 // A value compared with the constant of the ldc at constantAt and branched
 // on by the jz after the comparison, with top the height below the value:
 // the two slots above it are left as the ldc and the comparison leave

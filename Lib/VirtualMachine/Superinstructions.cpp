@@ -34,7 +34,8 @@ THandler compareJumpHandler(TUint8 aOperation, TUint8 aJump, TBool aAfterLocal)
 enum TArithmeticPlace {
     EAfterLocalAndConstant,   // ldloc.s; ldc; operator
     EAfterConstant,           // ldc; operator
-    EBeforeStore              // operator; stind
+    EBeforeStore,             // operator; stind
+    EAfterTwoLocals           // ldloc.s; ldloc.s; operator
 };
 
 // The fused handler of the arithmetic or bit operator aOperation in the
@@ -47,6 +48,7 @@ THandler arithmeticHandler(TUint8 aOperation, TArithmeticPlace aPlace)
     case EOp_##operation: \
         return aPlace == EAfterLocalAndConstant ? EHandler_fused_local_constant_arithmetic_##operation \
                : aPlace == EAfterConstant       ? EHandler_fused_constant_arithmetic_##operation \
+               : aPlace == EAfterTwoLocals      ? EHandler_fused_local_pair_arithmetic_##operation \
                                                 : EHandler_fused_arithmetic_store_##operation;
         ARITHMETIC_FAMILY(ARITHMETIC_CASE)
 #undef ARITHMETIC_CASE
@@ -101,6 +103,12 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
             return compareJump;
         const THandler arithmetic = arithmeticHandler(operation, EAfterLocalAndConstant);
         if (arithmetic != EHandler_op_invalid && fits({EOp_ldloc_s, EOp_ldc, operation}))
+            return arithmetic;
+    }
+    if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_ldloc_s) {
+        const TUint8 operation = at({EOp_ldloc_s, EOp_ldloc_s});
+        const THandler arithmetic = arithmeticHandler(operation, EAfterTwoLocals);
+        if (arithmetic != EHandler_op_invalid && fits({EOp_ldloc_s, EOp_ldloc_s, operation}))
             return arithmetic;
     }
     if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_fieldaddr_s

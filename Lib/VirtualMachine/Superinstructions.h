@@ -48,6 +48,8 @@ namespace Superinstructions {
     KELVO_FUSED_OPERATOR(constant_arithmetic, operation, Operator)
 #define KELVO_FUSED_ARITHMETIC_STORE(operation, inWord, inByte, Operator) \
     KELVO_FUSED_OPERATOR(arithmetic_store, operation, Operator)
+#define KELVO_FUSED_LOCAL_PAIR_ARITHMETIC(operation, inWord, inByte, Operator) \
+    KELVO_FUSED_OPERATOR(local_pair_arithmetic, operation, Operator)
 #define KELVO_FUSED_OPERATOR_SEQUENCES \
     COMPARISON_FAMILY(KELVO_FUSED_COMPARE_JUMP_SHORT) \
     COMPARISON_FAMILY(KELVO_FUSED_COMPARE_JUMP) \
@@ -55,7 +57,8 @@ namespace Superinstructions {
     COMPARISON_FAMILY(KELVO_FUSED_CONSTANT_COMPARE_JUMP_SHORT) \
     COMPARISON_FAMILY(KELVO_FUSED_CONSTANT_COMPARE_JUMP) \
     ARITHMETIC_FAMILY(KELVO_FUSED_CONSTANT_ARITHMETIC) \
-    ARITHMETIC_FAMILY(KELVO_FUSED_ARITHMETIC_STORE)
+    ARITHMETIC_FAMILY(KELVO_FUSED_ARITHMETIC_STORE) \
+    ARITHMETIC_FAMILY(KELVO_FUSED_LOCAL_PAIR_ARITHMETIC)
 
 // The other fused sequences, one line each: X(identifier). The
 // interpreter's handler for a sequence is fused_<identifier>.

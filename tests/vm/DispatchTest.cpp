@@ -115,6 +115,10 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     EXPECT_EQ(elements[0].handler, EHandler_fused_local_index_word_vector_load);
     EXPECT_EQ(elements[6].handler, EHandler_fused_local_index_word_vector_address);
 
+    const TUint8 KPairBytes[] = {Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFE, Opcodes::EOp_sub,
+                                 Opcodes::EOp_nop};
+    EXPECT_EQ(dispatchTable(codeOf(KPairBytes), ETrue)[0].handler, EHandler_fused_local_pair_arithmetic_sub);
+
     // A loop counting down ends as one counting up does.
     const TUint8 KDownBytes[] = {Opcodes::EOp_ldloca_s, 0xFF, Opcodes::EOp_decind, Opcodes::EOp_jmp_s, 0, 0,
                                  Opcodes::EOp_ldloca_s, 0xFF, Opcodes::EOp_decind, Opcodes::EOp_nop};

@@ -208,8 +208,8 @@ TEST(Fusion, FusedSequencesDoWhatTheirInstructionsDo)
 // in one: every comparison under both jumps, of a local or of the top with
 // a constant, and every arithmetic operator, of a local and a constant or
 // stored through an address (division by 0 and a null address included),
-// or of the top and a constant, gives the same log fused as one
-// instruction at a time, for locals below, at and above the top.
+// of the top and a constant, or of two locals, gives the same log fused as
+// one instruction at a time, for locals below, at and above the top.
 TEST(Fusion, EachOperatorOfALocalAndAConstantDoesWhatItsInstructionDoes)
 {
     const std::vector<std::string> KComparisons = {"eq", "lt", "le", "ne", "gt", "ge"};
@@ -233,6 +233,11 @@ TEST(Fusion, EachOperatorOfALocalAndAConstantDoesWhatItsInstructionDoes)
         for (const char* address : {"ldloca.s K", "ldloc.s K"})
             sequences.push_back(std::string("    ") + address + "\n    ldloc.s -3\n    ldc C\n    nop\n    " + name
                                 + "\n    stind\n");
+        // Two locals, local b set to the constant first: either may be
+        // the divisor, and the second may read the slot the first wrote.
+        const std::string setB = "    ldloca.s -1\n    ldc C\n    stind\n";
+        sequences.push_back(setB + "    ldloc.s K\n    ldloc.s -1\n    " + name + "\n" + KLogTop);
+        sequences.push_back(setB + "    ldloc.s -1\n    ldloc.s K\n    " + name + "\n" + KLogTop);
     }
     for (const std::string& sequence : sequences) {
         for (TInt k : {-3, -2, -1, 0, 1}) {
