@@ -1150,11 +1150,13 @@ fused_local_field_address: {
     T = object + 4u * static_cast<TUint32>(ARG_AT(size(EOp_ldloc_s), fieldaddr_s, 0));
     ADVANCE(sizeOf({EOp_ldloc_s, EOp_fieldaddr_s}));
 }
-// ldloc.s k; ldloc.s j, and ldloc.s i after them. One after the other
-// through the slots, as a later one may read the slot an earlier wrote.
+// The ldloc.s at offset from pc, as the plain handler runs it; also for
+// the local index of the element handlers below.
 #define PUSH_LOCAL_AT(offset) \
     ++top; \
     T = SLOT(wrapped(TInt64(top) + ARG_AT(offset, ldloc_s, 0)))
+// ldloc.s k; ldloc.s j, and ldloc.s i after them. One after the other
+// through the slots, as a later one may read the slot an earlier wrote.
 fused_local_pair: {
     PUSH_LOCAL_AT(0);
     PUSH_LOCAL_AT(sizeOf({EOp_ldloc_s}));
@@ -1166,7 +1168,6 @@ fused_local_triple: {
     PUSH_LOCAL_AT(sizeOf({EOp_ldloc_s, EOp_ldloc_s}));
     ADVANCE(sizeOf({EOp_ldloc_s, EOp_ldloc_s, EOp_ldloc_s}));
 }
-#undef PUSH_LOCAL_AT
 // ldloc.s k; ldind; callvirt m: the class is pushed as ldind leaves it and
 // the call goes on in callvirt's own handler, so that a missing method or
 // implementation fails there as it always did. A null receiver goes on
@@ -1320,19 +1321,17 @@ fused_local_word_vector_load: {
     goto fused_word_vector_load;
 }
 // ldloc.s j, then the element load or address above.
-#define PUSH_LOCAL_INDEX() \
-    SLOT(top + 1) = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0)); \
-    ++top; \
-    pc += size(EOp_ldloc_s)
 fused_local_index_word_vector_load: {
-    PUSH_LOCAL_INDEX();
+    PUSH_LOCAL_AT(0);
+    pc += size(EOp_ldloc_s);
     goto fused_word_vector_load;
 }
 fused_local_index_word_vector_address: {
-    PUSH_LOCAL_INDEX();
+    PUSH_LOCAL_AT(0);
+    pc += size(EOp_ldloc_s);
     goto fused_word_vector_address;
 }
-#undef PUSH_LOCAL_INDEX
+#undef PUSH_LOCAL_AT
 // ldloca.s a; ldloca.s k; ldloc.s j; native 3, 6; ldind; addind
 fused_local_add_word_vector_element: {
     constexpr TInt KCellAt = sizeOf({EOp_ldloca_s});
