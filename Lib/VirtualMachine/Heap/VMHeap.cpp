@@ -19,8 +19,11 @@ const TUint32 KMaxRequest = 0x7FFF0000u;
 // as it held after the last one, within these bounds: small heaps are not
 // collected over and over, and large ones do not double before the next
 // collection, so that the host-memory limit is met only after collections
-// have tried to make room.
-const TUint64 KMinimumGrowth = TUint64(8) << 20;
+// have tried to make room. The lower bound is small so that a program which
+// keeps little but allocates much reuses blocks still in the processor's
+// caches instead of faulting fresh pages in: a sweep of a small heap is
+// cheap, a first touch of a page is not.
+const TUint64 KMinimumGrowth = TUint64(2) << 20;
 const TUint64 KMaximumGrowth = TUint64(64) << 20;
 
 TUint32 roundUp4(TUint32 aSize)
