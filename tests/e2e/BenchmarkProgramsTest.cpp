@@ -72,15 +72,28 @@ std::vector<std::string> logsOf(const std::string& aSource, TUint32 aCollectionI
     return services.logLines;
 }
 
+// The port with the first constant aValue that it checks a result against
+// made aWrong, so that its check fails.
+std::string expecting(std::string aSource, TInt aValue, TInt aWrong)
+{
+    const std::string value = "    ldc " + std::to_string(aValue) + "\n";
+    const std::size_t at = aSource.find(value);
+    EXPECT_NE(at, std::string::npos) << value;
+    if (at != std::string::npos)
+        aSource.replace(at, value.size(), "    ldc " + std::to_string(aWrong) + "\n");
+    return aSource;
+}
+
 class AwfyPrograms : public ::testing::TestWithParam<std::string> {
 };
 
 }
 
-TEST(AwfyProgramsSet, HoldsTheSuitesMicroBenchmarksAndRichards)
+TEST(AwfyProgramsSet, HoldsTheSuitesMicroBenchmarksRichardsAndDeltaBlue)
 {
     const std::vector<std::string> names = programNames();
-    for (const char* name : {"Bounce", "List", "Permute", "Queens", "Richards", "Sieve", "Storage", "Towers"})
+    for (const char* name :
+         {"Bounce", "DeltaBlue", "List", "Permute", "Queens", "Richards", "Sieve", "Storage", "Towers"})
         EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
 }
 
@@ -108,10 +121,25 @@ INSTANTIATE_TEST_SUITE_P(Ports, AwfyPrograms, ::testing::ValuesIn(programNames()
 // made to expect one prime more than there are.
 TEST(AwfyProgramsCheck, AWrongResultIsLoggedInsteadOfSuccess)
 {
-    std::string source = withInnerIterations(readFile(KAwfyDir / "Sieve.kasm"), 1);
-    const std::string expected = "    ldc 669\n";
-    const std::size_t at = source.find(expected);
-    ASSERT_NE(at, std::string::npos);
-    source.replace(at, expected.size(), "    ldc 670\n");
-    EXPECT_EQ(logsOf(source), std::vector<std::string>{"Sieve: wrong result"});
+    const std::string source = withInnerIterations(readFile(KAwfyDir / "Sieve.kasm"), 1);
+    EXPECT_EQ(logsOf(expecting(source, 669, 670)), std::vector<std::string>{"Sieve: wrong result"});
+}
+
+// DeltaBlue's inner iterations are the size of its two tests, and at one
+// the projection checks nothing past its first two values: at 50 the chain
+// is long enough to propagate through and every projection is checked, also
+// with the vectors grown and compacted under frequent collections.
+TEST(AwfyProgramsCheck, DeltaBlueSolvesAChainAndAProjectionOfFifty)
+{
+    const std::string source = withInnerIterations(readFile(KAwfyDir / "DeltaBlue.kasm"), 50);
+    EXPECT_EQ(logsOf(source), std::vector<std::string>{"DeltaBlue: ok"});
+    EXPECT_EQ(logsOf(source, 64), std::vector<std::string>{"DeltaBlue: ok"});
+}
+
+// A failed check of DeltaBlue's tests ends the run with its message: the
+// first projection made to expect another value.
+TEST(AwfyProgramsCheck, DeltaBlueReportsAFailedProjection)
+{
+    const std::string source = withInnerIterations(readFile(KAwfyDir / "DeltaBlue.kasm"), 50);
+    EXPECT_EQ(logsOf(expecting(source, 1170, 1171)), std::vector<std::string>{"Projection 1 failed"});
 }
