@@ -201,6 +201,9 @@ __attribute__((aligned(64))) void VirtualMachine::run()
     // counted on the same way.
     const TUint64 runThreshold = iBudget >= 0 || iProfiler ? 0 : TUint64(KStackLimit) + 1;
 
+// Qt's SLOT, for connecting signals, comes in with the date-time header
+// and is not used here.
+#undef SLOT
 #define SLOT(i) (*reinterpret_cast<AliasedWord*>(mem + static_cast<TUint32>(stackBase + 4u * static_cast<TUint32>(i))))
 #define T SLOT(top)
 #define N SLOT(top - 1)
@@ -1241,6 +1244,50 @@ fused_local_add_local: {
     STORE(address, LOAD(address) + value);
     ADVANCE(sizeOf({EOp_ldloca_s, EOp_ldloc_s, EOp_addind}));
 }
+// ldloca.s k; ldloc.s j; fieldaddr.s f; ldind; stind. A null object, or a
+// field address that wraps to 0, goes on with the plain fieldaddr.s, as
+// in fused_local_field_load.
+fused_local_field_copy: {
+    constexpr TInt KObjectAt = sizeOf({EOp_ldloca_s});
+    constexpr TInt KFieldAt = sizeOf({EOp_ldloca_s, EOp_ldloc_s});
+    const TUint32 local = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));
+    if (local == 0)
+        goto op_ldloca_s;
+    SLOT(top + 1) = local;
+    const TUint32 object = SLOT(top + 2 + ARG_AT(KObjectAt, ldloc_s, 0));
+    const TUint32 address = object + 4u * static_cast<TUint32>(ARG_AT(KFieldAt, fieldaddr_s, 0));
+    if (object == 0 || address == 0) {
+        top += 2;
+        T = object;
+        pc += KFieldAt;
+        goto op_fieldaddr_s;
+    }
+    // The field may be either slot: each is written before it is read.
+    SLOT(top + 2) = address;
+    const TUint32 value = LOAD(address);
+    SLOT(top + 2) = value;
+    STORE(local, value);
+    ADVANCE(sizeOf({EOp_ldloca_s, EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind, EOp_stind}));
+}
+// A value pushed, then stind. A null address goes on with the plain stind,
+// which raises the error.
+#define STORE_PUSHED(name, pushed, push) \
+    fused_##name: \
+    { \
+        push; \
+        if (N == 0) { \
+            pc += size(EOp_##pushed); \
+            goto op_stind; \
+        } \
+        STORE(N, T); \
+        top -= 2; \
+        ADVANCE(sizeOf({EOp_##pushed, EOp_stind})); \
+    }
+STORE_PUSHED(local_store, ldloc_s, PUSH_LOCAL_AT(0))
+STORE_PUSHED(constant_store, ldc, ++top; T = static_cast<TUint32>(ARG_AT(0, ldc, 0)))
+STORE_PUSHED(true_store, ldtrue, ++top; T = truth(true))
+STORE_PUSHED(false_store, ldfalse, ++top; T = truth(false))
+#undef STORE_PUSHED
 // ldloca.s k; incind or decind, and with the jmp.s d or jmp d after it.
 // The local's address stays in the slot above the top, as ldloca.s left
 // it.

@@ -84,7 +84,9 @@ __attribute__((aligned(64))) TWayOn run(Program& aProgram, const Instruction* aF
     // A slot by its offset from the region's base or by its height; the
     // top, the slot below it and the slots above it before the instruction.
     // Heights are widened first, so that a slot's address is one scaled
-    // index.
+    // index. (Qt's SLOT, for connecting signals, comes in with the
+    // date-time header and is not used here.)
+#undef SLOT
 #define SLOT(offset) (*reinterpret_cast<AliasedWord*>(frameHost + (offset)))
 #define AT_HEIGHT(height) SLOT(4 * (height))
 #define ABOVE(slots) AT_HEIGHT(static_cast<TInt64>(ins->depth) + (slots))

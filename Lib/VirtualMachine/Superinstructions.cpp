@@ -122,6 +122,8 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
             return EHandler_fused_local_index_word_vector_load;
         return EHandler_fused_local_index_word_vector_address;
     }
+    if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_stind && fits({EOp_ldloc_s, EOp_stind}))
+        return EHandler_fused_local_store;
     if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_ldind && at({EOp_ldloc_s, EOp_ldind}) == EOp_callvirt
         && fits({EOp_ldloc_s, EOp_ldind, EOp_callvirt}))
         return EHandler_fused_local_virtual_call;
@@ -135,7 +137,13 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
         const THandler arithmetic = arithmeticHandler(operation, EAfterConstant);
         if (arithmetic != EHandler_op_invalid && fits({EOp_ldc, operation}))
             return arithmetic;
+        if (operation == EOp_stind && fits({EOp_ldc, EOp_stind}))
+            return EHandler_fused_constant_store;
     }
+    if (at({}) == EOp_ldtrue && at({EOp_ldtrue}) == EOp_stind && fits({EOp_ldtrue, EOp_stind}))
+        return EHandler_fused_true_store;
+    if (at({}) == EOp_ldfalse && at({EOp_ldfalse}) == EOp_stind && fits({EOp_ldfalse, EOp_stind}))
+        return EHandler_fused_false_store;
     if (at({}) == EOp_dup && (at({EOp_dup}) == EOp_jz_s || at({EOp_dup}) == EOp_jz)) {
         const TUint8 jump = at({EOp_dup});
         const TBool isShort = jump == EOp_jz_s;
@@ -155,6 +163,11 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
             return EHandler_fused_local_copy;
         if (second == EOp_ldloc_s && third == EOp_addind && fits({EOp_ldloca_s, EOp_ldloc_s, EOp_addind}))
             return EHandler_fused_local_add_local;
+        if (second == EOp_ldloc_s && third == EOp_fieldaddr_s
+            && at({EOp_ldloca_s, EOp_ldloc_s, EOp_fieldaddr_s}) == EOp_ldind
+            && at({EOp_ldloca_s, EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind}) == EOp_stind
+            && fits({EOp_ldloca_s, EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind, EOp_stind}))
+            return EHandler_fused_local_field_copy;
         if (second == EOp_incind || second == EOp_decind) {
             const TBool up = second == EOp_incind;
             if ((third == EOp_jmp_s || third == EOp_jmp) && fits({EOp_ldloca_s, second, third}))

@@ -88,6 +88,15 @@ namespace Superinstructions {
     X(store_return) \
     /* ldloca.s k; ldloc.s j; stind */ \
     X(local_copy) \
+    /* ldloca.s k; ldloc.s j; fieldaddr.s f; ldind; stind: a local set */ \
+    /* to a field of the object in another */ \
+    X(local_field_copy) \
+    /* ldloc.s j, ldc c, ldtrue or ldfalse, then stind: a value that */ \
+    /* needs no work stored through the address below it */ \
+    X(local_store) \
+    X(constant_store) \
+    X(true_store) \
+    X(false_store) \
     /* ldloca.s k; incind or decind */ \
     X(local_increment) \
     X(local_decrement) \

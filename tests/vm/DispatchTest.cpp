@@ -138,4 +138,17 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     const Vec<DispatchEntry> references = dispatchTable(codeOf(KReferenceBytes), ETrue);
     EXPECT_EQ(references[0].handler, EHandler_fused_local_index_word_vector_load);
     EXPECT_EQ(references[6].handler, EHandler_fused_word_vector_address);
+
+    // x = y.f, and simple values stored, wherever the address came from.
+    const TUint8 KStoreBytes[] = {Opcodes::EOp_ldloca_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFE, Opcodes::EOp_fieldaddr_s, 1,
+                                  Opcodes::EOp_ldind, Opcodes::EOp_stind, Opcodes::EOp_ldloc_s, 0xFF,
+                                  Opcodes::EOp_stind, Opcodes::EOp_ldc, 1, 0, 0, 0, Opcodes::EOp_stind,
+                                  Opcodes::EOp_ldtrue, Opcodes::EOp_stind, Opcodes::EOp_ldfalse, Opcodes::EOp_stind,
+                                  Opcodes::EOp_nop};
+    const Vec<DispatchEntry> stores = dispatchTable(codeOf(KStoreBytes), ETrue);
+    EXPECT_EQ(stores[0].handler, EHandler_fused_local_field_copy);
+    EXPECT_EQ(stores[8].handler, EHandler_fused_local_store);
+    EXPECT_EQ(stores[11].handler, EHandler_fused_constant_store);
+    EXPECT_EQ(stores[17].handler, EHandler_fused_true_store);
+    EXPECT_EQ(stores[19].handler, EHandler_fused_false_store);
 }

@@ -136,6 +136,27 @@ const Shape KShapes[] = {
      "    native 3, 6\n    ldind\n",
      KLogTop},
     {"    ldloca.s K\n    nop\n    ldloc.s J\n    native 7, 7\n    ldc 9\n    stind\n", ""},
+    // A local set to a field of the object in another: field 3 of local
+    // J (of the vector v, its element count), then of b set to 65532
+    // (field 1 is the stack's first slot), to 0 (null) and to -4 (field 1
+    // at address 0).
+    {"    ldloca.s K\n    ldloc.s J\n    fieldaddr.s 3\n    ldind\n    stind\n", ""},
+    {"    ldloca.s -1\n    ldc 65532\n    stind\n    ldloca.s K\n    ldloc.s -2\n    fieldaddr.s 1\n    ldind\n"
+     "    stind\n",
+     ""},
+    {"    ldloca.s -1\n    ldc 0\n    stind\n    ldloca.s K\n    ldloc.s -2\n    fieldaddr.s 1\n    ldind\n"
+     "    stind\n",
+     ""},
+    {"    ldloca.s -1\n    ldc -4\n    stind\n    ldloca.s K\n    ldloc.s -2\n    fieldaddr.s 1\n    ldind\n"
+     "    stind\n",
+     ""},
+    // Simple values stored through an address that is a local's, or the
+    // value of one (0 or a slot's address in the sweep of K).
+    {"    ldloca.s K\n    ldloc.s J\n    nop\n    stind\n", ""},
+    {"    ldloc.s K\n    ldloc.s J\n    stind\n", ""},
+    {"    ldloc.s K\n    ldc 9\n    stind\n", ""},
+    {"    ldloca.s K\n    ldtrue\n    stind\n", ""},
+    {"    ldloc.s K\n    ldfalse\n    stind\n", ""},
 };
 
 void replaceAll(std::string& aText, const std::string& aName, const std::string& aValue)
