@@ -1098,6 +1098,25 @@ ARITHMETIC_FAMILY(FUSED_LOCAL_PAIR_ARITHMETIC)
 COMPARISON_FAMILY(FUSED_COMPARE_JUMPS)
 #undef FUSED_COMPARE_JUMPS
 #undef FUSED_COMPARE_JUMP
+
+// comparison; jz.s d or jz d: the two values on top compared and branched
+// on, the truth left in the slot above the top as the comparison leaves it.
+#define FUSED_TOP_COMPARE_JUMP(jump, suffix, comparison, Comparison) \
+    fused_compare_jump##suffix##_##comparison: \
+    { \
+        constexpr TInt KNextAt = sizeOf({EOp_##comparison, EOp_##jump}); \
+        const bool holds = Comparison::holds(static_cast<TInt32>(N), static_cast<TInt32>(T)); \
+        N = truth(holds); \
+        top -= 2; \
+        pc = holds ? pc + KNextAt : wrapped(TInt64(pc) + KNextAt - 1 + ARG_AT(size(EOp_##comparison), jump, 0)); \
+        TRANSFER(); \
+    }
+#define FUSED_TOP_COMPARE_JUMPS(comparison, onBytes, onHalves, Comparison) \
+    FUSED_TOP_COMPARE_JUMP(jz_s, _short, comparison, Comparison) \
+    FUSED_TOP_COMPARE_JUMP(jz, , comparison, Comparison)
+COMPARISON_FAMILY(FUSED_TOP_COMPARE_JUMPS)
+#undef FUSED_TOP_COMPARE_JUMPS
+#undef FUSED_TOP_COMPARE_JUMP
 #undef COMPARE_WITH_CONSTANT_AND_JUMP
 
 // operator; stind: the result stored where the address below the

@@ -9,20 +9,28 @@ namespace {
 using namespace Opcodes;
 
 
-// The fused handler of the comparison aOperation and the jump aJump,
-// after ldloc.s; ldc (aAfterLocal) or after ldc alone, or the invalid
-// operation's handler for any other operation.
-THandler compareJumpHandler(TUint8 aOperation, TUint8 aJump, TBool aAfterLocal)
+// What a comparison followed by a jump compares.
+enum TComparedValues {
+    ELocalAndConstant,   // ldloc.s; ldc; comparison
+    ETopAndConstant,     // ldc; comparison
+    ETopTwo              // comparison alone
+};
+
+// The fused handler of the comparison aOperation and the jump aJump on
+// aCompared, or the invalid operation's handler for any other operation.
+THandler compareJumpHandler(TUint8 aOperation, TUint8 aJump, TComparedValues aCompared)
 {
     const TBool isShort = aJump == EOp_jz_s;
     switch (aOperation) {
 #define COMPARE_JUMP_CASE(operation, onBytes, onHalves, Comparison) \
     case EOp_##operation: \
-        if (aAfterLocal) \
+        if (aCompared == ELocalAndConstant) \
             return isShort ? EHandler_fused_local_constant_compare_jump_short_##operation \
                            : EHandler_fused_local_constant_compare_jump_##operation; \
-        return isShort ? EHandler_fused_constant_compare_jump_short_##operation \
-                       : EHandler_fused_constant_compare_jump_##operation;
+        if (aCompared == ETopAndConstant) \
+            return isShort ? EHandler_fused_constant_compare_jump_short_##operation \
+                           : EHandler_fused_constant_compare_jump_##operation; \
+        return isShort ? EHandler_fused_compare_jump_short_##operation : EHandler_fused_compare_jump_##operation;
         COMPARISON_FAMILY(COMPARE_JUMP_CASE)
 #undef COMPARE_JUMP_CASE
     default:
@@ -97,7 +105,7 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
     if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_ldc) {
         const TUint8 operation = at({EOp_ldloc_s, EOp_ldc});
         const TUint8 jump = at({EOp_ldloc_s, EOp_ldc, operation});
-        const THandler compareJump = compareJumpHandler(operation, jump, ETrue);
+        const THandler compareJump = compareJumpHandler(operation, jump, ELocalAndConstant);
         if (compareJump != EHandler_op_invalid && (jump == EOp_jz_s || jump == EOp_jz)
             && fits({EOp_ldloc_s, EOp_ldc, operation, jump}))
             return compareJump;
@@ -130,7 +138,7 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
     if (at({}) == EOp_ldc) {
         const TUint8 operation = at({EOp_ldc});
         const TUint8 jump = at({EOp_ldc, operation});
-        const THandler compareJump = compareJumpHandler(operation, jump, EFalse);
+        const THandler compareJump = compareJumpHandler(operation, jump, ETopAndConstant);
         if (compareJump != EHandler_op_invalid && (jump == EOp_jz_s || jump == EOp_jz)
             && fits({EOp_ldc, operation, jump}))
             return compareJump;
@@ -205,6 +213,10 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
     const THandler arithmeticStore = arithmeticHandler(first, EBeforeStore);
     if (arithmeticStore != EHandler_op_invalid && at({first}) == EOp_stind && fits({first, EOp_stind}))
         return arithmeticStore;
+    const TUint8 jump = at({first});
+    const THandler compareJump = compareJumpHandler(first, jump, ETopTwo);
+    if (compareJump != EHandler_op_invalid && (jump == EOp_jz_s || jump == EOp_jz) && fits({first, jump}))
+        return compareJump;
     return EHandler_op_invalid;
 }
 

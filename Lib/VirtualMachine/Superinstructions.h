@@ -34,6 +34,9 @@ namespace Superinstructions {
 //   constant_arithmetic: ldc c; <arithmetic operator> (the top combined
 //     with a constant)
 //   arithmetic_store: <arithmetic operator>; stind (x = y op z)
+//   compare_jump_short: <comparison>; jz.s d (two values just computed
+//     compared and branched on)
+//   compare_jump: <comparison>; jz d
 #define KELVO_FUSED_COMPARE_JUMP_SHORT(operation, onBytes, onHalves, Comparison) \
     KELVO_FUSED_OPERATOR(local_constant_compare_jump_short, operation, Comparison)
 #define KELVO_FUSED_COMPARE_JUMP(operation, onBytes, onHalves, Comparison) \
@@ -50,6 +53,10 @@ namespace Superinstructions {
     KELVO_FUSED_OPERATOR(arithmetic_store, operation, Operator)
 #define KELVO_FUSED_LOCAL_PAIR_ARITHMETIC(operation, inWord, inByte, Operator) \
     KELVO_FUSED_OPERATOR(local_pair_arithmetic, operation, Operator)
+#define KELVO_FUSED_TOP_COMPARE_JUMP_SHORT(operation, onBytes, onHalves, Comparison) \
+    KELVO_FUSED_OPERATOR(compare_jump_short, operation, Comparison)
+#define KELVO_FUSED_TOP_COMPARE_JUMP(operation, onBytes, onHalves, Comparison) \
+    KELVO_FUSED_OPERATOR(compare_jump, operation, Comparison)
 #define KELVO_FUSED_OPERATOR_SEQUENCES \
     COMPARISON_FAMILY(KELVO_FUSED_COMPARE_JUMP_SHORT) \
     COMPARISON_FAMILY(KELVO_FUSED_COMPARE_JUMP) \
@@ -58,7 +65,9 @@ namespace Superinstructions {
     COMPARISON_FAMILY(KELVO_FUSED_CONSTANT_COMPARE_JUMP) \
     ARITHMETIC_FAMILY(KELVO_FUSED_CONSTANT_ARITHMETIC) \
     ARITHMETIC_FAMILY(KELVO_FUSED_ARITHMETIC_STORE) \
-    ARITHMETIC_FAMILY(KELVO_FUSED_LOCAL_PAIR_ARITHMETIC)
+    ARITHMETIC_FAMILY(KELVO_FUSED_LOCAL_PAIR_ARITHMETIC) \
+    COMPARISON_FAMILY(KELVO_FUSED_TOP_COMPARE_JUMP_SHORT) \
+    COMPARISON_FAMILY(KELVO_FUSED_TOP_COMPARE_JUMP)
 
 // The other fused sequences, one line each: X(identifier). The
 // interpreter's handler for a sequence is fused_<identifier>.

@@ -151,4 +151,11 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     EXPECT_EQ(stores[11].handler, EHandler_fused_constant_store);
     EXPECT_EQ(stores[17].handler, EHandler_fused_true_store);
     EXPECT_EQ(stores[19].handler, EHandler_fused_false_store);
+
+    // Two values compared and branched on, whatever computed them.
+    const TUint8 KCompareBytes[] = {Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFE, Opcodes::EOp_lt,
+                                    Opcodes::EOp_jz_s, 0, 0, Opcodes::EOp_ge, Opcodes::EOp_jz, 0, 0, 0, 0};
+    const Vec<DispatchEntry> compares = dispatchTable(codeOf(KCompareBytes), ETrue);
+    EXPECT_EQ(compares[4].handler, EHandler_fused_compare_jump_short_lt);
+    EXPECT_EQ(compares[8].handler, EHandler_fused_compare_jump_ge);
 }

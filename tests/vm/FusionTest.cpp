@@ -17,8 +17,9 @@ typedef std::vector<std::string> Lines;
 // Locals v (an int vector of 5, 6 and 7, two words), a = 1 and b = 2,
 // and 2, 1 and 0 in the slots above the top. The sequence under test runs
 // there; then what it left on the stack is logged (by the case's own
-// lines), then a, b and the three slots above the top. A failure logs its
-// code and message and ends the application.
+// lines), then the three slots above the top (before anything else is
+// pushed over them), a and b. A failure logs its code and message and
+// ends the application.
 const char KHarness[] = R"(
 .class Exception refs=2
 .record mainFrame size3=4 vectors=1
@@ -50,12 +51,6 @@ main:
     adjust.s -3
 SEQUENCE
 AFTER
-    ldloc.s -2
-    itos
-    native 30, 1
-    ldloc.s -1
-    itos
-    native 30, 1
     ldloc.s 0
     itos
     native 30, 1
@@ -63,6 +58,12 @@ AFTER
     itos
     native 30, 1
     ldloc.s 2
+    itos
+    native 30, 1
+    ldloc.s -2
+    itos
+    native 30, 1
+    ldloc.s -1
     itos
     native 30, 1
     native 32, 1
@@ -227,7 +228,7 @@ TEST(Fusion, FusedSequencesDoWhatTheirInstructionsDo)
 
 // Each operator has a fused handler of its own in the sequences that end
 // in one: every comparison under both jumps, of a local or of the top with
-// a constant, and every arithmetic operator, of a local and a constant or
+// a constant or of two values, and every arithmetic operator, of a local and a constant or
 // stored through an address (division by 0 and a null address included),
 // of the top and a constant, or of two locals, gives the same log fused as
 // one instruction at a time, for locals below, at and above the top.
@@ -246,6 +247,15 @@ TEST(Fusion, EachOperatorOfALocalAndAConstantDoesWhatItsInstructionDoes)
         for (const char* jump : {"jz.s", "jz"})
             sequences.push_back("    ldloca.s K\n    ldind\n    ldc C\n    " + comparison + "\n    " + jump
                                 + " over\n    ldstr \"holds\"\n    native 30, 1\nover:\n");
+    }
+    // Two values just computed: local K and local b set to the constant,
+    // either way round.
+    for (const std::string& comparison : KComparisons) {
+        for (const char* jump : {"jz.s", "jz"}) {
+            for (const char* operands : {"    ldloc.s K\n    nop\n    ldloc.s -2\n", "    ldloc.s -1\n    nop\n    ldloc.s K\n"})
+                sequences.push_back("    ldloca.s -1\n    ldc C\n    stind\n" + std::string(operands) + "    "
+                                    + comparison + "\n    " + jump + " over\n    ldstr \"holds\"\n    native 30, 1\nover:\n");
+        }
     }
     for (const std::string& name : KOperators) {
         sequences.push_back("    ldloc.s K\n    ldc C\n    " + name + "\n" + KLogTop);
