@@ -1190,6 +1190,20 @@ fused_local_triple: {
     PUSH_LOCAL_AT(sizeOf({EOp_ldloc_s, EOp_ldloc_s}));
     ADVANCE(sizeOf({EOp_ldloc_s, EOp_ldloc_s, EOp_ldloc_s}));
 }
+// ldc c before one or two local loads.
+fused_constant_local: {
+    ++top;
+    T = static_cast<TUint32>(ARG_AT(0, ldc, 0));
+    PUSH_LOCAL_AT(sizeOf({EOp_ldc}));
+    ADVANCE(sizeOf({EOp_ldc, EOp_ldloc_s}));
+}
+fused_constant_local_pair: {
+    ++top;
+    T = static_cast<TUint32>(ARG_AT(0, ldc, 0));
+    PUSH_LOCAL_AT(sizeOf({EOp_ldc}));
+    PUSH_LOCAL_AT(sizeOf({EOp_ldc, EOp_ldloc_s}));
+    ADVANCE(sizeOf({EOp_ldc, EOp_ldloc_s, EOp_ldloc_s}));
+}
 // ldloc.s k; ldind; callvirt m: the class is pushed as ldind leaves it and
 // the call goes on in callvirt's own handler, so that a missing method or
 // implementation fails there as it always did. A null receiver goes on
@@ -1241,17 +1255,23 @@ fused_store_return: {
     pc += size(EOp_stind);
     goto op_ret;
 }
-// ldloca.s k; ldloc.s j; stind
-fused_local_copy: {
-    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));
-    if (address == 0)
-        goto op_ldloca_s;
-    SLOT(top + 1) = address;
-    const TUint32 value = SLOT(top + 2 + ARG_AT(sizeOf({EOp_ldloca_s}), ldloc_s, 0));
-    SLOT(top + 2) = value;
-    STORE(address, value);
-    ADVANCE(sizeOf({EOp_ldloca_s, EOp_ldloc_s, EOp_stind}));
-}
+// ldloca.s k, a value, stind: a local set. The value is read once the
+// address is in its slot, which the value may name.
+#define LOCAL_SET(name, pushed, value) \
+    fused_##name: \
+    { \
+        const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0)); \
+        if (address == 0) \
+            goto op_ldloca_s; \
+        SLOT(top + 1) = address; \
+        const TUint32 assigned = (value); \
+        SLOT(top + 2) = assigned; \
+        STORE(address, assigned); \
+        ADVANCE(sizeOf({EOp_ldloca_s, EOp_##pushed, EOp_stind})); \
+    }
+LOCAL_SET(local_copy, ldloc_s, SLOT(top + 2 + ARG_AT(sizeOf({EOp_ldloca_s}), ldloc_s, 0)))
+LOCAL_SET(local_set_constant, ldc, static_cast<TUint32>(ARG_AT(sizeOf({EOp_ldloca_s}), ldc, 0)))
+#undef LOCAL_SET
 // ldloca.s k; ldloc.s j; addind
 fused_local_add_local: {
     const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));

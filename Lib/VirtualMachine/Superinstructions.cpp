@@ -169,6 +169,8 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
         const TUint8 third = at({EOp_ldloca_s, second});
         if (second == EOp_ldloc_s && third == EOp_stind && fits({EOp_ldloca_s, EOp_ldloc_s, EOp_stind}))
             return EHandler_fused_local_copy;
+        if (second == EOp_ldc && third == EOp_stind && fits({EOp_ldloca_s, EOp_ldc, EOp_stind}))
+            return EHandler_fused_local_set_constant;
         if (second == EOp_ldloc_s && third == EOp_addind && fits({EOp_ldloca_s, EOp_ldloc_s, EOp_addind}))
             return EHandler_fused_local_add_local;
         if (second == EOp_ldloc_s && third == EOp_fieldaddr_s
@@ -251,6 +253,18 @@ Vec<DispatchEntry> dispatchTable(const Vec<TUint8>& aCode, TBool aFuse)
             table[p].handler = EHandler_fused_local_triple;
         else if (table[next].handler == EHandler_op_ldloc_s && next + size(EOp_ldloc_s) <= aCode.count())
             table[p].handler = EHandler_fused_local_pair;
+    }
+    // A constant pushed before the single load or the pair that a chain
+    // leaves at its start goes with them.
+    for (TInt i = 0; i + 1 < starts.count(); ++i) {
+        const TInt p = starts[i];
+        const TInt next = starts[i + 1];
+        if (table[p].handler != EHandler_op_ldc || aCode[next] != EOp_ldloc_s)
+            continue;
+        if (table[next].handler == EHandler_fused_local_pair)
+            table[p].handler = EHandler_fused_constant_local_pair;
+        else if (table[next].handler == EHandler_op_ldloc_s && next + size(EOp_ldloc_s) <= aCode.count())
+            table[p].handler = EHandler_fused_constant_local;
     }
     return table;
 }

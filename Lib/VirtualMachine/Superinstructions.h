@@ -82,6 +82,10 @@ namespace Superinstructions {
     X(local_pair) \
     /* ldloc.s k; ldloc.s j; ldloc.s i: three, the same way */ \
     X(local_triple) \
+    /* ldc c before one or two of those loads: a call's result slot */ \
+    /* and its arguments */ \
+    X(constant_local) \
+    X(constant_local_pair) \
     /* ldloc.s k; ldind; callvirt m: a virtual call whose receiver is in */ \
     /* a local, its class read from it */ \
     X(local_virtual_call) \
@@ -97,6 +101,8 @@ namespace Superinstructions {
     X(store_return) \
     /* ldloca.s k; ldloc.s j; stind */ \
     X(local_copy) \
+    /* ldloca.s k; ldc c; stind */ \
+    X(local_set_constant) \
     /* ldloca.s k; ldloc.s j; fieldaddr.s f; ldind; stind: a local set */ \
     /* to a field of the object in another */ \
     X(local_field_copy) \

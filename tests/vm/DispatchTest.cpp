@@ -158,4 +158,23 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     const Vec<DispatchEntry> compares = dispatchTable(codeOf(KCompareBytes), ETrue);
     EXPECT_EQ(compares[4].handler, EHandler_fused_compare_jump_short_lt);
     EXPECT_EQ(compares[8].handler, EHandler_fused_compare_jump_ge);
+
+    // A constant goes with the loads a chain leaves at its start: one,
+    // two, none where the chain is three, and one of four.
+    const TUint8 KConstantBytes[] = {
+        Opcodes::EOp_ldc, 0, 0, 0, 0, Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_nop,
+        Opcodes::EOp_ldc, 0, 0, 0, 0, Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_nop,
+        Opcodes::EOp_ldc, 0, 0, 0, 0, Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFF,
+        Opcodes::EOp_nop,
+        Opcodes::EOp_ldc, 0, 0, 0, 0, Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFF,
+        Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_nop,
+        Opcodes::EOp_ldloca_s, 0xFF, Opcodes::EOp_ldc, 0, 0, 0, 0, Opcodes::EOp_stind};
+    const Vec<DispatchEntry> constants = dispatchTable(codeOf(KConstantBytes), ETrue);
+    EXPECT_EQ(constants[0].handler, EHandler_fused_constant_local);
+    EXPECT_EQ(constants[8].handler, EHandler_fused_constant_local_pair);
+    EXPECT_EQ(constants[18].handler, EHandler_op_ldc);
+    EXPECT_EQ(constants[23].handler, EHandler_fused_local_triple);
+    EXPECT_EQ(constants[30].handler, EHandler_fused_constant_local);
+    EXPECT_EQ(constants[37].handler, EHandler_fused_local_triple);
+    EXPECT_EQ(constants[44].handler, EHandler_fused_local_set_constant);
 }

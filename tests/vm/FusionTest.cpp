@@ -157,6 +157,12 @@ const Shape KShapes[] = {
     {"    ldloc.s K\n    ldloc.s J\n    stind\n", ""},
     {"    ldloc.s K\n    ldc 9\n    stind\n", ""},
     {"    ldloca.s K\n    ldtrue\n    stind\n", ""},
+    {"    ldloca.s K\n    ldc 9\n    stind\n", ""},
+    // A constant before a single load or a pair, as a call's result slot
+    // before its arguments.
+    {"    ldc 9\n    ldloc.s K\n    nop\n", "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
+    {"    ldc 9\n    ldloc.s K\n    ldloc.s J\n    nop\n",
+     "    itos\n    native 30, 1\n    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
     {"    ldloc.s K\n    ldfalse\n    stind\n", ""},
 };
 
