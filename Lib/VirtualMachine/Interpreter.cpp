@@ -1142,23 +1142,32 @@ ARITHMETIC_FAMILY(FUSED_ARITHMETIC_STORE)
 
 // ldloc.s k; fieldaddr.s f; ldind. A null object, or a field address that
 // wraps to 0, goes on with the plain fieldaddr.s, after which fieldaddr.s
-// or ldind raises the error.
-fused_local_field_load: {
-    constexpr TInt KFieldAt = sizeOf({EOp_ldloc_s});
-    const TUint32 object = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0));
-    const TUint32 address = object + 4u * static_cast<TUint32>(ARG_AT(KFieldAt, fieldaddr_s, 0));
-    ++top;
-    if (object == 0 || address == 0) {
-        T = object;
-        pc += KFieldAt;
-        goto op_fieldaddr_s;
+// or ldind raises the error. The same followed by an element of the
+// vector loaded, by a local index, goes on straight into the element
+// handler, without a dispatch.
+#define LOCAL_FIELD_LOAD(name, next) \
+    fused_##name: \
+    { \
+        constexpr TInt KFieldAt = sizeOf({EOp_ldloc_s}); \
+        const TUint32 object = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0)); \
+        const TUint32 address = object + 4u * static_cast<TUint32>(ARG_AT(KFieldAt, fieldaddr_s, 0)); \
+        ++top; \
+        if (object == 0 || address == 0) { \
+            T = object; \
+            pc += KFieldAt; \
+            goto op_fieldaddr_s; \
+        } \
+        /* The address is in the slot when it is read: the field may be */ \
+        /* that very slot. */ \
+        T = address; \
+        T = LOAD(address); \
+        pc += sizeOf({EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind}); \
+        next; \
     }
-    // The address is in the slot when it is read: the field may be that
-    // very slot.
-    T = address;
-    T = LOAD(address);
-    ADVANCE(sizeOf({EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind}));
-}
+LOCAL_FIELD_LOAD(local_field_load, DISPATCH())
+LOCAL_FIELD_LOAD(local_field_element_load, goto fused_local_index_word_vector_load)
+LOCAL_FIELD_LOAD(local_field_element_address, goto fused_local_index_word_vector_address)
+#undef LOCAL_FIELD_LOAD
 // ldloc.s k; fieldaddr.s f. A null object goes on with the plain
 // fieldaddr.s, which raises the error.
 fused_local_field_address: {

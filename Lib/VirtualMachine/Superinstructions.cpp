@@ -120,8 +120,14 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
             return arithmetic;
     }
     if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_fieldaddr_s
-        && at({EOp_ldloc_s, EOp_fieldaddr_s}) == EOp_ldind && fits({EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind}))
+        && at({EOp_ldloc_s, EOp_fieldaddr_s}) == EOp_ldind && fits({EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind})) {
+        const THandler element = fusedAt(aCode, aStart + size(EOp_ldloc_s) + size(EOp_fieldaddr_s) + size(EOp_ldind));
+        if (element == EHandler_fused_local_index_word_vector_load)
+            return EHandler_fused_local_field_element_load;
+        if (element == EHandler_fused_local_index_word_vector_address)
+            return EHandler_fused_local_field_element_address;
         return EHandler_fused_local_field_load;
+    }
     if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_fieldaddr_s && fits({EOp_ldloc_s, EOp_fieldaddr_s}))
         return EHandler_fused_local_field_address;
     if (at({}) == EOp_ldloc_s && isElementAddress(size(EOp_ldloc_s))

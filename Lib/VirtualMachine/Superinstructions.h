@@ -74,6 +74,10 @@ namespace Superinstructions {
 #define KELVO_FUSED_SEQUENCES(X) \
     /* ldloc.s k; fieldaddr.s f; ldind: a field of the object in a local */ \
     X(local_field_load) \
+    /* the same, then the element handlers with a local index below: an */ \
+    /* element of the vector in a field, by a local index */ \
+    X(local_field_element_load) \
+    X(local_field_element_address) \
     /* ldloc.s k; fieldaddr.s f followed by anything else: the field's */ \
     /* address, as a store into it needs */ \
     X(local_field_address) \

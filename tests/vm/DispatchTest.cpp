@@ -131,6 +131,14 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     const Vec<DispatchEntry> fields = dispatchTable(codeOf(KFieldBytes), ETrue);
     EXPECT_EQ(fields[0].handler, EHandler_fused_local_field_load);
     EXPECT_EQ(fields[5].handler, EHandler_fused_local_field_address);
+    // A field's vector indexed by a local goes on into the element.
+    const TUint8 KFieldElementBytes[] = {Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_fieldaddr_s, 1, Opcodes::EOp_ldind,
+                                         Opcodes::EOp_ldloc_s, 0xFE, Opcodes::EOp_native, 3, 6, Opcodes::EOp_ldind,
+                                         Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_fieldaddr_s, 1, Opcodes::EOp_ldind,
+                                         Opcodes::EOp_ldloc_s, 0xFE, Opcodes::EOp_native, 7, 7, Opcodes::EOp_nop};
+    const Vec<DispatchEntry> fieldElements = dispatchTable(codeOf(KFieldElementBytes), ETrue);
+    EXPECT_EQ(fieldElements[0].handler, EHandler_fused_local_field_element_load);
+    EXPECT_EQ(fieldElements[11].handler, EHandler_fused_local_field_element_address);
 
     // A reference vector's element address is the same work.
     const TUint8 KReferenceBytes[] = {Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_native, 7, 7, Opcodes::EOp_ldind,

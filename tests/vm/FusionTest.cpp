@@ -158,6 +158,19 @@ const Shape KShapes[] = {
     {"    ldloc.s K\n    ldc 9\n    stind\n", ""},
     {"    ldloca.s K\n    ldtrue\n    stind\n", ""},
     {"    ldloca.s K\n    ldc 9\n    stind\n", ""},
+    // An element of the vector in a field, by a local index, read and
+    // written: a is set to v's cell and b to an object whose field 1 is
+    // a; then b is null.
+    {"    ldloca.s -2\n    ldloca.s -5\n    stind\n    ldloca.s -1\n    ldloca.s -3\n    ldc 4\n    sub\n    stind\n"
+     "    ldloc.s -1\n    fieldaddr.s 1\n    ldind\n    ldloc.s K\n    native 3, 6\n    ldind\n",
+     KLogTop},
+    {"    ldloca.s -2\n    ldloca.s -5\n    stind\n    ldloca.s -1\n    ldloca.s -3\n    ldc 4\n    sub\n    stind\n"
+     "    ldloc.s -1\n    fieldaddr.s 1\n    ldind\n    ldloc.s K\n    native 3, 6\n    ldc 9\n    stind\n"
+     "    ldloca.s -4\n    ldc 1\n    native 3, 6\n    ldind\n",
+     KLogTop},
+    {"    ldloca.s -1\n    ldc 0\n    stind\n    ldloc.s -1\n    fieldaddr.s 1\n    ldind\n    ldloc.s K\n"
+     "    native 3, 6\n    ldind\n",
+     KLogTop},
     // A constant before a single load or a pair, as a call's result slot
     // before its arguments.
     {"    ldc 9\n    ldloc.s K\n    nop\n", "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
