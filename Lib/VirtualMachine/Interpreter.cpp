@@ -1199,20 +1199,20 @@ fused_local_triple: {
     PUSH_LOCAL_AT(sizeOf({EOp_ldloc_s, EOp_ldloc_s}));
     ADVANCE(sizeOf({EOp_ldloc_s, EOp_ldloc_s, EOp_ldloc_s}));
 }
-// ldc c before one or two local loads.
-fused_constant_local: {
-    ++top;
-    T = static_cast<TUint32>(ARG_AT(0, ldc, 0));
-    PUSH_LOCAL_AT(sizeOf({EOp_ldc}));
-    ADVANCE(sizeOf({EOp_ldc, EOp_ldloc_s}));
-}
-fused_constant_local_pair: {
-    ++top;
-    T = static_cast<TUint32>(ARG_AT(0, ldc, 0));
-    PUSH_LOCAL_AT(sizeOf({EOp_ldc}));
-    PUSH_LOCAL_AT(sizeOf({EOp_ldc, EOp_ldloc_s}));
-    ADVANCE(sizeOf({EOp_ldc, EOp_ldloc_s, EOp_ldloc_s}));
-}
+// ldc c before one local load, or before two or three, which go on in
+// their handler without a dispatch.
+#define CONSTANT_THEN(name, next) \
+    fused_##name: \
+    { \
+        ++top; \
+        T = static_cast<TUint32>(ARG_AT(0, ldc, 0)); \
+        pc += size(EOp_ldc); \
+        next; \
+    }
+CONSTANT_THEN(constant_local, PUSH_LOCAL_AT(0); ADVANCE(size(EOp_ldloc_s)))
+CONSTANT_THEN(constant_local_pair, goto fused_local_pair)
+CONSTANT_THEN(constant_local_triple, goto fused_local_triple)
+#undef CONSTANT_THEN
 // ldloc.s k; ldind; callvirt m: the class is pushed as ldind leaves it and
 // the call goes on in callvirt's own handler, so that a missing method or
 // implementation fails there as it always did. A null receiver goes on

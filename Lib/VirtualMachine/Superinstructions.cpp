@@ -260,14 +260,16 @@ Vec<DispatchEntry> dispatchTable(const Vec<TUint8>& aCode, TBool aFuse)
         else if (table[next].handler == EHandler_op_ldloc_s && next + size(EOp_ldloc_s) <= aCode.count())
             table[p].handler = EHandler_fused_local_pair;
     }
-    // A constant pushed before the single load or the pair that a chain
-    // leaves at its start goes with them.
+    // A constant pushed before the loads that a chain starts with goes
+    // with them.
     for (TInt i = 0; i + 1 < starts.count(); ++i) {
         const TInt p = starts[i];
         const TInt next = starts[i + 1];
         if (table[p].handler != EHandler_op_ldc || aCode[next] != EOp_ldloc_s)
             continue;
-        if (table[next].handler == EHandler_fused_local_pair)
+        if (table[next].handler == EHandler_fused_local_triple)
+            table[p].handler = EHandler_fused_constant_local_triple;
+        else if (table[next].handler == EHandler_fused_local_pair)
             table[p].handler = EHandler_fused_constant_local_pair;
         else if (table[next].handler == EHandler_op_ldloc_s && next + size(EOp_ldloc_s) <= aCode.count())
             table[p].handler = EHandler_fused_constant_local;

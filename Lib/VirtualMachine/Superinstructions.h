@@ -86,10 +86,11 @@ namespace Superinstructions {
     X(local_pair) \
     /* ldloc.s k; ldloc.s j; ldloc.s i: three, the same way */ \
     X(local_triple) \
-    /* ldc c before one or two of those loads: a call's result slot */ \
-    /* and its arguments */ \
+    /* ldc c before one, two or three of those loads: a call's result */ \
+    /* slot and its arguments */ \
     X(constant_local) \
     X(constant_local_pair) \
+    X(constant_local_triple) \
     /* ldloc.s k; ldind; callvirt m: a virtual call whose receiver is in */ \
     /* a local, its class read from it */ \
     X(local_virtual_call) \

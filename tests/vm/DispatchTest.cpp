@@ -167,8 +167,8 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     EXPECT_EQ(compares[4].handler, EHandler_fused_compare_jump_short_lt);
     EXPECT_EQ(compares[8].handler, EHandler_fused_compare_jump_ge);
 
-    // A constant goes with the loads a chain leaves at its start: one,
-    // two, none where the chain is three, and one of four.
+    // A constant goes with the loads a chain starts with: one, two,
+    // three, and the single load that a chain of four starts with.
     const TUint8 KConstantBytes[] = {
         Opcodes::EOp_ldc, 0, 0, 0, 0, Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_nop,
         Opcodes::EOp_ldc, 0, 0, 0, 0, Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_nop,
@@ -180,7 +180,7 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     const Vec<DispatchEntry> constants = dispatchTable(codeOf(KConstantBytes), ETrue);
     EXPECT_EQ(constants[0].handler, EHandler_fused_constant_local);
     EXPECT_EQ(constants[8].handler, EHandler_fused_constant_local_pair);
-    EXPECT_EQ(constants[18].handler, EHandler_op_ldc);
+    EXPECT_EQ(constants[18].handler, EHandler_fused_constant_local_triple);
     EXPECT_EQ(constants[23].handler, EHandler_fused_local_triple);
     EXPECT_EQ(constants[30].handler, EHandler_fused_constant_local);
     EXPECT_EQ(constants[37].handler, EHandler_fused_local_triple);

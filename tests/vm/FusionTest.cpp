@@ -171,11 +171,14 @@ const Shape KShapes[] = {
     {"    ldloca.s -1\n    ldc 0\n    stind\n    ldloc.s -1\n    fieldaddr.s 1\n    ldind\n    ldloc.s K\n"
      "    native 3, 6\n    ldind\n",
      KLogTop},
-    // A constant before a single load or a pair, as a call's result slot
-    // before its arguments.
+    // A constant before a single load, a pair or three, as a call's
+    // result slot before its arguments.
     {"    ldc 9\n    ldloc.s K\n    nop\n", "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
     {"    ldc 9\n    ldloc.s K\n    ldloc.s J\n    nop\n",
      "    itos\n    native 30, 1\n    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
+    {"    ldc 9\n    ldloc.s K\n    ldloc.s J\n    ldloc.s A\n    nop\n",
+     "    itos\n    native 30, 1\n    itos\n    native 30, 1\n    itos\n    native 30, 1\n    itos\n"
+     "    native 30, 1\n"},
     {"    ldloc.s K\n    ldfalse\n    stind\n", ""},
 };
 
