@@ -1169,18 +1169,29 @@ LOCAL_FIELD_LOAD(local_field_element_load, goto fused_local_index_word_vector_lo
 LOCAL_FIELD_LOAD(local_field_element_address, goto fused_local_index_word_vector_address)
 #undef LOCAL_FIELD_LOAD
 // ldloc.s k; fieldaddr.s f. A null object goes on with the plain
-// fieldaddr.s, which raises the error.
-fused_local_field_address: {
-    const TUint32 object = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0));
-    ++top;
-    T = object;
-    if (object == 0) {
-        pc += size(EOp_ldloc_s);
-        goto op_fieldaddr_s;
+// fieldaddr.s, which raises the error. Where the field is stepped, or set
+// to a local or a constant, the handler goes on into that one's without a
+// dispatch.
+#define FUSED_FIELD_ADDRESS(name, next) \
+    fused_##name: \
+    { \
+        const TUint32 object = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0)); \
+        ++top; \
+        T = object; \
+        if (object == 0) { \
+            pc += size(EOp_ldloc_s); \
+            goto op_fieldaddr_s; \
+        } \
+        T = object + 4u * static_cast<TUint32>(ARG_AT(size(EOp_ldloc_s), fieldaddr_s, 0)); \
+        pc += sizeOf({EOp_ldloc_s, EOp_fieldaddr_s}); \
+        next; \
     }
-    T = object + 4u * static_cast<TUint32>(ARG_AT(size(EOp_ldloc_s), fieldaddr_s, 0));
-    ADVANCE(sizeOf({EOp_ldloc_s, EOp_fieldaddr_s}));
-}
+FUSED_FIELD_ADDRESS(local_field_address, DISPATCH())
+FUSED_FIELD_ADDRESS(local_field_increment, goto op_incind)
+FUSED_FIELD_ADDRESS(local_field_decrement, goto op_decind)
+FUSED_FIELD_ADDRESS(local_field_set_local, goto fused_local_store)
+FUSED_FIELD_ADDRESS(local_field_set_constant, goto fused_constant_store)
+#undef FUSED_FIELD_ADDRESS
 // The ldloc.s at offset from pc, as the plain handler runs it; also for
 // the local index of the element handlers below.
 #define PUSH_LOCAL_AT(offset) \

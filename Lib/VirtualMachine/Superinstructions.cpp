@@ -128,8 +128,19 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
             return EHandler_fused_local_field_element_address;
         return EHandler_fused_local_field_load;
     }
-    if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_fieldaddr_s && fits({EOp_ldloc_s, EOp_fieldaddr_s}))
+    if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_fieldaddr_s && fits({EOp_ldloc_s, EOp_fieldaddr_s})) {
+        const TUint8 then = at({EOp_ldloc_s, EOp_fieldaddr_s});
+        if (then == EOp_incind)
+            return EHandler_fused_local_field_increment;
+        if (then == EOp_decind)
+            return EHandler_fused_local_field_decrement;
+        const THandler store = fusedAt(aCode, aStart + size(EOp_ldloc_s) + size(EOp_fieldaddr_s));
+        if (store == EHandler_fused_local_store)
+            return EHandler_fused_local_field_set_local;
+        if (store == EHandler_fused_constant_store)
+            return EHandler_fused_local_field_set_constant;
         return EHandler_fused_local_field_address;
+    }
     if (at({}) == EOp_ldloc_s && isElementAddress(size(EOp_ldloc_s))
         && fits({EOp_ldloc_s, EOp_native}) && codeAfter(size(EOp_ldloc_s))) {
         if (at({EOp_ldloc_s, EOp_native}) == EOp_ldind && fits({EOp_ldloc_s, EOp_native, EOp_ldind}))

@@ -81,6 +81,12 @@ namespace Superinstructions {
     /* ldloc.s k; fieldaddr.s f followed by anything else: the field's */ \
     /* address, as a store into it needs */ \
     X(local_field_address) \
+    /* the same, then incind or decind, or the local or constant stores */ \
+    /* below: the field stepped or set */ \
+    X(local_field_increment) \
+    X(local_field_decrement) \
+    X(local_field_set_local) \
+    X(local_field_set_constant) \
     /* ldloc.s k; ldloc.s j where no sequence starts at the second: two */ \
     /* locals pushed, as arguments and operands are */ \
     X(local_pair) \

@@ -131,6 +131,17 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     const Vec<DispatchEntry> fields = dispatchTable(codeOf(KFieldBytes), ETrue);
     EXPECT_EQ(fields[0].handler, EHandler_fused_local_field_load);
     EXPECT_EQ(fields[5].handler, EHandler_fused_local_field_address);
+    // A field stepped or set goes on into the step or the store.
+    const TUint8 KFieldStoreBytes[] = {Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_fieldaddr_s, 1, Opcodes::EOp_incind,
+                                       Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_fieldaddr_s, 1, Opcodes::EOp_decind,
+                                       Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_fieldaddr_s, 1, Opcodes::EOp_ldloc_s,
+                                       0xFE, Opcodes::EOp_stind, Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_fieldaddr_s,
+                                       1, Opcodes::EOp_ldc, 0, 0, 0, 0, Opcodes::EOp_stind};
+    const Vec<DispatchEntry> fieldStores = dispatchTable(codeOf(KFieldStoreBytes), ETrue);
+    EXPECT_EQ(fieldStores[0].handler, EHandler_fused_local_field_increment);
+    EXPECT_EQ(fieldStores[5].handler, EHandler_fused_local_field_decrement);
+    EXPECT_EQ(fieldStores[10].handler, EHandler_fused_local_field_set_local);
+    EXPECT_EQ(fieldStores[17].handler, EHandler_fused_local_field_set_constant);
     // A field's vector indexed by a local goes on into the element.
     const TUint8 KFieldElementBytes[] = {Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_fieldaddr_s, 1, Opcodes::EOp_ldind,
                                          Opcodes::EOp_ldloc_s, 0xFE, Opcodes::EOp_native, 3, 6, Opcodes::EOp_ldind,

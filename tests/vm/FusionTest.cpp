@@ -131,6 +131,13 @@ const Shape KShapes[] = {
      KLogTop},
     {"    ldloca.s -1\n    ldc 0\n    stind\n    ldloc.s K\n    fieldaddr.s 1\n    ldc 5\n    stind\n", ""},
     {"    ldloca.s -1\n    ldc -4\n    stind\n    ldloc.s K\n    fieldaddr.s 1\n    ldc 5\n    stind\n", ""},
+    // A field stepped: b set to an object whose field 1 is a, then null.
+    {"    ldloca.s -1\n    ldloca.s -3\n    ldc 4\n    sub\n    stind\n    ldloc.s -1\n    fieldaddr.s 1\n    incind\n",
+     ""},
+    {"    ldloca.s -1\n    ldloca.s -3\n    ldc 4\n    sub\n    stind\n    ldloc.s -1\n    fieldaddr.s 1\n    decind\n",
+     ""},
+    {"    ldloca.s -1\n    ldc 0\n    stind\n    ldloc.s -1\n    fieldaddr.s 1\n    incind\n", ""},
+    {"    ldloca.s -1\n    ldc 0\n    stind\n    ldloc.s -1\n    fieldaddr.s 1\n    decind\n", ""},
     // A reference vector's element address on the vector of ints, written
     // in range and one past the end.
     {"    ldloca.s K\n    ldc 1\n    native 7, 7\n    ldloc.s J\n    stind\n    ldloca.s -4\n    ldc 1\n"
