@@ -1167,8 +1167,6 @@ ARITHMETIC_FAMILY(FUSED_ARITHMETIC_STORE)
 LOCAL_FIELD_LOAD(local_field_load, DISPATCH())
 LOCAL_FIELD_LOAD(local_field_element_load, goto fused_local_index_word_vector_load)
 LOCAL_FIELD_LOAD(local_field_element_address, goto fused_local_index_word_vector_address)
-// Not a handler of its own: the end of fused_local_field_copy.
-LOCAL_FIELD_LOAD(local_field_load_then_store, goto op_stind)
 #undef LOCAL_FIELD_LOAD
 // ldloc.s k; fieldaddr.s f. A null object goes on with the plain
 // fieldaddr.s, which raises the error. Where the field is stepped, or set
@@ -1305,16 +1303,30 @@ fused_local_add_local: {
     STORE(address, LOAD(address) + value);
     ADVANCE(sizeOf({EOp_ldloca_s, EOp_ldloc_s, EOp_addind}));
 }
-// ldloca.s k; ldloc.s j; fieldaddr.s f; ldind; stind: the local's address
-// pushed, then the field load above, which goes on into the plain stind.
+// ldloca.s k; ldloc.s j; fieldaddr.s f; ldind; stind. A null object, or a
+// field address that wraps to 0, goes on with the plain fieldaddr.s, as
+// in fused_local_field_load.
 fused_local_field_copy: {
+    constexpr TInt KObjectAt = sizeOf({EOp_ldloca_s});
+    constexpr TInt KFieldAt = sizeOf({EOp_ldloca_s, EOp_ldloc_s});
     const TUint32 local = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));
     if (local == 0)
         goto op_ldloca_s;
-    ++top;
-    T = local;
-    pc += size(EOp_ldloca_s);
-    goto fused_local_field_load_then_store;
+    SLOT(top + 1) = local;
+    const TUint32 object = SLOT(top + 2 + ARG_AT(KObjectAt, ldloc_s, 0));
+    const TUint32 address = object + 4u * static_cast<TUint32>(ARG_AT(KFieldAt, fieldaddr_s, 0));
+    if (object == 0 || address == 0) {
+        top += 2;
+        T = object;
+        pc += KFieldAt;
+        goto op_fieldaddr_s;
+    }
+    // The field may be either slot: each is written before it is read.
+    SLOT(top + 2) = address;
+    const TUint32 value = LOAD(address);
+    SLOT(top + 2) = value;
+    STORE(local, value);
+    ADVANCE(sizeOf({EOp_ldloca_s, EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind, EOp_stind}));
 }
 // A value pushed, then stind. A null address goes on with the plain stind,
 // which raises the error.
