@@ -164,6 +164,11 @@ __attribute__((aligned(64))) void VirtualMachine::run()
 #define FUSED_LABEL(name) &&fused_##name,
         KELVO_FUSED_SEQUENCES(FUSED_LABEL)
 #undef FUSED_LABEL
+#define REPLICA_LABEL(name, copy) &&name##_##copy,
+#define REPLICA_LABELS(name) KELVO_REPLICAS(REPLICA_LABEL, name)
+        KELVO_REPLICATED_HANDLERS(REPLICA_LABELS)
+#undef REPLICA_LABELS
+#undef REPLICA_LABEL
         &&register_region,
     };
     static_assert(std::size(KLabels) == Superinstructions::KHandlerCount);
@@ -905,15 +910,34 @@ HANDLER(callvirt)
     pc = address;
     TRANSFER();
 }
+// The return once the frame is left.
+#define RETURN_FROM_FRAME() \
+    do { \
+        const TInt32 returnAddress = static_cast<TInt32>(SLOT(wrapped(TInt64(top) - ARG(0)))); \
+        top = wrapped(TInt64(top) - ARG(1)); \
+        pc = returnAddress; \
+        RETURN_TRANSFER(); \
+    } while (0)
 HANDLER(ret)
 {
     if (!leaveFrameQuickly()) [[unlikely]]
         FAIL(EInvalidArgument, "");
-    TInt32 returnAddress = static_cast<TInt32>(SLOT(wrapped(TInt64(top) - ARG(0))));
-    top = wrapped(TInt64(top) - ARG(1));
-    pc = returnAddress;
-    RETURN_TRANSFER();
+    RETURN_FROM_FRAME();
 }
+// The copies of ret (see KELVO_REPLICATED_HANDLERS) take the common way
+// only. Where there is no frame to leave, the quick exit has changed
+// nothing, and ret itself raises the error.
+#define RETURN_COPY(name, copy) \
+    op_ret_##copy: \
+    if constexpr (constexpr TUint8 KOpcode = EOp_ret; true) \
+    { \
+        if (!leaveFrameQuickly()) [[unlikely]] \
+            goto op_ret; \
+        RETURN_FROM_FRAME(); \
+    }
+KELVO_REPLICAS(RETURN_COPY, ret)
+#undef RETURN_COPY
+#undef RETURN_FROM_FRAME
 HANDLER(native)
 {
     TInt32 group = ARG(0);
@@ -1266,15 +1290,22 @@ DUP_JUMP(dup_jump_short_drop, jz_s, true)
 DUP_JUMP(dup_jump_drop, jz, true)
 #undef DUP_JUMP
 // stind; ret a, b. A null address goes on with the plain stind, which
-// raises the error.
-fused_store_return: {
-    if (N == 0)
-        goto op_stind;
-    STORE(N, T);
-    top -= 2;
-    pc += size(EOp_stind);
-    goto op_ret;
-}
+// raises the error. Each copy goes on into the ret copy of its number.
+#define STORE_RETURN(label, ret) \
+    label: \
+    { \
+        if (N == 0) \
+            goto op_stind; \
+        STORE(N, T); \
+        top -= 2; \
+        pc += size(EOp_stind); \
+        goto ret; \
+    }
+STORE_RETURN(fused_store_return, op_ret)
+#define STORE_RETURN_COPY(name, copy) STORE_RETURN(name##_##copy, op_ret_##copy)
+KELVO_REPLICAS(STORE_RETURN_COPY, fused_store_return)
+#undef STORE_RETURN_COPY
+#undef STORE_RETURN
 // ldloca.s k, a value, stind: a local set. The value is read once the
 // address is in its slot, which the value may name.
 #define LOCAL_SET(name, pushed, value) \

@@ -145,7 +145,7 @@ struct Entry {
     TInt32 depth;
     TInt32 lowestTop;
     TInt32 highestTop;
-    TUint8 fallback;
+    TUint16 fallback;
 
     TBool admits(TInt64 aTop) const { return aTop >= lowestTop && aTop <= highestTop; }
 };

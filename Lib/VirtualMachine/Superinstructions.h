@@ -153,6 +153,18 @@ namespace Superinstructions {
     /* a += v[i] of locals a, v and i */ \
     X(local_add_word_vector_element)
 
+// The handlers that return: ret, and the fused store before it. A return
+// goes back to whichever call site called the method, and a processor
+// predicts an indirect jump from the jump's own address, so one jump
+// shared by every return guesses badly, more so in recursion. The
+// dispatch table spreads their positions over KReplicas copies of each,
+// copy 0 being the handler itself, so that each copy's jump meets fewer
+// targets. A fused copy goes on into the ret copy of the same number;
+// every copy leaves its rare ways to the handler itself.
+#define KELVO_REPLICATED_HANDLERS(X) X(op_ret) X(fused_store_return)
+#define KELVO_REPLICAS(X, name) X(name, 1) X(name, 2) X(name, 3) X(name, 4) X(name, 5) X(name, 6) X(name, 7)
+const TInt KReplicas = 8;
+
 // The native groups and vector operations whose work the fused handlers and
 // the register form do without calling the native.
 const TUint8 KWordVectors = 3;
@@ -168,10 +180,11 @@ const TUint8 KReferenceElementAddress = 7;
 // What runs at a code position: the handler of each valid operation, in
 // the order of the operation list, then the handler of every invalid
 // operation, then those of the fused sequences that end in an operator,
-// then those of the others, then the entry into a region of the register
-// form (RegisterForm.h). The interpreter's table of handler labels is
-// expanded from the same lists in the same order.
-enum THandler : TUint8 {
+// then those of the others, then the copies of the returns, then the entry
+// into a region of the register form (RegisterForm.h). The interpreter's
+// table of handler labels is expanded from the same lists in the same
+// order.
+enum THandler : TUint16 {
 #define KELVO_OPERATION_HANDLER(number, name, ...) EHandler_op_##name,
     KELVO_OPCODES(KELVO_OPERATION_HANDLER)
 #undef KELVO_OPERATION_HANDLER
@@ -182,9 +195,31 @@ enum THandler : TUint8 {
 #define KELVO_FUSED_HANDLER(name) EHandler_fused_##name,
     KELVO_FUSED_SEQUENCES(KELVO_FUSED_HANDLER)
 #undef KELVO_FUSED_HANDLER
+#define KELVO_REPLICA_HANDLER(name, copy) EHandler_##name##_##copy,
+#define KELVO_REPLICAS_OF(name) KELVO_REPLICAS(KELVO_REPLICA_HANDLER, name)
+    KELVO_REPLICATED_HANDLERS(KELVO_REPLICAS_OF)
+#undef KELVO_REPLICAS_OF
+#undef KELVO_REPLICA_HANDLER
     EHandler_register_region,
     KHandlerCount
 };
+
+// Copy aCopy (0 to KReplicas - 1) of aHandler, or aHandler itself when it
+// has no copies.
+constexpr THandler replicaOf(THandler aHandler, TInt aCopy)
+{
+    if (aCopy <= 0)
+        return aHandler;
+    switch (aHandler) {
+#define KELVO_REPLICA_CASE(name) \
+    case EHandler_##name: \
+        return static_cast<THandler>(EHandler_##name##_1 + aCopy - 1);
+        KELVO_REPLICATED_HANDLERS(KELVO_REPLICA_CASE)
+#undef KELVO_REPLICA_CASE
+    default:
+        return aHandler;
+    }
+}
 
 // The fused handlers that do a native's work. The register form leaves
 // their positions to them. Those that start with the local index alone
@@ -237,7 +272,7 @@ static_assert(!Opcodes::isValid(KInvalidOperation));
 // grow on the straight run that starts there (see StackDepths.h). One
 // entry holds both, so that a transfer finds them together.
 struct DispatchEntry {
-    TUint8 handler;
+    TUint16 handler;
     TUint16 runDepth;
 };
 

@@ -109,6 +109,46 @@ TEST(CallFrames, ACatchInAnOuterMethodRemovesTheFramesItUnwound)
     }
 }
 
+// A return with no frame to leave is the index error of the return, with
+// pc and top as they were before it; a result stored before it stays
+// stored. Fused, each return runs a copy of the handler chosen by its
+// position, so the returns stand at sixteen places in turn, past every
+// copy.
+TEST(CallFrames, AReturnWithoutAFrameIsTheIndexErrorWhereverItStands)
+{
+    for (TBool fusion : {EFalse, ETrue}) {
+        for (TInt padding = 0; padding < 16; ++padding) {
+            for (TBool storesFirst : {EFalse, ETrue}) {
+                // The nop keeps the store from the sequence before it, so
+                // that it goes with the return.
+                const std::string store = storesFirst ? "    ldloca.s -1\n    ldc 9\n    nop\n    stind\n" : "";
+                std::string text = ".record none\nmain:\n";
+                for (TInt i = 0; i < padding; ++i)
+                    text += "    nop\n";
+                text += store + "    ret 0, 1\n";
+                VirtualMachine machine;
+                machine.setFusion(fusion);
+                readProgram(machine, text);
+                machine.setTop(0);
+                machine.setSlot(0, 7u);
+                machine.setPc(0);
+
+                EXPECT_EQ(raisedCode([&] { machine.run(); }), EInvalidArgument) << text;
+
+                const TInt storeSize = storesFirst ? Opcodes::size(Opcodes::EOp_ldloca_s)
+                                                         + Opcodes::size(Opcodes::EOp_ldc)
+                                                         + Opcodes::size(Opcodes::EOp_nop)
+                                                         + Opcodes::size(Opcodes::EOp_stind)
+                                                   : 0;
+                EXPECT_EQ(machine.pc(), padding * Opcodes::size(Opcodes::EOp_nop) + storeSize) << text;
+                EXPECT_EQ(machine.top(), 0) << text;
+                EXPECT_EQ(machine.slot(0), storesFirst ? 9u : 7u) << text;
+                EXPECT_EQ(machine.frames().count(), 0) << text;
+            }
+        }
+    }
+}
+
 // The loader leaves a call's record as the image gives it; one beyond the
 // machine's records is the index error of the call itself, before a frame
 // is added, with the return address already pushed. The call comes after

@@ -18,6 +18,16 @@ Vec<TUint8> codeOf(const TUint8 (&aBytes)[KCount])
     return code;
 }
 
+// Whether aHandler is aOriginal or one of its copies.
+bool isCopyOf(TUint16 aHandler, THandler aOriginal)
+{
+    for (TInt copy = 0; copy < KReplicas; ++copy) {
+        if (aHandler == replicaOf(aOriginal, copy))
+            return true;
+    }
+    return false;
+}
+
 }
 
 // The interpreter's labels are listed in the order of THandler, so this is
@@ -97,7 +107,7 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     const Vec<DispatchEntry> fused = dispatchTable(codeOf(KBytes), ETrue);
     EXPECT_EQ(fused[0].handler, EHandler_fused_constant_arithmetic_add);
     EXPECT_EQ(fused[6].handler, EHandler_fused_dup_jump_short);
-    EXPECT_EQ(fused[10].handler, EHandler_fused_store_return);
+    EXPECT_TRUE(isCopyOf(fused[10].handler, EHandler_fused_store_return));
 
     // && as a stack compiler writes it: the value dropped after the test
     // where it is not zero; a drop of another count is not fused with it.
@@ -196,4 +206,45 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     EXPECT_EQ(constants[30].handler, EHandler_fused_constant_local);
     EXPECT_EQ(constants[37].handler, EHandler_fused_local_triple);
     EXPECT_EQ(constants[44].handler, EHandler_fused_local_set_constant);
+}
+
+// Fused, every return runs the return's handler or a copy of it chosen by
+// its position, and so does a result stored before one; returns a fixed
+// distance apart reach every copy, and the stores before half of them
+// most copies. Without fusion each runs the plain handler.
+TEST(Dispatch, ReturnsAreSpreadOverCopiesOfTheirHandlers)
+{
+    for (TInt stride : {1, 4, 9}) {
+        Vec<TUint8> code;
+        Vec<TInt> returns;
+        Vec<TInt> stores;
+        for (TInt i = 0; i < 64; ++i) {
+            if (i % 2) {
+                stores.append(code.count());
+                code.append(Opcodes::EOp_stind);
+            }
+            returns.append(code.count());
+            const TUint8 KReturn[] = {Opcodes::EOp_ret, 0, 0, 0, 0, 1, 0, 0, 0};
+            for (TUint8 byte : KReturn)
+                code.append(byte);
+            for (TInt j = 0; j < stride; ++j)
+                code.append(Opcodes::EOp_nop);
+        }
+        const Vec<DispatchEntry> plain = dispatchTable(code, EFalse);
+        const Vec<DispatchEntry> fused = dispatchTable(code, ETrue);
+        std::set<TUint16> copies;
+        for (TInt p : returns) {
+            EXPECT_EQ(plain[p].handler, EHandler_op_ret);
+            EXPECT_TRUE(isCopyOf(fused[p].handler, EHandler_op_ret)) << p;
+            copies.insert(fused[p].handler);
+        }
+        EXPECT_EQ(copies.size(), static_cast<std::size_t>(KReplicas)) << "stride " << stride;
+        copies.clear();
+        for (TInt p : stores) {
+            EXPECT_EQ(plain[p].handler, EHandler_op_stind);
+            EXPECT_TRUE(isCopyOf(fused[p].handler, EHandler_fused_store_return)) << p;
+            copies.insert(fused[p].handler);
+        }
+        EXPECT_GT(copies.size(), static_cast<std::size_t>(KReplicas / 2)) << "stride " << stride;
+    }
 }
