@@ -285,9 +285,10 @@ Vec<DispatchEntry> dispatchTable(const Vec<TUint8>& aCode, TBool aFuse)
         else if (table[next].handler == EHandler_op_ldloc_s && next + size(EOp_ldloc_s) <= aCode.count())
             table[p].handler = EHandler_fused_constant_local;
     }
-    // Each call and return gets a copy by its position. Multiplying by
-    // the golden ratio's fraction of 2^32 spreads neighbouring positions,
-    // and those a fixed distance apart, over every copy.
+    // Each return gets a copy of its handler by its position (see
+    // KELVO_REPLICATED_HANDLERS). Multiplying by the golden ratio's
+    // fraction of 2^32 spreads neighbouring positions, and those a fixed
+    // distance apart, over every copy.
     static_assert(KReplicas == 8, "the copy is the product's top three bits");
     for (TInt p : starts) {
         const TInt copy = static_cast<TInt>((static_cast<TUint32>(p) * 2654435769u) >> 29);
