@@ -162,8 +162,11 @@ __attribute__((aligned(64))) void VirtualMachine::run()
         KELVO_FUSED_OPERATOR_SEQUENCES
 #undef KELVO_FUSED_OPERATOR
 #define FUSED_LABEL(name) &&fused_##name,
-        KELVO_FUSED_SEQUENCES(FUSED_LABEL)
+        KELVO_FUSED_SEQUENCES(FUSED_LABEL, FUSED_LABEL)
 #undef FUSED_LABEL
+#define WIDE_FUSED_LABEL(name) &&fused_wide_##name,
+        KELVO_FUSED_SEQUENCES(KELVO_NO_WIDE_FORM, WIDE_FUSED_LABEL)
+#undef WIDE_FUSED_LABEL
 #define REPLICA_LABEL(name, copy) &&name##_##copy,
 #define REPLICA_LABELS(name) KELVO_REPLICAS(REPLICA_LABEL, name)
         KELVO_REPLICATED_HANDLERS(REPLICA_LABELS)
@@ -236,8 +239,10 @@ __attribute__((aligned(64))) void VirtualMachine::run()
 #define ARG(index) operandOf<KOpcode, index>(code + pc)
 #define SIZE() Opcodes::size(KOpcode)
     // In a fused handler: an operand of the instruction of operation name
-    // that starts offset bytes after pc.
-#define ARG_AT(offset, name, index) operandOf<EOp_##name, index>(code + pc + (offset))
+    // that starts offset bytes after pc. Through a second macro, so that
+    // name may be one of LocalSequenceHandlers.inc's forms.
+#define ARG_AT(offset, name, index) OPERAND_AT(offset, name, index)
+#define OPERAND_AT(offset, name, index) operandOf<EOp_##name, index>(code + pc + (offset))
 #define DISPATCH() goto* handlerAt[pc]
 #define ADVANCE(bytes) \
     do { \
@@ -1037,11 +1042,12 @@ HANDLER(throw)
 // goes on with that instruction's plain handler.
 
 
-// ldloc.s k; ldc c; operator, and ldc c; operator: a local, or the top,
-// combined with a constant. Division by a constant 0 goes on with the
-// plain operator, which raises the error. The value comes in left, with
-// top already counting it: a local is not written to its slot unless the
-// plain operator needs it, which keeps fib's n - 1 at two stores.
+// ldc c; operator, and ldloc.s k; ldc c; operator (in
+// LocalSequenceHandlers.inc): the top, or a local, combined with a
+// constant. Division by a constant 0 goes on with the plain operator,
+// which raises the error. The value comes in left, with top already
+// counting it: a local is not written to its slot unless the plain
+// operator needs it, which keeps fib's n - 1 at two stores.
 #define COMBINE_WITH_CONSTANT(operation, Operator, left, constantAt) \
     { \
         constexpr TInt KOperatorAt = (constantAt) + sizeOf({EOp_ldc}); \
@@ -1058,38 +1064,10 @@ HANDLER(throw)
         ADVANCE(KOperatorAt + size(EOp_##operation)); \
     }
 #define FUSED_ARITHMETIC(operation, inWord, inByte, Operator) \
-    fused_local_constant_arithmetic_##operation: { \
-        const TUint32 local = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0)); \
-        ++top; \
-        COMBINE_WITH_CONSTANT(operation, Operator, local, sizeOf({EOp_ldloc_s})) \
-    } \
     fused_constant_arithmetic_##operation: \
         COMBINE_WITH_CONSTANT(operation, Operator, T, 0)
 ARITHMETIC_FAMILY(FUSED_ARITHMETIC)
 #undef FUSED_ARITHMETIC
-#undef COMBINE_WITH_CONSTANT
-
-// ldloc.s k; ldloc.s j; operator: two locals combined. Both are written to
-// their slots, the second after the first, which it may read; division by
-// 0 goes on with the plain operator, which raises the error.
-#define FUSED_LOCAL_PAIR_ARITHMETIC(operation, inWord, inByte, Operator) \
-    fused_local_pair_arithmetic_##operation: \
-    { \
-        const TUint32 left = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0)); \
-        SLOT(top + 1) = left; \
-        const TUint32 right = SLOT(top + 2 + ARG_AT(sizeOf({EOp_ldloc_s}), ldloc_s, 0)); \
-        SLOT(top + 2) = right; \
-        if (Operator::KDivides && right == 0) { \
-            top += 2; \
-            pc += sizeOf({EOp_ldloc_s, EOp_ldloc_s}); \
-            goto op_##operation; \
-        } \
-        ++top; \
-        T = Operator::apply(left, right); \
-        ADVANCE(sizeOf({EOp_ldloc_s, EOp_ldloc_s, EOp_##operation})); \
-    }
-ARITHMETIC_FAMILY(FUSED_LOCAL_PAIR_ARITHMETIC)
-#undef FUSED_LOCAL_PAIR_ARITHMETIC
 
 // A value compared with the constant of the ldc at constantAt and branched
 // on by the jz after the comparison, with top the height below the value:
@@ -1107,12 +1085,9 @@ ARITHMETIC_FAMILY(FUSED_LOCAL_PAIR_ARITHMETIC)
         pc = holds ? pc + KNextAt : wrapped(TInt64(pc) + KNextAt - 1 + ARG_AT(KJumpAt, jump, 0)); \
         TRANSFER(); \
     }
-// ldloc.s k; ldc c; comparison; jz.s d or jz d, and ldc c; comparison;
-// jz.s d or jz d: a local, or the top, compared with a constant.
+// ldc c; comparison; jz.s d or jz d: the top compared with a constant
+// (a local compared with one is in LocalSequenceHandlers.inc).
 #define FUSED_COMPARE_JUMP(jump, suffix, comparison, Comparison) \
-    fused_local_constant_compare_jump##suffix##_##comparison: \
-    COMPARE_WITH_CONSTANT_AND_JUMP(SLOT(top + 1 + ARG_AT(0, ldloc_s, 0)), sizeOf({EOp_ldloc_s}), comparison, jump, \
-                                   Comparison) \
     fused_constant_compare_jump##suffix##_##comparison: \
     --top; \
     COMPARE_WITH_CONSTANT_AND_JUMP(SLOT(top + 1), 0, comparison, jump, Comparison)
@@ -1141,7 +1116,6 @@ COMPARISON_FAMILY(FUSED_COMPARE_JUMPS)
 COMPARISON_FAMILY(FUSED_TOP_COMPARE_JUMPS)
 #undef FUSED_TOP_COMPARE_JUMPS
 #undef FUSED_TOP_COMPARE_JUMP
-#undef COMPARE_WITH_CONSTANT_AND_JUMP
 
 // operator; stind: the result stored where the address below the
 // operands points. Division by 0 and a null address go on with the plain
@@ -1164,108 +1138,28 @@ COMPARISON_FAMILY(FUSED_TOP_COMPARE_JUMPS)
 ARITHMETIC_FAMILY(FUSED_ARITHMETIC_STORE)
 #undef FUSED_ARITHMETIC_STORE
 
-// ldloc.s k; fieldaddr.s f; ldind. A null object, or a field address that
-// wraps to 0, goes on with the plain fieldaddr.s, after which fieldaddr.s
-// or ldind raises the error. The same followed by an element of the
-// vector loaded, by a local index, goes on straight into the element
-// handler, without a dispatch.
-#define LOCAL_FIELD_LOAD(name, next) \
-    fused_##name: \
-    { \
-        constexpr TInt KFieldAt = sizeOf({EOp_ldloc_s}); \
-        const TUint32 object = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0)); \
-        const TUint32 address = object + 4u * static_cast<TUint32>(ARG_AT(KFieldAt, fieldaddr_s, 0)); \
-        ++top; \
-        if (object == 0 || address == 0) { \
-            T = object; \
-            pc += KFieldAt; \
-            goto op_fieldaddr_s; \
-        } \
-        /* The address is in the slot when it is read: the field may be */ \
-        /* that very slot. */ \
-        T = address; \
-        T = LOAD(address); \
-        pc += sizeOf({EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind}); \
-        next; \
-    }
-LOCAL_FIELD_LOAD(local_field_load, DISPATCH())
-LOCAL_FIELD_LOAD(local_field_element_load, goto fused_local_index_word_vector_load)
-LOCAL_FIELD_LOAD(local_field_element_address, goto fused_local_index_word_vector_address)
-#undef LOCAL_FIELD_LOAD
-// ldloc.s k; fieldaddr.s f. A null object goes on with the plain
-// fieldaddr.s, which raises the error. Where the field is stepped, or set
-// to a local or a constant, the handler goes on into that one's without a
-// dispatch.
-#define FUSED_FIELD_ADDRESS(name, next) \
-    fused_##name: \
-    { \
-        const TUint32 object = SLOT(top + 1 + ARG_AT(0, ldloc_s, 0)); \
-        ++top; \
-        T = object; \
-        if (object == 0) { \
-            pc += size(EOp_ldloc_s); \
-            goto op_fieldaddr_s; \
-        } \
-        T = object + 4u * static_cast<TUint32>(ARG_AT(size(EOp_ldloc_s), fieldaddr_s, 0)); \
-        pc += sizeOf({EOp_ldloc_s, EOp_fieldaddr_s}); \
-        next; \
-    }
-FUSED_FIELD_ADDRESS(local_field_address, DISPATCH())
-FUSED_FIELD_ADDRESS(local_field_increment, goto op_incind)
-FUSED_FIELD_ADDRESS(local_field_decrement, goto op_decind)
-FUSED_FIELD_ADDRESS(local_field_set_local, goto fused_local_store)
-FUSED_FIELD_ADDRESS(local_field_set_constant, goto fused_constant_store)
-#undef FUSED_FIELD_ADDRESS
-// The ldloc.s at offset from pc, as the plain handler runs it; also for
-// the local index of the element handlers below.
-#define PUSH_LOCAL_AT(offset) \
-    ++top; \
-    T = SLOT(wrapped(TInt64(top) + ARG_AT(offset, ldloc_s, 0)))
-// ldloc.s k; ldloc.s j, and ldloc.s i after them. One after the other
-// through the slots, as a later one may read the slot an earlier wrote.
-fused_local_pair: {
-    PUSH_LOCAL_AT(0);
-    PUSH_LOCAL_AT(sizeOf({EOp_ldloc_s}));
-    ADVANCE(sizeOf({EOp_ldloc_s, EOp_ldloc_s}));
-}
-fused_local_triple: {
-    PUSH_LOCAL_AT(0);
-    PUSH_LOCAL_AT(sizeOf({EOp_ldloc_s}));
-    PUSH_LOCAL_AT(sizeOf({EOp_ldloc_s, EOp_ldloc_s}));
-    ADVANCE(sizeOf({EOp_ldloc_s, EOp_ldloc_s, EOp_ldloc_s}));
-}
-// ldc c before one local load, or before two or three, which go on in
-// their handler without a dispatch.
-#define CONSTANT_THEN(name, next) \
-    fused_##name: \
-    { \
-        ++top; \
-        T = static_cast<TUint32>(ARG_AT(0, ldc, 0)); \
-        pc += size(EOp_ldc); \
-        next; \
-    }
-CONSTANT_THEN(constant_local, PUSH_LOCAL_AT(0); ADVANCE(size(EOp_ldloc_s)))
-CONSTANT_THEN(constant_local_pair, goto fused_local_pair)
-CONSTANT_THEN(constant_local_triple, goto fused_local_triple)
-#undef CONSTANT_THEN
-// ldloc.s k; ldind; callvirt m: the class is pushed as ldind leaves it and
-// the call goes on in callvirt's own handler, so that a missing method or
-// implementation fails there as it always did. A null receiver goes on
-// with the plain ldloc.s, for ldind to raise the error.
-fused_local_virtual_call: {
-    const TUint32 receiver = SLOT(wrapped(TInt64(top) + 1 + ARG_AT(0, ldloc_s, 0)));
-    if (receiver == 0)
-        goto op_ldloc_s;
-    ++top;
-    T = LOAD(receiver);
-    pc += sizeOf({EOp_ldloc_s, EOp_ldind});
-    goto op_callvirt;
-}
+// The sequences of locals and fields, in the short forms here and in the
+// wide ones after the other fused handlers, out of their way.
+#define OPERATION(name) OPERATION_NUMBER(name)
+#define OPERATION_NUMBER(name) EOp_##name
+#define PLAIN(name) PLAIN_LABEL(name)
+#define PLAIN_LABEL(name) op_##name
+#define LOAD_FORM ldloc_s
+#define ADDRESS_FORM ldloca_s
+#define FIELD_FORM fieldaddr_s
+#define FUSED_NAME(name) fused_##name
+#include "LocalSequenceHandlers.inc"
+#undef LOAD_FORM
+#undef ADDRESS_FORM
+#undef FIELD_FORM
+#undef FUSED_NAME
 // dup; jz.s d or dup; jz d: the copy is what the jump tests. Where the
 // adjust.s -1 after it is fused too, the way on for a value that is not
 // zero is checked at the adjust.s as the jump's transfer checks it, and
-// then after it as its own.
-#define DUP_JUMP(name, jump, drops) \
+// then after it as its own. The wide adjust -1 does not end a run: the
+// way on is checked at it, and it drops the value as its plain handler
+// does, stopping the machine where no slot is left to drop.
+#define DUP_JUMP(name, jump, drop) \
     fused_##name: \
     { \
         constexpr TInt KJumpAt = sizeOf({EOp_dup}); \
@@ -1277,17 +1171,25 @@ fused_local_virtual_call: {
             TRANSFER(); \
         } \
         pc += KNext; \
-        if constexpr (drops) { \
+        if constexpr ((drop) == EOp_adjust_s) { \
             ENTER_RUN(); \
             --top; \
             pc += size(EOp_adjust_s); \
+        } else if constexpr ((drop) == EOp_adjust) { \
+            ENTER_RUN(); \
+            if (top < 0) \
+                stackFault(pc, -2); \
+            --top; \
+            ADVANCE(size(EOp_adjust)); \
         } \
         TRANSFER(); \
     }
-DUP_JUMP(dup_jump_short, jz_s, false)
-DUP_JUMP(dup_jump, jz, false)
-DUP_JUMP(dup_jump_short_drop, jz_s, true)
-DUP_JUMP(dup_jump_drop, jz, true)
+DUP_JUMP(dup_jump_short, jz_s, 0)
+DUP_JUMP(dup_jump, jz, 0)
+DUP_JUMP(dup_jump_short_drop, jz_s, EOp_adjust_s)
+DUP_JUMP(dup_jump_drop, jz, EOp_adjust_s)
+DUP_JUMP(dup_jump_short_wide_drop, jz_s, EOp_adjust)
+DUP_JUMP(dup_jump_wide_drop, jz, EOp_adjust)
 #undef DUP_JUMP
 // stind; ret a, b. A null address goes on with the plain stind, which
 // raises the error. Each copy goes on into the ret copy of its number.
@@ -1306,59 +1208,6 @@ STORE_RETURN(fused_store_return, op_ret)
 KELVO_REPLICAS(STORE_RETURN_COPY, fused_store_return)
 #undef STORE_RETURN_COPY
 #undef STORE_RETURN
-// ldloca.s k, a value, stind: a local set. The value is read once the
-// address is in its slot, which the value may name.
-#define LOCAL_SET(name, pushed, value) \
-    fused_##name: \
-    { \
-        const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0)); \
-        if (address == 0) \
-            goto op_ldloca_s; \
-        SLOT(top + 1) = address; \
-        const TUint32 assigned = (value); \
-        SLOT(top + 2) = assigned; \
-        STORE(address, assigned); \
-        ADVANCE(sizeOf({EOp_ldloca_s, EOp_##pushed, EOp_stind})); \
-    }
-LOCAL_SET(local_copy, ldloc_s, SLOT(top + 2 + ARG_AT(sizeOf({EOp_ldloca_s}), ldloc_s, 0)))
-LOCAL_SET(local_set_constant, ldc, static_cast<TUint32>(ARG_AT(sizeOf({EOp_ldloca_s}), ldc, 0)))
-#undef LOCAL_SET
-// ldloca.s k; ldloc.s j; addind
-fused_local_add_local: {
-    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));
-    if (address == 0)
-        goto op_ldloca_s;
-    SLOT(top + 1) = address;
-    const TUint32 value = SLOT(top + 2 + ARG_AT(sizeOf({EOp_ldloca_s}), ldloc_s, 0));
-    SLOT(top + 2) = value;
-    STORE(address, LOAD(address) + value);
-    ADVANCE(sizeOf({EOp_ldloca_s, EOp_ldloc_s, EOp_addind}));
-}
-// ldloca.s k; ldloc.s j; fieldaddr.s f; ldind; stind. A null object, or a
-// field address that wraps to 0, goes on with the plain fieldaddr.s, as
-// in fused_local_field_load.
-fused_local_field_copy: {
-    constexpr TInt KObjectAt = sizeOf({EOp_ldloca_s});
-    constexpr TInt KFieldAt = sizeOf({EOp_ldloca_s, EOp_ldloc_s});
-    const TUint32 local = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));
-    if (local == 0)
-        goto op_ldloca_s;
-    SLOT(top + 1) = local;
-    const TUint32 object = SLOT(top + 2 + ARG_AT(KObjectAt, ldloc_s, 0));
-    const TUint32 address = object + 4u * static_cast<TUint32>(ARG_AT(KFieldAt, fieldaddr_s, 0));
-    if (object == 0 || address == 0) {
-        top += 2;
-        T = object;
-        pc += KFieldAt;
-        goto op_fieldaddr_s;
-    }
-    // The field may be either slot: each is written before it is read.
-    SLOT(top + 2) = address;
-    const TUint32 value = LOAD(address);
-    SLOT(top + 2) = value;
-    STORE(local, value);
-    ADVANCE(sizeOf({EOp_ldloca_s, EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind, EOp_stind}));
-}
 // A value pushed, then stind. A null address goes on with the plain stind,
 // which raises the error.
 #define STORE_PUSHED(name, pushed, push) \
@@ -1373,44 +1222,10 @@ fused_local_field_copy: {
         top -= 2; \
         ADVANCE(sizeOf({EOp_##pushed, EOp_stind})); \
     }
-STORE_PUSHED(local_store, ldloc_s, PUSH_LOCAL_AT(0))
 STORE_PUSHED(constant_store, ldc, ++top; T = static_cast<TUint32>(ARG_AT(0, ldc, 0)))
 STORE_PUSHED(true_store, ldtrue, ++top; T = truth(true))
 STORE_PUSHED(false_store, ldfalse, ++top; T = truth(false))
 #undef STORE_PUSHED
-// ldloca.s k; incind or decind, and with the jmp.s d or jmp d after it.
-// The local's address stays in the slot above the top, as ldloca.s left
-// it.
-#define STEP_LOCAL(Operator) \
-    const TUint32 address = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0)); \
-    if (address == 0) \
-        goto op_ldloca_s; \
-    SLOT(top + 1) = address; \
-    STORE(address, Operator::apply(LOAD(address), 1))
-#define LOCAL_STEP(name, step, Operator) \
-    fused_##name: \
-    { \
-        STEP_LOCAL(Operator); \
-        ADVANCE(sizeOf({EOp_ldloca_s, EOp_##step})); \
-    }
-#define LOCAL_STEP_JUMP(name, step, Operator) \
-    fused_##name: \
-    { \
-        constexpr TInt KJumpAt = sizeOf({EOp_ldloca_s, EOp_##step}); \
-        STEP_LOCAL(Operator); \
-        if (code[pc + KJumpAt] == EOp_jmp_s) \
-            pc = wrapped(TInt64(pc) + KJumpAt + size(EOp_jmp_s) - 1 + ARG_AT(KJumpAt, jmp_s, 0)); \
-        else \
-            pc = wrapped(TInt64(pc) + KJumpAt + size(EOp_jmp) - 1 + ARG_AT(KJumpAt, jmp, 0)); \
-        TRANSFER(); \
-    }
-LOCAL_STEP(local_increment, incind, Add)
-LOCAL_STEP(local_decrement, decind, Subtract)
-LOCAL_STEP_JUMP(local_increment_jump, incind, Add)
-LOCAL_STEP_JUMP(local_decrement_jump, decind, Subtract)
-#undef STEP_LOCAL
-#undef LOCAL_STEP
-#undef LOCAL_STEP_JUMP
 // Element reads and appends of word and reference vectors, the commonest
 // native calls, done here without the call. Anything unusual (a null or
 // foreign cell, an index out of range, a full vector) takes the native's
@@ -1449,59 +1264,6 @@ fused_reference_vector_element: {
     COUNT_NATIVE(pc + size(EOp_native));
     ADVANCE(size(EOp_native));
 }
-// ldloca.s k; ldloc.s j, then the element load above.
-fused_local_word_vector_load: {
-    SLOT(top + 1) = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));
-    SLOT(top + 2) = SLOT(top + 2 + ARG_AT(sizeOf({EOp_ldloca_s}), ldloc_s, 0));
-    top += 2;
-    pc += sizeOf({EOp_ldloca_s, EOp_ldloc_s});
-    goto fused_word_vector_load;
-}
-// ldloc.s j, then the element load or address above.
-fused_local_index_word_vector_load: {
-    PUSH_LOCAL_AT(0);
-    pc += size(EOp_ldloc_s);
-    goto fused_word_vector_load;
-}
-fused_local_index_word_vector_address: {
-    PUSH_LOCAL_AT(0);
-    pc += size(EOp_ldloc_s);
-    goto fused_word_vector_address;
-}
-#undef PUSH_LOCAL_AT
-// ldloca.s a; ldloca.s k; ldloc.s j; native 3, 6; ldind; addind
-fused_local_add_word_vector_element: {
-    constexpr TInt KCellAt = sizeOf({EOp_ldloca_s});
-    constexpr TInt KIndexAt = sizeOf({EOp_ldloca_s, EOp_ldloca_s});
-    constexpr TInt KNativeAt = sizeOf({EOp_ldloca_s, EOp_ldloca_s, EOp_ldloc_s});
-    constexpr TInt KLoadAt = KNativeAt + size(EOp_native);
-    constexpr TInt KAddAt = KLoadAt + size(EOp_ldind);
-    const TUint32 target = stackBase + 4u * static_cast<TUint32>(top + 1 + ARG_AT(0, ldloca_s, 0));
-    const TUint32 cell = stackBase + 4u * static_cast<TUint32>(top + 2 + ARG_AT(KCellAt, ldloca_s, 0));
-    SLOT(top + 1) = target;
-    SLOT(top + 2) = cell;
-    const TUint32 index = SLOT(top + 3 + ARG_AT(KIndexAt, ldloc_s, 0));
-    SLOT(top + 3) = index;
-    top += 3;
-    const TUint32 address =
-        top < 1 || cell == 0 ? 0 : wordElementAddress(iArena, LOAD(cell), static_cast<TInt32>(index));
-    if (address == 0 || !RUN_AFTER_NATIVE_FITS(pc + KLoadAt, top - 1)) {
-        pc += KNativeAt;
-        goto op_native;
-    }
-    --top;
-    T = address;
-    COUNT_NATIVE(pc + KLoadAt);
-    const TUint32 value = LOAD(address);
-    T = value;
-    if (target == 0) {
-        pc += KAddAt;
-        goto op_addind;
-    }
-    STORE(target, LOAD(target) + value);
-    top -= 2;
-    ADVANCE(KAddAt + size(EOp_addind));
-}
 // native 3, 19 or native 7, 19: one word after the last element, when
 // the storage has room for it.
 fused_word_vector_append: {
@@ -1512,6 +1274,21 @@ fused_word_vector_append: {
     COUNT_NATIVE(pc + size(EOp_native));
     ADVANCE(size(EOp_native));
 }
+#define LOAD_FORM ldloc
+#define ADDRESS_FORM ldloca
+#define FIELD_FORM fieldaddr
+#define FUSED_NAME(name) fused_wide_##name
+#include "LocalSequenceHandlers.inc"
+#undef LOAD_FORM
+#undef ADDRESS_FORM
+#undef FIELD_FORM
+#undef FUSED_NAME
+#undef OPERATION
+#undef OPERATION_NUMBER
+#undef PLAIN
+#undef PLAIN_LABEL
+#undef COMBINE_WITH_CONSTANT
+#undef COMPARE_WITH_CONSTANT_AND_JUMP
 
 // ---- The register form ----
 
@@ -1582,6 +1359,7 @@ stop:
 #undef ARG
 #undef SIZE
 #undef ARG_AT
+#undef OPERAND_AT
 #undef DISPATCH
 #undef ADVANCE
 #undef NEXT

@@ -65,10 +65,22 @@ THandler arithmeticHandler(TUint8 aOperation, TArithmeticPlace aPlace)
     }
 }
 
-// The fused handler for the sequence starting at aStart, or the invalid
-// operation's handler when none starts there. aCode[i] for i beyond the
-// code reads as an invalid operation.
-THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
+// The operations of one width that load a local, push a local's address
+// and push a field's address.
+struct Forms {
+    TUint8 load;
+    TUint8 address;
+    TUint8 field;
+};
+const Forms KShortForms = {EOp_ldloc_s, EOp_ldloca_s, EOp_fieldaddr_s};
+const Forms KWideForms = {EOp_ldloc, EOp_ldloca, EOp_fieldaddr};
+
+// The fused handler for the sequence starting at aStart, its local and
+// field operations in aForms, or the invalid operation's handler when
+// none starts there. The handler is named for the short forms (wideOf
+// names it for the wide). aCode[i] for i beyond the code reads as an
+// invalid operation.
+THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
 {
     // The operation byte of the instruction after the instructions aBefore.
     auto at = [&](std::initializer_list<TUint8> aBefore) -> TUint8 {
@@ -99,58 +111,59 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
     // A native ends a run, and the stack is checked for the run after it,
     // which the fused handler checks itself: its dispatch entry must exist.
     auto codeAfter = [&](TInt aNativeOffset) { return aStart + aNativeOffset + size(EOp_native) < aCode.count(); };
-    const TInt KNativeAfterTwoLocals = size(EOp_ldloca_s) + size(EOp_ldloc_s);
-    const TInt KNativeAfterThreeLocals = KNativeAfterTwoLocals + size(EOp_ldloca_s);
+    const TInt KNativeAfterTwoLocals = size(aForms.address) + size(aForms.load);
+    const TInt KNativeAfterThreeLocals = KNativeAfterTwoLocals + size(aForms.address);
 
-    if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_ldc) {
-        const TUint8 operation = at({EOp_ldloc_s, EOp_ldc});
-        const TUint8 jump = at({EOp_ldloc_s, EOp_ldc, operation});
+    if (at({}) == aForms.load && at({aForms.load}) == EOp_ldc) {
+        const TUint8 operation = at({aForms.load, EOp_ldc});
+        const TUint8 jump = at({aForms.load, EOp_ldc, operation});
         const THandler compareJump = compareJumpHandler(operation, jump, ELocalAndConstant);
         if (compareJump != EHandler_op_invalid && (jump == EOp_jz_s || jump == EOp_jz)
-            && fits({EOp_ldloc_s, EOp_ldc, operation, jump}))
+            && fits({aForms.load, EOp_ldc, operation, jump}))
             return compareJump;
         const THandler arithmetic = arithmeticHandler(operation, EAfterLocalAndConstant);
-        if (arithmetic != EHandler_op_invalid && fits({EOp_ldloc_s, EOp_ldc, operation}))
+        if (arithmetic != EHandler_op_invalid && fits({aForms.load, EOp_ldc, operation}))
             return arithmetic;
     }
-    if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_ldloc_s) {
-        const TUint8 operation = at({EOp_ldloc_s, EOp_ldloc_s});
+    if (at({}) == aForms.load && at({aForms.load}) == aForms.load) {
+        const TUint8 operation = at({aForms.load, aForms.load});
         const THandler arithmetic = arithmeticHandler(operation, EAfterTwoLocals);
-        if (arithmetic != EHandler_op_invalid && fits({EOp_ldloc_s, EOp_ldloc_s, operation}))
+        if (arithmetic != EHandler_op_invalid && fits({aForms.load, aForms.load, operation}))
             return arithmetic;
     }
-    if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_fieldaddr_s
-        && at({EOp_ldloc_s, EOp_fieldaddr_s}) == EOp_ldind && fits({EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind})) {
-        const THandler element = fusedAt(aCode, aStart + size(EOp_ldloc_s) + size(EOp_fieldaddr_s) + size(EOp_ldind));
+    if (at({}) == aForms.load && at({aForms.load}) == aForms.field
+        && at({aForms.load, aForms.field}) == EOp_ldind && fits({aForms.load, aForms.field, EOp_ldind})) {
+        const THandler element =
+            fusedAt(aCode, aForms, aStart + size(aForms.load) + size(aForms.field) + size(EOp_ldind));
         if (element == EHandler_fused_local_index_word_vector_load)
             return EHandler_fused_local_field_element_load;
         if (element == EHandler_fused_local_index_word_vector_address)
             return EHandler_fused_local_field_element_address;
         return EHandler_fused_local_field_load;
     }
-    if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_fieldaddr_s && fits({EOp_ldloc_s, EOp_fieldaddr_s})) {
-        const TUint8 then = at({EOp_ldloc_s, EOp_fieldaddr_s});
+    if (at({}) == aForms.load && at({aForms.load}) == aForms.field && fits({aForms.load, aForms.field})) {
+        const TUint8 then = at({aForms.load, aForms.field});
         if (then == EOp_incind)
             return EHandler_fused_local_field_increment;
         if (then == EOp_decind)
             return EHandler_fused_local_field_decrement;
-        const THandler store = fusedAt(aCode, aStart + size(EOp_ldloc_s) + size(EOp_fieldaddr_s));
+        const THandler store = fusedAt(aCode, aForms, aStart + size(aForms.load) + size(aForms.field));
         if (store == EHandler_fused_local_store)
             return EHandler_fused_local_field_set_local;
         if (store == EHandler_fused_constant_store)
             return EHandler_fused_local_field_set_constant;
         return EHandler_fused_local_field_address;
     }
-    if (at({}) == EOp_ldloc_s && isElementAddress(size(EOp_ldloc_s))
-        && fits({EOp_ldloc_s, EOp_native}) && codeAfter(size(EOp_ldloc_s))) {
-        if (at({EOp_ldloc_s, EOp_native}) == EOp_ldind && fits({EOp_ldloc_s, EOp_native, EOp_ldind}))
+    if (at({}) == aForms.load && isElementAddress(size(aForms.load))
+        && fits({aForms.load, EOp_native}) && codeAfter(size(aForms.load))) {
+        if (at({aForms.load, EOp_native}) == EOp_ldind && fits({aForms.load, EOp_native, EOp_ldind}))
             return EHandler_fused_local_index_word_vector_load;
         return EHandler_fused_local_index_word_vector_address;
     }
-    if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_stind && fits({EOp_ldloc_s, EOp_stind}))
+    if (at({}) == aForms.load && at({aForms.load}) == EOp_stind && fits({aForms.load, EOp_stind}))
         return EHandler_fused_local_store;
-    if (at({}) == EOp_ldloc_s && at({EOp_ldloc_s}) == EOp_ldind && at({EOp_ldloc_s, EOp_ldind}) == EOp_callvirt
-        && fits({EOp_ldloc_s, EOp_ldind, EOp_callvirt}))
+    if (at({}) == aForms.load && at({aForms.load}) == EOp_ldind && at({aForms.load, EOp_ldind}) == EOp_callvirt
+        && fits({aForms.load, EOp_ldind, EOp_callvirt}))
         return EHandler_fused_local_virtual_call;
     if (at({}) == EOp_ldc) {
         const TUint8 operation = at({EOp_ldc});
@@ -173,45 +186,49 @@ THandler fusedAt(const Vec<TUint8>& aCode, TInt aStart)
         const TUint8 jump = at({EOp_dup});
         const TBool isShort = jump == EOp_jz_s;
         const TInt dropAt = size(EOp_dup) + size(jump);
-        if (at({EOp_dup, jump}) == EOp_adjust_s && fits({EOp_dup, jump, EOp_adjust_s})
-            && static_cast<TInt8>(byteAt(dropAt + operandOffset(EOp_adjust_s, 0))) == -1)
+        const TUint8 drop = at({EOp_dup, jump});
+        const TBool dropsOne = (drop == EOp_adjust_s || drop == EOp_adjust) && fits({EOp_dup, jump, drop})
+                               && operandValue(aCode.data() + aStart + dropAt, 0) == -1;
+        if (dropsOne && drop == EOp_adjust_s)
             return isShort ? EHandler_fused_dup_jump_short_drop : EHandler_fused_dup_jump_drop;
+        if (dropsOne)
+            return isShort ? EHandler_fused_dup_jump_short_wide_drop : EHandler_fused_dup_jump_wide_drop;
         if (fits({EOp_dup, jump}))
             return isShort ? EHandler_fused_dup_jump_short : EHandler_fused_dup_jump;
     }
     if (at({}) == EOp_stind && at({EOp_stind}) == EOp_ret && fits({EOp_stind, EOp_ret}))
         return EHandler_fused_store_return;
-    if (at({}) == EOp_ldloca_s) {
-        const TUint8 second = at({EOp_ldloca_s});
-        const TUint8 third = at({EOp_ldloca_s, second});
-        if (second == EOp_ldloc_s && third == EOp_stind && fits({EOp_ldloca_s, EOp_ldloc_s, EOp_stind}))
+    if (at({}) == aForms.address) {
+        const TUint8 second = at({aForms.address});
+        const TUint8 third = at({aForms.address, second});
+        if (second == aForms.load && third == EOp_stind && fits({aForms.address, aForms.load, EOp_stind}))
             return EHandler_fused_local_copy;
-        if (second == EOp_ldc && third == EOp_stind && fits({EOp_ldloca_s, EOp_ldc, EOp_stind}))
+        if (second == EOp_ldc && third == EOp_stind && fits({aForms.address, EOp_ldc, EOp_stind}))
             return EHandler_fused_local_set_constant;
-        if (second == EOp_ldloc_s && third == EOp_addind && fits({EOp_ldloca_s, EOp_ldloc_s, EOp_addind}))
+        if (second == aForms.load && third == EOp_addind && fits({aForms.address, aForms.load, EOp_addind}))
             return EHandler_fused_local_add_local;
-        if (second == EOp_ldloc_s && third == EOp_fieldaddr_s
-            && at({EOp_ldloca_s, EOp_ldloc_s, EOp_fieldaddr_s}) == EOp_ldind
-            && at({EOp_ldloca_s, EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind}) == EOp_stind
-            && fits({EOp_ldloca_s, EOp_ldloc_s, EOp_fieldaddr_s, EOp_ldind, EOp_stind}))
+        if (second == aForms.load && third == aForms.field
+            && at({aForms.address, aForms.load, aForms.field}) == EOp_ldind
+            && at({aForms.address, aForms.load, aForms.field, EOp_ldind}) == EOp_stind
+            && fits({aForms.address, aForms.load, aForms.field, EOp_ldind, EOp_stind}))
             return EHandler_fused_local_field_copy;
         if (second == EOp_incind || second == EOp_decind) {
             const TBool up = second == EOp_incind;
-            if ((third == EOp_jmp_s || third == EOp_jmp) && fits({EOp_ldloca_s, second, third}))
+            if ((third == EOp_jmp_s || third == EOp_jmp) && fits({aForms.address, second, third}))
                 return up ? EHandler_fused_local_increment_jump : EHandler_fused_local_decrement_jump;
-            if (fits({EOp_ldloca_s, second}))
+            if (fits({aForms.address, second}))
                 return up ? EHandler_fused_local_increment : EHandler_fused_local_decrement;
         }
-        if (second == EOp_ldloc_s && isElementAddress(KNativeAfterTwoLocals)
-            && at({EOp_ldloca_s, EOp_ldloc_s, EOp_native}) == EOp_ldind
-            && fits({EOp_ldloca_s, EOp_ldloc_s, EOp_native, EOp_ldind})
+        if (second == aForms.load && isElementAddress(KNativeAfterTwoLocals)
+            && at({aForms.address, aForms.load, EOp_native}) == EOp_ldind
+            && fits({aForms.address, aForms.load, EOp_native, EOp_ldind})
             && codeAfter(KNativeAfterTwoLocals))
             return EHandler_fused_local_word_vector_load;
-        if (second == EOp_ldloca_s && third == EOp_ldloc_s
+        if (second == aForms.address && third == aForms.load
             && isElementAddress(KNativeAfterThreeLocals)
-            && at({EOp_ldloca_s, EOp_ldloca_s, EOp_ldloc_s, EOp_native}) == EOp_ldind
-            && at({EOp_ldloca_s, EOp_ldloca_s, EOp_ldloc_s, EOp_native, EOp_ldind}) == EOp_addind
-            && fits({EOp_ldloca_s, EOp_ldloca_s, EOp_ldloc_s, EOp_native, EOp_ldind, EOp_addind})
+            && at({aForms.address, aForms.address, aForms.load, EOp_native}) == EOp_ldind
+            && at({aForms.address, aForms.address, aForms.load, EOp_native, EOp_ldind}) == EOp_addind
+            && fits({aForms.address, aForms.address, aForms.load, EOp_native, EOp_ldind, EOp_addind})
             && codeAfter(KNativeAfterThreeLocals))
             return EHandler_fused_local_add_word_vector_element;
     }
@@ -253,37 +270,42 @@ Vec<DispatchEntry> dispatchTable(const Vec<TUint8>& aCode, TBool aFuse)
     Vec<TInt> starts;
     for (TInt p = 0; p < aCode.count(); p += size(aCode[p])) {
         starts.append(p);
-        const THandler fused = fusedAt(aCode, p);
+        THandler fused = fusedAt(aCode, KShortForms, p);
+        if (fused == EHandler_op_invalid)
+            fused = wideOf(fusedAt(aCode, KWideForms, p));
         if (fused != EHandler_op_invalid)
             table[p].handler = fused;
     }
     // Local loads are fused only where none after the first starts
     // anything longer, which the run would skip. From the last backwards,
     // so that a chain of loads is taken three by three, a pair or a
-    // single load left at its start.
+    // single load left at its start. A chain is of one width.
+    auto named = [](TUint8 aLoad, THandler aHandler) { return aLoad == EOp_ldloc_s ? aHandler : wideOf(aHandler); };
     for (TInt i = starts.count() - 2; i >= 0; --i) {
         const TInt p = starts[i];
         const TInt next = starts[i + 1];
-        if (aCode[p] != EOp_ldloc_s || table[p].handler != EHandler_op_ldloc_s || aCode[next] != EOp_ldloc_s)
+        const TUint8 load = aCode[p];
+        if ((load != EOp_ldloc_s && load != EOp_ldloc) || table[p].handler != handlerOf(load) || aCode[next] != load)
             continue;
-        if (table[next].handler == EHandler_fused_local_pair)
-            table[p].handler = EHandler_fused_local_triple;
-        else if (table[next].handler == EHandler_op_ldloc_s && next + size(EOp_ldloc_s) <= aCode.count())
-            table[p].handler = EHandler_fused_local_pair;
+        if (table[next].handler == named(load, EHandler_fused_local_pair))
+            table[p].handler = named(load, EHandler_fused_local_triple);
+        else if (table[next].handler == handlerOf(load) && next + size(load) <= aCode.count())
+            table[p].handler = named(load, EHandler_fused_local_pair);
     }
     // A constant pushed before the loads that a chain starts with goes
     // with them.
     for (TInt i = 0; i + 1 < starts.count(); ++i) {
         const TInt p = starts[i];
         const TInt next = starts[i + 1];
-        if (table[p].handler != EHandler_op_ldc || aCode[next] != EOp_ldloc_s)
+        const TUint8 load = aCode[next];
+        if (table[p].handler != EHandler_op_ldc || (load != EOp_ldloc_s && load != EOp_ldloc))
             continue;
-        if (table[next].handler == EHandler_fused_local_triple)
-            table[p].handler = EHandler_fused_constant_local_triple;
-        else if (table[next].handler == EHandler_fused_local_pair)
-            table[p].handler = EHandler_fused_constant_local_pair;
-        else if (table[next].handler == EHandler_op_ldloc_s && next + size(EOp_ldloc_s) <= aCode.count())
-            table[p].handler = EHandler_fused_constant_local;
+        if (table[next].handler == named(load, EHandler_fused_local_triple))
+            table[p].handler = named(load, EHandler_fused_constant_local_triple);
+        else if (table[next].handler == named(load, EHandler_fused_local_pair))
+            table[p].handler = named(load, EHandler_fused_constant_local_pair);
+        else if (table[next].handler == handlerOf(load) && next + size(load) <= aCode.count())
+            table[p].handler = named(load, EHandler_fused_constant_local);
     }
     // Each return gets a copy of its handler by its position (see
     // KELVO_REPLICATED_HANDLERS). Multiplying by the golden ratio's

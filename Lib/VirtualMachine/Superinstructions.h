@@ -57,6 +57,16 @@ namespace Superinstructions {
     KELVO_FUSED_OPERATOR(compare_jump_short, operation, Comparison)
 #define KELVO_FUSED_TOP_COMPARE_JUMP(operation, onBytes, onHalves, Comparison) \
     KELVO_FUSED_OPERATOR(compare_jump, operation, Comparison)
+// The same four sequences of a local written in the wide forms (see
+// KELVO_FUSED_SEQUENCES): fused_wide_<sequence>_<operation>.
+#define KELVO_WIDE_FUSED_COMPARE_JUMP_SHORT(operation, onBytes, onHalves, Comparison) \
+    KELVO_FUSED_OPERATOR(wide_local_constant_compare_jump_short, operation, Comparison)
+#define KELVO_WIDE_FUSED_COMPARE_JUMP(operation, onBytes, onHalves, Comparison) \
+    KELVO_FUSED_OPERATOR(wide_local_constant_compare_jump, operation, Comparison)
+#define KELVO_WIDE_FUSED_ARITHMETIC(operation, inWord, inByte, Operator) \
+    KELVO_FUSED_OPERATOR(wide_local_constant_arithmetic, operation, Operator)
+#define KELVO_WIDE_FUSED_LOCAL_PAIR_ARITHMETIC(operation, inWord, inByte, Operator) \
+    KELVO_FUSED_OPERATOR(wide_local_pair_arithmetic, operation, Operator)
 #define KELVO_FUSED_OPERATOR_SEQUENCES \
     COMPARISON_FAMILY(KELVO_FUSED_COMPARE_JUMP_SHORT) \
     COMPARISON_FAMILY(KELVO_FUSED_COMPARE_JUMP) \
@@ -67,39 +77,52 @@ namespace Superinstructions {
     ARITHMETIC_FAMILY(KELVO_FUSED_ARITHMETIC_STORE) \
     ARITHMETIC_FAMILY(KELVO_FUSED_LOCAL_PAIR_ARITHMETIC) \
     COMPARISON_FAMILY(KELVO_FUSED_TOP_COMPARE_JUMP_SHORT) \
-    COMPARISON_FAMILY(KELVO_FUSED_TOP_COMPARE_JUMP)
+    COMPARISON_FAMILY(KELVO_FUSED_TOP_COMPARE_JUMP) \
+    COMPARISON_FAMILY(KELVO_WIDE_FUSED_COMPARE_JUMP_SHORT) \
+    COMPARISON_FAMILY(KELVO_WIDE_FUSED_COMPARE_JUMP) \
+    ARITHMETIC_FAMILY(KELVO_WIDE_FUSED_ARITHMETIC) \
+    ARITHMETIC_FAMILY(KELVO_WIDE_FUSED_LOCAL_PAIR_ARITHMETIC)
 
-// The other fused sequences, one line each: X(identifier). The
-// interpreter's handler for a sequence is fused_<identifier>.
-#define KELVO_FUSED_SEQUENCES(X) \
+// The other fused sequences, one line each: X(identifier), or
+// W(identifier) for those that have a wide form too. The interpreter's
+// handler for a sequence is fused_<identifier>.
+//
+// Local loads, local addresses and field addresses come in a short form,
+// with a byte operand, and a wide one. A compiler that does not pick the
+// short form where the operand fits writes the wide ones throughout, so
+// each sequence that has one of them has a second handler,
+// fused_wide_<identifier>, for the sequence with every one of them wide.
+// A sequence that mixes the two widths runs its plain handlers. (The drop
+// after dup and a jump has its wide handlers in the list itself.)
+#define KELVO_FUSED_SEQUENCES(X, W) \
     /* ldloc.s k; fieldaddr.s f; ldind: a field of the object in a local */ \
-    X(local_field_load) \
+    W(local_field_load) \
     /* the same, then the element handlers with a local index below: an */ \
     /* element of the vector in a field, by a local index */ \
-    X(local_field_element_load) \
-    X(local_field_element_address) \
+    W(local_field_element_load) \
+    W(local_field_element_address) \
     /* ldloc.s k; fieldaddr.s f followed by anything else: the field's */ \
     /* address, as a store into it needs */ \
-    X(local_field_address) \
+    W(local_field_address) \
     /* the same, then incind or decind, or the local or constant stores */ \
     /* below: the field stepped or set */ \
-    X(local_field_increment) \
-    X(local_field_decrement) \
-    X(local_field_set_local) \
-    X(local_field_set_constant) \
+    W(local_field_increment) \
+    W(local_field_decrement) \
+    W(local_field_set_local) \
+    W(local_field_set_constant) \
     /* ldloc.s k; ldloc.s j where no sequence starts at the second: two */ \
     /* locals pushed, as arguments and operands are */ \
-    X(local_pair) \
+    W(local_pair) \
     /* ldloc.s k; ldloc.s j; ldloc.s i: three, the same way */ \
-    X(local_triple) \
+    W(local_triple) \
     /* ldc c before one, two or three of those loads: a call's result */ \
     /* slot and its arguments */ \
-    X(constant_local) \
-    X(constant_local_pair) \
-    X(constant_local_triple) \
+    W(constant_local) \
+    W(constant_local_pair) \
+    W(constant_local_triple) \
     /* ldloc.s k; ldind; callvirt m: a virtual call whose receiver is in */ \
     /* a local, its class read from it */ \
-    X(local_virtual_call) \
+    W(local_virtual_call) \
     /* dup; jz.s d or dup; jz d: the value kept where it is zero, as */ \
     /* && and || are written */ \
     X(dup_jump_short) \
@@ -108,26 +131,29 @@ namespace Superinstructions {
     /* not zero, before the next operand */ \
     X(dup_jump_short_drop) \
     X(dup_jump_drop) \
+    /* the same with the wide adjust -1 */ \
+    X(dup_jump_short_wide_drop) \
+    X(dup_jump_wide_drop) \
     /* stind; ret a, b: a result stored before the return */ \
     X(store_return) \
     /* ldloca.s k; ldloc.s j; stind */ \
-    X(local_copy) \
+    W(local_copy) \
     /* ldloca.s k; ldc c; stind */ \
-    X(local_set_constant) \
+    W(local_set_constant) \
     /* ldloca.s k; ldloc.s j; fieldaddr.s f; ldind; stind: a local set */ \
     /* to a field of the object in another */ \
-    X(local_field_copy) \
+    W(local_field_copy) \
     /* ldloc.s j, ldc c, ldtrue or ldfalse, then stind: a value that */ \
     /* needs no work stored through the address below it */ \
-    X(local_store) \
+    W(local_store) \
     X(constant_store) \
     X(true_store) \
     X(false_store) \
     /* ldloca.s k; incind or decind */ \
-    X(local_increment) \
-    X(local_decrement) \
+    W(local_increment) \
+    W(local_decrement) \
     /* ldloca.s k; ldloc.s j; addind */ \
-    X(local_add_local) \
+    W(local_add_local) \
     /* native 3, 6; ldind: the value of an int vector's element (and */ \
     /* so on with native 7, 7, the same for a reference vector) */ \
     X(word_vector_load) \
@@ -139,19 +165,22 @@ namespace Superinstructions {
     /* native 3, 19 or native 7, 19: append one word */ \
     X(word_vector_append) \
     /* ldloca.s k; ldloc.s j; native 3, 6; ldind: v[i] of locals v and i */ \
-    X(local_word_vector_load) \
+    W(local_word_vector_load) \
     /* ldloc.s j; native 3, 6; ldind: v[i] of a vector on the stack and */ \
     /* a local i */ \
-    X(local_index_word_vector_load) \
+    W(local_index_word_vector_load) \
     /* ldloc.s j; native 3, 6 followed by anything else: its address */ \
-    X(local_index_word_vector_address) \
+    W(local_index_word_vector_address) \
     /* ldloca.s k; incind or decind; jmp.s d or jmp d: the end of a */ \
     /* counting loop, up or down */ \
-    X(local_increment_jump) \
-    X(local_decrement_jump) \
+    W(local_increment_jump) \
+    W(local_decrement_jump) \
     /* ldloca.s a; ldloca.s k; ldloc.s j; native 3, 6; ldind; addind: */ \
     /* a += v[i] of locals a, v and i */ \
-    X(local_add_word_vector_element)
+    W(local_add_word_vector_element)
+
+// For expanding the wide forms alone: a sequence without one.
+#define KELVO_NO_WIDE_FORM(name)
 
 // The handlers that return: ret, and the fused store before it. A return
 // goes back to whichever call site called the method, and a processor
@@ -180,7 +209,8 @@ const TUint8 KReferenceElementAddress = 7;
 // What runs at a code position: the handler of each valid operation, in
 // the order of the operation list, then the handler of every invalid
 // operation, then those of the fused sequences that end in an operator,
-// then those of the others, then the copies of the returns, then the entry
+// then those of the others, then their wide forms, then the copies of the
+// returns, then the entry
 // into a region of the register form (RegisterForm.h). The interpreter's
 // table of handler labels is expanded from the same lists in the same
 // order.
@@ -193,8 +223,11 @@ enum THandler : TUint16 {
     KELVO_FUSED_OPERATOR_SEQUENCES
 #undef KELVO_FUSED_OPERATOR
 #define KELVO_FUSED_HANDLER(name) EHandler_fused_##name,
-    KELVO_FUSED_SEQUENCES(KELVO_FUSED_HANDLER)
+    KELVO_FUSED_SEQUENCES(KELVO_FUSED_HANDLER, KELVO_FUSED_HANDLER)
 #undef KELVO_FUSED_HANDLER
+#define KELVO_WIDE_FUSED_HANDLER(name) EHandler_fused_wide_##name,
+    KELVO_FUSED_SEQUENCES(KELVO_NO_WIDE_FORM, KELVO_WIDE_FUSED_HANDLER)
+#undef KELVO_WIDE_FUSED_HANDLER
 #define KELVO_REPLICA_HANDLER(name, copy) EHandler_##name##_##copy,
 #define KELVO_REPLICAS_OF(name) KELVO_REPLICAS(KELVO_REPLICA_HANDLER, name)
     KELVO_REPLICATED_HANDLERS(KELVO_REPLICAS_OF)
@@ -221,6 +254,39 @@ constexpr THandler replicaOf(THandler aHandler, TInt aCopy)
     }
 }
 
+// The handler of aHandler's sequence written in the wide forms, or the
+// invalid operation's handler where it has none.
+constexpr THandler wideOf(THandler aHandler)
+{
+    switch (aHandler) {
+#define KELVO_WIDE_CASE(name) \
+    case EHandler_fused_##name: \
+        return EHandler_fused_wide_##name;
+        KELVO_FUSED_SEQUENCES(KELVO_NO_WIDE_FORM, KELVO_WIDE_CASE)
+#undef KELVO_WIDE_CASE
+    case EHandler_fused_dup_jump_short_drop:
+        return EHandler_fused_dup_jump_short_wide_drop;
+    case EHandler_fused_dup_jump_drop:
+        return EHandler_fused_dup_jump_wide_drop;
+#define KELVO_WIDE_OPERATOR_CASE(sequence, operation) \
+    case EHandler_fused_##sequence##_##operation: \
+        return EHandler_fused_wide_##sequence##_##operation;
+#define KELVO_WIDE_COMPARISON_CASES(operation, onBytes, onHalves, Comparison) \
+    KELVO_WIDE_OPERATOR_CASE(local_constant_compare_jump_short, operation) \
+    KELVO_WIDE_OPERATOR_CASE(local_constant_compare_jump, operation)
+#define KELVO_WIDE_ARITHMETIC_CASES(operation, inWord, inByte, Operator) \
+    KELVO_WIDE_OPERATOR_CASE(local_constant_arithmetic, operation) \
+    KELVO_WIDE_OPERATOR_CASE(local_pair_arithmetic, operation)
+        COMPARISON_FAMILY(KELVO_WIDE_COMPARISON_CASES)
+        ARITHMETIC_FAMILY(KELVO_WIDE_ARITHMETIC_CASES)
+#undef KELVO_WIDE_ARITHMETIC_CASES
+#undef KELVO_WIDE_COMPARISON_CASES
+#undef KELVO_WIDE_OPERATOR_CASE
+    default:
+        return EHandler_op_invalid;
+    }
+}
+
 // The fused handlers that do a native's work. The register form leaves
 // their positions to them. Those that start with the local index alone
 // are not among them: the register form's load of the index leaves the
@@ -234,6 +300,8 @@ constexpr TBool runsNative(THandler aHandler)
     case EHandler_fused_word_vector_append:
     case EHandler_fused_local_word_vector_load:
     case EHandler_fused_local_add_word_vector_element:
+    case EHandler_fused_wide_local_word_vector_load:
+    case EHandler_fused_wide_local_add_word_vector_element:
         return ETrue;
     default:
         return EFalse;

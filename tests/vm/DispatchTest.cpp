@@ -248,3 +248,102 @@ TEST(Dispatch, ReturnsAreSpreadOverCopiesOfTheirHandlers)
         EXPECT_GT(copies.size(), static_cast<std::size_t>(KReplicas / 2)) << "stride " << stride;
     }
 }
+
+namespace {
+
+// One instruction of the generated programs below: its bytes in the short
+// forms and in the wide.
+struct Instruction {
+    Vec<TUint8> shortBytes;
+    Vec<TUint8> wideBytes;
+};
+
+Instruction instruction(std::initializer_list<TUint8> aShort, std::initializer_list<TUint8> aWide)
+{
+    Instruction made;
+    for (TUint8 byte : aShort)
+        made.shortBytes.append(byte);
+    for (TUint8 byte : aWide)
+        made.wideBytes.append(byte);
+    return made;
+}
+
+// The handler at a position, a return's copy taken as the handler itself:
+// copies go by position, and the widths put instructions at different
+// ones.
+TUint16 original(TUint16 aHandler)
+{
+    for (THandler handler : {EHandler_op_ret, EHandler_fused_store_return}) {
+        if (isCopyOf(aHandler, handler))
+            return handler;
+    }
+    return aHandler;
+}
+
+}
+
+// A compiler may write every local load, local address, field address
+// and stack adjustment in its wide form. Programs of instructions drawn at random from those
+// the fused sequences are made of, written in both widths, start the same
+// sequences at the same instructions: the wide handler where the sequence
+// has one of those operations, the same handler where it has none.
+TEST(Dispatch, TheWideFormsStartTheSameSequencesAsTheShort)
+{
+    using namespace Opcodes;
+    const Instruction KInstructions[] = {
+        instruction({EOp_ldloc_s, 0xFF}, {EOp_ldloc, 0xFF, 0xFF, 0xFF, 0xFF}),
+        instruction({EOp_ldloca_s, 0xFE}, {EOp_ldloca, 0xFE, 0xFF, 0xFF, 0xFF}),
+        instruction({EOp_fieldaddr_s, 1}, {EOp_fieldaddr, 1, 0, 0, 0}),
+        instruction({EOp_ldc, 1, 0, 0, 0}, {EOp_ldc, 1, 0, 0, 0}),
+        instruction({EOp_ldind}, {EOp_ldind}),
+        instruction({EOp_stind}, {EOp_stind}),
+        instruction({EOp_add}, {EOp_add}),
+        instruction({EOp_lt}, {EOp_lt}),
+        instruction({EOp_jz_s, 0, 0}, {EOp_jz_s, 0, 0}),
+        instruction({EOp_jmp_s, 0, 0}, {EOp_jmp_s, 0, 0}),
+        instruction({EOp_incind}, {EOp_incind}),
+        instruction({EOp_addind}, {EOp_addind}),
+        instruction({EOp_native, 3, 6}, {EOp_native, 3, 6}),
+        instruction({EOp_native, 7, 7}, {EOp_native, 7, 7}),
+        instruction({EOp_callvirt, 0, 0, 0, 0}, {EOp_callvirt, 0, 0, 0, 0}),
+        instruction({EOp_ret, 0, 0, 0, 0, 1, 0, 0, 0}, {EOp_ret, 0, 0, 0, 0, 1, 0, 0, 0}),
+        instruction({EOp_dup}, {EOp_dup}),
+        instruction({EOp_adjust_s, 0xFF}, {EOp_adjust, 0xFF, 0xFF, 0xFF, 0xFF}),
+    };
+    const TInt KKinds = sizeof(KInstructions) / sizeof(KInstructions[0]);
+    std::set<TUint16> wideHandlersMet;
+    TUint32 seed = 12345;
+    for (TInt program = 0; program < 20000; ++program) {
+        Vec<TUint8> shortCode;
+        Vec<TUint8> wideCode;
+        Vec<TInt> shortStarts;
+        Vec<TInt> wideStarts;
+        for (TInt i = 0; i < 8; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            const Instruction& drawn = KInstructions[(seed >> 16) % KKinds];
+            shortStarts.append(shortCode.count());
+            wideStarts.append(wideCode.count());
+            for (TUint8 byte : drawn.shortBytes)
+                shortCode.append(byte);
+            for (TUint8 byte : drawn.wideBytes)
+                wideCode.append(byte);
+        }
+        const Vec<DispatchEntry> shortTable = dispatchTable(shortCode, ETrue);
+        const Vec<DispatchEntry> wideTable = dispatchTable(wideCode, ETrue);
+        for (TInt i = 0; i < shortStarts.count(); ++i) {
+            const TUint16 shortHandler = original(shortTable[shortStarts[i]].handler);
+            const TUint16 wideHandler = original(wideTable[wideStarts[i]].handler);
+            TUint16 expected = shortHandler;
+            if (shortHandler == handlerOf(shortCode[shortStarts[i]]))
+                expected = handlerOf(wideCode[wideStarts[i]]);
+            else if (wideOf(static_cast<THandler>(shortHandler)) != EHandler_op_invalid)
+                expected = wideOf(static_cast<THandler>(shortHandler));
+            ASSERT_EQ(wideHandler, expected) << "program " << program << ", instruction " << i;
+            if (wideHandler != shortHandler)
+                wideHandlersMet.insert(wideHandler);
+        }
+    }
+    // The draw reaches a good many wide fused handlers, beside the plain
+    // handlers of the three wide operations.
+    EXPECT_GT(wideHandlersMet.size(), 20u);
+}

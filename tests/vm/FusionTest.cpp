@@ -195,11 +195,22 @@ void replaceAll(std::string& aText, const std::string& aName, const std::string&
         aText.replace(at, aName.size(), aValue);
 }
 
-std::string program(const Shape& aShape, TInt aK, TInt aJ, TInt aA)
+// The sequence with its local loads, local addresses, field addresses and
+// stack adjustments in the wide forms, as a compiler that never picks the short ones writes
+// them.
+std::string widened(std::string aSequence)
 {
-    std::string sequence = aShape.sequence;
-    replaceAll(sequence, "ldloca.s K", "ldloca.s " + std::to_string(aK));
-    replaceAll(sequence, "ldloc.s K", "ldloc.s " + std::to_string(aK));
+    replaceAll(aSequence, "ldloc.s ", "ldloc ");
+    replaceAll(aSequence, "ldloca.s ", "ldloca ");
+    replaceAll(aSequence, "fieldaddr.s ", "fieldaddr ");
+    replaceAll(aSequence, "adjust.s ", "adjust ");
+    return aSequence;
+}
+
+std::string program(const Shape& aShape, TInt aK, TInt aJ, TInt aA, TBool aWide = EFalse)
+{
+    std::string sequence = aWide ? widened(aShape.sequence) : aShape.sequence;
+    replaceAll(sequence, " K\n", " " + std::to_string(aK) + "\n");
     replaceAll(sequence, " J\n", " " + std::to_string(aJ) + "\n");
     replaceAll(sequence, " A\n", " " + std::to_string(aA) + "\n");
     std::string text = KHarness;
@@ -233,22 +244,27 @@ Lines run(const std::string& aProgram, TBool aFusion)
 
 // Every local offset, including those that name the slots a sequence
 // pushes itself and the locals it writes, gives the same log with the
-// fused handlers as one instruction at a time.
+// fused handlers as one instruction at a time, in the short forms and in
+// the wide ones, where offsets beyond a byte's reach are swept too.
 TEST(Fusion, FusedSequencesDoWhatTheirInstructionsDo)
 {
     const std::vector<TInt> KOffsets = {-5, -4, -3, -2, -1, 0, 1, 2};
+    const std::vector<TInt> KWideOffsets = {-300, -5, -4, -3, -2, -1, 0, 1, 2, 300};
     const std::vector<TInt> KUnused = {0};
     for (const Shape& shape : KShapes) {
         const std::string sequence = shape.sequence;
         const bool usesJ = sequence.find(" J\n") != std::string::npos;
         const bool usesA = sequence.find(" A\n") != std::string::npos;
-        for (TInt k : KOffsets) {
-            for (TInt j : usesJ ? KOffsets : KUnused) {
-                for (TInt a : usesA ? std::vector<TInt>{-2, -1, 0} : KUnused) {
-                    const std::string text = program(shape, k, j, a);
-                    const Lines fused = run(text, ETrue);
-                    ASSERT_GT(fused.size(), 1u) << text;
-                    ASSERT_EQ(fused, run(text, EFalse)) << text;
+        for (TBool wide : {EFalse, ETrue}) {
+            const std::vector<TInt>& offsets = wide ? KWideOffsets : KOffsets;
+            for (TInt k : offsets) {
+                for (TInt j : usesJ ? offsets : KUnused) {
+                    for (TInt a : usesA ? std::vector<TInt>{-2, -1, 0} : KUnused) {
+                        const std::string text = program(shape, k, j, a, wide);
+                        const Lines fused = run(text, ETrue);
+                        ASSERT_GT(fused.size(), 1u) << text;
+                        ASSERT_EQ(fused, run(text, EFalse)) << text;
+                    }
                 }
             }
         }
@@ -260,7 +276,8 @@ TEST(Fusion, FusedSequencesDoWhatTheirInstructionsDo)
 // a constant or of two values, and every arithmetic operator, of a local and a constant or
 // stored through an address (division by 0 and a null address included),
 // of the top and a constant, or of two locals, gives the same log fused as
-// one instruction at a time, for locals below, at and above the top.
+// one instruction at a time, for locals below, at and above the top, in
+// the short forms and the wide.
 TEST(Fusion, EachOperatorOfALocalAndAConstantDoesWhatItsInstructionDoes)
 {
     const std::vector<std::string> KComparisons = {"eq", "lt", "le", "ne", "gt", "ge"};
@@ -305,10 +322,12 @@ TEST(Fusion, EachOperatorOfALocalAndAConstantDoesWhatItsInstructionDoes)
                 std::string withConstant = sequence;
                 replaceAll(withConstant, " C\n", std::string(" ") + constant + "\n");
                 const Shape shape = {withConstant.c_str(), ""};
-                const std::string text = program(shape, k, 0, 0);
-                const Lines fused = run(text, ETrue);
-                ASSERT_GT(fused.size(), 1u) << text;
-                ASSERT_EQ(fused, run(text, EFalse)) << text;
+                for (TBool wide : {EFalse, ETrue}) {
+                    const std::string text = program(shape, k, 0, 0, wide);
+                    const Lines fused = run(text, ETrue);
+                    ASSERT_GT(fused.size(), 1u) << text;
+                    ASSERT_EQ(fused, run(text, EFalse)) << text;
+                }
             }
         }
     }
