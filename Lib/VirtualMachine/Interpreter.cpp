@@ -1191,6 +1191,20 @@ DUP_JUMP(dup_jump_drop, jz, EOp_adjust_s)
 DUP_JUMP(dup_jump_short_wide_drop, jz_s, EOp_adjust)
 DUP_JUMP(dup_jump_wide_drop, jz, EOp_adjust)
 #undef DUP_JUMP
+// fieldaddrloc k, f; ldind. A null cell or object, or a field address
+// that wraps to 0, goes on with the plain fieldaddrloc, which raises the
+// error or leaves it to the ldind after it.
+fused_cell_field_load: {
+    const TUint32 cell = SLOT(top + 1 + ARG_AT(0, fieldaddrloc, 0));
+    const TUint32 object = cell == 0 ? 0 : LOAD(cell);
+    const TUint32 address = object + 4u * static_cast<TUint32>(ARG_AT(0, fieldaddrloc, 1));
+    if (object == 0 || address == 0)
+        goto op_fieldaddrloc;
+    ++top;
+    T = address;
+    T = LOAD(address);
+    ADVANCE(sizeOf({EOp_fieldaddrloc, EOp_ldind}));
+}
 // stind; ret a, b. A null address goes on with the plain stind, which
 // raises the error. Each copy goes on into the ret copy of its number.
 #define STORE_RETURN(label, ret) \

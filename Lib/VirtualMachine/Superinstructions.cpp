@@ -165,6 +165,12 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
     if (at({}) == aForms.load && at({aForms.load}) == EOp_ldind && at({aForms.load, EOp_ldind}) == EOp_callvirt
         && fits({aForms.load, EOp_ldind, EOp_callvirt}))
         return EHandler_fused_local_virtual_call;
+    if (at({}) == aForms.load && at({aForms.load}) == EOp_ldind && at({aForms.load, EOp_ldind}) == aForms.field
+        && at({aForms.load, EOp_ldind, aForms.field}) == EOp_ldind
+        && fits({aForms.load, EOp_ldind, aForms.field, EOp_ldind}))
+        return EHandler_fused_local_cell_field_load;
+    if (at({}) == EOp_fieldaddrloc && at({EOp_fieldaddrloc}) == EOp_ldind && fits({EOp_fieldaddrloc, EOp_ldind}))
+        return EHandler_fused_cell_field_load;
     if (at({}) == EOp_ldc) {
         const TUint8 operation = at({EOp_ldc});
         const TUint8 jump = at({EOp_ldc, operation});

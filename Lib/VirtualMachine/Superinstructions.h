@@ -123,6 +123,11 @@ namespace Superinstructions {
     /* ldloc.s k; ldind; callvirt m: a virtual call whose receiver is in */ \
     /* a local, its class read from it */ \
     W(local_virtual_call) \
+    /* ldloc.s k; ldind; fieldaddr.s f; ldind, and fieldaddrloc k, f; */ \
+    /* ldind, which is the same: a field of the object in a cell that a */ \
+    /* local holds, as an object passed by reference is read */ \
+    W(local_cell_field_load) \
+    X(cell_field_load) \
     /* dup; jz.s d or dup; jz d: the value kept where it is zero, as */ \
     /* && and || are written */ \
     X(dup_jump_short) \

@@ -181,6 +181,14 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     EXPECT_EQ(stores[17].handler, EHandler_fused_true_store);
     EXPECT_EQ(stores[19].handler, EHandler_fused_false_store);
 
+    // A field of the object in a cell, in each way of writing it.
+    const TUint8 KCellBytes[] = {Opcodes::EOp_fieldaddrloc, 0xFF, 1, Opcodes::EOp_ldind,
+                                 Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldind, Opcodes::EOp_fieldaddr_s, 1,
+                                 Opcodes::EOp_ldind, Opcodes::EOp_nop};
+    const Vec<DispatchEntry> cells = dispatchTable(codeOf(KCellBytes), ETrue);
+    EXPECT_EQ(cells[0].handler, EHandler_fused_cell_field_load);
+    EXPECT_EQ(cells[4].handler, EHandler_fused_local_cell_field_load);
+
     // Two values compared and branched on, whatever computed them.
     const TUint8 KCompareBytes[] = {Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFE, Opcodes::EOp_lt,
                                     Opcodes::EOp_jz_s, 0, 0, Opcodes::EOp_ge, Opcodes::EOp_jz, 0, 0, 0, 0};
@@ -309,6 +317,7 @@ TEST(Dispatch, TheWideFormsStartTheSameSequencesAsTheShort)
         instruction({EOp_ret, 0, 0, 0, 0, 1, 0, 0, 0}, {EOp_ret, 0, 0, 0, 0, 1, 0, 0, 0}),
         instruction({EOp_dup}, {EOp_dup}),
         instruction({EOp_adjust_s, 0xFF}, {EOp_adjust, 0xFF, 0xFF, 0xFF, 0xFF}),
+        instruction({EOp_fieldaddrloc, 0xFF, 1}, {EOp_fieldaddrloc, 0xFF, 1}),
     };
     const TInt KKinds = sizeof(KInstructions) / sizeof(KInstructions[0]);
     std::set<TUint16> wideHandlersMet;
