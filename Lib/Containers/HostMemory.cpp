@@ -2,9 +2,16 @@
 
 #include "ErrorHandling.h"
 
+namespace HostMemory::Detail {
+
+constinit thread_local TUint64 tInUse = 0;
+
+}
+
+using HostMemory::Detail::tInUse;
+
 namespace {
 
-thread_local TUint64 tInUse = 0;
 // The count that a charge may reach: the limit, or the limit and the grace
 // from a refusal until the count is back under the limit.
 thread_local TUint64 tCeiling = HostMemory::KLimit;
@@ -36,11 +43,6 @@ void release(TUint64 aBytes)
     tInUse = aBytes > tInUse ? 0 : tInUse - aBytes;
     if (tInUse < KLimit)
         tCeiling = KLimit;
-}
-
-TUint64 inUse()
-{
-    return tInUse;
 }
 
 }

@@ -30,8 +30,17 @@ constexpr TUint64 KGrace = TUint64(64) << 10;
 void charge(TUint64 aBytes);
 // Gives back what charge counted.
 void release(TUint64 aBytes);
+namespace Detail {
+// The count, read inline: whether a collection is due is asked on paths
+// as short as a vector element's read.
+extern constinit thread_local TUint64 tInUse;
+}
+
 // Bytes counted now.
-TUint64 inUse();
+inline TUint64 inUse()
+{
+    return Detail::tInUse;
+}
 
 // A charge held for the life of the object that holds it: counted when
 // made, so that a refused charge leaves nothing made, and given back when

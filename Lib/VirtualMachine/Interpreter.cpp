@@ -1241,15 +1241,16 @@ STORE_PUSHED(true_store, ldtrue, ++top; T = truth(true))
 STORE_PUSHED(false_store, ldfalse, ++top; T = truth(false))
 #undef STORE_PUSHED
 // Element reads and appends of word and reference vectors, the commonest
-// native calls, done here without the call. Anything unusual (a null or
-// foreign cell, an index out of range, a full vector) takes the native's
-// own path, which raises the error or grows the storage, and so does a
+// native calls, done here without the call. Anything unusual (a collection
+// due, which the native's entry makes; a null or foreign cell, an index
+// out of range, a full vector) takes the native's own path, which raises the error or grows the storage, and so does a
 // run after the native that would not fit the stack, whose check the
 // native's transfer makes; a budget counts them as it counts the native.
 // native 3, 6: the native leaves the element's address where the cell
 // was.
 #define WORD_ELEMENT_ADDRESS(address) \
-    const TUint32 address = top < 1 || N == 0 ? 0 : wordElementAddress(iArena, LOAD(N), static_cast<TInt32>(T)); \
+    const TUint32 address = \
+        top < 1 || N == 0 || iHeap.collectionDue() ? 0 : wordElementAddress(iArena, LOAD(N), static_cast<TInt32>(T)); \
     if (address == 0 || !RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top - 1)) \
         goto op_native; \
     --top; \
@@ -1269,7 +1270,8 @@ fused_word_vector_address: {
 #undef WORD_ELEMENT_ADDRESS
 // native 7, 6 or native 7, 8: the element itself.
 fused_reference_vector_element: {
-    const TUint32 address = top < 1 || N == 0 ? 0 : wordElementAddress(iArena, LOAD(N), static_cast<TInt32>(T));
+    const TUint32 address =
+        top < 1 || N == 0 || iHeap.collectionDue() ? 0 : wordElementAddress(iArena, LOAD(N), static_cast<TInt32>(T));
     if (address == 0 || !RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top - 1))
         goto op_native;
     const TUint32 element = LOAD(address);
@@ -1281,7 +1283,7 @@ fused_reference_vector_element: {
 // native 3, 19 or native 7, 19: one word after the last element, when
 // the storage has room for it.
 fused_word_vector_append: {
-    if (!RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top - 2)
+    if (!RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top - 2) || iHeap.collectionDue()
         || !appendWordInPlace(iArena, top < 1 || N == 0 ? 0 : LOAD(N), T))
         goto op_native;
     top -= 2;

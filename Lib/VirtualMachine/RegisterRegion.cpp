@@ -76,6 +76,11 @@ __attribute__((aligned(64))) TWayOn run(Program& aProgram, const Instruction* aF
     TInt64 budget = aBudget;
     Arena& arena = aMachine.arena();
     TUint8* const mem = arena.host(0);
+    // The element operations stand for natives, whose entry is a safe
+    // point: where a collection is due they leave it to the native. Nothing
+    // in a region allocates, so what the heap says at the entry holds
+    // until the region is left.
+    const TBool collectionDue = aMachine.heap().collectionDue();
     // A call or a return that goes on in another region moves the frame.
     TInt32 base = aBase;
     TUint32 frame = VirtualMachine::KStackAddress + 4u * static_cast<TUint32>(base);
@@ -141,7 +146,7 @@ __attribute__((aligned(64))) TWayOn run(Program& aProgram, const Instruction* aF
     // The address of element index of the vector in cell, or 0 where the
     // native must run, as the fused handlers find it.
 #define ELEMENT_ADDRESS(cell, index) \
-    ((cell) == 0 ? 0 : wordElementAddress(arena, LOAD(cell), static_cast<TInt32>(index)))
+    ((cell) == 0 || collectionDue ? 0 : wordElementAddress(arena, LOAD(cell), static_cast<TInt32>(index)))
     // A native's return is a transfer, which a budget counts; a budget that
     // is used up leaves at position, with the stack at height as the native
     // leaves it, and the transfer's own check there stops the run.
@@ -403,7 +408,7 @@ register_add_local_word_vector_element: {
 // otherwise the native grows the storage.
 register_word_vector_append: {
     const TUint32 cell = N;
-    if (!appendWordInPlace(arena, cell == 0 ? 0 : LOAD(cell), T))
+    if (collectionDue || !appendWordInPlace(arena, cell == 0 ? 0 : LOAD(cell), T))
         RETREAT();
     COUNT_NATIVE(ins->pc + size(EOp_native), ins->depth - 2);
     NEXT();

@@ -10,6 +10,9 @@
 // handlers and the register form); 0 when the call must go to the native
 // instead (not such a vector, an index out of range of its count read as
 // the native reads it, a null element address), which raises the error.
+// A native's entry is a safe point: where the heap says a collection is
+// due, the caller calls the native, which collects where the plain
+// instruction would, rather than asking here.
 inline TUint32 wordElementAddress(const Arena& aArena, TUint32 aVector, TInt32 aIndex)
 {
     if (!isVectorObject(aArena, aVector, 4) || aIndex < 0 || aIndex >= static_cast<TInt32>(aArena.word(aVector + 12)))
