@@ -300,6 +300,14 @@ __attribute__((aligned(64))) void VirtualMachine::run()
     // fit leaves the work to the native, whose transfer raises the fault.
 #define RUN_AFTER_NATIVE_FITS(position, newTop) \
     (TUint64(static_cast<TUint32>(newTop) + 1u) + dispatch[position].runDepth <= TUint64(KStackLimit))
+    // The address of element index of the vector in cell, for a fused
+    // native with its two operands on the stack, or 0 where the native
+    // must run: it raises the error, or collects first where a collection
+    // is due, as its entry is a safe point.
+#define ELEMENT_ADDRESS(cell, index) \
+    (top < 1 || (cell) == 0 || iHeap.collectionDue() \
+         ? 0 \
+         : wordElementAddress(iArena, LOAD(cell), static_cast<TInt32>(index)))
     // Every transfer of control: the target inside the code, the stack
     // enough for the run that starts there, and the budget (when set) not
     // used up. Only a return may leave the code, and only to a negative
@@ -1249,8 +1257,7 @@ STORE_PUSHED(false_store, ldfalse, ++top; T = truth(false))
 // native 3, 6: the native leaves the element's address where the cell
 // was.
 #define WORD_ELEMENT_ADDRESS(address) \
-    const TUint32 address = \
-        top < 1 || N == 0 || iHeap.collectionDue() ? 0 : wordElementAddress(iArena, LOAD(N), static_cast<TInt32>(T)); \
+    const TUint32 address = ELEMENT_ADDRESS(N, T); \
     if (address == 0 || !RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top - 1)) \
         goto op_native; \
     --top; \
@@ -1270,8 +1277,7 @@ fused_word_vector_address: {
 #undef WORD_ELEMENT_ADDRESS
 // native 7, 6 or native 7, 8: the element itself.
 fused_reference_vector_element: {
-    const TUint32 address =
-        top < 1 || N == 0 || iHeap.collectionDue() ? 0 : wordElementAddress(iArena, LOAD(N), static_cast<TInt32>(T));
+    const TUint32 address = ELEMENT_ADDRESS(N, T);
     if (address == 0 || !RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top - 1))
         goto op_native;
     const TUint32 element = LOAD(address);
@@ -1386,6 +1392,7 @@ stop:
 #undef CHECK_RUN
 #undef COUNT_NATIVE
 #undef RUN_AFTER_NATIVE_FITS
+#undef ELEMENT_ADDRESS
 #undef ENTER_RUN
 #undef TRANSFER
 #undef RETURN_TRANSFER
