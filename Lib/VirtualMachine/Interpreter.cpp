@@ -307,7 +307,7 @@ __attribute__((aligned(64))) void VirtualMachine::run()
 #define ELEMENT_ADDRESS(cell, index) \
     (top < 1 || (cell) == 0 || iHeap.collectionDue() \
          ? 0 \
-         : wordElementAddress(iArena, LOAD(cell), static_cast<TInt32>(index)))
+         : wordElementAddress(mem, LOAD(cell), static_cast<TInt32>(index)))
     // Every transfer of control: the target inside the code, the stack
     // enough for the run that starts there, and the budget (when set) not
     // used up. Only a return may leave the code, and only to a negative
@@ -1290,7 +1290,7 @@ fused_reference_vector_element: {
 // the storage has room for it.
 fused_word_vector_append: {
     if (!RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top - 2) || iHeap.collectionDue()
-        || !appendWordInPlace(iArena, top < 1 || N == 0 ? 0 : LOAD(N), T))
+        || !appendWordInPlace(mem, top < 1 || N == 0 ? 0 : LOAD(N), T))
         goto op_native;
     top -= 2;
     COUNT_NATIVE(pc + size(EOp_native));

@@ -74,8 +74,7 @@ __attribute__((aligned(64))) TWayOn run(Program& aProgram, const Instruction* aF
     const TInt32 KSize = sizeof(Instruction);
     const Instruction* ins = aFirst;
     TInt64 budget = aBudget;
-    Arena& arena = aMachine.arena();
-    TUint8* const mem = arena.host(0);
+    TUint8* const mem = aMachine.arena().host(0);
     // The element operations stand for natives, whose entry is a safe
     // point: where a collection is due they leave it to the native. Nothing
     // in a region allocates, so what the heap says at the entry holds
@@ -146,7 +145,7 @@ __attribute__((aligned(64))) TWayOn run(Program& aProgram, const Instruction* aF
     // The address of element index of the vector in cell, or 0 where the
     // native must run, as the fused handlers find it.
 #define ELEMENT_ADDRESS(cell, index) \
-    ((cell) == 0 || collectionDue ? 0 : wordElementAddress(arena, LOAD(cell), static_cast<TInt32>(index)))
+    ((cell) == 0 || collectionDue ? 0 : wordElementAddress(mem, LOAD(cell), static_cast<TInt32>(index)))
     // A native's return is a transfer, which a budget counts; a budget that
     // is used up leaves at position, with the stack at height as the native
     // leaves it, and the transfer's own check there stops the run.
@@ -408,7 +407,7 @@ register_add_local_word_vector_element: {
 // otherwise the native grows the storage.
 register_word_vector_append: {
     const TUint32 cell = N;
-    if (collectionDue || !appendWordInPlace(arena, cell == 0 ? 0 : LOAD(cell), T))
+    if (collectionDue || !appendWordInPlace(mem, cell == 0 ? 0 : LOAD(cell), T))
         RETREAT();
     COUNT_NATIVE(ins->pc + size(EOp_native), ins->depth - 2);
     NEXT();

@@ -13,26 +13,28 @@
 // A native's entry is a safe point: where the heap says a collection is
 // due, the caller calls the native, which collects where the plain
 // instruction would, rather than asking here.
-inline TUint32 wordElementAddress(const Arena& aArena, TUint32 aVector, TInt32 aIndex)
+// aView is the host view of the arena, as isVectorObject takes it.
+inline TUint32 wordElementAddress(const TUint8* aView, TUint32 aVector, TInt32 aIndex)
 {
-    if (!isVectorObject(aArena, aVector, 4) || aIndex < 0 || aIndex >= static_cast<TInt32>(aArena.word(aVector + 12)))
+    if (!isVectorObject(aView, aVector, 4) || aIndex < 0
+        || aIndex >= static_cast<TInt32>(Arena::wordAt(aView, aVector + 12)))
         return 0;
-    return aArena.word(aVector + 4) + 4u * static_cast<TUint32>(aIndex);
+    return Arena::wordAt(aView, aVector + 4) + 4u * static_cast<TUint32>(aIndex);
 }
 
 // Appends aValue to a vector with one-word elements where its storage has
 // room, for the same paths; false when the call must go to the native
 // instead (not such a vector, a count out of range, no room: the native
 // grows the storage or raises the error), with nothing changed.
-inline TBool appendWordInPlace(Arena& aArena, TUint32 aVector, TUint32 aValue)
+inline TBool appendWordInPlace(TUint8* aView, TUint32 aVector, TUint32 aValue)
 {
-    if (!isVectorObject(aArena, aVector, 4))
+    if (!isVectorObject(aView, aVector, 4))
         return EFalse;
-    const TInt32 count = static_cast<TInt32>(aArena.word(aVector + 12));
-    if (count < 0 || count >= static_cast<TInt32>(aArena.word(aVector + 8)))
+    const TInt32 count = static_cast<TInt32>(Arena::wordAt(aView, aVector + 12));
+    if (count < 0 || count >= static_cast<TInt32>(Arena::wordAt(aView, aVector + 8)))
         return EFalse;
-    aArena.setWord(aArena.word(aVector + 4) + 4u * static_cast<TUint32>(count), aValue);
-    aArena.setWord(aVector + 12, static_cast<TUint32>(count + 1));
+    Arena::setWordAt(aView, Arena::wordAt(aView, aVector + 4) + 4u * static_cast<TUint32>(count), aValue);
+    Arena::setWordAt(aView, aVector + 12, static_cast<TUint32>(count + 1));
     return ETrue;
 }
 

@@ -287,11 +287,14 @@ private:
 // elements are aElementSize bytes: its header and kind words say so. Whether
 // the entry is really in use is left to the operations that move many
 // elements (OVector::checkConsistent): one element read or written stays
-// inside the arena either way.
-inline TBool isVectorObject(const Arena& aArena, TUint32 aVector, TUint32 aElementSize)
+// inside the arena either way. aView is the host view of the arena
+// (Arena::host(0)): the interpreter keeps it in a register, where through
+// the arena the compiler would read the arena's base again.
+inline TBool isVectorObject(const TUint8* aView, TUint32 aVector, TUint32 aElementSize)
 {
-    const TUint32 kind = aArena.word(aVector);
-    return aVector != 0 && aArena.word(aVector - HeapEntry::KHeaderSize + HeapEntry::KGcCode) == GC_CODE_VECTOR
+    const TUint32 kind = Arena::wordAt(aView, aVector);
+    return aVector != 0
+        && Arena::wordAt(aView, aVector - HeapEntry::KHeaderSize + HeapEntry::KGcCode) == GC_CODE_VECTOR
         && (kind & 0xFF) == ENativeVector && ((kind >> 8) & 0xFF) == aElementSize;
 }
 

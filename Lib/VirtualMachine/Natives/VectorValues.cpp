@@ -50,7 +50,7 @@ TUint32 VirtualMachine::vectorOf(TUint32 aCell, TUint32 aElementSize)
     TUint32 vector = iArena.word(aCell);
     if (vector == 0)
         ErrorHandling::raise(ENullPointer, KNullPointer);
-    if (!isVectorObject(iArena, vector, aElementSize))
+    if (!isVectorObject(iArena.host(0), vector, aElementSize))
         ErrorHandling::raise(EVMError, KNotAVector);
     return vector;
 }
