@@ -17,20 +17,14 @@ const TInt KFractionDigits = 32;
 const TInt64 KDegreesLimit = (TInt64(6) << 32) + 0x487F0000;
 const TInt64 KFullCircle = TInt64(360) << 32;
 
-TUint64 magnitudeOf(TInt64 aValue)
-{
-    return aValue < 0 ? 0 - static_cast<TUint64>(aValue) : static_cast<TUint64>(aValue);
-}
+using ORaw::Detail::magnitudeOf;
 
 TUint32 fractionOf(TInt64 aValue)
 {
     return static_cast<TUint32>(aValue);
 }
 
-TInt64 withSign(TInt64 aMagnitude, TBool aNegative)
-{
-    return aNegative ? -aMagnitude : aMagnitude;
-}
+using ORaw::Detail::withSign;
 
 [[noreturn]] void domainError()
 {
@@ -102,34 +96,6 @@ TUint64 parseFraction(const TUint16* aUnits, TInt aCount)
 }
 
 namespace ORaw {
-
-TInt64 add(TInt64 aLeft, TInt64 aRight)
-{
-    TInt64 sum;
-    if (__builtin_add_overflow(aLeft, aRight, &sum))
-        return aLeft < 0 ? KMin : KMax;
-    return sum;
-}
-
-TInt64 subtract(TInt64 aLeft, TInt64 aRight)
-{
-    TInt64 difference;
-    if (__builtin_sub_overflow(aLeft, aRight, &difference))
-        return aLeft < 0 ? KMin : KMax;
-    return difference;
-}
-
-// The product of the magnitudes needs 128 bits before the 32 fraction bits
-// are dropped.
-TInt64 multiply(TInt64 aLeft, TInt64 aRight)
-{
-    const TBool negative = (aLeft < 0) != (aRight < 0);
-    const unsigned __int128 product =
-        (static_cast<unsigned __int128>(magnitudeOf(aLeft)) * magnitudeOf(aRight)) >> 32;
-    if (product > static_cast<unsigned __int128>(KMax))
-        return negative ? KMin : KMax;
-    return withSign(static_cast<TInt64>(product), negative);
-}
 
 TInt64 divide(TInt64 aLeft, TInt64 aRight)
 {

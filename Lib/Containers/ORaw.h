@@ -29,10 +29,48 @@ constexpr TInt64 KRadiansPerDegree = 74961320;
 // The largest magnitude that toDegrees converts as it is.
 constexpr TInt64 KTwoPiBound = (TInt64(6) << 32) + 1216271633;
 
-TInt64 add(TInt64 aLeft, TInt64 aRight);
-TInt64 subtract(TInt64 aLeft, TInt64 aRight);
-// Truncates toward zero.
-TInt64 multiply(TInt64 aLeft, TInt64 aRight);
+namespace Detail {
+
+inline TUint64 magnitudeOf(TInt64 aValue)
+{
+    return aValue < 0 ? 0 - static_cast<TUint64>(aValue) : static_cast<TUint64>(aValue);
+}
+
+inline TInt64 withSign(TInt64 aMagnitude, TBool aNegative)
+{
+    return aNegative ? -aMagnitude : aMagnitude;
+}
+
+}
+
+// Inline, as are multiply's: the interpreter does these three itself.
+inline TInt64 add(TInt64 aLeft, TInt64 aRight)
+{
+    TInt64 sum;
+    if (__builtin_add_overflow(aLeft, aRight, &sum))
+        return aLeft < 0 ? KMin : KMax;
+    return sum;
+}
+
+inline TInt64 subtract(TInt64 aLeft, TInt64 aRight)
+{
+    TInt64 difference;
+    if (__builtin_sub_overflow(aLeft, aRight, &difference))
+        return aLeft < 0 ? KMin : KMax;
+    return difference;
+}
+
+// Truncates toward zero. The product of the magnitudes needs 128 bits
+// before the 32 fraction bits are dropped.
+inline TInt64 multiply(TInt64 aLeft, TInt64 aRight)
+{
+    const TBool negative = (aLeft < 0) != (aRight < 0);
+    const unsigned __int128 product =
+        (static_cast<unsigned __int128>(Detail::magnitudeOf(aLeft)) * Detail::magnitudeOf(aRight)) >> 32;
+    if (product > static_cast<unsigned __int128>(KMax))
+        return negative ? KMin : KMax;
+    return Detail::withSign(static_cast<TInt64>(product), negative);
+}
 // A divisor of 0 raises MathException.
 TInt64 divide(TInt64 aLeft, TInt64 aRight);
 TInt64 abs(TInt64 aValue);

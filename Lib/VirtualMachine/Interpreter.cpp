@@ -25,6 +25,7 @@
 
 #include "ErrorHandling.h"
 #include "OperatorFamilies.h"
+#include "ORaw.h"
 #include "OVector.h"
 #include "RegisterForm.h"
 #include "StackDepths.h"
@@ -1296,6 +1297,43 @@ fused_word_vector_append: {
     COUNT_NATIVE(pc + size(EOp_native));
     ADVANCE(size(EOp_native));
 }
+// native 11, n: fixed-point arithmetic and comparisons of the two values
+// on top (each two slots, the high word above the low), done here without
+// the call. Anything unusual (a collection due, fewer than four slots, a
+// run after the native that would not fit the stack) takes the native's
+// own path. Arithmetic leaves a value in two slots, a comparison 1 or 0 in
+// one, as the natives do; a budget counts them as it counts the native.
+#define FIXED_IN_SLOTS(high) static_cast<TInt64>(TUint64(SLOT(high)) << 32 | SLOT((high) - 1))
+#define FIXED_NATIVE(name, dropped, result) \
+    fused_##name: \
+    { \
+        if (static_cast<TUint32>(top - 3) >= static_cast<TUint32>(KStackSlots - 3) || iHeap.collectionDue() \
+            || !RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top - (dropped))) \
+            goto op_native; \
+        const TInt64 left = FIXED_IN_SLOTS(top - 2); \
+        const TInt64 right = FIXED_IN_SLOTS(top); \
+        top -= (dropped); \
+        result; \
+        COUNT_NATIVE(pc + size(EOp_native)); \
+        ADVANCE(size(EOp_native)); \
+    }
+#define FIXED_ARITHMETIC(name, Operation) \
+    FIXED_NATIVE(name, 2, const TInt64 value = Operation(left, right); N = static_cast<TUint32>(value); \
+                 T = static_cast<TUint32>(static_cast<TUint64>(value) >> 32))
+#define FIXED_COMPARISON(name, Operator) FIXED_NATIVE(name, 3, T = left Operator right ? 1u : 0u)
+FIXED_ARITHMETIC(fixed_add, ORaw::add)
+FIXED_ARITHMETIC(fixed_subtract, ORaw::subtract)
+FIXED_ARITHMETIC(fixed_multiply, ORaw::multiply)
+FIXED_COMPARISON(fixed_equal, ==)
+FIXED_COMPARISON(fixed_not_equal, !=)
+FIXED_COMPARISON(fixed_less, <)
+FIXED_COMPARISON(fixed_less_or_equal, <=)
+FIXED_COMPARISON(fixed_greater, >)
+FIXED_COMPARISON(fixed_greater_or_equal, >=)
+#undef FIXED_COMPARISON
+#undef FIXED_ARITHMETIC
+#undef FIXED_NATIVE
+#undef FIXED_IN_SLOTS
 #define LOAD_FORM ldloc
 #define ADDRESS_FORM ldloca
 #define FIELD_FORM fieldaddr

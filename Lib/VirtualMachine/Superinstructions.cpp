@@ -65,6 +65,34 @@ THandler arithmeticHandler(TUint8 aOperation, TArithmeticPlace aPlace)
     }
 }
 
+// The fused handler of the Fixed family's operation aOperation, or the
+// invalid operation's handler where it has none.
+THandler fixedHandler(TUint8 aOperation)
+{
+    switch (aOperation) {
+    case KFixedAdd:
+        return EHandler_fused_fixed_add;
+    case KFixedSubtract:
+        return EHandler_fused_fixed_subtract;
+    case KFixedMultiply:
+        return EHandler_fused_fixed_multiply;
+    case KFixedEqual:
+        return EHandler_fused_fixed_equal;
+    case KFixedNotEqual:
+        return EHandler_fused_fixed_not_equal;
+    case KFixedLess:
+        return EHandler_fused_fixed_less;
+    case KFixedLessOrEqual:
+        return EHandler_fused_fixed_less_or_equal;
+    case KFixedGreater:
+        return EHandler_fused_fixed_greater;
+    case KFixedGreaterOrEqual:
+        return EHandler_fused_fixed_greater_or_equal;
+    default:
+        return EHandler_op_invalid;
+    }
+}
+
 // The operations of one width that load a local, push a local's address
 // and push a field's address.
 struct Forms {
@@ -250,6 +278,9 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
         if ((isNative(0, KWordVectors, KAppend) || isNative(0, KReferenceVectors, KAppend))
             && codeAfter(0))
             return EHandler_fused_word_vector_append;
+        const THandler fixed = fixedHandler(byteAt(operandOffset(EOp_native, 1)));
+        if (byteAt(operandOffset(EOp_native, 0)) == KFixed && fixed != EHandler_op_invalid && codeAfter(0))
+            return fixed;
     }
     const TUint8 first = at({});
     const THandler arithmeticStore = arithmeticHandler(first, EBeforeStore);

@@ -169,6 +169,17 @@ namespace Superinstructions {
     X(reference_vector_element) \
     /* native 3, 19 or native 7, 19: append one word */ \
     X(word_vector_append) \
+    /* native 11, n: the Fixed family's add, subtract and multiply, and */ \
+    /* its comparisons, of the two fixed-point values on top */ \
+    X(fixed_add) \
+    X(fixed_subtract) \
+    X(fixed_multiply) \
+    X(fixed_equal) \
+    X(fixed_not_equal) \
+    X(fixed_less) \
+    X(fixed_less_or_equal) \
+    X(fixed_greater) \
+    X(fixed_greater_or_equal) \
     /* ldloca.s k; ldloc.s j; native 3, 6; ldind: v[i] of locals v and i */ \
     W(local_word_vector_load) \
     /* ldloc.s j; native 3, 6; ldind: v[i] of a vector on the stack and */ \
@@ -210,6 +221,18 @@ const TUint8 KAppend = 19;
 // address. Both families keep one word per element, so the two natives
 // do the same work and share the fused handlers and register operations.
 const TUint8 KReferenceElementAddress = 7;
+// The Fixed family and the codes of the operations that its fused
+// handlers do.
+const TUint8 KFixed = 11;
+const TUint8 KFixedAdd = 7;
+const TUint8 KFixedSubtract = 8;
+const TUint8 KFixedMultiply = 9;
+const TUint8 KFixedEqual = 18;
+const TUint8 KFixedNotEqual = 19;
+const TUint8 KFixedLess = 20;
+const TUint8 KFixedLessOrEqual = 21;
+const TUint8 KFixedGreater = 22;
+const TUint8 KFixedGreaterOrEqual = 23;
 
 // What runs at a code position: the handler of each valid operation, in
 // the order of the operation list, then the handler of every invalid
@@ -307,6 +330,15 @@ constexpr TBool runsNative(THandler aHandler)
     case EHandler_fused_local_add_word_vector_element:
     case EHandler_fused_wide_local_word_vector_load:
     case EHandler_fused_wide_local_add_word_vector_element:
+    case EHandler_fused_fixed_add:
+    case EHandler_fused_fixed_subtract:
+    case EHandler_fused_fixed_multiply:
+    case EHandler_fused_fixed_equal:
+    case EHandler_fused_fixed_not_equal:
+    case EHandler_fused_fixed_less:
+    case EHandler_fused_fixed_less_or_equal:
+    case EHandler_fused_fixed_greater:
+    case EHandler_fused_fixed_greater_or_equal:
         return ETrue;
     default:
         return EFalse;

@@ -219,6 +219,9 @@ public:
     // Depth 0 is the top slot. Reading or writing below the bottom of the
     // stack stops the machine, as the interpreter's own stack faults do.
 
+    // Inline (below the class): every native reads its operands through
+    // these, and a call for each read cost fixed-point arithmetic half its
+    // time.
     TUint32 operand(TInt aDepth);
     TInt32 intOperand(TInt aDepth) { return static_cast<TInt32>(operand(aDepth)); }
     void setOperand(TInt aDepth, TUint32 aValue);
@@ -408,6 +411,16 @@ private:
     // calls that inline it stay short.
     [[noreturn, gnu::cold]] void tooManyFrames();
     [[noreturn, gnu::cold]] static void noSuchMethodRecord();
+    // An operand slot outside the stack: the machine stops.
+    [[noreturn, gnu::cold]] void operandOutsideStack();
+    // The stack index of the operand at aDepth, which must lie in the stack.
+    TInt32 operandIndex(TInt aDepth)
+    {
+        const TInt64 index = TInt64(iTop) - aDepth;
+        if (index < 0 || index >= KStackSlots) [[unlikely]]
+            operandOutsideStack();
+        return static_cast<TInt32>(index);
+    }
     // findImplementation for a method already found, for the virtual call,
     // which checks the index itself where a failure writes pc and top back.
     static const MethodEntry* implementationIn(const ExportedMethod& aMethod, TInt32 aClassIndex)
@@ -512,5 +525,47 @@ private:
     TInt32 iHighestClassIndex = 0;
     Vec<OString> iStringConstants;
 };
+
+inline TUint32 VirtualMachine::operand(TInt aDepth)
+{
+    const TInt32 index = operandIndex(aDepth);
+    if (iOperandWatcher) [[unlikely]]
+        iOperandWatcher->operandRead(aDepth, EOperandWord);
+    return slot(index);
+}
+
+inline void VirtualMachine::setOperand(TInt aDepth, TUint32 aValue)
+{
+    setSlot(operandIndex(aDepth), aValue);
+}
+
+inline void VirtualMachine::replaceOperands(TInt aCount, TUint32 aResult)
+{
+    setOperand(aCount - 1, aResult);
+    iTop -= aCount - 1;
+}
+
+inline TInt64 VirtualMachine::fixedOperand(TInt aDepth)
+{
+    const TUint64 high = operand(aDepth);
+    const TUint64 low = operand(aDepth + 1);
+    if (iOperandWatcher) [[unlikely]] {
+        iOperandWatcher->operandRead(aDepth, EOperandFixedHigh);
+        iOperandWatcher->operandRead(aDepth + 1, EOperandFixedLow);
+    }
+    return static_cast<TInt64>(high << 32 | low);
+}
+
+inline void VirtualMachine::setFixedOperand(TInt aDepth, TInt64 aValue)
+{
+    setOperand(aDepth + 1, static_cast<TUint32>(aValue));
+    setOperand(aDepth, static_cast<TUint32>(static_cast<TUint64>(aValue) >> 32));
+}
+
+inline void VirtualMachine::replaceOperandsWithFixed(TInt aCount, TInt64 aValue)
+{
+    setFixedOperand(aCount - 2, aValue);
+    iTop -= aCount - 2;
+}
 
 #endif

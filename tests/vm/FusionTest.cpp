@@ -411,3 +411,45 @@ RESULT
         EXPECT_EQ(fused, run(text, EFalse)) << text;
     }
 }
+
+// The Fixed family's add, subtract, multiply and comparisons, done without
+// the call where fused: every pair of values from the edges of the range
+// (the infinities, the smallest step, halves and values whose product
+// saturates) gives the same slots fused as through the native, and so
+// does a stack too short for the operands, which stops the machine.
+TEST(Fusion, FixedPointArithmeticAndComparisonsDoWhatTheNativesDo)
+{
+    // Low word, high word.
+    const std::pair<const char*, const char*> KValues[] = {
+        {"0", "0"},           {"0", "1"},          {"0", "-1"},          {"-2147483648", "0"},
+        {"-2147483648", "-1"}, {"-1", "2147483647"}, {"0", "-2147483648"}, {"1", "0"},
+        {"1073741824", "3"},  {"0", "65536"},
+    };
+    const char* const KArithmetic[] = {"7", "8", "9"};
+    const char* const KComparisons[] = {"18", "19", "20", "21", "22", "23"};
+    const std::string KLogTwo = std::string(KLogTop) + KLogTop;
+    // The fused run's log, once it is the plain run's too.
+    auto check = [](const std::string& aSequence, const std::string& aAfter) {
+        const Shape shape = {aSequence.c_str(), aAfter.c_str()};
+        const std::string text = program(shape, 0, 0, 0);
+        const Lines fused = run(text, ETrue);
+        EXPECT_EQ(fused, run(text, EFalse)) << text;
+        return fused;
+    };
+    for (const auto& [leftLow, leftHigh] : KValues) {
+        for (const auto& [rightLow, rightHigh] : KValues) {
+            const std::string operands = std::string("    ldc ") + leftLow + "\n    ldc " + leftHigh + "\n    ldc "
+                                         + rightLow + "\n    ldc " + rightHigh + "\n";
+            for (const char* operation : KArithmetic)
+                ASSERT_EQ(check(operands + "    native 11, " + operation + "\n", KLogTwo).back(), "exit");
+            for (const char* operation : KComparisons)
+                ASSERT_EQ(check(operands + "    native 11, " + operation + "\n", KLogTop).back(), "exit");
+        }
+    }
+    const Lines KStopped = {"error 11"};
+    for (const char* operation : KComparisons) {
+        EXPECT_EQ(check(std::string("    adjust.s -4\n    ldc 1\n    ldc 2\n    native 11, ") + operation + "\n", KLogTop),
+                  KStopped);
+    }
+    EXPECT_EQ(check("    adjust.s -4\n    ldc 1\n    ldc 2\n    native 11, 9\n", KLogTwo), KStopped);
+}

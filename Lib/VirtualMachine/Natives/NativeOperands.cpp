@@ -1,6 +1,7 @@
 // How natives read their operands and leave their results. Natives trust
 // nothing about the stack: a program may call one with fewer slots than it
-// takes, so every access is checked against both ends of the stack.
+// takes, so every access is checked against both ends of the stack. The
+// reads and writes of operand slots are inline in VirtualMachine.h.
 
 #include "VirtualMachine.h"
 
@@ -14,22 +15,9 @@ const char KNullPointer[] = "NULL pointer";
 
 }
 
-TUint32 VirtualMachine::operand(TInt aDepth)
+void VirtualMachine::operandOutsideStack()
 {
-    TInt64 index = TInt64(iTop) - aDepth;
-    if (index < 0 || index >= KStackSlots)
-        fatalError(KStackUnderflow, iPc);
-    if (iOperandWatcher) [[unlikely]]
-        iOperandWatcher->operandRead(aDepth, EOperandWord);
-    return slot(static_cast<TInt32>(index));
-}
-
-void VirtualMachine::setOperand(TInt aDepth, TUint32 aValue)
-{
-    TInt64 index = TInt64(iTop) - aDepth;
-    if (index < 0 || index >= KStackSlots)
-        fatalError(KStackUnderflow, iPc);
-    setSlot(static_cast<TInt32>(index), aValue);
+    fatalError(KStackUnderflow, iPc);
 }
 
 TUint32 VirtualMachine::referenceOperand(TInt aDepth)
@@ -49,12 +37,6 @@ void VirtualMachine::popOperands(TInt aCount)
     iTop -= aCount;
 }
 
-void VirtualMachine::replaceOperands(TInt aCount, TUint32 aResult)
-{
-    setOperand(aCount - 1, aResult);
-    iTop -= aCount - 1;
-}
-
 // Slots past the stack's end belong to the heap, so a push there stops the
 // machine, as the interpreter's own stack faults do.
 void VirtualMachine::pushSlot(TUint32 aValue)
@@ -65,29 +47,6 @@ void VirtualMachine::pushSlot(TUint32 aValue)
         fatalError(KStackUnderflow, iPc);
     ++iTop;
     setSlot(iTop, aValue);
-}
-
-TInt64 VirtualMachine::fixedOperand(TInt aDepth)
-{
-    TUint64 high = operand(aDepth);
-    TUint64 low = operand(aDepth + 1);
-    if (iOperandWatcher) [[unlikely]] {
-        iOperandWatcher->operandRead(aDepth, EOperandFixedHigh);
-        iOperandWatcher->operandRead(aDepth + 1, EOperandFixedLow);
-    }
-    return static_cast<TInt64>(high << 32 | low);
-}
-
-void VirtualMachine::setFixedOperand(TInt aDepth, TInt64 aValue)
-{
-    setOperand(aDepth + 1, static_cast<TUint32>(aValue));
-    setOperand(aDepth, static_cast<TUint32>(static_cast<TUint64>(aValue) >> 32));
-}
-
-void VirtualMachine::replaceOperandsWithFixed(TInt aCount, TInt64 aValue)
-{
-    setFixedOperand(aCount - 2, aValue);
-    iTop -= aCount - 2;
 }
 
 TInt64 VirtualMachine::fixedAt(TUint32 aAddress) const
