@@ -17,14 +17,20 @@ const TInt KFractionDigits = 32;
 const TInt64 KDegreesLimit = (TInt64(6) << 32) + 0x487F0000;
 const TInt64 KFullCircle = TInt64(360) << 32;
 
-using ORaw::Detail::magnitudeOf;
+TUint64 magnitudeOf(TInt64 aValue)
+{
+    return aValue < 0 ? 0 - static_cast<TUint64>(aValue) : static_cast<TUint64>(aValue);
+}
 
 TUint32 fractionOf(TInt64 aValue)
 {
     return static_cast<TUint32>(aValue);
 }
 
-using ORaw::Detail::withSign;
+TInt64 withSign(TInt64 aMagnitude, TBool aNegative)
+{
+    return aNegative ? -aMagnitude : aMagnitude;
+}
 
 [[noreturn]] void domainError()
 {

@@ -29,20 +29,6 @@ constexpr TInt64 KRadiansPerDegree = 74961320;
 // The largest magnitude that toDegrees converts as it is.
 constexpr TInt64 KTwoPiBound = (TInt64(6) << 32) + 1216271633;
 
-namespace Detail {
-
-inline TUint64 magnitudeOf(TInt64 aValue)
-{
-    return aValue < 0 ? 0 - static_cast<TUint64>(aValue) : static_cast<TUint64>(aValue);
-}
-
-inline TInt64 withSign(TInt64 aMagnitude, TBool aNegative)
-{
-    return aNegative ? -aMagnitude : aMagnitude;
-}
-
-}
-
 // Inline, as are multiply's: the interpreter does these three itself.
 inline TInt64 add(TInt64 aLeft, TInt64 aRight)
 {
@@ -60,16 +46,19 @@ inline TInt64 subtract(TInt64 aLeft, TInt64 aRight)
     return difference;
 }
 
-// Truncates toward zero. The product of the magnitudes needs 128 bits
-// before the 32 fraction bits are dropped.
+// Truncates toward zero. The product needs 128 bits before the 32
+// fraction bits are dropped; a negative one is rounded up to the next
+// multiple of 2^32 first, so that the shift truncates as it does the
+// magnitude of a positive one.
 inline TInt64 multiply(TInt64 aLeft, TInt64 aRight)
 {
-    const TBool negative = (aLeft < 0) != (aRight < 0);
-    const unsigned __int128 product =
-        (static_cast<unsigned __int128>(Detail::magnitudeOf(aLeft)) * Detail::magnitudeOf(aRight)) >> 32;
-    if (product > static_cast<unsigned __int128>(KMax))
-        return negative ? KMin : KMax;
-    return Detail::withSign(static_cast<TInt64>(product), negative);
+    const __int128 product = static_cast<__int128>(aLeft) * aRight;
+    const __int128 truncated = (product < 0 ? product + 0xFFFFFFFF : product) >> 32;
+    if (truncated > KMax)
+        return KMax;
+    if (truncated < KMin)
+        return KMin;
+    return static_cast<TInt64>(truncated);
 }
 // A divisor of 0 raises MathException.
 TInt64 divide(TInt64 aLeft, TInt64 aRight);

@@ -347,11 +347,15 @@ __attribute__((aligned(64))) void VirtualMachine::run()
     // A block of aWords words from aAddress must lie in memory the arena
     // has handed out, so that no instruction can touch fresh pages without
     // bound.
-    auto checkBlock = [this](TUint32 aAddress, TInt32 aWords) {
-        if (aWords > 0
-            && (aAddress < Arena::KGuardSize || TUint64(aAddress) + TUint64(aWords) * 4 > iArena.top()))
-            ErrorHandling::raise(EVMError, "Memory block out of range");
+    auto blockInArena = [this](TUint32 aAddress, TInt32 aWords) {
+        return aWords <= 0
+            || (aAddress >= Arena::KGuardSize && TUint64(aAddress) + TUint64(aWords) * 4 <= iArena.top());
     };
+#define CHECK_BLOCK(address, words) \
+    do { \
+        if (!blockInArena(address, words)) [[unlikely]] \
+            FAIL(EVMError, "Memory block out of range"); \
+    } while (0)
     auto checkGcCode = [this](TInt32 aCode, TInt32 aPc) {
         if (aCode < 1 || aCode > 17 || aCode == GC_CODE_VECTOR)
             fatalError(OString("Invalid mem alloc gc code"), aPc);
@@ -694,8 +698,7 @@ HANDLER(adjust)
     { \
         TInt32 n = ARG(0); \
         TUint32 address = T; \
-        SYNC(); \
-        checkBlock(address, n); \
+        CHECK_BLOCK(address, n); \
         for (TInt32 i = 0; i < n; ++i) \
             STORE(address + 4u * static_cast<TUint32>(i), 0); \
         --top; \
@@ -709,9 +712,8 @@ ZERO_BLOCK(zero)
         TInt32 n = ARG(0); \
         TUint32 source = T; \
         TUint32 target = N; \
-        SYNC(); \
-        checkBlock(source, n); \
-        checkBlock(target, n); \
+        CHECK_BLOCK(source, n); \
+        CHECK_BLOCK(target, n); \
         if (n > 0) \
             std::memmove(mem + target, mem + source, 4u * static_cast<TUint32>(n)); \
         --top; \
@@ -730,8 +732,7 @@ COPY_BLOCK(copy)
             --top; \
             NEXT(); \
         } \
-        SYNC(); \
-        checkBlock(source, n); \
+        CHECK_BLOCK(source, n); \
         for (TInt32 i = 0; i < n; ++i) \
             SLOT(top + i) = LOAD(source + 4u * static_cast<TUint32>(i)); \
         top += n - 1; \
@@ -746,8 +747,7 @@ LOAD_BLOCK(load)
         if (n < 0 || n > top) \
             stackFault(pc, -2); \
         TUint32 target = SLOT(top - n); \
-        SYNC(); \
-        checkBlock(target, n); \
+        CHECK_BLOCK(target, n); \
         for (TInt32 i = 0; i < n; ++i) \
             STORE(target + 4u * static_cast<TUint32>(i), SLOT(top - n + 1 + i)); \
         top -= n + 1; \
@@ -1413,6 +1413,7 @@ stop:
 #undef LOAD
 #undef STORE
 #undef SYNC
+#undef CHECK_BLOCK
 #undef FAIL
 #undef GUARD
 #undef HANDLER

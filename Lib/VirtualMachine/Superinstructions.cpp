@@ -246,6 +246,8 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
             && at({aForms.address, aForms.load, aForms.field, EOp_ldind}) == EOp_stind
             && fits({aForms.address, aForms.load, aForms.field, EOp_ldind, EOp_stind}))
             return EHandler_fused_local_field_copy;
+        if ((second == EOp_load_s || second == EOp_load) && fits({aForms.address, second}))
+            return EHandler_fused_local_block_load;
         if (second == EOp_incind || second == EOp_decind) {
             const TBool up = second == EOp_incind;
             if ((third == EOp_jmp_s || third == EOp_jmp) && fits({aForms.address, second, third}))

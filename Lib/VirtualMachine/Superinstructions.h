@@ -157,6 +157,9 @@ namespace Superinstructions {
     /* ldloca.s k; incind or decind */ \
     W(local_increment) \
     W(local_decrement) \
+    /* ldloca.s k; load.s n or load n: a value of n words in locals */ \
+    /* pushed, as a fixed-point local is read */ \
+    W(local_block_load) \
     /* ldloca.s k; ldloc.s j; addind */ \
     W(local_add_local) \
     /* native 3, 6; ldind: the value of an int vector's element (and */ \

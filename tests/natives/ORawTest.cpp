@@ -1,6 +1,8 @@
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -80,6 +82,42 @@ TEST(ORaw, MultiplicationSaturatesFromTheLimitOn)
     EXPECT_EQ(ORaw::multiply(KMin, KOne), KMin);
     EXPECT_EQ(ORaw::multiply(KMin, -KOne), KMax);
     EXPECT_EQ(ORaw::multiply(KMax, -KOne), -KMax);
+}
+
+// Against the product of the magnitudes, shifted and given its sign: every
+// pair of values around zero, the units, the point where products start to
+// saturate and the limits, and pairs drawn at random.
+TEST(ORaw, MultiplicationAgreesWithTheProductOfTheMagnitudes)
+{
+    auto reference = [](TInt64 aLeft, TInt64 aRight) {
+        auto magnitude = [](TInt64 aValue) {
+            return aValue < 0 ? 0 - static_cast<TUint64>(aValue) : static_cast<TUint64>(aValue);
+        };
+        const unsigned __int128 product =
+            (static_cast<unsigned __int128>(magnitude(aLeft)) * magnitude(aRight)) >> 32;
+        const TBool negative = (aLeft < 0) != (aRight < 0);
+        if (product > static_cast<unsigned __int128>(KMax))
+            return negative ? KMin : KMax;
+        return negative ? -static_cast<TInt64>(product) : static_cast<TInt64>(product);
+    };
+    std::vector<TInt64> values;
+    for (TInt64 base : {TInt64(0), KOne, fixed(46341), fixed(65536), KMax / 2, KMax}) {
+        // Wrapping, so that the steps past KMax give KMin and its negation.
+        for (TUint64 step : {TUint64(0) - 1, TUint64(0), TUint64(1)}) {
+            const TUint64 value = static_cast<TUint64>(base) + step;
+            values.push_back(static_cast<TInt64>(value));
+            values.push_back(static_cast<TInt64>(0 - value));
+        }
+    }
+    std::uint64_t state = 0x9E3779B97F4A7C15u;
+    for (int i = 0; i < 200; ++i) {
+        state = state * 6364136223846793005u + 1442695040888963407u;
+        values.push_back(static_cast<TInt64>(state) >> (state % 48));
+    }
+    for (TInt64 left : values) {
+        for (TInt64 right : values)
+            ASSERT_EQ(ORaw::multiply(left, right), reference(left, right)) << left << " * " << right;
+    }
 }
 
 TEST(ORaw, DivisionTruncatesAndRefusesZero)

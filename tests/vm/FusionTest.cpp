@@ -90,6 +90,12 @@ const Shape KShapes[] = {
     {"    ldloca.s K\n    ldloc.s J\n    stind\n", ""},
     {"    ldloca.s K\n    ldloc.s J\n    addind\n", ""},
     {"    ldloca.s K\n    incind\n", ""},
+    // A value of several words in locals pushed, as a fixed-point local
+    // is read, by both block loads, and a load of no words.
+    {"    ldloca.s K\n    load.s 2\n", "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
+    {"    ldloca.s K\n    load 3\n",
+     "    itos\n    native 30, 1\n    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
+    {"    ldloca.s K\n    load.s 0\n", ""},
     {"    ldloca.s K\n    incind\n    jmp.s over\nover:\n", ""},
     {"    ldloca.s K\n    decind\n", ""},
     {"    ldloca.s K\n    decind\n    jmp over\nover:\n", ""},
