@@ -318,6 +318,8 @@ TEST(Dispatch, TheWideFormsStartTheSameSequencesAsTheShort)
         instruction({EOp_dup}, {EOp_dup}),
         instruction({EOp_adjust_s, 0xFF}, {EOp_adjust, 0xFF, 0xFF, 0xFF, 0xFF}),
         instruction({EOp_fieldaddrloc, 0xFF, 1}, {EOp_fieldaddrloc, 0xFF, 1}),
+        instruction({EOp_load_s, 2}, {EOp_load_s, 2}),
+        instruction({EOp_native, 11, 9}, {EOp_native, 11, 9}),
     };
     const TInt KKinds = sizeof(KInstructions) / sizeof(KInstructions[0]);
     std::set<TUint16> wideHandlersMet;
