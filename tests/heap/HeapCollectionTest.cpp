@@ -77,6 +77,18 @@ TEST_F(HeapCollection, InstancesKeepOnlyWhatTheirTablesName)
     EXPECT_TRUE(heap.checkInvariant());
 }
 
+// A mark that a program wrote into a header outside a collection keeps the
+// collector from tracing the entry, so what only it holds is freed while
+// still referred to: the heap is not whole, and the check says so.
+TEST_F(HeapCollection, AMarkLeftInAHeaderBreaksTheInvariant)
+{
+    TUint32 cell = heap.createArray(1, GC_CODE_REF_CELL);
+    arena.setWord(cell, plain());
+    EXPECT_TRUE(heap.checkInvariant());
+    arena.setWord(cell - HeapEntry::KHeaderSize + HeapEntry::KMarked, 7);
+    EXPECT_FALSE(heap.checkInvariant());
+}
+
 TEST_F(HeapCollection, CellsCyclesAndRoots)
 {
     TUint32 a = instance(1);

@@ -606,8 +606,10 @@ TBool VMHeap::checkInvariant() const
                 }
                 freeSpace += capacity;
             } else {
+                // Between collections no entry is marked: a mark left in a
+                // header would keep the collector from tracing the entry.
                 TUint32 size = field(header, KSize);
-                if (size > capacity)
+                if (size > capacity || field(header, KMarked) != 0)
                     return EFalse;
                 used += size;
                 waste += capacity - size;

@@ -164,8 +164,9 @@ public:
     TInt liveHostObjects() const { return iHostObjects.liveCount(); }
     void setPoolSize(TUint32 aBytes) { iPoolSize = aBytes; }
 
-    // Walks every pool and checks the block structure, the free lists and
-    // totalSizeOfPools == free + used + waste + overhead. For tests.
+    // Walks every pool and checks the block structure, the free lists, that
+    // no entry is marked, and totalSizeOfPools == free + used + waste +
+    // overhead. For tests, between collections.
     TBool checkInvariant() const;
 
     // The capacity of the block at aHeader, checked against the recorded
