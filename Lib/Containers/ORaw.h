@@ -29,7 +29,8 @@ constexpr TInt64 KRadiansPerDegree = 74961320;
 // The largest magnitude that toDegrees converts as it is.
 constexpr TInt64 KTwoPiBound = (TInt64(6) << 32) + 1216271633;
 
-// Inline, as are multiply's: the interpreter does these three itself.
+// Add, subtract and multiply are inline: the interpreter's fused handlers
+// do them.
 inline TInt64 add(TInt64 aLeft, TInt64 aRight)
 {
     TInt64 sum;

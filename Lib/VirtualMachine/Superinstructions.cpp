@@ -70,24 +70,11 @@ THandler arithmeticHandler(TUint8 aOperation, TArithmeticPlace aPlace)
 THandler fixedHandler(TUint8 aOperation)
 {
     switch (aOperation) {
-    case KFixedAdd:
-        return EHandler_fused_fixed_add;
-    case KFixedSubtract:
-        return EHandler_fused_fixed_subtract;
-    case KFixedMultiply:
-        return EHandler_fused_fixed_multiply;
-    case KFixedEqual:
-        return EHandler_fused_fixed_equal;
-    case KFixedNotEqual:
-        return EHandler_fused_fixed_not_equal;
-    case KFixedLess:
-        return EHandler_fused_fixed_less;
-    case KFixedLessOrEqual:
-        return EHandler_fused_fixed_less_or_equal;
-    case KFixedGreater:
-        return EHandler_fused_fixed_greater;
-    case KFixedGreaterOrEqual:
-        return EHandler_fused_fixed_greater_or_equal;
+#define KELVO_FIXED_CASE(name, code) \
+    case code: \
+        return EHandler_fused_##name;
+        KELVO_FIXED_NATIVES(KELVO_FIXED_CASE)
+#undef KELVO_FIXED_CASE
     default:
         return EHandler_op_invalid;
     }

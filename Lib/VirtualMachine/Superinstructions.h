@@ -224,18 +224,19 @@ const TUint8 KAppend = 19;
 // address. Both families keep one word per element, so the two natives
 // do the same work and share the fused handlers and register operations.
 const TUint8 KReferenceElementAddress = 7;
-// The Fixed family and the codes of the operations that its fused
-// handlers do.
+// The Fixed family, and the operations whose work its fused handlers do:
+// each handler's sequence (in KELVO_FUSED_SEQUENCES) with its code.
 const TUint8 KFixed = 11;
-const TUint8 KFixedAdd = 7;
-const TUint8 KFixedSubtract = 8;
-const TUint8 KFixedMultiply = 9;
-const TUint8 KFixedEqual = 18;
-const TUint8 KFixedNotEqual = 19;
-const TUint8 KFixedLess = 20;
-const TUint8 KFixedLessOrEqual = 21;
-const TUint8 KFixedGreater = 22;
-const TUint8 KFixedGreaterOrEqual = 23;
+#define KELVO_FIXED_NATIVES(X) \
+    X(fixed_add, 7) \
+    X(fixed_subtract, 8) \
+    X(fixed_multiply, 9) \
+    X(fixed_equal, 18) \
+    X(fixed_not_equal, 19) \
+    X(fixed_less, 20) \
+    X(fixed_less_or_equal, 21) \
+    X(fixed_greater, 22) \
+    X(fixed_greater_or_equal, 23)
 
 // What runs at a code position: the handler of each valid operation, in
 // the order of the operation list, then the handler of every invalid
@@ -333,15 +334,9 @@ constexpr TBool runsNative(THandler aHandler)
     case EHandler_fused_local_add_word_vector_element:
     case EHandler_fused_wide_local_word_vector_load:
     case EHandler_fused_wide_local_add_word_vector_element:
-    case EHandler_fused_fixed_add:
-    case EHandler_fused_fixed_subtract:
-    case EHandler_fused_fixed_multiply:
-    case EHandler_fused_fixed_equal:
-    case EHandler_fused_fixed_not_equal:
-    case EHandler_fused_fixed_less:
-    case EHandler_fused_fixed_less_or_equal:
-    case EHandler_fused_fixed_greater:
-    case EHandler_fused_fixed_greater_or_equal:
+#define KELVO_FIXED_CASE(name, code) case EHandler_fused_##name:
+        KELVO_FIXED_NATIVES(KELVO_FIXED_CASE)
+#undef KELVO_FIXED_CASE
         return ETrue;
     default:
         return EFalse;
