@@ -349,6 +349,31 @@ TEST_F(AudioPlayerTest, AReleasedPlayerIsSkippedWhenTheServerComesUp)
     EXPECT_EQ(extension.deferredCount(), 0);
 }
 
+// The call that makes the extension leaves the connection to the event
+// loop, which makes it when idle; a loop that is never idle still connects,
+// by the deadline, and the sound plays.
+TEST_F(AudioPlayerTest, TheConnectionWaitsForTheLoopEvenALoopNeverIdle)
+{
+    startServer();
+    AudioPlayerExtension extension(machine, socket.c_str());
+    const TUint32 cell = loadBytes(extension, bytesOf(noise(KRate / 10)));
+    playerOperation(extension, cell, EPlay);
+    EXPECT_EQ(extension.context(), nullptr);
+    const guint busy = g_idle_add_full(G_PRIORITY_DEFAULT, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr, nullptr);
+    EXPECT_TRUE(runEventLoop(3000, [&] { return player(cell).state() == AudioPlayer::EStarted; }));
+    g_source_remove(busy);
+}
+
+// An extension that goes before the loop has run leaves nothing behind
+// that would connect for it later.
+TEST(AudioPlayerLifetime, AnExtensionGoneBeforeItConnectedLeavesNothingToRun)
+{
+    VirtualMachine machine;
+    { AudioPlayerExtension extension(machine, "unix:/nonexistent/native"); }
+    runEventLoop(AudioPlayerExtension::KConnectDeadlineMillis * 2);
+    EXPECT_FALSE(g_main_context_pending(nullptr));
+}
+
 // The host may destroy the machine first: players and their waiting
 // operations go with the heap, and the extension has nothing left to touch.
 TEST(AudioPlayerLifetime, TheMachineMayGoBeforeTheExtension)

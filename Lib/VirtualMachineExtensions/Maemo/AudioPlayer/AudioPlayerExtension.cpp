@@ -8,11 +8,16 @@
 #include "FrameworkServices.h"
 #include "VirtualMachine.h"
 
+#include <cstdio>
+
+#include <glib.h>
+
 namespace {
 
 const char KContextName[] = "kelvo-vm";
 const char KUnknownOpcode[] = "AudioPlayer: Unknown opcode!";
 const char KNullPointer[] = "NULL pointer";
+const char KNotAvailable[] = "PulseAudio is not available\n";
 const char KNotAPlayer[] = "Not an audio player";
 // The player object's payload: the host-object words and room for the
 // fields the application never reads.
@@ -36,26 +41,61 @@ enum TOpcode {
 
 }
 
-// The connection is asked for at once; operations wait until it is ready.
-AudioPlayerExtension::AudioPlayerExtension(VirtualMachine& aMachine, const char* aServer) : iMachine(aMachine)
+AudioPlayerExtension::AudioPlayerExtension(VirtualMachine& aMachine, const char* aServer)
+    : iMachine(aMachine), iServer(aServer ? aServer : ""), iDefaultServer(aServer == nullptr)
 {
-    iMainloop = pulse().pa_glib_mainloop_new(nullptr);
-    iContext = pulse().pa_context_new(pulse().pa_glib_mainloop_get_api(iMainloop), KContextName);
-    pulse().pa_context_set_state_callback(iContext, &AudioPlayerExtension::contextStateChanged, this);
-    pulse().pa_context_connect(iContext, aServer, PA_CONTEXT_NOFLAGS, nullptr);
+    iIdleSource = g_idle_add(&AudioPlayerExtension::connectWhenDue, this);
+    iDeadlineSource = g_timeout_add(KConnectDeadlineMillis, &AudioPlayerExtension::connectWhenDue, this);
 }
 
 // Streams go before the connection they belong to; the players stay in
 // the heap, silent, until the collector frees them.
 AudioPlayerExtension::~AudioPlayerExtension()
 {
+    removeConnectionSources();
     iDeferred.clear();
     for (AudioPlayer* player : iPlayers)
         player->detach();
+    if (!iContext)
+        return;
     pulse().pa_context_set_state_callback(iContext, nullptr, nullptr);
     pulse().pa_context_disconnect(iContext);
     pulse().pa_context_unref(iContext);
     pulse().pa_glib_mainloop_free(iMainloop);
+}
+
+// Whichever source comes first connects; neither runs again.
+int AudioPlayerExtension::connectWhenDue(void* aSelf)
+{
+    auto* self = static_cast<AudioPlayerExtension*>(aSelf);
+    self->removeConnectionSources();
+    self->connect();
+    return G_SOURCE_REMOVE;
+}
+
+void AudioPlayerExtension::removeConnectionSources()
+{
+    if (!iIdleSource)
+        return;
+    g_source_remove(iIdleSource);
+    g_source_remove(iDeadlineSource);
+    iIdleSource = 0;
+    iDeadlineSource = 0;
+}
+
+// Without the client library there is no connection, as without a
+// server: the operations wait for ever and the application is not told.
+void AudioPlayerExtension::connect()
+{
+    const PulseLibrary* library = openPulse();
+    if (!library) {
+        std::fputs(KNotAvailable, stderr);
+        return;
+    }
+    iMainloop = library->pa_glib_mainloop_new(nullptr);
+    iContext = library->pa_context_new(library->pa_glib_mainloop_get_api(iMainloop), KContextName);
+    library->pa_context_set_state_callback(iContext, &AudioPlayerExtension::contextStateChanged, this);
+    library->pa_context_connect(iContext, iDefaultServer ? nullptr : iServer.c_str(), PA_CONTEXT_NOFLAGS, nullptr);
 }
 
 // Operands are read through the machine, which checks every slot against
@@ -130,7 +170,7 @@ void AudioPlayerExtension::defer(TUint32 aPlayer, void (AudioPlayer::*aOperation
 {
     iDeferred.push_back(
         std::make_unique<CDeferredOperation>(iMachine.heap(), aPlayer, playerAt(aPlayer), aOperation));
-    if (pulse().pa_context_get_state(iContext) == PA_CONTEXT_READY)
+    if (iContext && pulse().pa_context_get_state(iContext) == PA_CONTEXT_READY)
         runDeferred();
 }
 

@@ -38,11 +38,17 @@ bool open(PulseLibrary& aLibrary)
 
 }
 
-const PulseLibrary& pulse()
+const PulseLibrary* openPulse()
 {
     static PulseLibrary library;
     static const bool opened = open(library);
-    if (!opened)
+    return opened ? &library : nullptr;
+}
+
+const PulseLibrary& pulse()
+{
+    const PulseLibrary* library = openPulse();
+    if (!library)
         ErrorHandling::raise(EUnsupportedFeature, KNotAvailable);
-    return library;
+    return *library;
 }

@@ -5,10 +5,10 @@
 #include <pulse/pulseaudio.h>
 
 // The functions of PulseAudio's client library that the audio player
-// calls. The library is opened when the first player is made rather than
-// linked: linked, it and the codec libraries it brings were a tenth of the
-// runtime's start-up, paid by every application, most of which play no
-// sound.
+// calls. The library is opened when the extension first connects rather
+// than linked: linked, it and the codec libraries it brings were a tenth
+// of the runtime's start-up, paid by every application, most of which
+// play no sound.
 #define KELVO_PULSE_FUNCTIONS(X) \
     X(pa_context_connect) X(pa_context_disconnect) X(pa_context_get_state) X(pa_context_new) \
     X(pa_context_set_state_callback) X(pa_context_unref) X(pa_glib_mainloop_free) \
@@ -25,8 +25,12 @@ struct PulseLibrary {
 };
 
 // The library, opened at the first call and kept for the life of the
-// process. Where it cannot be opened, or lacks a function, every call
-// raises code 13 (unsupported feature) with "PulseAudio is not available".
+// process, or null where it cannot be opened or lacks a function.
+const PulseLibrary* openPulse();
+
+// The same for callers that run once the library is known to be open;
+// where it is not, the call raises code 13 (unsupported feature) with
+// "PulseAudio is not available".
 const PulseLibrary& pulse();
 
 #endif
