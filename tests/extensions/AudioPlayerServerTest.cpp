@@ -359,7 +359,8 @@ TEST_F(AudioPlayerTest, TheConnectionWaitsForTheLoopEvenALoopNeverIdle)
     const TUint32 cell = loadBytes(extension, bytesOf(noise(KRate / 10)));
     playerOperation(extension, cell, EPlay);
     EXPECT_EQ(extension.context(), nullptr);
-    const guint busy = g_idle_add_full(G_PRIORITY_DEFAULT, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr, nullptr);
+    const guint busy =
+        g_idle_add_full(G_PRIORITY_DEFAULT, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr, nullptr);
     EXPECT_TRUE(runEventLoop(3000, [&] { return player(cell).state() == AudioPlayer::EStarted; }));
     g_source_remove(busy);
 }
