@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <climits>
 #include <vector>
 
@@ -140,6 +141,48 @@ TEST_F(VectorNatives, EmptyEndsAndNegativeCountsAreRefused)
     EXPECT_EQ(raised(KWords, 3), EInvalidArgument);
     EXPECT_EQ(depth(), 3);
     EXPECT_EQ(arena().word(made), 0u);
+}
+
+// Code 3 makes a vector of a count of one value. A new vector's elements
+// start zeroed, so a value of zeros is not written: every element must
+// read zero all the same, also where the storage is memory that a
+// collection took back from vectors filled with something else.
+TEST_F(VectorNatives, FilledVectorsHoldTheirValueAlsoInReusedMemory)
+{
+    struct Family {
+        TInt group;
+        TInt elementBytes;
+        TInt valueSlots;
+    };
+    for (const Family family : {Family{KBytes, 1, 1}, Family{KWords, 4, 1}, Family{4, 8, 2}, Family{5, 12, 3},
+                                Family{KQuads, 16, 4}}) {
+        SCOPED_TRACE(family.group);
+        const auto fill = [&](TInt aCount, TUint32 aWord) {
+            const TUint32 cell = target();
+            push(cell);
+            for (TInt slot = 0; slot < family.valueSlots; ++slot)
+                push(aWord);
+            pushInt(aCount);
+            call(family.group, 3);
+            machine.setTop(0);
+            return cell;
+        };
+        const auto holdsOnly = [&](TUint32 aCell, TInt aCount, TUint8 aByte) {
+            const TUint32 object = arena().word(aCell);
+            const TUint32 bytes = TUint32(aCount * family.elementBytes);
+            if (arena().word(object + 12) != TUint32(aCount))
+                return false;
+            const TUint8* elements = arena().host(arena().word(object + 4));
+            return std::all_of(elements, elements + bytes, [aByte](TUint8 aOne) { return aOne == aByte; });
+        };
+        for (TInt count = 1; count <= 40; ++count)
+            fill(count, 0xA5A5A5A5u);
+        machine.garbageCollect();
+        for (TInt count = 1; count <= 40; ++count) {
+            EXPECT_TRUE(holdsOnly(fill(count, 0), count, 0)) << count;
+            EXPECT_TRUE(holdsOnly(fill(count, 0x5A5A5A5Au), count, 0x5A)) << count;
+        }
+    }
 }
 
 // Codes 14 and 28 take a stretch of a source; what lies outside the source

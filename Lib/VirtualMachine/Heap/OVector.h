@@ -187,10 +187,11 @@ public:
         setCount(newCount);
     }
 
-    // Sets every element to the KElementSize bytes at aValue.
+    // Sets every element to the KElementSize bytes at aValue, in a vector
+    // that create has just made: its words are not checked, as no program
+    // can have written them yet.
     void fill(const TUint8* aValue)
     {
-        checkConsistent();
         const TInt n = count();
         if (n == 0)
             return;

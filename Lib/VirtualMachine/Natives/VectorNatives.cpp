@@ -10,8 +10,10 @@
 
 #include "VirtualMachine.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 
 #include "ErrorHandling.h"
 #include "NativeFamily.h"
@@ -91,7 +93,10 @@ public:
         if (count < 0)
             ErrorHandling::raise(EInvalidArgument);
         TUint32 vector = Vector::create(iHeap, count, iReferences);
-        Vector(iHeap, vector).fill(value.bytes);
+        // A new vector's elements start zeroed: a value of zeros (null, 0,
+        // false) leaves nothing to write.
+        if (std::any_of(std::begin(value.bytes), std::end(value.bytes), [](TUint8 aByte) { return aByte != 0; }))
+            Vector(iHeap, vector).fill(value.bytes);
         store(target, vector);
         consume();
     }
