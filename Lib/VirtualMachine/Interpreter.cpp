@@ -1297,6 +1297,21 @@ fused_word_vector_append: {
     COUNT_NATIVE(pc + size(EOp_native));
     ADVANCE(size(EOp_native));
 }
+// native 3, 11 or native 7, 11: the count, once the vector's words have
+// passed the native's own check, which may raise; so pc and top are
+// written back first.
+fused_word_vector_count: {
+    const TUint32 vector = top < 0 || T == 0 ? 0 : LOAD(T);
+    if (!RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top) || iHeap.collectionDue()
+        || !isVectorObject(mem, vector, 4))
+        goto op_native;
+    SYNC();
+    if (!OWordVector::isConsistent(iHeap, vector))
+        goto op_native;
+    T = LOAD(vector + 12);
+    COUNT_NATIVE(pc + size(EOp_native));
+    ADVANCE(size(EOp_native));
+}
 // native 11, n: fixed-point arithmetic and comparisons of the two values
 // on top (each two slots, the high word above the low), done here without
 // the call. Anything unusual (a collection due, fewer than four slots, a

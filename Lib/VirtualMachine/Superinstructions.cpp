@@ -267,6 +267,8 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
         if ((isNative(0, KWordVectors, KAppend) || isNative(0, KReferenceVectors, KAppend))
             && codeAfter(0))
             return EHandler_fused_word_vector_append;
+        if ((isNative(0, KWordVectors, KCount) || isNative(0, KReferenceVectors, KCount)) && codeAfter(0))
+            return EHandler_fused_word_vector_count;
         const THandler fixed = fixedHandler(byteAt(operandOffset(EOp_native, 1)));
         if (byteAt(operandOffset(EOp_native, 0)) == KFixed && fixed != EHandler_op_invalid && codeAfter(0))
             return fixed;

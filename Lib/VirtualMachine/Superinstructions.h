@@ -172,6 +172,8 @@ namespace Superinstructions {
     X(reference_vector_element) \
     /* native 3, 19 or native 7, 19: append one word */ \
     X(word_vector_append) \
+    /* native 3, 11 or native 7, 11: the count */ \
+    X(word_vector_count) \
     /* native 11, n: the Fixed family's add, subtract and multiply, and */ \
     /* its comparisons, of the two fixed-point values on top */ \
     X(fixed_add) \
@@ -220,6 +222,7 @@ const TUint8 KReferenceVectors = 7;
 const TUint8 KElement = 6;
 const TUint8 KElementValue = 8;
 const TUint8 KAppend = 19;
+const TUint8 KCount = 11;
 // Of a reference vector, what KElement is of an int vector: the element's
 // address. Both families keep one word per element, so the two natives
 // do the same work and share the fused handlers and register operations.
@@ -330,6 +333,7 @@ constexpr TBool runsNative(THandler aHandler)
     case EHandler_fused_word_vector_address:
     case EHandler_fused_reference_vector_element:
     case EHandler_fused_word_vector_append:
+    case EHandler_fused_word_vector_count:
     case EHandler_fused_local_word_vector_load:
     case EHandler_fused_local_add_word_vector_element:
     case EHandler_fused_wide_local_word_vector_load:

@@ -110,6 +110,13 @@ const Shape KShapes[] = {
      KLogTop},
     {"    ldloca.s K\n    ldc 3\n    native 3, 6\n    ldloc.s J\n    stind\n", ""},
     {"    ldloca.s K\n    ldc 9\n    native 3, 19\n    ldloca.s -4\n    native 3, 11\n", KLogTop},
+    // The count of whatever local K holds, by both families; then of v with
+    // its count forged past its capacity, and with its capacity forged
+    // past its storage: both are refused.
+    {"    ldloca.s K\n    native 3, 11\n", KLogTop},
+    {"    ldloca.s K\n    native 7, 11\n", KLogTop},
+    {"    ldloc.s -4\n    ldc 12\n    add\n    ldc 99\n    stind\n    ldloca.s K\n    native 3, 11\n", KLogTop},
+    {"    ldloc.s -4\n    ldc 8\n    add\n    ldc 4096\n    stind\n    ldloca.s K\n    native 7, 11\n", KLogTop},
     {"    ldloc.s K\n    fieldaddr.s 1\n    ldind\n", KLogTop},
     // b = -4: its field 1 is at address 0.
     {"    ldloca.s -1\n    ldc -4\n    stind\n    ldloc.s K\n    fieldaddr.s 1\n    ldind\n", KLogTop},

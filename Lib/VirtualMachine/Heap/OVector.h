@@ -211,15 +211,23 @@ public:
     // the capacity and the capacity fits the storage entry.
     void checkConsistent() const
     {
-        TInt n = count();
-        TInt c = capacity();
-        TUint32 s = storage();
-        TBool ok = n >= 0 && n <= c;
-        if (ok && c > 0)
-            ok = iHeap.isReference(s)
-                && TUint64(c) * KElementSize <= iHeap.capacityOf(s - HeapEntry::KHeaderSize);
-        if (!ok)
+        if (!isConsistent(iHeap, iAddress))
             ErrorHandling::raise(EVMError, "Invalid vector");
+    }
+
+    // The same check for the vector object at aAddress, answered, for the
+    // paths that count elements without the native. A storage entry whose
+    // own header is broken raises, as the heap does everywhere.
+    static TBool isConsistent(const VMHeap& aHeap, TUint32 aAddress)
+    {
+        const Arena& arena = aHeap.arena();
+        const TInt n = static_cast<TInt>(arena.word(aAddress + 12));
+        const TInt c = static_cast<TInt>(arena.word(aAddress + 8));
+        const TUint32 s = arena.word(aAddress + 4);
+        if (n < 0 || n > c)
+            return EFalse;
+        return c == 0
+            || (aHeap.isReference(s) && TUint64(c) * KElementSize <= aHeap.capacityOf(s - HeapEntry::KHeaderSize));
     }
 
 private:
