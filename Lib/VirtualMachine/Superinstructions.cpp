@@ -120,6 +120,10 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
         return byteAt(aOffset) == EOp_native && byteAt(aOffset + operandOffset(EOp_native, 0)) == aGroup
             && byteAt(aOffset + operandOffset(EOp_native, 1)) == aOperation;
     };
+    // The same operation of either family with one word per element.
+    auto isWordNative = [&](TInt aOffset, TUint8 aOperation) {
+        return isNative(aOffset, KWordVectors, aOperation) || isNative(aOffset, KReferenceVectors, aOperation);
+    };
     auto isElementAddress = [&](TInt aOffset) {
         return isNative(aOffset, KWordVectors, KElement) || isNative(aOffset, KReferenceVectors, KReferenceElementAddress);
     };
@@ -264,10 +268,9 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
         if ((isNative(0, KReferenceVectors, KElement) || isNative(0, KReferenceVectors, KElementValue))
             && codeAfter(0))
             return EHandler_fused_reference_vector_element;
-        if ((isNative(0, KWordVectors, KAppend) || isNative(0, KReferenceVectors, KAppend))
-            && codeAfter(0))
+        if (isWordNative(0, KAppend) && codeAfter(0))
             return EHandler_fused_word_vector_append;
-        if ((isNative(0, KWordVectors, KCount) || isNative(0, KReferenceVectors, KCount)) && codeAfter(0))
+        if (isWordNative(0, KCount) && codeAfter(0))
             return EHandler_fused_word_vector_count;
         const THandler fixed = fixedHandler(byteAt(operandOffset(EOp_native, 1)));
         if (byteAt(operandOffset(EOp_native, 0)) == KFixed && fixed != EHandler_op_invalid && codeAfter(0))

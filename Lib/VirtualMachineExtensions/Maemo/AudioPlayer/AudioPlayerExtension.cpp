@@ -17,7 +17,6 @@ namespace {
 const char KContextName[] = "kelvo-vm";
 const char KUnknownOpcode[] = "AudioPlayer: Unknown opcode!";
 const char KNullPointer[] = "NULL pointer";
-const char KNotAvailable[] = "PulseAudio is not available\n";
 const char KNotAPlayer[] = "Not an audio player";
 // The player object's payload: the host-object words and room for the
 // fields the application never reads.
@@ -89,7 +88,7 @@ void AudioPlayerExtension::connect()
 {
     const PulseLibrary* library = openPulse();
     if (!library) {
-        std::fputs(KNotAvailable, stderr);
+        std::fprintf(stderr, "%s\n", KPulseNotAvailable);
         return;
     }
     iMainloop = library->pa_glib_mainloop_new(nullptr);

@@ -10,7 +10,6 @@ namespace {
 // libraries began.
 const char KClientLibrary[] = "libpulse.so.0";
 const char KMainloopLibrary[] = "libpulse-mainloop-glib.so.0";
-const char KNotAvailable[] = "PulseAudio is not available";
 
 // A function of either library, or null.
 void* find(void* aClient, void* aMainloop, const char* aName)
@@ -49,6 +48,6 @@ const PulseLibrary& pulse()
 {
     const PulseLibrary* library = openPulse();
     if (!library)
-        ErrorHandling::raise(EUnsupportedFeature, KNotAvailable);
+        ErrorHandling::raise(EUnsupportedFeature, KPulseNotAvailable);
     return *library;
 }

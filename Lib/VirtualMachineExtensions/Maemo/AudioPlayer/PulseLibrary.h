@@ -24,13 +24,16 @@ struct PulseLibrary {
 #undef KELVO_PULSE_POINTER
 };
 
+// What is said where the library cannot be opened or lacks a function.
+inline constexpr char KPulseNotAvailable[] = "PulseAudio is not available";
+
 // The library, opened at the first call and kept for the life of the
 // process, or null where it cannot be opened or lacks a function.
 const PulseLibrary* openPulse();
 
 // The same for callers that run once the library is known to be open;
 // where it is not, the call raises code 13 (unsupported feature) with
-// "PulseAudio is not available".
+// KPulseNotAvailable.
 const PulseLibrary& pulse();
 
 #endif
