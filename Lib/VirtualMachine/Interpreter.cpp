@@ -733,6 +733,12 @@ COPY_BLOCK(copy)
             NEXT(); \
         } \
         CHECK_BLOCK(source, n); \
+        if (n == 2) { \
+            SLOT(top) = LOAD(source); \
+            SLOT(top + 1) = LOAD(source + 4); \
+            ++top; \
+            NEXT(); \
+        } \
         for (TInt32 i = 0; i < n; ++i) \
             SLOT(top + i) = LOAD(source + 4u * static_cast<TUint32>(i)); \
         top += n - 1; \
@@ -748,6 +754,12 @@ LOAD_BLOCK(load)
             stackFault(pc, -2); \
         TUint32 target = SLOT(top - n); \
         CHECK_BLOCK(target, n); \
+        if (n == 2) { \
+            STORE(target, N); \
+            STORE(target + 4, T); \
+            top -= 3; \
+            NEXT(); \
+        } \
         for (TInt32 i = 0; i < n; ++i) \
             STORE(target + 4u * static_cast<TUint32>(i), SLOT(top - n + 1 + i)); \
         top -= n + 1; \
@@ -1318,9 +1330,12 @@ fused_word_vector_count: {
 // run after the native that would not fit the stack) takes the native's
 // own path. Arithmetic leaves a value in two slots, a comparison 1 or 0 in
 // one, as the natives do; a budget counts them as it counts the native.
+// Where the dispatch table knows what comes next (the result stored with
+// store.s or store, a comparison branched on with jz.s or jz), the handler
+// goes on straight into that instruction's handler.
 #define FIXED_IN_SLOTS(high) static_cast<TInt64>(TUint64(SLOT(high)) << 32 | SLOT((high) - 1))
-#define FIXED_NATIVE(name, dropped, result) \
-    fused_##name: \
+#define FIXED_NATIVE(label, dropped, result, goOn) \
+    label: \
     { \
         if (static_cast<TUint32>(top - 3) >= static_cast<TUint32>(KStackSlots - 3) || iHeap.collectionDue() \
             || !RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top - (dropped))) \
@@ -1330,12 +1345,27 @@ fused_word_vector_count: {
         top -= (dropped); \
         result; \
         COUNT_NATIVE(pc + size(EOp_native)); \
-        ADVANCE(size(EOp_native)); \
+        pc += size(EOp_native); \
+        goOn; \
     }
+#define GO_ON_TO_STORE \
+    if (code[pc] == EOp_store_s) \
+        goto op_store_s; \
+    goto op_store
+#define GO_ON_TO_JUMP \
+    if (code[pc] == EOp_jz_s) \
+        goto op_jz_s; \
+    goto op_jz
 #define FIXED_ARITHMETIC(name, Operation) \
-    FIXED_NATIVE(name, 2, const TInt64 value = Operation(left, right); N = static_cast<TUint32>(value); \
-                 T = static_cast<TUint32>(static_cast<TUint64>(value) >> 32))
-#define FIXED_COMPARISON(name, Operator) FIXED_NATIVE(name, 3, T = left Operator right ? 1u : 0u)
+    FIXED_NATIVE(fused_##name, 2, FIXED_ARITHMETIC_RESULT(Operation), DISPATCH()) \
+    FIXED_NATIVE(fused_##name##_store, 2, FIXED_ARITHMETIC_RESULT(Operation), GO_ON_TO_STORE)
+#define FIXED_ARITHMETIC_RESULT(Operation) \
+    const TInt64 value = Operation(left, right); \
+    N = static_cast<TUint32>(value); \
+    T = static_cast<TUint32>(static_cast<TUint64>(value) >> 32)
+#define FIXED_COMPARISON(name, Operator) \
+    FIXED_NATIVE(fused_##name, 3, T = left Operator right ? 1u : 0u, DISPATCH()) \
+    FIXED_NATIVE(fused_##name##_jump, 3, T = left Operator right ? 1u : 0u, GO_ON_TO_JUMP)
 FIXED_ARITHMETIC(fixed_add, ORaw::add)
 FIXED_ARITHMETIC(fixed_subtract, ORaw::subtract)
 FIXED_ARITHMETIC(fixed_multiply, ORaw::multiply)
@@ -1346,7 +1376,10 @@ FIXED_COMPARISON(fixed_less_or_equal, <=)
 FIXED_COMPARISON(fixed_greater, >)
 FIXED_COMPARISON(fixed_greater_or_equal, >=)
 #undef FIXED_COMPARISON
+#undef FIXED_ARITHMETIC_RESULT
 #undef FIXED_ARITHMETIC
+#undef GO_ON_TO_JUMP
+#undef GO_ON_TO_STORE
 #undef FIXED_NATIVE
 #undef FIXED_IN_SLOTS
 #define LOAD_FORM ldloc

@@ -65,16 +65,25 @@ THandler arithmeticHandler(TUint8 aOperation, TArithmeticPlace aPlace)
     }
 }
 
-// The fused handler of the Fixed family's operation aOperation, or the
-// invalid operation's handler where it has none.
-THandler fixedHandler(TUint8 aOperation)
+// The fused handler of the Fixed family's operation aOperation followed
+// by the operation aNext, or the invalid operation's handler where it has
+// none. An arithmetic result stored by a block store, or a comparison
+// branched on, goes on into that handler directly.
+THandler fixedHandler(TUint8 aOperation, TUint8 aNext)
 {
+    const TBool stored = aNext == EOp_store_s || aNext == EOp_store;
+    const TBool branched = aNext == EOp_jz_s || aNext == EOp_jz;
     switch (aOperation) {
-#define KELVO_FIXED_CASE(name, code) \
+#define KELVO_FIXED_ARITHMETIC_CASE(name, code) \
     case code: \
-        return EHandler_fused_##name;
-        KELVO_FIXED_NATIVES(KELVO_FIXED_CASE)
-#undef KELVO_FIXED_CASE
+        return stored ? EHandler_fused_##name##_store : EHandler_fused_##name;
+        KELVO_FIXED_ARITHMETIC(KELVO_FIXED_ARITHMETIC_CASE)
+#undef KELVO_FIXED_ARITHMETIC_CASE
+#define KELVO_FIXED_COMPARISON_CASE(name, code) \
+    case code: \
+        return branched ? EHandler_fused_##name##_jump : EHandler_fused_##name;
+        KELVO_FIXED_COMPARISONS(KELVO_FIXED_COMPARISON_CASE)
+#undef KELVO_FIXED_COMPARISON_CASE
     default:
         return EHandler_op_invalid;
     }
@@ -127,6 +136,9 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
     auto isElementAddress = [&](TInt aOffset) {
         return isNative(aOffset, KWordVectors, KElement) || isNative(aOffset, KReferenceVectors, KReferenceElementAddress);
     };
+    // Whether the block load at aOffset, known to lie inside the code,
+    // loads two words.
+    auto loadsTwoWords = [&](TInt aOffset) { return operandValue(aCode.data() + aStart + aOffset, 0) == 2; };
     // A native ends a run, and the stack is checked for the run after it,
     // which the fused handler checks itself: its dispatch entry must exist.
     auto codeAfter = [&](TInt aNativeOffset) { return aStart + aNativeOffset + size(EOp_native) < aCode.count(); };
@@ -237,6 +249,12 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
             && at({aForms.address, aForms.load, aForms.field, EOp_ldind}) == EOp_stind
             && fits({aForms.address, aForms.load, aForms.field, EOp_ldind, EOp_stind}))
             return EHandler_fused_local_field_copy;
+        if (second == EOp_load_s && third == aForms.address
+            && at({aForms.address, EOp_load_s, aForms.address}) == EOp_load_s
+            && fits({aForms.address, EOp_load_s, aForms.address, EOp_load_s})
+            && loadsTwoWords(size(aForms.address))
+            && loadsTwoWords(2 * size(aForms.address) + size(EOp_load_s)))
+            return EHandler_fused_local_block_pair_load;
         if ((second == EOp_load_s || second == EOp_load) && fits({aForms.address, second}))
             return EHandler_fused_local_block_load;
         if (second == EOp_incind || second == EOp_decind) {
@@ -272,7 +290,9 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
             return EHandler_fused_word_vector_append;
         if (isWordNative(0, KCount) && codeAfter(0))
             return EHandler_fused_word_vector_count;
-        const THandler fixed = fixedHandler(byteAt(operandOffset(EOp_native, 1)));
+        const TUint8 next = at({EOp_native});
+        const THandler fixed =
+            fixedHandler(byteAt(operandOffset(EOp_native, 1)), fits({EOp_native, next}) ? next : KInvalidOperation);
         if (byteAt(operandOffset(EOp_native, 0)) == KFixed && fixed != EHandler_op_invalid && codeAfter(0))
             return fixed;
     }

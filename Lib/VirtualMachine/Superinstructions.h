@@ -160,6 +160,9 @@ namespace Superinstructions {
     /* ldloca.s k; load.s n or load n: a value of n words in locals */ \
     /* pushed, as a fixed-point local is read */ \
     W(local_block_load) \
+    /* ldloca.s k; load.s 2; ldloca.s j; load.s 2: two values of two */ \
+    /* words, as a fixed-point operator's operands are pushed */ \
+    W(local_block_pair_load) \
     /* ldloca.s k; ldloc.s j; addind */ \
     W(local_add_local) \
     /* native 3, 6; ldind: the value of an int vector's element (and */ \
@@ -185,6 +188,18 @@ namespace Superinstructions {
     X(fixed_less_or_equal) \
     X(fixed_greater) \
     X(fixed_greater_or_equal) \
+    /* the arithmetic, then store.s n or store n: the result stored where */ \
+    /* the address below the operands points */ \
+    X(fixed_add_store) \
+    X(fixed_subtract_store) \
+    X(fixed_multiply_store) \
+    /* a comparison, then jz.s d or jz d: branched on */ \
+    X(fixed_equal_jump) \
+    X(fixed_not_equal_jump) \
+    X(fixed_less_jump) \
+    X(fixed_less_or_equal_jump) \
+    X(fixed_greater_jump) \
+    X(fixed_greater_or_equal_jump) \
     /* ldloca.s k; ldloc.s j; native 3, 6; ldind: v[i] of locals v and i */ \
     W(local_word_vector_load) \
     /* ldloc.s j; native 3, 6; ldind: v[i] of a vector on the stack and */ \
@@ -231,9 +246,13 @@ const TUint8 KReferenceElementAddress = 7;
 // each handler's sequence (in KELVO_FUSED_SEQUENCES) with its code.
 const TUint8 KFixed = 11;
 #define KELVO_FIXED_NATIVES(X) \
+    KELVO_FIXED_ARITHMETIC(X) \
+    KELVO_FIXED_COMPARISONS(X)
+#define KELVO_FIXED_ARITHMETIC(X) \
     X(fixed_add, 7) \
     X(fixed_subtract, 8) \
-    X(fixed_multiply, 9) \
+    X(fixed_multiply, 9)
+#define KELVO_FIXED_COMPARISONS(X) \
     X(fixed_equal, 18) \
     X(fixed_not_equal, 19) \
     X(fixed_less, 20) \
@@ -341,6 +360,12 @@ constexpr TBool runsNative(THandler aHandler)
 #define KELVO_FIXED_CASE(name, code) case EHandler_fused_##name:
         KELVO_FIXED_NATIVES(KELVO_FIXED_CASE)
 #undef KELVO_FIXED_CASE
+#define KELVO_FIXED_STORE_CASE(name, code) case EHandler_fused_##name##_store:
+        KELVO_FIXED_ARITHMETIC(KELVO_FIXED_STORE_CASE)
+#undef KELVO_FIXED_STORE_CASE
+#define KELVO_FIXED_JUMP_CASE(name, code) case EHandler_fused_##name##_jump:
+        KELVO_FIXED_COMPARISONS(KELVO_FIXED_JUMP_CASE)
+#undef KELVO_FIXED_JUMP_CASE
         return ETrue;
     default:
         return EFalse;

@@ -320,6 +320,8 @@ TEST(Dispatch, TheWideFormsStartTheSameSequencesAsTheShort)
         instruction({EOp_fieldaddrloc, 0xFF, 1}, {EOp_fieldaddrloc, 0xFF, 1}),
         instruction({EOp_load_s, 2}, {EOp_load_s, 2}),
         instruction({EOp_native, 11, 9}, {EOp_native, 11, 9}),
+        instruction({EOp_native, 11, 20}, {EOp_native, 11, 20}),
+        instruction({EOp_store_s, 2}, {EOp_store_s, 2}),
         instruction({EOp_native, 3, 11}, {EOp_native, 3, 11}),
     };
     const TInt KKinds = sizeof(KInstructions) / sizeof(KInstructions[0]);

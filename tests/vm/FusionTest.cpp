@@ -96,6 +96,10 @@ const Shape KShapes[] = {
     {"    ldloca.s K\n    load 3\n",
      "    itos\n    native 30, 1\n    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
     {"    ldloca.s K\n    load.s 0\n", ""},
+    // Two such values of two words, as a fixed-point operator's operands:
+    // the second may be slots the first was pushed to.
+    {"    ldloca.s K\n    load.s 2\n    ldloca.s J\n    load.s 2\n",
+     "    itos\n    native 30, 1\n    itos\n    native 30, 1\n    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
     {"    ldloca.s K\n    incind\n    jmp.s over\nover:\n", ""},
     {"    ldloca.s K\n    decind\n", ""},
     {"    ldloca.s K\n    decind\n    jmp over\nover:\n", ""},
@@ -429,7 +433,10 @@ RESULT
 // the call where fused: every pair of values from the edges of the range
 // (the infinities, the smallest step, halves and values whose product
 // saturates) gives the same slots fused as through the native, and so
-// does a stack too short for the operands, which stops the machine.
+// does a stack too short for the operands, which stops the machine. So do
+// the arithmetic's result stored into a local or at address 0 by either
+// block store (or by one whose count passes the stack), and a comparison
+// branched on by either jump.
 TEST(Fusion, FixedPointArithmeticAndComparisonsDoWhatTheNativesDo)
 {
     // Low word, high word.
@@ -441,6 +448,7 @@ TEST(Fusion, FixedPointArithmeticAndComparisonsDoWhatTheNativesDo)
     const char* const KArithmetic[] = {"7", "8", "9"};
     const char* const KComparisons[] = {"18", "19", "20", "21", "22", "23"};
     const std::string KLogTwo = std::string(KLogTop) + KLogTop;
+    const Lines KNullStore = {"10", "VMException: Memory block out of range", "exit"};
     // The fused run's log, once it is the plain run's too.
     auto check = [](const std::string& aSequence, const std::string& aAfter) {
         const Shape shape = {aSequence.c_str(), aAfter.c_str()};
@@ -457,6 +465,23 @@ TEST(Fusion, FixedPointArithmeticAndComparisonsDoWhatTheNativesDo)
                 ASSERT_EQ(check(operands + "    native 11, " + operation + "\n", KLogTwo).back(), "exit");
             for (const char* operation : KComparisons)
                 ASSERT_EQ(check(operands + "    native 11, " + operation + "\n", KLogTop).back(), "exit");
+            for (const char* operation : KArithmetic) {
+                for (const char* store : {"store.s 2", "store 2", "store 258"}) {
+                    const std::string stored = operands + "    native 11, " + operation + "\n    " + store + "\n";
+                    const Lines local = check("    ldloca.s -2\n" + stored, "");
+                    ASSERT_EQ(local.back(), std::string(store) == "store 258" ? "error 11" : "exit");
+                    if (std::string(store) != "store 258")
+                        ASSERT_EQ(check("    ldc 0\n" + stored, ""), KNullStore);
+                }
+            }
+            for (const char* operation : KComparisons) {
+                for (const char* jump : {"jz.s", "jz"})
+                    ASSERT_EQ(check(operands + "    native 11, " + operation + "\n    " + jump
+                                        + " over\n    ldstr \"holds\"\n    native 30, 1\nover:\n",
+                                    "")
+                                  .back(),
+                              "exit");
+            }
         }
     }
     const Lines KStopped = {"error 11"};
