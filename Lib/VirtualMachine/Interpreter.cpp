@@ -1330,9 +1330,6 @@ fused_word_vector_count: {
 // run after the native that would not fit the stack) takes the native's
 // own path. Arithmetic leaves a value in two slots, a comparison 1 or 0 in
 // one, as the natives do; a budget counts them as it counts the native.
-// Where the dispatch table knows what comes next (the result stored with
-// store.s or store, a comparison branched on with jz.s or jz), the handler
-// goes on straight into that instruction's handler.
 #define FIXED_IN_SLOTS(high) static_cast<TInt64>(TUint64(SLOT(high)) << 32 | SLOT((high) - 1))
 #define FIXED_NATIVE(label, dropped, result, goOn) \
     label: \
@@ -1348,24 +1345,50 @@ fused_word_vector_count: {
         pc += size(EOp_native); \
         goOn; \
     }
-#define GO_ON_TO_STORE \
-    if (code[pc] == EOp_store_s) \
-        goto op_store_s; \
-    goto op_store
-#define GO_ON_TO_JUMP \
-    if (code[pc] == EOp_jz_s) \
-        goto op_jz_s; \
-    goto op_jz
-#define FIXED_ARITHMETIC(name, Operation) \
-    FIXED_NATIVE(fused_##name, 2, FIXED_ARITHMETIC_RESULT(Operation), DISPATCH()) \
-    FIXED_NATIVE(fused_##name##_store, 2, FIXED_ARITHMETIC_RESULT(Operation), GO_ON_TO_STORE)
 #define FIXED_ARITHMETIC_RESULT(Operation) \
     const TInt64 value = Operation(left, right); \
-    N = static_cast<TUint32>(value); \
-    T = static_cast<TUint32>(static_cast<TUint64>(value) >> 32)
+    const TUint32 low = static_cast<TUint32>(value); \
+    const TUint32 high = static_cast<TUint32>(static_cast<TUint64>(value) >> 32); \
+    N = low; \
+    T = high
+#define FIXED_COMPARISON_RESULT(Operator) \
+    const TUint32 truthValue = left Operator right ? 1u : 0u; \
+    T = truthValue
+// Where the dispatch table knows what comes next, the handler does that
+// too, from the values it holds rather than from the slots it has just
+// written. A result stored by store.s 2 or store 2 goes to the address
+// below it, word by word as the store writes it: where the first word
+// lands on the slot of the second, the store reads the second back as the
+// first, and so does this. An address the store refuses goes on with the
+// store's own handler, which raises the error.
+#define STORE_FIXED_RESULT \
+    { \
+        const TUint32 target = top < 2 ? 0 : static_cast<TUint32>(SLOT(top - 2)); \
+        const TUint32 highSlot = stackBase + 4u * static_cast<TUint32>(top); \
+        if (!blockInArena(target, 2)) { \
+            if (code[pc] == EOp_store_s) \
+                goto op_store_s; \
+            goto op_store; \
+        } \
+        STORE(target, low); \
+        STORE(target + 4, target == highSlot ? low : high); \
+        top -= 3; \
+        ADVANCE(code[pc] == EOp_store_s ? size(EOp_store_s) : size(EOp_store)); \
+    }
+// A comparison branched on by jz.s d or jz d, which pops it.
+#define BRANCH_ON_FIXED_RESULT \
+    --top; \
+    if (code[pc] == EOp_jz_s) \
+        pc = truthValue == 0 ? wrapped(TInt64(pc) + size(EOp_jz_s) - 1 + ARG_AT(0, jz_s, 0)) : pc + size(EOp_jz_s); \
+    else \
+        pc = truthValue == 0 ? wrapped(TInt64(pc) + size(EOp_jz) - 1 + ARG_AT(0, jz, 0)) : pc + size(EOp_jz); \
+    TRANSFER()
+#define FIXED_ARITHMETIC(name, Operation) \
+    FIXED_NATIVE(fused_##name, 2, FIXED_ARITHMETIC_RESULT(Operation), DISPATCH()) \
+    FIXED_NATIVE(fused_##name##_store, 2, FIXED_ARITHMETIC_RESULT(Operation), STORE_FIXED_RESULT)
 #define FIXED_COMPARISON(name, Operator) \
-    FIXED_NATIVE(fused_##name, 3, T = left Operator right ? 1u : 0u, DISPATCH()) \
-    FIXED_NATIVE(fused_##name##_jump, 3, T = left Operator right ? 1u : 0u, GO_ON_TO_JUMP)
+    FIXED_NATIVE(fused_##name, 3, FIXED_COMPARISON_RESULT(Operator), DISPATCH()) \
+    FIXED_NATIVE(fused_##name##_jump, 3, FIXED_COMPARISON_RESULT(Operator), BRANCH_ON_FIXED_RESULT)
 FIXED_ARITHMETIC(fixed_add, ORaw::add)
 FIXED_ARITHMETIC(fixed_subtract, ORaw::subtract)
 FIXED_ARITHMETIC(fixed_multiply, ORaw::multiply)
@@ -1376,10 +1399,22 @@ FIXED_COMPARISON(fixed_less_or_equal, <=)
 FIXED_COMPARISON(fixed_greater, >)
 FIXED_COMPARISON(fixed_greater_or_equal, >=)
 #undef FIXED_COMPARISON
-#undef FIXED_ARITHMETIC_RESULT
 #undef FIXED_ARITHMETIC
-#undef GO_ON_TO_JUMP
-#undef GO_ON_TO_STORE
+// ldc2 lo, hi before one of them: a fixed-point constant as the right
+// operand.
+#define CONSTANT_THEN(name) \
+    fused_constant_##name: \
+    SLOT(top + 1) = static_cast<TUint32>(ARG_AT(0, ldc2, 0)); \
+    SLOT(top + 2) = static_cast<TUint32>(ARG_AT(0, ldc2, 1)); \
+    top += 2; \
+    pc += size(EOp_ldc2); \
+    goto fused_##name;
+KELVO_FIXED_HANDLERS(CONSTANT_THEN, )
+#undef CONSTANT_THEN
+#undef BRANCH_ON_FIXED_RESULT
+#undef STORE_FIXED_RESULT
+#undef FIXED_COMPARISON_RESULT
+#undef FIXED_ARITHMETIC_RESULT
 #undef FIXED_NATIVE
 #undef FIXED_IN_SLOTS
 #define LOAD_FORM ldloc

@@ -66,13 +66,15 @@ THandler arithmeticHandler(TUint8 aOperation, TArithmeticPlace aPlace)
 }
 
 // The fused handler of the Fixed family's operation aOperation followed
-// by the operation aNext, or the invalid operation's handler where it has
-// none. An arithmetic result stored by a block store, or a comparison
-// branched on, goes on into that handler directly.
-THandler fixedHandler(TUint8 aOperation, TUint8 aNext)
+// by aNext, the instruction after it (or nullptr where none fits in the
+// code), or the invalid operation's handler where it has none. An
+// arithmetic result stored by a block store of two words, or a
+// comparison branched on, is stored or branched on by the handler.
+THandler fixedHandler(TUint8 aOperation, const TUint8* aNext)
 {
-    const TBool stored = aNext == EOp_store_s || aNext == EOp_store;
-    const TBool branched = aNext == EOp_jz_s || aNext == EOp_jz;
+    const TBool stored =
+        aNext != nullptr && (*aNext == EOp_store_s || *aNext == EOp_store) && operandValue(aNext, 0) == 2;
+    const TBool branched = aNext != nullptr && (*aNext == EOp_jz_s || *aNext == EOp_jz);
     switch (aOperation) {
 #define KELVO_FIXED_ARITHMETIC_CASE(name, code) \
     case code: \
@@ -84,6 +86,40 @@ THandler fixedHandler(TUint8 aOperation, TUint8 aNext)
         return branched ? EHandler_fused_##name##_jump : EHandler_fused_##name;
         KELVO_FIXED_COMPARISONS(KELVO_FIXED_COMPARISON_CASE)
 #undef KELVO_FIXED_COMPARISON_CASE
+    default:
+        return EHandler_op_invalid;
+    }
+}
+
+// What pushes a fixed-point operation's operands before it (see
+// KELVO_FIXED_HANDLERS).
+enum TFixedOperands {
+    EConstant,             // ldc2: the right operand
+    ELocalBlock,           // ldloca; load.s 2: the same from a local
+    ELocalBlockPair,       // the same twice: both operands
+    EAddressAndBlockPair   // ldloca, then both: x = y op z
+};
+
+// The fused handler of aFixed, a fixed-point operation's handler (or, for
+// EAddressAndBlockPair, one with its operands from a pair), with
+// aOperands before it, or the invalid operation's handler.
+THandler withOperands(THandler aFixed, TFixedOperands aOperands)
+{
+    switch (aFixed) {
+#define KELVO_OPERANDS_CASE(name) \
+    case EHandler_fused_##name: \
+        return aOperands == EConstant         ? EHandler_fused_constant_##name \
+               : aOperands == ELocalBlock     ? EHandler_fused_local_block_##name \
+               : aOperands == ELocalBlockPair ? EHandler_fused_local_block_pair_##name \
+                                              : EHandler_op_invalid;
+        KELVO_FIXED_HANDLERS(KELVO_OPERANDS_CASE, )
+#undef KELVO_OPERANDS_CASE
+#define KELVO_ADDRESS_CASE(name) \
+    case EHandler_fused_local_block_pair_##name: \
+        return aOperands == EAddressAndBlockPair ? EHandler_fused_local_address_block_pair_##name \
+                                                 : EHandler_op_invalid;
+        KELVO_FIXED_HANDLERS(KELVO_ADDRESS_CASE, )
+#undef KELVO_ADDRESS_CASE
     default:
         return EHandler_op_invalid;
     }
@@ -215,6 +251,11 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
         if (operation == EOp_stind && fits({EOp_ldc, EOp_stind}))
             return EHandler_fused_constant_store;
     }
+    if (at({}) == EOp_ldc2 && fits({EOp_ldc2})) {
+        const THandler fixed = withOperands(fusedAt(aCode, aForms, aStart + size(EOp_ldc2)), EConstant);
+        if (fixed != EHandler_op_invalid)
+            return fixed;
+    }
     if (at({}) == EOp_ldtrue && at({EOp_ldtrue}) == EOp_stind && fits({EOp_ldtrue, EOp_stind}))
         return EHandler_fused_true_store;
     if (at({}) == EOp_ldfalse && at({EOp_ldfalse}) == EOp_stind && fits({EOp_ldfalse, EOp_stind}))
@@ -249,12 +290,25 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
             && at({aForms.address, aForms.load, aForms.field, EOp_ldind}) == EOp_stind
             && fits({aForms.address, aForms.load, aForms.field, EOp_ldind, EOp_stind}))
             return EHandler_fused_local_field_copy;
+        const TInt KBlockSize = size(aForms.address) + size(EOp_load_s);
+        if (second == aForms.address && third == EOp_load_s) {
+            const THandler result = withOperands(fusedAt(aCode, aForms, aStart + size(aForms.address)),
+                                                 EAddressAndBlockPair);
+            if (result != EHandler_op_invalid)
+                return result;
+        }
         if (second == EOp_load_s && third == aForms.address
             && at({aForms.address, EOp_load_s, aForms.address}) == EOp_load_s
             && fits({aForms.address, EOp_load_s, aForms.address, EOp_load_s})
-            && loadsTwoWords(size(aForms.address))
-            && loadsTwoWords(2 * size(aForms.address) + size(EOp_load_s)))
-            return EHandler_fused_local_block_pair_load;
+            && loadsTwoWords(size(aForms.address)) && loadsTwoWords(KBlockSize + size(aForms.address))) {
+            const THandler fixed = withOperands(fusedAt(aCode, aForms, aStart + 2 * KBlockSize), ELocalBlockPair);
+            return fixed != EHandler_op_invalid ? fixed : EHandler_fused_local_block_pair_load;
+        }
+        if (second == EOp_load_s && fits({aForms.address, EOp_load_s}) && loadsTwoWords(size(aForms.address))) {
+            const THandler fixed = withOperands(fusedAt(aCode, aForms, aStart + KBlockSize), ELocalBlock);
+            if (fixed != EHandler_op_invalid)
+                return fixed;
+        }
         if ((second == EOp_load_s || second == EOp_load) && fits({aForms.address, second}))
             return EHandler_fused_local_block_load;
         if (second == EOp_incind || second == EOp_decind) {
@@ -291,8 +345,8 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
         if (isWordNative(0, KCount) && codeAfter(0))
             return EHandler_fused_word_vector_count;
         const TUint8 next = at({EOp_native});
-        const THandler fixed =
-            fixedHandler(byteAt(operandOffset(EOp_native, 1)), fits({EOp_native, next}) ? next : KInvalidOperation);
+        const THandler fixed = fixedHandler(byteAt(operandOffset(EOp_native, 1)),
+                                            fits({EOp_native, next}) ? aCode.data() + aStart + size(EOp_native) : nullptr);
         if (byteAt(operandOffset(EOp_native, 0)) == KFixed && fixed != EHandler_op_invalid && codeAfter(0))
             return fixed;
     }

@@ -177,29 +177,16 @@ namespace Superinstructions {
     X(word_vector_append) \
     /* native 3, 11 or native 7, 11: the count */ \
     X(word_vector_count) \
-    /* native 11, n: the Fixed family's add, subtract and multiply, and */ \
-    /* its comparisons, of the two fixed-point values on top */ \
-    X(fixed_add) \
-    X(fixed_subtract) \
-    X(fixed_multiply) \
-    X(fixed_equal) \
-    X(fixed_not_equal) \
-    X(fixed_less) \
-    X(fixed_less_or_equal) \
-    X(fixed_greater) \
-    X(fixed_greater_or_equal) \
-    /* the arithmetic, then store.s n or store n: the result stored where */ \
-    /* the address below the operands points */ \
-    X(fixed_add_store) \
-    X(fixed_subtract_store) \
-    X(fixed_multiply_store) \
-    /* a comparison, then jz.s d or jz d: branched on */ \
-    X(fixed_equal_jump) \
-    X(fixed_not_equal_jump) \
-    X(fixed_less_jump) \
-    X(fixed_less_or_equal_jump) \
-    X(fixed_greater_jump) \
-    X(fixed_greater_or_equal_jump) \
+    /* native 11, n: the Fixed family's operations (KELVO_FIXED_HANDLERS) */ \
+    KELVO_FIXED_HANDLERS(X, ) \
+    /* one of them after ldc2 (the right operand a constant), after */ \
+    /* ldloca.s k; load.s 2 (a local), after the pair of such local */ \
+    /* reads above (both operands locals), and after that pair with */ \
+    /* ldloca.s k before it (the address a result is stored to) */ \
+    KELVO_FIXED_HANDLERS(X, constant_) \
+    KELVO_FIXED_HANDLERS(W, local_block_) \
+    KELVO_FIXED_HANDLERS(W, local_block_pair_) \
+    KELVO_FIXED_HANDLERS(W, local_address_block_pair_) \
     /* ldloca.s k; ldloc.s j; native 3, 6; ldind: v[i] of locals v and i */ \
     W(local_word_vector_load) \
     /* ldloc.s j; native 3, 6; ldind: v[i] of a vector on the stack and */ \
@@ -214,6 +201,32 @@ namespace Superinstructions {
     /* ldloca.s a; ldloca.s k; ldloc.s j; native 3, 6; ldind; addind: */ \
     /* a += v[i] of locals a, v and i */ \
     W(local_add_word_vector_element)
+
+// The fused handlers of the Fixed family's add, subtract and multiply,
+// and of its comparisons, of the two fixed-point values on top: each
+// alone, the arithmetic followed by store.s 2 or store 2 (the result
+// stored where the address below the operands points), and the
+// comparisons followed by jz.s d or jz d (branched on). Expands
+// X(prefix<name>) for each.
+#define KELVO_FIXED_HANDLERS(X, prefix) \
+    X(prefix##fixed_add) \
+    X(prefix##fixed_subtract) \
+    X(prefix##fixed_multiply) \
+    X(prefix##fixed_equal) \
+    X(prefix##fixed_not_equal) \
+    X(prefix##fixed_less) \
+    X(prefix##fixed_less_or_equal) \
+    X(prefix##fixed_greater) \
+    X(prefix##fixed_greater_or_equal) \
+    X(prefix##fixed_add_store) \
+    X(prefix##fixed_subtract_store) \
+    X(prefix##fixed_multiply_store) \
+    X(prefix##fixed_equal_jump) \
+    X(prefix##fixed_not_equal_jump) \
+    X(prefix##fixed_less_jump) \
+    X(prefix##fixed_less_or_equal_jump) \
+    X(prefix##fixed_greater_jump) \
+    X(prefix##fixed_greater_or_equal_jump)
 
 // For expanding the wide forms alone: a sequence without one.
 #define KELVO_NO_WIDE_FORM(name)
@@ -242,12 +255,9 @@ const TUint8 KCount = 11;
 // address. Both families keep one word per element, so the two natives
 // do the same work and share the fused handlers and register operations.
 const TUint8 KReferenceElementAddress = 7;
-// The Fixed family, and the operations whose work its fused handlers do:
-// each handler's sequence (in KELVO_FUSED_SEQUENCES) with its code.
+// The Fixed family, and the operations whose work its fused handlers do
+// (KELVO_FIXED_HANDLERS): each handler with its operation's code.
 const TUint8 KFixed = 11;
-#define KELVO_FIXED_NATIVES(X) \
-    KELVO_FIXED_ARITHMETIC(X) \
-    KELVO_FIXED_COMPARISONS(X)
 #define KELVO_FIXED_ARITHMETIC(X) \
     X(fixed_add, 7) \
     X(fixed_subtract, 8) \
@@ -357,15 +367,18 @@ constexpr TBool runsNative(THandler aHandler)
     case EHandler_fused_local_add_word_vector_element:
     case EHandler_fused_wide_local_word_vector_load:
     case EHandler_fused_wide_local_add_word_vector_element:
-#define KELVO_FIXED_CASE(name, code) case EHandler_fused_##name:
-        KELVO_FIXED_NATIVES(KELVO_FIXED_CASE)
+#define KELVO_FIXED_CASE(name) case EHandler_fused_##name:
+#define KELVO_WIDE_FIXED_CASE(name) case EHandler_fused_wide_##name:
+        KELVO_FIXED_HANDLERS(KELVO_FIXED_CASE, )
+        KELVO_FIXED_HANDLERS(KELVO_FIXED_CASE, constant_)
+        KELVO_FIXED_HANDLERS(KELVO_FIXED_CASE, local_block_)
+        KELVO_FIXED_HANDLERS(KELVO_WIDE_FIXED_CASE, local_block_)
+        KELVO_FIXED_HANDLERS(KELVO_FIXED_CASE, local_block_pair_)
+        KELVO_FIXED_HANDLERS(KELVO_WIDE_FIXED_CASE, local_block_pair_)
+        KELVO_FIXED_HANDLERS(KELVO_FIXED_CASE, local_address_block_pair_)
+        KELVO_FIXED_HANDLERS(KELVO_WIDE_FIXED_CASE, local_address_block_pair_)
+#undef KELVO_WIDE_FIXED_CASE
 #undef KELVO_FIXED_CASE
-#define KELVO_FIXED_STORE_CASE(name, code) case EHandler_fused_##name##_store:
-        KELVO_FIXED_ARITHMETIC(KELVO_FIXED_STORE_CASE)
-#undef KELVO_FIXED_STORE_CASE
-#define KELVO_FIXED_JUMP_CASE(name, code) case EHandler_fused_##name##_jump:
-        KELVO_FIXED_COMPARISONS(KELVO_FIXED_JUMP_CASE)
-#undef KELVO_FIXED_JUMP_CASE
         return ETrue;
     default:
         return EFalse;

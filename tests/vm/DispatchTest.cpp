@@ -1,4 +1,5 @@
 #include <set>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -128,6 +129,27 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     const TUint8 KPairBytes[] = {Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFE, Opcodes::EOp_sub,
                                  Opcodes::EOp_nop};
     EXPECT_EQ(dispatchTable(codeOf(KPairBytes), ETrue)[0].handler, EHandler_fused_local_pair_arithmetic_sub);
+
+    // Fixed-point statements: x = y * z is one handler from the store's
+    // address to the store, and so is a test of the top against a local
+    // with its branch; a store of another width is left to its own.
+    using namespace Opcodes;
+    const TUint8 KFixedBytes[] = {EOp_ldloca_s, 0xFF, EOp_ldloca_s, 0xFE, EOp_load_s, 2, EOp_ldloca_s, 0xFD,
+                                  EOp_load_s, 2, EOp_native, 11, 9, EOp_store_s, 2,
+                                  EOp_ldloca_s, 0xFF, EOp_load_s, 2, EOp_native, 11, 20, EOp_jz_s, 0, 0,
+                                  EOp_native, 11, 7, EOp_store_s, 3, EOp_ldc2, 0, 0, 0, 0, 4, 0, 0, 0,
+                                  EOp_native, 11, 22, EOp_nop};
+    const Vec<DispatchEntry> fixed = dispatchTable(codeOf(KFixedBytes), ETrue);
+    const std::pair<TInt, THandler> KFixedHandlers[] = {
+        {0, EHandler_fused_local_address_block_pair_fixed_multiply_store},
+        {2, EHandler_fused_local_block_pair_fixed_multiply_store},
+        {10, EHandler_fused_fixed_multiply_store},
+        {15, EHandler_fused_local_block_fixed_less_jump},
+        {25, EHandler_fused_fixed_add},
+        {30, EHandler_fused_constant_fixed_greater},
+    };
+    for (const auto& [position, handler] : KFixedHandlers)
+        EXPECT_EQ(fixed[position].handler, handler) << "at " << position;
 
     // A loop counting down ends as one counting up does.
     const TUint8 KDownBytes[] = {Opcodes::EOp_ldloca_s, 0xFF, Opcodes::EOp_decind, Opcodes::EOp_jmp_s, 0, 0,
@@ -320,6 +342,8 @@ TEST(Dispatch, TheWideFormsStartTheSameSequencesAsTheShort)
         instruction({EOp_fieldaddrloc, 0xFF, 1}, {EOp_fieldaddrloc, 0xFF, 1}),
         instruction({EOp_load_s, 2}, {EOp_load_s, 2}),
         instruction({EOp_native, 11, 9}, {EOp_native, 11, 9}),
+        instruction({EOp_native, 11, 20}, {EOp_native, 11, 20}),
+        instruction({EOp_store_s, 2}, {EOp_store_s, 2}),
         instruction({EOp_native, 11, 20}, {EOp_native, 11, 20}),
         instruction({EOp_store_s, 2}, {EOp_store_s, 2}),
         instruction({EOp_native, 3, 11}, {EOp_native, 3, 11}),

@@ -100,6 +100,19 @@ const Shape KShapes[] = {
     // the second may be slots the first was pushed to.
     {"    ldloca.s K\n    load.s 2\n    ldloca.s J\n    load.s 2\n",
      "    itos\n    native 30, 1\n    itos\n    native 30, 1\n    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
+    // Fixed-point operators on them: of two locals, of the top and a
+    // local, x = y op z into any slot (the value's own slots included;
+    // the fourth slot above the top is logged too), and a comparison
+    // branched on.
+    {"    ldloca.s K\n    load.s 2\n    ldloca.s J\n    load.s 2\n    native 11, 9\n",
+     "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
+    {"    ldc 1\n    ldc 3\n    ldloca.s K\n    load.s 2\n    native 11, 8\n",
+     "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
+    {"    ldloca.s K\n    ldloca.s J\n    load.s 2\n    ldloca.s A\n    load.s 2\n    native 11, 7\n    store.s 2\n",
+     "    ldloc.s 3\n    itos\n    native 30, 1\n"},
+    {"    ldloca.s K\n    load.s 2\n    ldloca.s J\n    load.s 2\n    native 11, 20\n    jz.s over\n"
+     "    ldstr \"less\"\n    native 30, 1\nover:\n",
+     ""},
     {"    ldloca.s K\n    incind\n    jmp.s over\nover:\n", ""},
     {"    ldloca.s K\n    decind\n", ""},
     {"    ldloca.s K\n    decind\n    jmp over\nover:\n", ""},
@@ -432,8 +445,9 @@ RESULT
 // The Fixed family's add, subtract, multiply and comparisons, done without
 // the call where fused: every pair of values from the edges of the range
 // (the infinities, the smallest step, halves and values whose product
-// saturates) gives the same slots fused as through the native, and so
-// does a stack too short for the operands, which stops the machine. So do
+// saturates), the right one pushed by two ldc or by one ldc2, gives the
+// same slots fused as through the native, and so does a stack too short
+// for the operands, which stops the machine. So do
 // the arithmetic's result stored into a local or at address 0 by either
 // block store (or by one whose count passes the stack), and a comparison
 // branched on by either jump.
@@ -457,31 +471,34 @@ TEST(Fusion, FixedPointArithmeticAndComparisonsDoWhatTheNativesDo)
         EXPECT_EQ(fused, run(text, EFalse)) << text;
         return fused;
     };
+    // Every operation on the operands pushed by aOperands, alone, stored
+    // and branched on.
+    auto checkOperations = [&](const std::string& aOperands) {
+        for (const char* operation : KArithmetic)
+            ASSERT_EQ(check(aOperands + "    native 11, " + operation + "\n", KLogTwo).back(), "exit");
+        for (const char* operation : KComparisons)
+            ASSERT_EQ(check(aOperands + "    native 11, " + operation + "\n", KLogTop).back(), "exit");
+        for (const char* operation : KArithmetic) {
+            for (const std::string store : {"store.s 2", "store 2", "store 258"}) {
+                const std::string stored = aOperands + "    native 11, " + operation + "\n    " + store + "\n";
+                ASSERT_EQ(check("    ldloca.s -2\n" + stored, "").back(), store == "store 258" ? "error 11" : "exit");
+                if (store != "store 258")
+                    ASSERT_EQ(check("    ldc 0\n" + stored, ""), KNullStore);
+            }
+        }
+        for (const char* operation : KComparisons) {
+            for (const char* jump : {"jz.s", "jz"}) {
+                const std::string branched = aOperands + "    native 11, " + operation + "\n    " + jump
+                                             + " over\n    ldstr \"holds\"\n    native 30, 1\nover:\n";
+                ASSERT_EQ(check(branched, "").back(), "exit");
+            }
+        }
+    };
     for (const auto& [leftLow, leftHigh] : KValues) {
         for (const auto& [rightLow, rightHigh] : KValues) {
-            const std::string operands = std::string("    ldc ") + leftLow + "\n    ldc " + leftHigh + "\n    ldc "
-                                         + rightLow + "\n    ldc " + rightHigh + "\n";
-            for (const char* operation : KArithmetic)
-                ASSERT_EQ(check(operands + "    native 11, " + operation + "\n", KLogTwo).back(), "exit");
-            for (const char* operation : KComparisons)
-                ASSERT_EQ(check(operands + "    native 11, " + operation + "\n", KLogTop).back(), "exit");
-            for (const char* operation : KArithmetic) {
-                for (const char* store : {"store.s 2", "store 2", "store 258"}) {
-                    const std::string stored = operands + "    native 11, " + operation + "\n    " + store + "\n";
-                    const Lines local = check("    ldloca.s -2\n" + stored, "");
-                    ASSERT_EQ(local.back(), std::string(store) == "store 258" ? "error 11" : "exit");
-                    if (std::string(store) != "store 258")
-                        ASSERT_EQ(check("    ldc 0\n" + stored, ""), KNullStore);
-                }
-            }
-            for (const char* operation : KComparisons) {
-                for (const char* jump : {"jz.s", "jz"})
-                    ASSERT_EQ(check(operands + "    native 11, " + operation + "\n    " + jump
-                                        + " over\n    ldstr \"holds\"\n    native 30, 1\nover:\n",
-                                    "")
-                                  .back(),
-                              "exit");
-            }
+            const std::string left = std::string("    ldc ") + leftLow + "\n    ldc " + leftHigh + "\n";
+            checkOperations(left + "    ldc " + rightLow + "\n    ldc " + rightHigh + "\n");
+            checkOperations(left + "    ldc2 " + rightLow + ", " + rightHigh + "\n");
         }
     }
     const Lines KStopped = {"error 11"};
