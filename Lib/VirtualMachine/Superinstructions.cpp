@@ -214,6 +214,8 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
             return EHandler_fused_local_field_increment;
         if (then == EOp_decind)
             return EHandler_fused_local_field_decrement;
+        if ((then == EOp_load_s || then == EOp_load) && fits({aForms.load, aForms.field, then}))
+            return EHandler_fused_local_field_block_load;
         const THandler store = fusedAt(aCode, aForms, aStart + size(aForms.load) + size(aForms.field));
         if (store == EHandler_fused_local_store)
             return EHandler_fused_local_field_set_local;

@@ -105,11 +105,13 @@ namespace Superinstructions {
     /* address, as a store into it needs */ \
     W(local_field_address) \
     /* the same, then incind or decind, or the local or constant stores */ \
-    /* below: the field stepped or set */ \
+    /* below: the field stepped or set; or load.s n or load n: a value */ \
+    /* of n words in the object read, as a fixed-point field is */ \
     W(local_field_increment) \
     W(local_field_decrement) \
     W(local_field_set_local) \
     W(local_field_set_constant) \
+    W(local_field_block_load) \
     /* ldloc.s k; ldloc.s j where no sequence starts at the second: two */ \
     /* locals pushed, as arguments and operands are */ \
     W(local_pair) \

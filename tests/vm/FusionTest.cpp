@@ -161,6 +161,12 @@ const Shape KShapes[] = {
      KLogTop},
     {"    ldloca.s -1\n    ldc 0\n    stind\n    ldloc.s K\n    fieldaddr.s 1\n    ldc 5\n    stind\n", ""},
     {"    ldloca.s -1\n    ldc -4\n    stind\n    ldloc.s K\n    fieldaddr.s 1\n    ldc 5\n    stind\n", ""},
+    // A field read as a block of two words, of v's cell and of b set to
+    // an object whose field 1 is a (its second word b), then to null.
+    {"    ldloc.s K\n    fieldaddr.s 1\n    load.s 2\n", "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
+    {"    ldloca.s -1\n    ldloca.s -3\n    ldc 4\n    sub\n    stind\n    ldloc.s -1\n    fieldaddr.s 1\n    load 2\n",
+     "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
+    {"    ldloca.s -1\n    ldc 0\n    stind\n    ldloc.s -1\n    fieldaddr.s 1\n    load.s 2\n", ""},
     // A field stepped: b set to an object whose field 1 is a, then null.
     {"    ldloca.s -1\n    ldloca.s -3\n    ldc 4\n    sub\n    stind\n    ldloc.s -1\n    fieldaddr.s 1\n    incind\n",
      ""},
