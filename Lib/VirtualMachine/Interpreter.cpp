@@ -1411,6 +1411,51 @@ FIXED_COMPARISON(fixed_greater_or_equal, >=)
     goto fused_##name;
 KELVO_FIXED_HANDLERS(CONSTANT_THEN, )
 #undef CONSTANT_THEN
+// native 11, 1: the value that the reference on top refers to, both words
+// read before either is written, as the native reads them. A null
+// reference or one the native would refuse, a collection due, or a run
+// after the native that would not fit the stack goes on with the native.
+fused_fixed_load: {
+    const TUint32 reference = static_cast<TUint32>(top) < static_cast<TUint32>(KStackSlots) ? T : 0;
+    if (reference == 0 || !blockInArena(reference, 2) || iHeap.collectionDue()
+        || !RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top + 1))
+        goto op_native;
+    const TUint32 low = LOAD(reference);
+    const TUint32 high = LOAD(reference + 4);
+    T = low;
+    ++top;
+    T = high;
+    COUNT_NATIVE(pc + size(EOp_native));
+    ADVANCE(size(EOp_native));
+}
+// native 11, 12 to 14 and 16, 17: the value that the reference depth slots
+// below the top refers to becomes Operation(itself, right), where right is
+// the value above the reference or ONE; the reference and everything above
+// it are dropped. Read and written in the native's order: right, the
+// value, then its low word and its high word. Anything unusual goes on
+// with the native, as for the load.
+#define FIXED_UPDATE(name, Operation, depth, rightValue) \
+    fused_##name: \
+    { \
+        const TUint32 reference = \
+            static_cast<TUint32>(top - (depth)) < static_cast<TUint32>(KStackSlots - (depth)) ? SLOT(top - (depth)) : 0; \
+        if (reference == 0 || !blockInArena(reference, 2) || iHeap.collectionDue() \
+            || !RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top - (depth) - 1)) \
+            goto op_native; \
+        const TInt64 right = rightValue; \
+        const TInt64 value = Operation(static_cast<TInt64>(TUint64(LOAD(reference + 4)) << 32 | LOAD(reference)), right); \
+        STORE(reference, static_cast<TUint32>(value)); \
+        STORE(reference + 4, static_cast<TUint32>(static_cast<TUint64>(value) >> 32)); \
+        top -= (depth) + 1; \
+        COUNT_NATIVE(pc + size(EOp_native)); \
+        ADVANCE(size(EOp_native)); \
+    }
+FIXED_UPDATE(fixed_add_assign, ORaw::add, 2, FIXED_IN_SLOTS(top))
+FIXED_UPDATE(fixed_subtract_assign, ORaw::subtract, 2, FIXED_IN_SLOTS(top))
+FIXED_UPDATE(fixed_multiply_assign, ORaw::multiply, 2, FIXED_IN_SLOTS(top))
+FIXED_UPDATE(fixed_increment, ORaw::add, 0, ORaw::KOne)
+FIXED_UPDATE(fixed_decrement, ORaw::subtract, 0, ORaw::KOne)
+#undef FIXED_UPDATE
 #undef BRANCH_ON_FIXED_RESULT
 #undef STORE_FIXED_RESULT
 #undef FIXED_COMPARISON_RESULT

@@ -86,6 +86,13 @@ THandler fixedHandler(TUint8 aOperation, const TUint8* aNext)
         return branched ? EHandler_fused_##name##_jump : EHandler_fused_##name;
         KELVO_FIXED_COMPARISONS(KELVO_FIXED_COMPARISON_CASE)
 #undef KELVO_FIXED_COMPARISON_CASE
+#define KELVO_FIXED_UPDATE_CASE(name, code) \
+    case code: \
+        return EHandler_fused_##name;
+        KELVO_FIXED_UPDATES(KELVO_FIXED_UPDATE_CASE)
+#undef KELVO_FIXED_UPDATE_CASE
+    case KFixedLoad:
+        return EHandler_fused_fixed_load;
     default:
         return EHandler_op_invalid;
     }
@@ -313,6 +320,9 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
         }
         if ((second == EOp_load_s || second == EOp_load) && fits({aForms.address, second}))
             return EHandler_fused_local_block_load;
+        if (isNative(size(aForms.address), KFixed, KFixedLoad) && fits({aForms.address, EOp_native})
+            && codeAfter(size(aForms.address)))
+            return EHandler_fused_local_fixed_load;
         if (second == EOp_incind || second == EOp_decind) {
             const TBool up = second == EOp_incind;
             if ((third == EOp_jmp_s || third == EOp_jmp) && fits({aForms.address, second, third}))

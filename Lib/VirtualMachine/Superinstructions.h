@@ -189,6 +189,18 @@ namespace Superinstructions {
     KELVO_FIXED_HANDLERS(W, local_block_) \
     KELVO_FIXED_HANDLERS(W, local_block_pair_) \
     KELVO_FIXED_HANDLERS(W, local_address_block_pair_) \
+    /* native 11, 1: the fixed-point value a reference on top refers to; */ \
+    /* after ldloca.s k, a local's */ \
+    X(fixed_load) \
+    W(local_fixed_load) \
+    /* native 11, 12 to 14: the value a reference refers to combined */ \
+    /* with the value above the reference (x += y, x -= y, x *= y); */ \
+    /* native 11, 16 and 17: stepped by one */ \
+    X(fixed_add_assign) \
+    X(fixed_subtract_assign) \
+    X(fixed_multiply_assign) \
+    X(fixed_increment) \
+    X(fixed_decrement) \
     /* ldloca.s k; ldloc.s j; native 3, 6; ldind: v[i] of locals v and i */ \
     W(local_word_vector_load) \
     /* ldloc.s j; native 3, 6; ldind: v[i] of a vector on the stack and */ \
@@ -264,6 +276,15 @@ const TUint8 KFixed = 11;
     X(fixed_add, 7) \
     X(fixed_subtract, 8) \
     X(fixed_multiply, 9)
+// The Fixed family's operations on a value in memory that its fused
+// handlers do: the load, and the updates of x op= y and the steps.
+const TUint8 KFixedLoad = 1;
+#define KELVO_FIXED_UPDATES(X) \
+    X(fixed_add_assign, 12) \
+    X(fixed_subtract_assign, 13) \
+    X(fixed_multiply_assign, 14) \
+    X(fixed_increment, 16) \
+    X(fixed_decrement, 17)
 #define KELVO_FIXED_COMPARISONS(X) \
     X(fixed_equal, 18) \
     X(fixed_not_equal, 19) \
@@ -365,6 +386,14 @@ constexpr TBool runsNative(THandler aHandler)
     case EHandler_fused_reference_vector_element:
     case EHandler_fused_word_vector_append:
     case EHandler_fused_word_vector_count:
+    case EHandler_fused_fixed_load:
+    case EHandler_fused_local_fixed_load:
+    case EHandler_fused_wide_local_fixed_load:
+    case EHandler_fused_fixed_add_assign:
+    case EHandler_fused_fixed_subtract_assign:
+    case EHandler_fused_fixed_multiply_assign:
+    case EHandler_fused_fixed_increment:
+    case EHandler_fused_fixed_decrement:
     case EHandler_fused_local_word_vector_load:
     case EHandler_fused_local_add_word_vector_element:
     case EHandler_fused_wide_local_word_vector_load:

@@ -133,13 +133,15 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     // Fixed-point statements: x = y * z is one handler from the store's
     // address to the store, and so is a test of the top against a local
     // with its branch; a store of another width is left to its own. A
-    // fixed-point field is read by one handler too.
+    // fixed-point field is read by one handler too, and the Fixed
+    // family's load and updates through a reference have handlers.
     using namespace Opcodes;
     const TUint8 KFixedBytes[] = {EOp_ldloca_s, 0xFF, EOp_ldloca_s, 0xFE, EOp_load_s, 2, EOp_ldloca_s, 0xFD,
                                   EOp_load_s, 2, EOp_native, 11, 9, EOp_store_s, 2,
                                   EOp_ldloca_s, 0xFF, EOp_load_s, 2, EOp_native, 11, 20, EOp_jz_s, 0, 0,
                                   EOp_native, 11, 7, EOp_store_s, 3, EOp_ldc2, 0, 0, 0, 0, 4, 0, 0, 0,
-                                  EOp_native, 11, 22, EOp_ldloc_s, 0xFF, EOp_fieldaddr_s, 1, EOp_load_s, 2, EOp_nop};
+                                  EOp_native, 11, 22, EOp_ldloc_s, 0xFF, EOp_fieldaddr_s, 1, EOp_load_s, 2,
+                                  EOp_ldloca_s, 0xFF, EOp_native, 11, 1, EOp_native, 11, 12, EOp_nop};
     const Vec<DispatchEntry> fixed = dispatchTable(codeOf(KFixedBytes), ETrue);
     const std::pair<TInt, THandler> KFixedHandlers[] = {
         {0, EHandler_fused_local_address_block_pair_fixed_multiply_store},
@@ -149,6 +151,9 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
         {25, EHandler_fused_fixed_add},
         {30, EHandler_fused_constant_fixed_greater},
         {42, EHandler_fused_local_field_block_load},
+        {48, EHandler_fused_local_fixed_load},
+        {50, EHandler_fused_fixed_load},
+        {53, EHandler_fused_fixed_add_assign},
     };
     for (const auto& [position, handler] : KFixedHandlers)
         EXPECT_EQ(fixed[position].handler, handler) << "at " << position;

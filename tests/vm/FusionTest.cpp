@@ -161,6 +161,15 @@ const Shape KShapes[] = {
      KLogTop},
     {"    ldloca.s -1\n    ldc 0\n    stind\n    ldloc.s K\n    fieldaddr.s 1\n    ldc 5\n    stind\n", ""},
     {"    ldloca.s -1\n    ldc -4\n    stind\n    ldloc.s K\n    fieldaddr.s 1\n    ldc 5\n    stind\n", ""},
+    // A fixed-point value read and updated through a reference by the
+    // Fixed family's load, x += y, x *= y and the step, at every slot
+    // (those of the reference and y included), and through a local's
+    // value (not an address the natives take).
+    {"    ldloca.s K\n    native 11, 1\n", "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
+    {"    ldloc.s K\n    native 11, 1\n", "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
+    {"    ldloca.s K\n    ldc 1\n    ldc 2\n    native 11, 12\n", "    ldloc.s 3\n    itos\n    native 30, 1\n"},
+    {"    ldloca.s K\n    ldc -1\n    ldc 3\n    native 11, 14\n", "    ldloc.s 3\n    itos\n    native 30, 1\n"},
+    {"    ldloca.s K\n    nop\n    native 11, 16\n", ""},
     // A field read as a block of two words, of v's cell and of b set to
     // an object whose field 1 is a (its second word b), then to null.
     {"    ldloc.s K\n    fieldaddr.s 1\n    load.s 2\n", "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
@@ -455,8 +464,9 @@ RESULT
 // same slots fused as through the native, and so does a stack too short
 // for the operands, which stops the machine. So do
 // the arithmetic's result stored into a local or at address 0 by either
-// block store (or by one whose count passes the stack), and a comparison
-// branched on by either jump.
+// block store (or by one whose count passes the stack), a comparison
+// branched on by either jump, and a value in locals read, updated (x op= y)
+// and stepped through a reference.
 TEST(Fusion, FixedPointArithmeticAndComparisonsDoWhatTheNativesDo)
 {
     // Low word, high word.
@@ -500,13 +510,32 @@ TEST(Fusion, FixedPointArithmeticAndComparisonsDoWhatTheNativesDo)
             }
         }
     };
+    // The same values in locals a and b, read, updated by the right one
+    // and stepped through a reference, which the harness then logs.
+    const std::vector<std::string> KUpdates = {"12", "13", "14"};
+    auto checkUpdates = [&](const std::string& aLeft, const std::string& aRight) {
+        const std::string set = "    ldloca.s -2\n" + aLeft + "    store.s 2\n    ldloca.s -2\n";
+        ASSERT_EQ(check(set + "    native 11, 1\n", KLogTwo).back(), "exit");
+        for (const std::string& operation : KUpdates)
+            ASSERT_EQ(check(set + aRight + "    native 11, " + operation + "\n", "").back(), "exit");
+        for (const char* step : {"16", "17"})
+            ASSERT_EQ(check(set + "    native 11, " + step + "\n", "").back(), "exit");
+    };
     for (const auto& [leftLow, leftHigh] : KValues) {
         for (const auto& [rightLow, rightHigh] : KValues) {
             const std::string left = std::string("    ldc ") + leftLow + "\n    ldc " + leftHigh + "\n";
-            checkOperations(left + "    ldc " + rightLow + "\n    ldc " + rightHigh + "\n");
+            const std::string right = std::string("    ldc ") + rightLow + "\n    ldc " + rightHigh + "\n";
+            checkOperations(left + right);
             checkOperations(left + "    ldc2 " + rightLow + ", " + rightHigh + "\n");
+            checkUpdates(left, right);
         }
     }
+    // A null reference, to each of them.
+    const Lines KNullReference = {"1", "NullPointerException: NULL pointer", "exit"};
+    EXPECT_EQ(check("    ldc 0\n    native 11, 1\n", KLogTwo), KNullReference);
+    for (const std::string& operation : KUpdates)
+        EXPECT_EQ(check("    ldc 0\n    ldc 1\n    ldc 2\n    native 11, " + operation + "\n", ""), KNullReference);
+    EXPECT_EQ(check("    ldc 0\n    native 11, 17\n", ""), KNullReference);
     const Lines KStopped = {"error 11"};
     for (const char* operation : KComparisons) {
         EXPECT_EQ(check(std::string("    adjust.s -4\n    ldc 1\n    ldc 2\n    native 11, ") + operation + "\n", KLogTop),
