@@ -276,6 +276,13 @@ const TUint8 KFixed = 11;
     X(fixed_add, 7) \
     X(fixed_subtract, 8) \
     X(fixed_multiply, 9)
+#define KELVO_FIXED_COMPARISONS(X) \
+    X(fixed_equal, 18) \
+    X(fixed_not_equal, 19) \
+    X(fixed_less, 20) \
+    X(fixed_less_or_equal, 21) \
+    X(fixed_greater, 22) \
+    X(fixed_greater_or_equal, 23)
 // The Fixed family's operations on a value in memory that its fused
 // handlers do: the load, and the updates of x op= y and the steps.
 const TUint8 KFixedLoad = 1;
@@ -285,13 +292,6 @@ const TUint8 KFixedLoad = 1;
     X(fixed_multiply_assign, 14) \
     X(fixed_increment, 16) \
     X(fixed_decrement, 17)
-#define KELVO_FIXED_COMPARISONS(X) \
-    X(fixed_equal, 18) \
-    X(fixed_not_equal, 19) \
-    X(fixed_less, 20) \
-    X(fixed_less_or_equal, 21) \
-    X(fixed_greater, 22) \
-    X(fixed_greater_or_equal, 23)
 
 // What runs at a code position: the handler of each valid operation, in
 // the order of the operation list, then the handler of every invalid
