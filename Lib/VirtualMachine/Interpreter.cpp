@@ -1168,11 +1168,13 @@ ARITHMETIC_FAMILY(FUSED_ARITHMETIC_STORE)
 #define LOAD_FORM ldloc_s
 #define ADDRESS_FORM ldloca_s
 #define FIELD_FORM fieldaddr_s
+#define BLOCK_LOAD_FORM load_s
 #define FUSED_NAME(name) fused_##name
 #include "LocalSequenceHandlers.inc"
 #undef LOAD_FORM
 #undef ADDRESS_FORM
 #undef FIELD_FORM
+#undef BLOCK_LOAD_FORM
 #undef FUSED_NAME
 // dup; jz.s d or dup; jz d: the copy is what the jump tests. Where the
 // adjust.s -1 after it is fused too, the way on for a value that is not
@@ -1411,14 +1413,23 @@ FIXED_COMPARISON(fixed_greater_or_equal, >=)
     goto fused_##name;
 KELVO_FIXED_HANDLERS(CONSTANT_THEN, )
 #undef CONSTANT_THEN
+// The reference depth slots below the top, for the Fixed family's load
+// and updates, where the handler may do the native's work with the top at
+// newTop after it; 0 where the native must run: the stack lacks the slot,
+// the reference is null or refers outside the arena (the native raises),
+// a collection is due (its entry is a safe point) or the run after it
+// would not fit the stack.
+#define FIXED_REFERENCE(depth, newTop) \
+    (static_cast<TUint32>(top - (depth)) >= static_cast<TUint32>(KStackSlots - (depth)) \
+             || !blockInArena(SLOT(top - (depth)), 2) || iHeap.collectionDue() \
+             || !RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), newTop) \
+         ? 0u \
+         : static_cast<TUint32>(SLOT(top - (depth))))
 // native 11, 1: the value that the reference on top refers to, both words
-// read before either is written, as the native reads them. A null
-// reference or one the native would refuse, a collection due, or a run
-// after the native that would not fit the stack goes on with the native.
+// read before either is written, as the native reads them.
 fused_fixed_load: {
-    const TUint32 reference = static_cast<TUint32>(top) < static_cast<TUint32>(KStackSlots) ? T : 0;
-    if (reference == 0 || !blockInArena(reference, 2) || iHeap.collectionDue()
-        || !RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top + 1))
+    const TUint32 reference = FIXED_REFERENCE(0, top + 1);
+    if (reference == 0)
         goto op_native;
     const TUint32 low = LOAD(reference);
     const TUint32 high = LOAD(reference + 4);
@@ -1432,15 +1443,12 @@ fused_fixed_load: {
 // below the top refers to becomes Operation(itself, right), where right is
 // the value above the reference or ONE; the reference and everything above
 // it are dropped. Read and written in the native's order: right, the
-// value, then its low word and its high word. Anything unusual goes on
-// with the native, as for the load.
+// value, then its low word and its high word.
 #define FIXED_UPDATE(name, Operation, depth, rightValue) \
     fused_##name: \
     { \
-        const TUint32 reference = \
-            static_cast<TUint32>(top - (depth)) < static_cast<TUint32>(KStackSlots - (depth)) ? SLOT(top - (depth)) : 0; \
-        if (reference == 0 || !blockInArena(reference, 2) || iHeap.collectionDue() \
-            || !RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top - (depth) - 1)) \
+        const TUint32 reference = FIXED_REFERENCE(depth, top - (depth) - 1); \
+        if (reference == 0) \
             goto op_native; \
         const TInt64 right = rightValue; \
         const TInt64 value = Operation(static_cast<TInt64>(TUint64(LOAD(reference + 4)) << 32 | LOAD(reference)), right); \
@@ -1456,6 +1464,7 @@ FIXED_UPDATE(fixed_multiply_assign, ORaw::multiply, 2, FIXED_IN_SLOTS(top))
 FIXED_UPDATE(fixed_increment, ORaw::add, 0, ORaw::KOne)
 FIXED_UPDATE(fixed_decrement, ORaw::subtract, 0, ORaw::KOne)
 #undef FIXED_UPDATE
+#undef FIXED_REFERENCE
 #undef BRANCH_ON_FIXED_RESULT
 #undef STORE_FIXED_RESULT
 #undef FIXED_COMPARISON_RESULT
@@ -1465,11 +1474,13 @@ FIXED_UPDATE(fixed_decrement, ORaw::subtract, 0, ORaw::KOne)
 #define LOAD_FORM ldloc
 #define ADDRESS_FORM ldloca
 #define FIELD_FORM fieldaddr
+#define BLOCK_LOAD_FORM load
 #define FUSED_NAME(name) fused_wide_##name
 #include "LocalSequenceHandlers.inc"
 #undef LOAD_FORM
 #undef ADDRESS_FORM
 #undef FIELD_FORM
+#undef BLOCK_LOAD_FORM
 #undef FUSED_NAME
 #undef OPERATION
 #undef OPERATION_NUMBER

@@ -132,15 +132,16 @@ THandler withOperands(THandler aFixed, TFixedOperands aOperands)
     }
 }
 
-// The operations of one width that load a local, push a local's address
-// and push a field's address.
+// The operations of one width that load a local, push a local's address,
+// push a field's address and load a block of words.
 struct Forms {
     TUint8 load;
     TUint8 address;
     TUint8 field;
+    TUint8 blockLoad;
 };
-const Forms KShortForms = {EOp_ldloc_s, EOp_ldloca_s, EOp_fieldaddr_s};
-const Forms KWideForms = {EOp_ldloc, EOp_ldloca, EOp_fieldaddr};
+const Forms KShortForms = {EOp_ldloc_s, EOp_ldloca_s, EOp_fieldaddr_s, EOp_load_s};
+const Forms KWideForms = {EOp_ldloc, EOp_ldloca, EOp_fieldaddr, EOp_load};
 
 // The fused handler for the sequence starting at aStart, its local and
 // field operations in aForms, or the invalid operation's handler when
@@ -179,9 +180,16 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
     auto isElementAddress = [&](TInt aOffset) {
         return isNative(aOffset, KWordVectors, KElement) || isNative(aOffset, KReferenceVectors, KReferenceElementAddress);
     };
-    // Whether the block load at aOffset, known to lie inside the code,
-    // loads two words.
-    auto loadsTwoWords = [&](TInt aOffset) { return operandValue(aCode.data() + aStart + aOffset, 0) == 2; };
+    // The length of ldloca.s k; load.s 2 in this width at aOffset, a
+    // local's value of two words read, or 0 where none is there.
+    const TInt KLocalBlock = size(aForms.address) + size(aForms.blockLoad);
+    auto localBlockAt = [&](TInt aOffset) -> TInt {
+        const TInt loadAt = aOffset + size(aForms.address);
+        if (byteAt(aOffset) != aForms.address || byteAt(loadAt) != aForms.blockLoad
+            || aStart + aOffset + KLocalBlock > aCode.count())
+            return 0;
+        return operandValue(aCode.data() + aStart + loadAt, 0) == 2 ? KLocalBlock : 0;
+    };
     // A native ends a run, and the stack is checked for the run after it,
     // which the fused handler checks itself: its dispatch entry must exist.
     auto codeAfter = [&](TInt aNativeOffset) { return aStart + aNativeOffset + size(EOp_native) < aCode.count(); };
@@ -299,22 +307,19 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
             && at({aForms.address, aForms.load, aForms.field, EOp_ldind}) == EOp_stind
             && fits({aForms.address, aForms.load, aForms.field, EOp_ldind, EOp_stind}))
             return EHandler_fused_local_field_copy;
-        const TInt KBlockSize = size(aForms.address) + size(EOp_load_s);
-        if (second == aForms.address && third == EOp_load_s) {
+        if (second == aForms.address && localBlockAt(size(aForms.address)) > 0) {
             const THandler result = withOperands(fusedAt(aCode, aForms, aStart + size(aForms.address)),
                                                  EAddressAndBlockPair);
             if (result != EHandler_op_invalid)
                 return result;
         }
-        if (second == EOp_load_s && third == aForms.address
-            && at({aForms.address, EOp_load_s, aForms.address}) == EOp_load_s
-            && fits({aForms.address, EOp_load_s, aForms.address, EOp_load_s})
-            && loadsTwoWords(size(aForms.address)) && loadsTwoWords(KBlockSize + size(aForms.address))) {
-            const THandler fixed = withOperands(fusedAt(aCode, aForms, aStart + 2 * KBlockSize), ELocalBlockPair);
-            return fixed != EHandler_op_invalid ? fixed : EHandler_fused_local_block_pair_load;
-        }
-        if (second == EOp_load_s && fits({aForms.address, EOp_load_s}) && loadsTwoWords(size(aForms.address))) {
-            const THandler fixed = withOperands(fusedAt(aCode, aForms, aStart + KBlockSize), ELocalBlock);
+        if (const TInt firstBlock = localBlockAt(0); firstBlock > 0) {
+            if (const TInt secondBlock = localBlockAt(firstBlock); secondBlock > 0) {
+                const THandler fixed =
+                    withOperands(fusedAt(aCode, aForms, aStart + firstBlock + secondBlock), ELocalBlockPair);
+                return fixed != EHandler_op_invalid ? fixed : EHandler_fused_local_block_pair_load;
+            }
+            const THandler fixed = withOperands(fusedAt(aCode, aForms, aStart + firstBlock), ELocalBlock);
             if (fixed != EHandler_op_invalid)
                 return fixed;
         }

@@ -88,7 +88,8 @@ namespace Superinstructions {
 // handler for a sequence is fused_<identifier>.
 //
 // Local loads, local addresses and field addresses come in a short form,
-// with a byte operand, and a wide one. A compiler that does not pick the
+// with a byte operand, and a wide one, and so do block loads (load.s n and
+// load n) in the sequences of two-word locals below. A compiler that does not pick the
 // short form where the operand fits writes the wide ones throughout, so
 // each sequence that has one of them has a second handler,
 // fused_wide_<identifier>, for the sequence with every one of them wide.

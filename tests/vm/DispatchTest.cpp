@@ -141,7 +141,9 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
                                   EOp_ldloca_s, 0xFF, EOp_load_s, 2, EOp_native, 11, 20, EOp_jz_s, 0, 0,
                                   EOp_native, 11, 7, EOp_store_s, 3, EOp_ldc2, 0, 0, 0, 0, 4, 0, 0, 0,
                                   EOp_native, 11, 22, EOp_ldloc_s, 0xFF, EOp_fieldaddr_s, 1, EOp_load_s, 2,
-                                  EOp_ldloca_s, 0xFF, EOp_native, 11, 1, EOp_native, 11, 12, EOp_nop};
+                                  EOp_ldloca_s, 0xFF, EOp_native, 11, 1, EOp_native, 11, 12,
+                                  EOp_ldloca, 0xFF, 0xFF, 0xFF, 0xFF, EOp_load, 2, 0, 0, 0,
+                                  EOp_ldloca, 0xFE, 0xFF, 0xFF, 0xFF, EOp_load, 2, 0, 0, 0, EOp_native, 11, 8, EOp_nop};
     const Vec<DispatchEntry> fixed = dispatchTable(codeOf(KFixedBytes), ETrue);
     const std::pair<TInt, THandler> KFixedHandlers[] = {
         {0, EHandler_fused_local_address_block_pair_fixed_multiply_store},
@@ -154,6 +156,7 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
         {48, EHandler_fused_local_fixed_load},
         {50, EHandler_fused_fixed_load},
         {53, EHandler_fused_fixed_add_assign},
+        {56, EHandler_fused_wide_local_block_pair_fixed_subtract},
     };
     for (const auto& [position, handler] : KFixedHandlers)
         EXPECT_EQ(fixed[position].handler, handler) << "at " << position;
@@ -347,7 +350,7 @@ TEST(Dispatch, TheWideFormsStartTheSameSequencesAsTheShort)
         instruction({EOp_dup}, {EOp_dup}),
         instruction({EOp_adjust_s, 0xFF}, {EOp_adjust, 0xFF, 0xFF, 0xFF, 0xFF}),
         instruction({EOp_fieldaddrloc, 0xFF, 1}, {EOp_fieldaddrloc, 0xFF, 1}),
-        instruction({EOp_load_s, 2}, {EOp_load_s, 2}),
+        instruction({EOp_load_s, 2}, {EOp_load, 2, 0, 0, 0}),
         instruction({EOp_native, 11, 9}, {EOp_native, 11, 9}),
         instruction({EOp_native, 11, 20}, {EOp_native, 11, 20}),
         instruction({EOp_store_s, 2}, {EOp_store_s, 2}),

@@ -102,13 +102,16 @@ const Shape KShapes[] = {
      "    itos\n    native 30, 1\n    itos\n    native 30, 1\n    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
     // Fixed-point operators on them: of two locals, of the top and a
     // local, x = y op z into any slot (the value's own slots included;
-    // the fourth slot above the top is logged too), and a comparison
-    // branched on.
+    // the fourth slot above the top is logged too), also with the block
+    // loads of two widths, which is left to the plain handlers, and a
+    // comparison branched on.
     {"    ldloca.s K\n    load.s 2\n    ldloca.s J\n    load.s 2\n    native 11, 9\n",
      "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
     {"    ldc 1\n    ldc 3\n    ldloca.s K\n    load.s 2\n    native 11, 8\n",
      "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
     {"    ldloca.s K\n    ldloca.s J\n    load.s 2\n    ldloca.s A\n    load.s 2\n    native 11, 7\n    store.s 2\n",
+     "    ldloc.s 3\n    itos\n    native 30, 1\n"},
+    {"    ldloca.s K\n    ldloca.s J\n    load 2\n    ldloca.s A\n    load.s 2\n    native 11, 8\n    store 2\n",
      "    ldloc.s 3\n    itos\n    native 30, 1\n"},
     {"    ldloca.s K\n    load.s 2\n    ldloca.s J\n    load.s 2\n    native 11, 20\n    jz.s over\n"
      "    ldstr \"less\"\n    native 30, 1\nover:\n",
@@ -247,15 +250,16 @@ void replaceAll(std::string& aText, const std::string& aName, const std::string&
         aText.replace(at, aName.size(), aValue);
 }
 
-// The sequence with its local loads, local addresses, field addresses and
-// stack adjustments in the wide forms, as a compiler that never picks the short ones writes
-// them.
+// The sequence with its local loads, local addresses, field addresses,
+// stack adjustments and block loads in the wide forms, as a compiler that
+// never picks the short ones writes them.
 std::string widened(std::string aSequence)
 {
     replaceAll(aSequence, "ldloc.s ", "ldloc ");
     replaceAll(aSequence, "ldloca.s ", "ldloca ");
     replaceAll(aSequence, "fieldaddr.s ", "fieldaddr ");
     replaceAll(aSequence, "adjust.s ", "adjust ");
+    replaceAll(aSequence, "load.s ", "load ");
     return aSequence;
 }
 
