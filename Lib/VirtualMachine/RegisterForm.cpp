@@ -93,6 +93,25 @@ TOperation localUpdate(TUint8 aOpcode)
     }
 }
 
+TBool isFieldAddress(TUint8 aOpcode)
+{
+    return aOpcode == EOp_fieldaddr_s || aOpcode == EOp_fieldaddr;
+}
+
+// Of ldloca; ldloc; fieldaddr; ldind; aOpcode: the store or update of a
+// local by a field.
+TOperation localFieldUpdate(TUint8 aOpcode)
+{
+    switch (aOpcode) {
+    case EOp_stind: return ERegister_set_local_field;
+#define CASE(onStack, inWord, inByte, Operator) \
+    case EOp_##inWord: return ERegister_update_local_field_##inWord;
+        ARITHMETIC_FAMILY(CASE)
+#undef CASE
+    default: return KOperationCount;
+    }
+}
+
 TOperation comparison(TUint8 aOpcode)
 {
     switch (aOpcode) {
@@ -441,6 +460,12 @@ TBool Translator::recognise(TInt32 aStart, Unit& aUnit) const
         const TInt64 k = operand(w.at[0], 0);
         if (isLocal(w, 1, EFalse) && opAt(2) == EOp_stind)
             return take(3, ERegister_copy_local, k, operand(w.at[1], 0));
+        if (isLocal(w, 1, EFalse) && isFieldAddress(opAt(2)) && opAt(3) == EOp_ldind
+            && localFieldUpdate(opAt(4)) != KOperationCount) {
+            take(5, localFieldUpdate(opAt(4)), k, operand(w.at[1], 0));
+            aUnit.third = operand(w.at[2], 0);
+            return ETrue;
+        }
         if (isLocal(w, 1, EFalse) && localUpdate(opAt(2)) != KOperationCount)
             return take(3, localUpdate(opAt(2)), k, operand(w.at[1], 0));
         if (opAt(1) == EOp_ldc && opAt(2) == EOp_stind)
@@ -451,6 +476,8 @@ TBool Translator::recognise(TInt32 aStart, Unit& aUnit) const
             return take(2, localStep(opAt(1)), k, 0);
         return take(1, ERegister_local_address, k, 0);
     }
+    if (isLocal(w, 0, EFalse) && isFieldAddress(opAt(1)) && opAt(2) == EOp_ldind)
+        return take(3, ERegister_local_field_load, operand(w.at[0], 0), operand(w.at[1], 0));
     if (isLocal(w, 0, EFalse))
         return take(1, ERegister_load_local, operand(w.at[0], 0), 0);
     if (isConstant(w, 0, constant))
@@ -596,6 +623,15 @@ Instruction Translator::instructionOf(const Unit& aUnit, TInt32 aDepth) const
     case ERegister_field_address:
         instruction.a = static_cast<TInt32>(4u * static_cast<TUint32>(aUnit.first));
         break;
+    case ERegister_local_field_load:
+        instruction.a = static_cast<TInt32>(firstSlot);
+        instruction.b = static_cast<TInt32>(4u * static_cast<TUint32>(aUnit.second));
+        break;
+    case ERegister_set_local_field:
+        instruction.a = static_cast<TInt32>(firstSlot);
+        instruction.b = static_cast<TInt32>(secondSlot);
+        instruction.c = static_cast<TInt32>(4u * static_cast<TUint32>(aUnit.third));
+        break;
     default:
         break;
     }
@@ -605,6 +641,11 @@ Instruction Translator::instructionOf(const Unit& aUnit, TInt32 aDepth) const
     case ERegister_update_local_##inWord: \
         instruction.a = static_cast<TInt32>(firstSlot); \
         instruction.b = static_cast<TInt32>(secondSlot); \
+        break; \
+    case ERegister_update_local_field_##inWord: \
+        instruction.a = static_cast<TInt32>(firstSlot); \
+        instruction.b = static_cast<TInt32>(secondSlot); \
+        instruction.c = static_cast<TInt32>(4u * static_cast<TUint32>(aUnit.third)); \
         break;
 #define LOCAL_BRANCH(onWords, onBytes, onHalves, Comparison) \
     LOCAL_FIRST(branch_local_constant_##onWords) \

@@ -54,7 +54,11 @@ namespace RegisterForm {
 //   field_address, jump, jump_if_zero, stack_<operator>, update_<operator
 //   in a word>, step_<incind|decind> and compare_<comparison>;
 // - the fused ones: copy_local (ldloca; ldloc; stind), set_local (ldloca;
-//   ldc; stind), update_local_<op> (ldloca; ldloc; op in a word),
+//   ldc; stind), local_field_load (ldloc; fieldaddr; ldind: a field of
+//   the object in a local), set_local_field (ldloca; ldloc; fieldaddr;
+//   ldind; stind: p = p.next) and update_local_field_<op> (the same with
+//   op in a word: total += p.value), update_local_<op> (ldloca; ldloc; op
+//   in a word),
 //   step_local_<incind|decind> (ldloca; step), step_local_jump_<incind|
 //   decind> (ldloca; step; jmp: the end of a counting loop),
 //   local_constant_<operator>
@@ -90,7 +94,8 @@ namespace RegisterForm {
 //   distance to its first instruction (taken); a virtual call names the
 //   targets it keeps (c).
 #define KELVO_REGISTER_ARITHMETIC(onStack, inWord, inByte, Operator) \
-    X(stack_##onStack) X(update_##inWord) X(update_local_##inWord) X(local_constant_##onStack)
+    X(stack_##onStack) X(update_##inWord) X(update_local_##inWord) X(update_local_field_##inWord) \
+    X(local_constant_##onStack)
 #define KELVO_REGISTER_COMPARISON(onWords, onBytes, onHalves, Comparison) \
     X(compare_##onWords) X(branch_local_constant_##onWords) X(branch_local_local_##onWords) \
     X(step_local_test_##onWords) X(jump_test_##onWords)
@@ -99,7 +104,7 @@ namespace RegisterForm {
 #define KELVO_REGISTER_OPERATIONS \
     X(leave) X(transfer) X(call) X(call_virtual) X(return) X(load_local) X(local_address) X(constant) X(duplicate) \
     X(nothing) X(not) X(negate) X(store) X(load_indirect) X(field_address) X(jump) X(jump_if_zero) X(copy_local) \
-    X(set_local) \
+    X(set_local) X(local_field_load) X(set_local_field) \
     X(word_vector_load) X(word_vector_address) X(reference_vector_element) X(local_word_vector_load) X(add_local_word_vector_element) \
     X(word_vector_append) \
     ARITHMETIC_FAMILY(KELVO_REGISTER_ARITHMETIC) COMPARISON_FAMILY(KELVO_REGISTER_COMPARISON) \

@@ -325,6 +325,37 @@ register_load_indirect: {
     T = LOAD(address);
     NEXT();
 }
+// ldloc; fieldaddr; ldind. The address is in the slot when it is read, as
+// the plain instructions leave it: the field may be that very slot. A null
+// object, or an address that wraps to 0, goes back to the plain code,
+// where fieldaddr or ldind raises the error.
+register_local_field_load: {
+    const TUint32 object = SLOT(ins->a);
+    const TUint32 address = object + static_cast<TUint32>(ins->b);
+    if (object == 0 || address == 0)
+        RETREAT();
+    ABOVE(1) = address;
+    ABOVE(1) = LOAD(address);
+    NEXT();
+}
+// ldloca j; ldloc k; fieldaddr f; ldind, then a store or an update of
+// local j by the field: the slots above the top written in the order of
+// the four, as any of them may be the field.
+#define FIELD_OF_LOCAL_ABOVE_ADDRESS(value) \
+    ABOVE(1) = LOCAL_ADDRESS(); \
+    const TUint32 object = SLOT(ins->b); \
+    ABOVE(2) = object; \
+    const TUint32 fieldAddress = object + static_cast<TUint32>(ins->c); \
+    if (object == 0 || fieldAddress == 0) \
+        RETREAT(); \
+    ABOVE(2) = fieldAddress; \
+    const TUint32 value = LOAD(fieldAddress); \
+    ABOVE(2) = value
+register_set_local_field: {
+    FIELD_OF_LOCAL_ABOVE_ADDRESS(value);
+    LOCAL() = value;
+    NEXT();
+}
 register_field_address:
     if (T == 0)
         RETREAT();
@@ -442,6 +473,13 @@ register_word_vector_append: {
         LOCAL() = Operator::apply(LOCAL(), value); \
         NEXT(); \
     } \
+    register_update_local_field_##inWord: { \
+        FIELD_OF_LOCAL_ABOVE_ADDRESS(value); \
+        if (Operator::KDivides && value == 0) \
+            RETREAT(); \
+        LOCAL() = Operator::apply(LOCAL(), value); \
+        NEXT(); \
+    } \
     register_local_constant_##onStack: { \
         const TUint32 constant = static_cast<TUint32>(ins->b); \
         if (Operator::KDivides && constant == 0) \
@@ -453,6 +491,7 @@ register_word_vector_append: {
     }
     ARITHMETIC_FAMILY(ARITHMETIC)
 #undef ARITHMETIC
+#undef FIELD_OF_LOCAL_ABOVE_ADDRESS
 #define COMPARISON(onWords, onBytes, onHalves, Comparison) \
     register_compare_##onWords: \
         N = truth(Comparison::holds(static_cast<TInt32>(N), static_cast<TInt32>(T))); \

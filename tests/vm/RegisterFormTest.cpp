@@ -92,6 +92,17 @@ Ending runRaw(const std::string& aSource, TBool aRegisterForm, TBool aFusion, TI
     return ending;
 }
 
+// Runs aProgram with each of aBudgets in the plain interpreter and in the
+// register form, with and without the fused handlers: each run ends alike.
+void expectSameEndings(const std::string& aProgram, const std::vector<TInt64>& aBudgets)
+{
+    for (TInt64 budget : aBudgets) {
+        const Ending plain = runRaw(aProgram, EFalse, EFalse, budget);
+        EXPECT_EQ(runRaw(aProgram, ETrue, EFalse, budget), plain) << aProgram << " budget " << budget;
+        EXPECT_EQ(runRaw(aProgram, ETrue, ETrue, budget), plain) << aProgram << " budget " << budget;
+    }
+}
+
 // Loads and runs a program as the host does, with its hooks.
 Ending runLoaded(const std::string& aSource, TBool aRegisterForm, TBool aFusion)
 {
@@ -447,6 +458,98 @@ std::string nearTheLimit(const std::string& aNative, TInt aTopAfter, TInt aPushe
     return program + "    ret " + std::to_string(top) + ", " + std::to_string(top + 1) + "\n";
 }
 
+// A list of four nodes of three words (word 1 the value, i - 2 for the
+// node made at turn i; word 2 the next node), made in front of p, then
+// walked by "LIMIT" turns of WALK, each of which reads fields of the node
+// in p (past four, p is null). The slots: p, total, i.
+const char KListWalk[] = R"(
+main:
+    adjust.s 3
+build:
+    ldloc.s -1
+    ldc 4
+    lt
+    jz.s built
+    ldloca.s -3
+    newarray 1, 3
+    dup
+    fieldaddr.s 1
+    ldloc.s -4
+    ldc 2
+    sub
+    stind
+    dup
+    fieldaddr.s 2
+    ldloc.s -6
+    stind
+    stind
+    ldloca.s -1
+    incind
+    jmp.s build
+built:
+    ldloca.s -1
+    stind0
+walk:
+    ldloc.s -1
+    ldc LIMIT
+    lt
+    jz.s done
+WALK    ldloca.s -1
+    incind
+    jmp.s walk
+done:
+    ret 3, 4
+)";
+
+// The walks: total updated by p.value (by an operator, which may divide
+// by a value of 0), or counted where p.value is not 0; each then p =
+// p.next.
+const char KNext[] = "    ldloca.s -3\n    ldloc.s -4\n    fieldaddr.s 2\n    ldind\n    stind\n";
+std::string updateByValue(const std::string& aOperator)
+{
+    return "    ldloca.s -2\n    ldloc.s -4\n    fieldaddr.s 1\n    ldind\n    " + aOperator + "\n" + KNext;
+}
+const std::string KCountValues =
+    std::string("    ldloc.s -3\n    fieldaddr.s 1\n    ldind\n    jz.s zero\n    ldloca.s -2\n    incind\nzero:\n")
+    + KNext;
+
+std::string listWalk(const std::string& aWalk, TInt aLimit)
+{
+    std::string program = KListWalk;
+    program.replace(program.find("LIMIT"), 5, std::to_string(aLimit));
+    program.replace(program.find("WALK"), 4, aWalk);
+    return program;
+}
+
+// p holds an address such that field "FIELD" of it is a slot above the top
+// that the loop's WALK writes before it reads the field: ABOVE slots above
+// the height of the walk (1 or 2). The slots: p, total, i.
+std::string fieldAboveTheTop(const std::string& aWalk, TInt aField, TInt aAbove)
+{
+    // At height 4, ldloca.s d pushes the address of slot 5 + d; the field
+    // is at slot 3 + aAbove, so p holds that slot's address less aField
+    // words.
+    const TInt d = 3 + aAbove - aField - 5;
+    std::string program = "main:\n    adjust.s 3\n    ldloca.s -3\n    ldloca.s " + std::to_string(d)
+                          + "\n    stind\nloop:\n    ldloc.s -1\n    ldc 3\n    lt\n    jz.s done\n" + aWalk
+                          + "    ldloca.s -1\n    incind\n    jmp.s loop\ndone:\n    ret 3, 4\n";
+    for (std::string::size_type at = program.find("FIELD"); at != std::string::npos; at = program.find("FIELD"))
+        program.replace(at, 5, std::to_string(aField));
+    return program;
+}
+
+// The sequence with its local loads, local addresses and field addresses
+// in the wide forms.
+std::string widened(std::string aProgram)
+{
+    for (const std::string form : {"ldloc", "ldloca", "fieldaddr"}) {
+        const std::string shortForm = form + ".s ";
+        for (auto at = aProgram.find(shortForm); at != std::string::npos; at = aProgram.find(shortForm))
+            aProgram.replace(at, shortForm.size(), form + " ");
+    }
+    return aProgram;
+}
+
 // Whether an operation is a jump threaded into the test it goes to.
 bool isThreaded(RegisterForm::TOperation aOperation)
 {
@@ -578,11 +681,7 @@ TEST(RegisterForm, EndsEveryRunAsThePlainInstructionsDo)
             budgets.push_back(-1);
         for (TInt64 budget = 3; program == KCountingLoop && budget < 12; ++budget)
             budgets.push_back(budget);
-        for (TInt64 budget : budgets) {
-            const Ending plain = runRaw(program, EFalse, EFalse, budget);
-            EXPECT_EQ(runRaw(program, ETrue, EFalse, budget), plain) << program << " budget " << budget;
-            EXPECT_EQ(runRaw(program, ETrue, ETrue, budget), plain) << program << " budget " << budget;
-        }
+        expectSameEndings(program, budgets);
     }
     const Ending sum = runRaw(KCountingLoop, ETrue, ETrue, 100000);
     EXPECT_EQ(sum.code, ENoError);
@@ -624,11 +723,7 @@ TEST(RegisterForm, VectorNativesEndEveryRunAsTheNativeDoes)
         std::vector<TInt64> budgets = {-1, 100000};
         for (TInt64 budget = 0; budget < 40; ++budget)
             budgets.push_back(budget);
-        for (TInt64 budget : budgets) {
-            const Ending plain = runRaw(program, EFalse, EFalse, budget);
-            EXPECT_EQ(runRaw(program, ETrue, EFalse, budget), plain) << program << " budget " << budget;
-            EXPECT_EQ(runRaw(program, ETrue, ETrue, budget), plain) << program << " budget " << budget;
-        }
+        expectSameEndings(program, budgets);
     }
     const Ending sum = runRaw(vectorSum("6"), ETrue, ETrue);
     EXPECT_EQ(sum.code, ENoError);
@@ -642,6 +737,62 @@ TEST(RegisterForm, VectorNativesEndEveryRunAsTheNativeDoes)
     EXPECT_EQ(runRaw(nearTheLimit("    native 3, 6\n    ldind\n", 14991, 8), ETrue, ETrue).code, ENoError);
     EXPECT_EQ(runRaw(nearTheLimit("    native 3, 6\n    ldind\n", 14991, 9), ETrue, ETrue).fatalMessage,
               "Stack overflow");
+}
+
+// Fields of objects in locals, read in a loop, as a list is walked: the
+// field's value pushed, a local set to it, a local updated by it. The
+// register form does each sequence as one instruction, and leaves the
+// machine as the plain instructions do: the sums, a division by a value of
+// 0 and a walk past the list's end raise the error where the plain code
+// does, a field that is the very slot the sequence has just written reads
+// what it wrote, and budgets run out at every point of the walks; in both
+// forms of the instructions.
+TEST(RegisterForm, FieldsOfLocalsRunAsThePlainInstructions)
+{
+    std::vector<std::string> programs;
+    for (TInt limit : {4, 6}) {
+        for (const char* op : {"addind", "mulind", "divind"})
+            programs.push_back(listWalk(updateByValue(op), limit));
+        programs.push_back(listWalk(KCountValues, limit));
+    }
+    const std::string KUpdate = "    ldloca.s -2\n    ldloc.s -4\n    fieldaddr.s FIELD\n    ldind\n    addind\n";
+    const std::string KSet = "    ldloca.s -2\n    ldloc.s -4\n    fieldaddr.s FIELD\n    ldind\n    stind\n";
+    const std::string KPush = "    ldloc.s -3\n    fieldaddr.s FIELD\n    ldind\n    jz.s zero\n    ldloca.s -2\n"
+                              "    incind\nzero:\n";
+    for (TInt field : {1, 3}) {
+        for (TInt above : {1, 2}) {
+            programs.push_back(fieldAboveTheTop(KUpdate, field, above));
+            programs.push_back(fieldAboveTheTop(KSet, field, above));
+        }
+        programs.push_back(fieldAboveTheTop(KPush, field, 1));
+    }
+    const TInt shortPrograms = static_cast<TInt>(programs.size());
+    for (TInt i = 0; i < shortPrograms; ++i)
+        programs.push_back(widened(programs[static_cast<size_t>(i)]));
+    for (const std::string& program : programs) {
+        std::vector<TInt64> budgets = {-1, 100000};
+        for (TInt64 budget = 0; budget < 60; budget += 3)
+            budgets.push_back(budget);
+        expectSameEndings(program, budgets);
+    }
+
+    auto count = [](const std::string& aProgram, RegisterForm::TOperation aOperation) {
+        TInt found = 0;
+        for (const RegisterForm::Instruction& instruction : translated(aProgram).program.instructions)
+            found += instruction.operation == aOperation ? 1 : 0;
+        return found;
+    };
+    for (TBool wide : {EFalse, ETrue}) {
+        auto form = [&](const std::string& aProgram) { return wide ? widened(aProgram) : aProgram; };
+        EXPECT_EQ(count(form(listWalk(updateByValue("addind"), 4)), RegisterForm::ERegister_update_local_field_addind), 1);
+        EXPECT_EQ(count(form(listWalk(updateByValue("addind"), 4)), RegisterForm::ERegister_set_local_field), 1);
+        EXPECT_EQ(count(form(listWalk(KCountValues, 4)), RegisterForm::ERegister_local_field_load), 1);
+    }
+    // The values are 1, 0, -1 and -2 from the list's head.
+    EXPECT_EQ(runRaw(listWalk(updateByValue("addind"), 4), ETrue, ETrue).stack[4 + 2], static_cast<TUint32>(-2));
+    EXPECT_EQ(runRaw(listWalk(KCountValues, 4), ETrue, ETrue).stack[4 + 2], 3u);
+    EXPECT_NE(runRaw(listWalk(KCountValues, 6), ETrue, ETrue).code, ENoError);
+    EXPECT_NE(runRaw(listWalk(updateByValue("divind"), 4), ETrue, ETrue).code, ENoError);
 }
 
 // An error inside a region is raised by the plain instruction at its own
@@ -1064,11 +1215,7 @@ TEST(RegisterForm, CallsGoFromRegionToRegionAsThePlainCallsDo)
             budgets.push_back(-1);
         for (TInt64 budget = 0; budget < 30; budget += 3)
             budgets.push_back(budget);
-        for (TInt64 budget : budgets) {
-            const Ending plain = runRaw(program, EFalse, EFalse, budget);
-            EXPECT_EQ(runRaw(program, ETrue, EFalse, budget), plain) << program << " budget " << budget;
-            EXPECT_EQ(runRaw(program, ETrue, ETrue, budget), plain) << program << " budget " << budget;
-        }
+        expectSameEndings(program, budgets);
     }
     EXPECT_EQ(runRaw(KRecursion, ETrue, EFalse).stack[4 + 1], 21u);
     EXPECT_EQ(runRaw(KVirtualCalls, ETrue, EFalse).stack[4 + 3], 16u);
