@@ -502,8 +502,9 @@ TEST(Fusion, FixedPointArithmeticAndComparisonsDoWhatTheNativesDo)
             for (const std::string store : {"store.s 2", "store 2", "store 258"}) {
                 const std::string stored = aOperands + "    native 11, " + operation + "\n    " + store + "\n";
                 ASSERT_EQ(check("    ldloca.s -2\n" + stored, "").back(), store == "store 258" ? "error 11" : "exit");
-                if (store != "store 258")
+                if (store != "store 258") {
                     ASSERT_EQ(check("    ldc 0\n" + stored, ""), KNullStore);
+                }
             }
         }
         for (const char* operation : KComparisons) {
