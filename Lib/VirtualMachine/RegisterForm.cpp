@@ -627,11 +627,6 @@ Instruction Translator::instructionOf(const Unit& aUnit, TInt32 aDepth) const
         instruction.a = static_cast<TInt32>(firstSlot);
         instruction.b = static_cast<TInt32>(4u * static_cast<TUint32>(aUnit.second));
         break;
-    case ERegister_set_local_field:
-        instruction.a = static_cast<TInt32>(firstSlot);
-        instruction.b = static_cast<TInt32>(secondSlot);
-        instruction.c = static_cast<TInt32>(4u * static_cast<TUint32>(aUnit.third));
-        break;
     default:
         break;
     }
@@ -641,12 +636,8 @@ Instruction Translator::instructionOf(const Unit& aUnit, TInt32 aDepth) const
     case ERegister_update_local_##inWord: \
         instruction.a = static_cast<TInt32>(firstSlot); \
         instruction.b = static_cast<TInt32>(secondSlot); \
-        break; \
-    case ERegister_update_local_field_##inWord: \
-        instruction.a = static_cast<TInt32>(firstSlot); \
-        instruction.b = static_cast<TInt32>(secondSlot); \
-        instruction.c = static_cast<TInt32>(4u * static_cast<TUint32>(aUnit.third)); \
         break;
+#define LOCAL_FIELD_UPDATE(onStack, inWord, inByte, Operator) case ERegister_update_local_field_##inWord:
 #define LOCAL_BRANCH(onWords, onBytes, onHalves, Comparison) \
     LOCAL_FIRST(branch_local_constant_##onWords) \
     case ERegister_branch_local_local_##onWords: \
@@ -658,6 +649,12 @@ Instruction Translator::instructionOf(const Unit& aUnit, TInt32 aDepth) const
     switch (aUnit.operation) {
         ARITHMETIC_FAMILY(LOCAL_CONSTANT)
         ARITHMETIC_FAMILY(LOCAL_UPDATE)
+        ARITHMETIC_FAMILY(LOCAL_FIELD_UPDATE)
+    case ERegister_set_local_field:
+        instruction.a = static_cast<TInt32>(firstSlot);
+        instruction.b = static_cast<TInt32>(secondSlot);
+        instruction.c = static_cast<TInt32>(4u * static_cast<TUint32>(aUnit.third));
+        break;
         COMPARISON_FAMILY(LOCAL_BRANCH)
         STEP_FAMILY(LOCAL_STEP)
     default:
@@ -666,6 +663,7 @@ Instruction Translator::instructionOf(const Unit& aUnit, TInt32 aDepth) const
 #undef LOCAL_FIRST
 #undef LOCAL_CONSTANT
 #undef LOCAL_UPDATE
+#undef LOCAL_FIELD_UPDATE
 #undef LOCAL_BRANCH
 #undef LOCAL_STEP
     return instruction;

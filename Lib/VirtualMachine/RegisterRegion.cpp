@@ -338,10 +338,10 @@ register_local_field_load: {
     ABOVE(1) = LOAD(address);
     NEXT();
 }
-// ldloca j; ldloc k; fieldaddr f; ldind, then a store or an update of
-// local j by the field: the slots above the top written in the order of
-// the four, as any of them may be the field.
-#define FIELD_OF_LOCAL_ABOVE_ADDRESS(value) \
+// ldloca j; ldloc k; fieldaddr f; ldind, before a store or an update of
+// local j by the field, which it reads into value: the slots above the top
+// written in the order of the four, as any of them may be the field.
+#define READ_FIELD_OF_LOCAL(value) \
     ABOVE(1) = LOCAL_ADDRESS(); \
     const TUint32 object = SLOT(ins->b); \
     ABOVE(2) = object; \
@@ -352,7 +352,7 @@ register_local_field_load: {
     const TUint32 value = LOAD(fieldAddress); \
     ABOVE(2) = value
 register_set_local_field: {
-    FIELD_OF_LOCAL_ABOVE_ADDRESS(value);
+    READ_FIELD_OF_LOCAL(value);
     LOCAL() = value;
     NEXT();
 }
@@ -474,7 +474,7 @@ register_word_vector_append: {
         NEXT(); \
     } \
     register_update_local_field_##inWord: { \
-        FIELD_OF_LOCAL_ABOVE_ADDRESS(value); \
+        READ_FIELD_OF_LOCAL(value); \
         if (Operator::KDivides && value == 0) \
             RETREAT(); \
         LOCAL() = Operator::apply(LOCAL(), value); \
@@ -491,7 +491,7 @@ register_word_vector_append: {
     }
     ARITHMETIC_FAMILY(ARITHMETIC)
 #undef ARITHMETIC
-#undef FIELD_OF_LOCAL_ABOVE_ADDRESS
+#undef READ_FIELD_OF_LOCAL
 #define COMPARISON(onWords, onBytes, onHalves, Comparison) \
     register_compare_##onWords: \
         N = truth(Comparison::holds(static_cast<TInt32>(N), static_cast<TInt32>(T))); \
