@@ -1385,21 +1385,14 @@ fused_word_vector_count: {
     else \
         pc = truthValue == 0 ? wrapped(TInt64(pc) + size(EOp_jz) - 1 + ARG_AT(0, jz, 0)) : pc + size(EOp_jz); \
     TRANSFER()
-#define FIXED_ARITHMETIC(name, Operation) \
+#define FIXED_ARITHMETIC(name, code, Operation) \
     FIXED_NATIVE(fused_##name, 2, FIXED_ARITHMETIC_RESULT(Operation), DISPATCH()) \
     FIXED_NATIVE(fused_##name##_store, 2, FIXED_ARITHMETIC_RESULT(Operation), STORE_FIXED_RESULT)
-#define FIXED_COMPARISON(name, Operator) \
+#define FIXED_COMPARISON(name, code, Operator) \
     FIXED_NATIVE(fused_##name, 3, FIXED_COMPARISON_RESULT(Operator), DISPATCH()) \
     FIXED_NATIVE(fused_##name##_jump, 3, FIXED_COMPARISON_RESULT(Operator), BRANCH_ON_FIXED_RESULT)
-FIXED_ARITHMETIC(fixed_add, ORaw::add)
-FIXED_ARITHMETIC(fixed_subtract, ORaw::subtract)
-FIXED_ARITHMETIC(fixed_multiply, ORaw::multiply)
-FIXED_COMPARISON(fixed_equal, ==)
-FIXED_COMPARISON(fixed_not_equal, !=)
-FIXED_COMPARISON(fixed_less, <)
-FIXED_COMPARISON(fixed_less_or_equal, <=)
-FIXED_COMPARISON(fixed_greater, >)
-FIXED_COMPARISON(fixed_greater_or_equal, >=)
+KELVO_FIXED_ARITHMETIC(FIXED_ARITHMETIC)
+KELVO_FIXED_COMPARISONS(FIXED_COMPARISON)
 #undef FIXED_COMPARISON
 #undef FIXED_ARITHMETIC
 // ldc2 lo, hi before one of them: a fixed-point constant as the right

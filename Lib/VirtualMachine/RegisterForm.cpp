@@ -34,7 +34,16 @@ struct Unit {
     // there from the height before the unit; -1 when it does none.
     TInt32 nativeEnd = -1;
     TInt32 heightAfterNative = 0;
+    // For the Fixed family's operations, where the left operand lies once
+    // pushed, from the height before the unit; first, second and third
+    // then hold slots from that height, or the constant.
+    TInt8 pairAt = 0;
+    // Which of first, second and third are such slots.
+    TUint8 slots = 0;
 };
+const TUint8 KFirstSlot = 1;
+const TUint8 KSecondSlot = 2;
+const TUint8 KThirdSlot = 4;
 
 // The vector natives that the register form does itself: the native
 // groups, their element operations, and the slots they take (the vector
@@ -45,7 +54,51 @@ using Superinstructions::KElement;
 using Superinstructions::KElementValue;
 using Superinstructions::KReferenceVectors;
 using Superinstructions::KWordVectors;
+using Superinstructions::KFixed;
 const TInt64 KVectorNativeTakes = 2;
+const TInt64 KFixedNativeTakes = 4;
+
+// The register operations of the Fixed family's add, subtract, multiply
+// and comparisons, by the native's code: the operation on the stack, and
+// its forms with a pushed operand and a store or branch after it.
+struct FixedForms {
+    TOperation onStack = KOperationCount;
+    TOperation store = KOperationCount;
+    TOperation addressed = KOperationCount;
+    TOperation storeLocal = KOperationCount;
+    TOperation constant = KOperationCount;
+    TOperation constantStore = KOperationCount;
+    TOperation branch = KOperationCount;
+    TOperation constantBranch = KOperationCount;
+    TBool compares = EFalse;
+};
+
+FixedForms fixedForms(TInt64 aCode)
+{
+    FixedForms forms;
+    switch (aCode) {
+#define ARITHMETIC(name, code, Operation) \
+    case code: \
+        forms = {ERegister_##name, ERegister_##name##_store, ERegister_##name##_addressed, \
+                 ERegister_##name##_store_local, ERegister_##name##_constant, ERegister_##name##_constant_store}; \
+        break;
+        KELVO_FIXED_ARITHMETIC(ARITHMETIC)
+#undef ARITHMETIC
+#define COMPARISON(name, code, Operator) \
+    case code: \
+        forms.onStack = ERegister_##name; \
+        forms.addressed = ERegister_##name##_addressed; \
+        forms.constant = ERegister_##name##_constant; \
+        forms.branch = ERegister_##name##_branch; \
+        forms.constantBranch = ERegister_##name##_constant_branch; \
+        forms.compares = ETrue; \
+        break;
+        KELVO_FIXED_COMPARISONS(COMPARISON)
+#undef COMPARISON
+    default: break;
+    }
+    return forms;
+}
 
 // The register operations that stand for one stack operation of a family,
 // by its operation byte; KOperationCount for any other byte.
@@ -199,7 +252,7 @@ TOperation single(TUint8 aOpcode)
     return KOperationCount;
 }
 
-const TInt KLongestUnit = 6;
+const TInt KLongestUnit = 7;
 
 // The instructions from a code position, as far as they lie inside the
 // code: their positions and operation bytes.
@@ -277,6 +330,9 @@ private:
     TBool isVectorNative(const Window& aWindow, TInt aIndex, TInt64 aGroup, TInt64 aOperation) const;
     TBool isElementAddress(const Window& aWindow, TInt aIndex) const;
     TBool recogniseVectorNative(const Window& aWindow, Unit& aUnit) const;
+    TBool isPairTransfer(const Window& aWindow, TInt aIndex, TUint8 aShort, TUint8 aWide) const;
+    FixedForms fixedNative(const Window& aWindow, TInt aIndex) const;
+    TBool recogniseFixed(const Window& aWindow, Unit& aUnit) const;
     TBool recognise(TInt32 aStart, Unit& aUnit) const;
     void measure(const Window& aWindow, TInt aCount, Unit& aUnit) const;
     void findUnits();
@@ -350,7 +406,8 @@ TBool Translator::isVectorNative(const Window& aWindow, TInt aIndex, TInt64 aGro
 // The heights over the first aCount instructions of aWindow, from the
 // operation table's stack effects. A native checks its own slots, so the
 // table gives it none; a vector native takes its two and leaves one or
-// none, and the run after it starts where it returns.
+// none, a fixed-point one takes four and leaves two or one, and the run
+// after it starts where it returns.
 void Translator::measure(const Window& aWindow, TInt aCount, Unit& aUnit) const
 {
     TInt64 height = 0;
@@ -359,8 +416,12 @@ void Translator::measure(const Window& aWindow, TInt aCount, Unit& aUnit) const
     for (TInt i = 0; i < aCount; ++i) {
         const TInt32 at = aWindow.at[i];
         if (aWindow.op[i] == EOp_native) {
-            low = std::min(low, height - KVectorNativeTakes);
-            height += (operand(at, 1) == KAppend ? 0 : 1) - KVectorNativeTakes;
+            const TBool fixed = operand(at, 0) == KFixed;
+            const TInt64 takes = fixed ? KFixedNativeTakes : KVectorNativeTakes;
+            const TInt64 leaves =
+                fixed ? (fixedForms(operand(at, 1)).compares ? 1 : 2) : (operand(at, 1) == KAppend ? 0 : 1);
+            low = std::min(low, height - takes);
+            height += leaves - takes;
             aUnit.nativeEnd = at + size(EOp_native);
             aUnit.heightAfterNative = static_cast<TInt32>(height);
             continue;
@@ -426,6 +487,132 @@ TBool Translator::recogniseVectorNative(const Window& aWindow, Unit& aUnit) cons
     return EFalse;
 }
 
+// A block load or store of two words (load.s 2 or store.s 2, or their
+// wide forms) at instruction aIndex of aWindow.
+TBool Translator::isPairTransfer(const Window& aWindow, TInt aIndex, TUint8 aShort, TUint8 aWide) const
+{
+    return aIndex < aWindow.count && (aWindow.op[aIndex] == aShort || aWindow.op[aIndex] == aWide)
+        && operand(aWindow.at[aIndex], 0) == 2;
+}
+
+// The register forms of the Fixed family's operation at instruction
+// aIndex of aWindow, with code after it; none for any other instruction.
+FixedForms Translator::fixedNative(const Window& aWindow, TInt aIndex) const
+{
+    if (aIndex >= aWindow.count || aWindow.op[aIndex] != EOp_native)
+        return {};
+    const TInt32 at = aWindow.at[aIndex];
+    if (operand(at, 0) != KFixed || at + size(EOp_native) >= iLength)
+        return {};
+    return fixedForms(operand(at, 1));
+}
+
+// The fixed-point sequences from the start of aWindow, longest first: an
+// operation of the Fixed family with the operands pushed just before it
+// (the address of a local, then two locals; two locals; a local and a
+// constant; one local; one constant; none) and the store or branch after
+// it; or a pair pushed, loaded or stored on its own. Slots are counted
+// from the height before the unit. A local's two slots must lie at or
+// below the top there, so that nothing the unit pushes can be one of
+// them: the instruction then reads every operand before it writes, which
+// the plain order allows only there. They count among the lowest slots
+// the region takes, so that the entry's check keeps them inside the stack,
+// as the plain block load checks them.
+TBool Translator::recogniseFixed(const Window& aWindow, Unit& aUnit) const
+{
+    auto isLocalPair = [&](TInt aIndex) {
+        return isLocal(aWindow, aIndex, ETrue) && isPairTransfer(aWindow, aIndex + 1, EOp_load_s, EOp_load);
+    };
+    auto isConstantPair = [&](TInt aIndex) { return aIndex < aWindow.count && aWindow.op[aIndex] == EOp_ldc2; };
+    // The slot of the local named at instruction aIndex, pushed at height
+    // aHeight.
+    auto slotOf = [&](TInt aIndex, TInt64 aHeight) { return aHeight + 1 + operand(aWindow.at[aIndex], 0); };
+    auto below = [](std::initializer_list<TInt64> aSlots) {
+        return std::all_of(aSlots.begin(), aSlots.end(), [](TInt64 aSlot) { return aSlot + 1 <= 0; });
+    };
+    auto constantAt = [&](TInt aIndex, TInt64& aLow, TInt64& aHigh) {
+        aLow = operand(aWindow.at[aIndex], 0);
+        aHigh = operand(aWindow.at[aIndex], 1);
+    };
+    // The unit of the first aCount instructions, and of the next one where
+    // it is a store of the arithmetic's result or a branch on the
+    // comparison and the operation has a form for it. aLowest is the
+    // lowest local slot it names, if any.
+    auto take = [&](TInt aCount, TOperation aOperation, TOperation aStored, TOperation aBranched, TBool aCompares,
+                    TInt8 aPairAt, TInt64 aFirst, TInt64 aSecond, TInt64 aThird, TUint8 aSlots, TInt64 aLowest) {
+        aUnit.operation = aOperation;
+        const TUint8 after = aCount < aWindow.count ? aWindow.op[aCount] : Superinstructions::KInvalidOperation;
+        if (!aCompares && aStored != KOperationCount && isPairTransfer(aWindow, aCount, EOp_store_s, EOp_store)) {
+            aUnit.operation = aStored;
+            ++aCount;
+        } else if (aCompares && aBranched != KOperationCount && (after == EOp_jz_s || after == EOp_jz)) {
+            aUnit.operation = aBranched;
+            ++aCount;
+        }
+        aUnit.pairAt = aPairAt;
+        aUnit.first = aFirst;
+        aUnit.second = aSecond;
+        aUnit.third = aThird;
+        aUnit.slots = aSlots;
+        measure(aWindow, aCount, aUnit);
+        aUnit.low = static_cast<TInt32>(std::min(TInt64(aUnit.low), aLowest - 1));
+        return ETrue;
+    };
+    // The lowest local slot of a unit that names none.
+    const TInt64 KNoLocal = 1;
+    TInt64 low = 0;
+    TInt64 high = 0;
+
+    FixedForms forms = fixedNative(aWindow, 5);
+    if (forms.onStack != KOperationCount && isLocal(aWindow, 0, ETrue) && isLocalPair(1) && isLocalPair(3)) {
+        const TInt64 target = slotOf(0, 0);
+        const TInt64 left = slotOf(1, 1);
+        const TInt64 right = slotOf(3, 3);
+        if (below({target, left, right}))
+            return take(6, forms.addressed, forms.storeLocal, KOperationCount, forms.compares, 2, left, right, target,
+                        KFirstSlot | KSecondSlot | KThirdSlot, std::min({target, left, right}));
+    }
+    forms = fixedNative(aWindow, 4);
+    if (forms.onStack != KOperationCount && isLocalPair(0) && isLocalPair(2)) {
+        const TInt64 left = slotOf(0, 0);
+        const TInt64 right = slotOf(2, 2);
+        if (below({left, right}))
+            return take(5, forms.onStack, forms.store, forms.branch, forms.compares, 1, left, right, 0,
+                        KFirstSlot | KSecondSlot, std::min(left, right));
+    }
+    forms = fixedNative(aWindow, 3);
+    if (forms.onStack != KOperationCount && isLocalPair(0) && isConstantPair(2) && below({slotOf(0, 0)})) {
+        constantAt(2, low, high);
+        return take(4, forms.constant, forms.constantStore, forms.constantBranch, forms.compares, 1, slotOf(0, 0), low,
+                    high, KFirstSlot, slotOf(0, 0));
+    }
+    forms = fixedNative(aWindow, 2);
+    if (forms.onStack != KOperationCount && isLocalPair(0) && below({slotOf(0, 0)}))
+        return take(3, forms.onStack, forms.store, forms.branch, forms.compares, -1, -1, slotOf(0, 0), 0,
+                    KFirstSlot | KSecondSlot, slotOf(0, 0));
+    forms = fixedNative(aWindow, 1);
+    if (forms.onStack != KOperationCount && isConstantPair(0)) {
+        constantAt(0, low, high);
+        return take(2, forms.constant, forms.constantStore, forms.constantBranch, forms.compares, -1, -1, low, high,
+                    KFirstSlot, KNoLocal);
+    }
+    forms = fixedNative(aWindow, 0);
+    if (forms.onStack != KOperationCount)
+        return take(1, forms.onStack, forms.store, forms.branch, forms.compares, -3, -3, -1, 0, KFirstSlot | KSecondSlot, KNoLocal);
+    if (isLocalPair(0) && below({slotOf(0, 0)}))
+        return take(2, ERegister_local_pair, KOperationCount, KOperationCount, EFalse, 0, slotOf(0, 0), 0, 0, KFirstSlot,
+                    slotOf(0, 0));
+    if (isConstantPair(0)) {
+        constantAt(0, low, high);
+        return take(1, ERegister_constant_pair, KOperationCount, KOperationCount, EFalse, 0, 0, low, high, 0, KNoLocal);
+    }
+    if (isPairTransfer(aWindow, 0, EOp_load_s, EOp_load))
+        return take(1, ERegister_load_pair, KOperationCount, KOperationCount, EFalse, 0, 0, 0, 0, 0, KNoLocal);
+    if (isPairTransfer(aWindow, 0, EOp_store_s, EOp_store))
+        return take(1, ERegister_store_pair, KOperationCount, KOperationCount, EFalse, 0, 0, 0, 0, 0, KNoLocal);
+    return EFalse;
+}
+
 // The longest sequence from aStart that one register instruction does,
 // if any.
 TBool Translator::recognise(TInt32 aStart, Unit& aUnit) const
@@ -434,7 +621,7 @@ TBool Translator::recognise(TInt32 aStart, Unit& aUnit) const
     if (w.count == 0)
         return EFalse;
     aUnit.start = aStart;
-    if (recogniseVectorNative(w, aUnit))
+    if (recogniseVectorNative(w, aUnit) || recogniseFixed(w, aUnit))
         return ETrue;
     TInt64 constant = 0;
     auto take = [&](TInt aCount, TOperation aOperation, TInt64 aFirst, TInt64 aSecond) {
@@ -604,6 +791,16 @@ Instruction Translator::instructionOf(const Unit& aUnit, TInt32 aDepth) const
     const TInt64 secondSlot = 4 * (TInt64(aDepth) + 2 + aUnit.second);
     instruction.a = static_cast<TInt32>(aUnit.first);
     instruction.b = static_cast<TInt32>(aUnit.second);
+    instruction.c = static_cast<TInt32>(aUnit.third);
+    // The fixed-point units name their slots from the height before them.
+    instruction.pairAt = aUnit.pairAt;
+    auto slotAt = [&](TInt64 aSlot) { return static_cast<TInt32>(4 * (TInt64(aDepth) + aSlot)); };
+    if (aUnit.slots & KFirstSlot)
+        instruction.a = slotAt(aUnit.first);
+    if (aUnit.slots & KSecondSlot)
+        instruction.b = slotAt(aUnit.second);
+    if (aUnit.slots & KThirdSlot)
+        instruction.c = slotAt(aUnit.third);
     switch (aUnit.operation) {
     case ERegister_load_local:
     case ERegister_local_address:

@@ -93,6 +93,23 @@ namespace RegisterForm {
 //   when its method is fixed, the entry of the method's region (c) and the
 //   distance to its first instruction (taken); a virtual call names the
 //   targets it keeps (c).
+// - the fixed-point values of the Fixed family, two slots each, low word
+//   first: local_pair (ldloca; load.s 2: a fixed-point local pushed),
+//   constant_pair (ldc2), load_pair and store_pair (load.s 2 and store.s 2
+//   through an address on the stack), and the family's add, subtract,
+//   multiply and comparisons (native 11, n) done without the call, with
+//   their operands as compilers push them: both on the stack, or the
+//   right one a local or a constant (_constant) pushed just before, or
+//   both locals pushed just before, after the address of a local
+//   (_addressed) or not. An operation's result may be stored by the
+//   store.s 2 after it, through the address below its operands (_store)
+//   or into the local whose address came first (_store_local), and a
+//   comparison branched on by the jz after it (_branch). Where a
+//   collection is due, the plain code runs the native.
+#define KELVO_REGISTER_FIXED_ARITHMETIC(name, code, Operation) \
+    X(name) X(name##_store) X(name##_addressed) X(name##_store_local) X(name##_constant) X(name##_constant_store)
+#define KELVO_REGISTER_FIXED_COMPARISON(name, code, Operator) \
+    X(name) X(name##_branch) X(name##_addressed) X(name##_constant) X(name##_constant_branch)
 #define KELVO_REGISTER_ARITHMETIC(onStack, inWord, inByte, Operator) \
     X(stack_##onStack) X(update_##inWord) X(update_local_##inWord) X(update_local_field_##inWord) \
     X(local_constant_##onStack)
@@ -106,7 +123,8 @@ namespace RegisterForm {
     X(nothing) X(not) X(negate) X(store) X(load_indirect) X(field_address) X(jump) X(jump_if_zero) X(copy_local) \
     X(set_local) X(local_field_load) X(set_local_field) \
     X(word_vector_load) X(word_vector_address) X(reference_vector_element) X(local_word_vector_load) X(add_local_word_vector_element) \
-    X(word_vector_append) \
+    X(word_vector_append) X(local_pair) X(constant_pair) X(load_pair) X(store_pair) \
+    KELVO_FIXED_ARITHMETIC(KELVO_REGISTER_FIXED_ARITHMETIC) KELVO_FIXED_COMPARISONS(KELVO_REGISTER_FIXED_COMPARISON) \
     ARITHMETIC_FAMILY(KELVO_REGISTER_ARITHMETIC) COMPARISON_FAMILY(KELVO_REGISTER_COMPARISON) \
     STEP_FAMILY(KELVO_REGISTER_STEP)
 
@@ -127,11 +145,18 @@ const TInt32 KLocalReach = 8192;
 // region's base slot, the slot where the region's height 0 is.
 struct Instruction {
     TOperation operation;
+    // For the Fixed family's operations: the height, from the one before
+    // the instruction, where the left operand lies once pushed, and the
+    // result after the operation (-3, -1, 1 or 2).
+    TInt8 pairAt;
     TInt32 pc;          // where its first stack instruction starts
     TInt32 depth;       // the height before it, from the region's base
     TInt32 a;           // a slot offset or a constant, as the operation needs
     TInt32 b;           // a second one; for step_local_test, 1 or -1
     TInt32 c;           // a third slot offset, for a += v[i]
+    // The Fixed family's operations take their left operand from slot a
+    // and their right one from slot b, or the constant of b (low word) and
+    // c (high word); c is the slot of the local a result is stored into.
     // Where a jump goes, and where a conditional jump goes on: the distance
     // in bytes to the instruction there, a transfer when that is outside
     // the region. The pc and depth of the instruction there are where the

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "Arena.h"
+#include "ORaw.h"
 #include "Opcodes.h"
 #include "RegisterForm.h"
 #include "VirtualMachine.h"
@@ -25,6 +26,13 @@ using Opcodes::EOp_native;
 using Opcodes::size;
 
 typedef TUint32 __attribute__((may_alias)) AliasedWord;
+
+inline TInt64 pairIn(const TUint8* aSlots)
+{
+    TUint64 value;
+    std::memcpy(&value, aSlots, 8);
+    return static_cast<TInt64>(value);
+}
 
 // The entry's check keeps every height of the region within the stack, and
 // heights and locals stay within the local reach of each other, so every
@@ -80,6 +88,9 @@ __attribute__((aligned(64))) TWayOn run(Program& aProgram, const Instruction* aF
     // in a region allocates, so what the heap says at the entry holds
     // until the region is left.
     const TBool collectionDue = aMachine.heap().collectionDue();
+    // Nor does the arena grow, so its end bounds the block loads and
+    // stores throughout.
+    const TUint32 arenaTop = aMachine.arena().top();
     // A call or a return that goes on in another region moves the frame.
     TInt32 base = aBase;
     TUint32 frame = VirtualMachine::KStackAddress + 4u * static_cast<TUint32>(base);
@@ -102,6 +113,14 @@ __attribute__((aligned(64))) TWayOn run(Program& aProgram, const Instruction* aF
         const TUint64 pair = static_cast<TUint64>(low) | static_cast<TUint64>(high) << 32; \
         std::memcpy(frameHost + 4 * (height), &pair, 8); \
     } while (0)
+    // A fixed-point value in the two slots from offset, low word first,
+    // and the two words of one.
+#define PAIR(offset) pairIn(frameHost + (offset))
+#define LOW(value) static_cast<TUint32>(value)
+#define HIGH(value) static_cast<TUint32>(static_cast<TUint64>(value) >> 32)
+    // Whether a block load or store of two words may touch the block at
+    // address, as the plain one checks it.
+#define PAIR_IN_ARENA(address) ((address) >= Arena::KGuardSize && TUint64(address) + 8 <= arenaTop)
 #define LOAD(address) Arena::wordAt(mem, address)
 #define STORE(address, value) Arena::setWordAt(mem, address, value)
 #define LOCAL_ADDRESS() (frame + static_cast<TUint32>(ins->a))
@@ -443,6 +462,149 @@ register_word_vector_append: {
     COUNT_NATIVE(ins->pc + size(EOp_native), ins->depth - 2);
     NEXT();
 }
+// Fixed-point values, two slots each, as the block loads and stores and
+// ldc2 push and store them: a word at a time through an address, in the
+// plain order, since the block may be the slots written.
+register_local_pair: {
+    const TInt64 value = PAIR(ins->a);
+    STORE_PAIR(ins->depth + 1, LOW(value), HIGH(value));
+    NEXT();
+}
+register_constant_pair:
+    STORE_PAIR(ins->depth + 1, static_cast<TUint32>(ins->b), static_cast<TUint32>(ins->c));
+    NEXT();
+register_load_pair: {
+    const TUint32 address = T;
+    if (!PAIR_IN_ARENA(address))
+        RETREAT();
+    T = LOAD(address);
+    ABOVE(1) = LOAD(address + 4);
+    NEXT();
+}
+register_store_pair: {
+    const TUint32 address = ABOVE(-2);
+    if (!PAIR_IN_ARENA(address))
+        RETREAT();
+    STORE(address, N);
+    STORE(address + 4, T);
+    NEXT();
+}
+// The Fixed family's add, subtract, multiply and comparisons. Each first
+// makes sure that it does what the plain code would: where a collection
+// is due the native runs (its entry is a safe point), a budget used up
+// stops the run after the native, and a store's address out of range
+// raises the store's error; then the plain code runs from the
+// instruction's start. The operands are read before anything is written:
+// the locals lie at or below the top (see the translation). Then come the
+// slots the plain instructions leave above the top: the address of the
+// local stored to, the result where the left operand was (a comparison
+// leaves 1 or 0 in its low word), the right operand above it; and the
+// store, through the address the plain store takes, word by word: where
+// the low word lands on the slot of the high one, the store reads it back
+// as the high one, and so does this.
+#define FIXED_NATIVE_RUNS() \
+    do { \
+        if (collectionDue) \
+            RETREAT(); \
+        if constexpr (KCounted) { \
+            if (budget == 0) \
+                RETREAT(); \
+            --budget; \
+        } \
+    } while (0)
+#define FIXED_OPERANDS(rightConstant) \
+    const TInt64 at = TInt64(ins->depth) + ins->pairAt; \
+    FIXED_NATIVE_RUNS(); \
+    const TInt64 left = PAIR(ins->a); \
+    const TInt64 right = (rightConstant) \
+        ? static_cast<TInt64>(TUint64(static_cast<TUint32>(ins->c)) << 32 | static_cast<TUint32>(ins->b)) \
+        : PAIR(ins->b)
+#define FIXED_RESULT(addressed, low, high) \
+    if (addressed) \
+        AT_HEIGHT(at - 1) = frame + static_cast<TUint32>(ins->c); \
+    STORE_PAIR(at, low, high); \
+    STORE_PAIR(at + 2, LOW(right), HIGH(right))
+#define FIXED_STORE_TARGET() \
+    const TUint32 target = AT_HEIGHT(TInt64(ins->depth) + ins->pairAt - 1); \
+    if (!PAIR_IN_ARENA(target)) \
+        RETREAT()
+#define STORE_FIXED_RESULT(value) \
+    STORE(target, LOW(value)); \
+    STORE(target + 4, target == frame + 4u * static_cast<TUint32>(at + 1) ? LOW(value) : HIGH(value))
+#define FIXED_ARITHMETIC(rightConstant, addressed, Operation) \
+    FIXED_OPERANDS(rightConstant); \
+    const TInt64 value = Operation(left, right); \
+    FIXED_RESULT(addressed, LOW(value), HIGH(value))
+#define FIXED_ARITHMETIC_FORMS(name, code, Operation) \
+    register_##name: { \
+        FIXED_ARITHMETIC(false, false, Operation); \
+        NEXT(); \
+    } \
+    register_##name##_addressed: { \
+        FIXED_ARITHMETIC(false, true, Operation); \
+        NEXT(); \
+    } \
+    register_##name##_constant: { \
+        FIXED_ARITHMETIC(true, false, Operation); \
+        NEXT(); \
+    } \
+    register_##name##_store_local: { \
+        FIXED_ARITHMETIC(false, true, Operation); \
+        std::memcpy(frameHost + ins->c, &value, 8); \
+        NEXT(); \
+    } \
+    register_##name##_store: { \
+        FIXED_STORE_TARGET(); \
+        FIXED_ARITHMETIC(false, false, Operation); \
+        STORE_FIXED_RESULT(value); \
+        NEXT(); \
+    } \
+    register_##name##_constant_store: { \
+        FIXED_STORE_TARGET(); \
+        FIXED_ARITHMETIC(true, false, Operation); \
+        STORE_FIXED_RESULT(value); \
+        NEXT(); \
+    }
+    KELVO_FIXED_ARITHMETIC(FIXED_ARITHMETIC_FORMS)
+#undef FIXED_ARITHMETIC_FORMS
+#undef FIXED_ARITHMETIC
+#define FIXED_COMPARISON(rightConstant, addressed, Operator) \
+    FIXED_OPERANDS(rightConstant); \
+    const bool holds = left Operator right; \
+    FIXED_RESULT(addressed, holds ? 1u : 0u, HIGH(left))
+#define FIXED_COMPARISON_FORMS(name, code, Operator) \
+    register_##name: { \
+        FIXED_COMPARISON(false, false, Operator); \
+        NEXT(); \
+    } \
+    register_##name##_addressed: { \
+        FIXED_COMPARISON(false, true, Operator); \
+        NEXT(); \
+    } \
+    register_##name##_constant: { \
+        FIXED_COMPARISON(true, false, Operator); \
+        NEXT(); \
+    } \
+    register_##name##_branch: { \
+        FIXED_COMPARISON(false, false, Operator); \
+        if (holds) \
+            GO(ins->next); \
+        GO(ins->taken); \
+    } \
+    register_##name##_constant_branch: { \
+        FIXED_COMPARISON(true, false, Operator); \
+        if (holds) \
+            GO(ins->next); \
+        GO(ins->taken); \
+    }
+    KELVO_FIXED_COMPARISONS(FIXED_COMPARISON_FORMS)
+#undef FIXED_COMPARISON_FORMS
+#undef FIXED_COMPARISON
+#undef FIXED_NATIVE_RUNS
+#undef FIXED_OPERANDS
+#undef FIXED_RESULT
+#undef FIXED_STORE_TARGET
+#undef STORE_FIXED_RESULT
 // A zero divisor goes back to the plain instructions, which do the same
 // again (the slots written so far get the same values) and raise the
 // error where the plain code raises it.
@@ -571,6 +733,10 @@ register_word_vector_append: {
 #undef GO_INTO_METHOD
 #undef ELEMENT_ADDRESS
 #undef COUNT_NATIVE
+#undef PAIR
+#undef LOW
+#undef HIGH
+#undef PAIR_IN_ARENA
 }
 
 }

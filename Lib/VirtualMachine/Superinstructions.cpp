@@ -76,12 +76,12 @@ THandler fixedHandler(TUint8 aOperation, const TUint8* aNext)
         aNext != nullptr && (*aNext == EOp_store_s || *aNext == EOp_store) && operandValue(aNext, 0) == 2;
     const TBool branched = aNext != nullptr && (*aNext == EOp_jz_s || *aNext == EOp_jz);
     switch (aOperation) {
-#define KELVO_FIXED_ARITHMETIC_CASE(name, code) \
+#define KELVO_FIXED_ARITHMETIC_CASE(name, code, Operation) \
     case code: \
         return stored ? EHandler_fused_##name##_store : EHandler_fused_##name;
         KELVO_FIXED_ARITHMETIC(KELVO_FIXED_ARITHMETIC_CASE)
 #undef KELVO_FIXED_ARITHMETIC_CASE
-#define KELVO_FIXED_COMPARISON_CASE(name, code) \
+#define KELVO_FIXED_COMPARISON_CASE(name, code, Operator) \
     case code: \
         return branched ? EHandler_fused_##name##_jump : EHandler_fused_##name;
         KELVO_FIXED_COMPARISONS(KELVO_FIXED_COMPARISON_CASE)

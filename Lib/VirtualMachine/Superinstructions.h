@@ -270,20 +270,21 @@ const TUint8 KCount = 11;
 // address. Both families keep one word per element, so the two natives
 // do the same work and share the fused handlers and register operations.
 const TUint8 KReferenceElementAddress = 7;
-// The Fixed family, and the operations whose work its fused handlers do
-// (KELVO_FIXED_HANDLERS): each handler with its operation's code.
+// The Fixed family, and the operations whose work its fused handlers and
+// the register form do (KELVO_FIXED_HANDLERS): each handler with its
+// operation's code, and the ORaw function or the comparison it does.
 const TUint8 KFixed = 11;
 #define KELVO_FIXED_ARITHMETIC(X) \
-    X(fixed_add, 7) \
-    X(fixed_subtract, 8) \
-    X(fixed_multiply, 9)
+    X(fixed_add, 7, ORaw::add) \
+    X(fixed_subtract, 8, ORaw::subtract) \
+    X(fixed_multiply, 9, ORaw::multiply)
 #define KELVO_FIXED_COMPARISONS(X) \
-    X(fixed_equal, 18) \
-    X(fixed_not_equal, 19) \
-    X(fixed_less, 20) \
-    X(fixed_less_or_equal, 21) \
-    X(fixed_greater, 22) \
-    X(fixed_greater_or_equal, 23)
+    X(fixed_equal, 18, ==) \
+    X(fixed_not_equal, 19, !=) \
+    X(fixed_less, 20, <) \
+    X(fixed_less_or_equal, 21, <=) \
+    X(fixed_greater, 22, >) \
+    X(fixed_greater_or_equal, 23, >=)
 // The Fixed family's operations on a value in memory that its fused
 // handlers do: the load, and the updates of x op= y and the steps.
 const TUint8 KFixedLoad = 1;

@@ -542,7 +542,7 @@ std::string fieldAboveTheTop(const std::string& aWalk, TInt aField, TInt aAbove)
 // in the wide forms.
 std::string widened(std::string aProgram)
 {
-    for (const std::string form : {"ldloc", "ldloca", "fieldaddr"}) {
+    for (const std::string form : {"ldloc", "ldloca", "fieldaddr", "load", "store"}) {
         const std::string shortForm = form + ".s ";
         for (auto at = aProgram.find(shortForm); at != std::string::npos; at = aProgram.find(shortForm))
             aProgram.replace(at, shortForm.size(), form + " ");
@@ -793,6 +793,229 @@ TEST(RegisterForm, FieldsOfLocalsRunAsThePlainInstructions)
     EXPECT_EQ(runRaw(listWalk(KCountValues, 4), ETrue, ETrue).stack[4 + 2], 3u);
     EXPECT_NE(runRaw(listWalk(KCountValues, 6), ETrue, ETrue).code, ENoError);
     EXPECT_NE(runRaw(listWalk(updateByValue("divind"), 4), ETrue, ETrue).code, ENoError);
+}
+
+namespace {
+
+// Fixed-point code as a compiler for the stack machine writes it, with the
+// local offsets worked out from the height: locals a, b, c and d of two
+// slots each in slots 1 to 8 of the frame, n in slot 9, i in slot 10.
+class FixedCode {
+public:
+    enum TLocal { EA = 1, EB = 3, EC = 5, ED = 7, EN = 9, EI = 10 };
+    static const TInt KLocals = 10;
+
+    FixedCode& line(const std::string& aLine, TInt aGrowth)
+    {
+        iText += "    " + aLine + "\n";
+        iHeight += aGrowth;
+        return *this;
+    }
+    // A slot from the frame's first, as ldloca names it at this height.
+    std::string offset(TInt aSlot) const { return std::to_string(aSlot - (KLocals + iHeight) - 1); }
+    // The slot just above the top.
+    TInt above() const { return KLocals + iHeight + 1; }
+    FixedCode& address(TInt aSlot) { return line("ldloca.s " + offset(aSlot), 1); }
+    FixedCode& load(TInt aSlot) { return address(aSlot).line("load.s 2", 1); }
+    FixedCode& constant(const char* aLow, const char* aHigh)
+    {
+        return line(std::string("ldc2 ") + aLow + ", " + aHigh, 2);
+    }
+    FixedCode& operation(TInt aCode) { return line("native 11, " + std::to_string(aCode), aCode >= 18 ? -3 : -2); }
+    FixedCode& store() { return line("store.s 2", -3); }
+    FixedCode& nop() { return line("nop", 0); }
+    // n += 1 where the comparison on the top holds.
+    FixedCode& countIfHolds()
+    {
+        const std::string skip = "skip" + std::to_string(iLabels++);
+        line("jz.s " + skip, -1);
+        address(EN).line("incind", -1);
+        iText += skip + ":\n";
+        return *this;
+    }
+    const std::string& text() const { return iText; }
+
+private:
+    std::string iText;
+    TInt iHeight = 0;
+    TInt iLabels = 0;
+};
+
+const char* const KHalf[] = {"-2147483648", "0"};
+const char* const KMinusTwo[] = {"0", "-2"};
+const TInt KFixedArithmetic[] = {7, 8, 9};
+const TInt KFixedComparisons[] = {18, 19, 20, 21, 22, 23};
+
+// Every form of the Fixed family's operations that the register form
+// does: each arithmetic stored into a local after its address and through
+// an address further down, with a local, a constant, the top or both
+// pushed before it, and left on the stack; each comparison branched on or
+// added to n, in the same forms; pairs pushed, loaded and stored on their
+// own; and operands that name the slots the sequence writes above the top.
+std::string fixedStatements()
+{
+    using F = FixedCode;
+    FixedCode code;
+    for (TInt op : KFixedArithmetic) {
+        code.address(F::ED).load(F::EA).load(F::EB).operation(op).store();
+        code.address(F::EC).nop().load(F::EA).load(F::EB).operation(op).store();
+        code.address(F::EC).nop().load(F::EA).constant(KHalf[0], KHalf[1]).operation(op).store();
+        code.address(F::EC).nop().load(F::EA).load(F::EB).operation(op).load(F::ED).operation(op).store();
+        code.address(F::EC).nop().load(F::EA).load(F::EB).operation(op).constant(KMinusTwo[0], KMinusTwo[1])
+            .operation(op).store();
+        code.address(F::EC).nop().load(F::ED).load(F::EA).operation(op).load(F::EB).load(F::EC).operation(op)
+            .operation(op).store();
+        code.address(F::EB).load(F::EA).load(F::ED).operation(op).nop().store();
+        code.address(F::EC).nop().load(F::EA).load(F::EB).operation(op).nop().load(F::ED).operation(op).nop()
+            .constant(KHalf[0], KHalf[1]).operation(op).nop().load(F::EB).load(F::ED).operation(op).nop()
+            .operation(op).nop().store();
+        code.address(F::EA).load(F::EA).load(F::EC).operation(7).store();
+        code.address(F::EB).load(F::EB).load(F::ED).operation(op).store();
+    }
+    for (TInt op : KFixedComparisons) {
+        code.load(F::EA).load(F::EB).operation(op).countIfHolds();
+        code.load(F::EA).constant(KHalf[0], KHalf[1]).operation(op).countIfHolds();
+        code.load(F::EA).load(F::EB).operation(7).load(F::EC).operation(op).countIfHolds();
+        code.load(F::EA).load(F::EB).operation(7).constant(KMinusTwo[0], KMinusTwo[1]).operation(op).countIfHolds();
+        code.load(F::EA).load(F::EB).operation(8).load(F::EC).load(F::ED).operation(7).operation(op).countIfHolds();
+        code.address(F::EN).load(F::EA).load(F::EB).operation(op).line("addind", -2);
+        code.address(F::EN).nop().load(F::EA).load(F::EB).operation(op).line("addind", -2);
+        code.address(F::EN).nop().load(F::EA).constant(KHalf[0], KHalf[1]).operation(op).line("addind", -2);
+        code.address(F::EN).nop().load(F::EA).load(F::EB).operation(7).load(F::EC).operation(op).line("addind", -2);
+        code.address(F::EN).nop().load(F::EA).load(F::EB).operation(7).constant(KHalf[0], KHalf[1]).operation(op)
+            .line("addind", -2);
+        code.address(F::EN).nop().load(F::EA).load(F::EB).operation(8).load(F::EC).load(F::ED).operation(7)
+            .operation(op).line("addind", -2);
+    }
+    code.address(F::EC).load(F::EA).store();
+    code.address(F::ED).constant(KMinusTwo[0], KMinusTwo[1]).store();
+    code.address(F::EC).address(F::ED).nop().line("load.s 2", 1).store();
+    return code.text();
+}
+
+// Operands that name the slots the sequence writes above the top: the
+// left one the slot just above (the address pushed before it) and the
+// right one the slots the left was pushed to; and a result stored through
+// the address of its own high slot. The plain order of the writes shows.
+// The register form leaves these to the plain instructions, except for
+// the store, which it does word by word as the plain store does.
+std::string fixedStatementsAboveTheTop()
+{
+    using F = FixedCode;
+    FixedCode code;
+    for (TInt op : KFixedArithmetic) {
+        code.address(F::ED).nop();
+        code.load(code.above()).load(code.above() - 3).operation(op).store();
+        code.address(code.above() + 2).load(F::EA).load(F::EB).operation(op).store();
+        code.address(code.above() + 2).nop().load(F::EA).load(F::EB).operation(op).store();
+    }
+    return code.text();
+}
+
+// a and b set to aLeft and aRight (low word, high word), c to 1 and d to
+// -1, then three turns of aStatements, then a return.
+std::string fixedLoop(const std::string& aStatements, const std::pair<const char*, const char*>& aLeft,
+                      const std::pair<const char*, const char*>& aRight)
+{
+    using F = FixedCode;
+    FixedCode set;
+    set.address(F::EA).constant(aLeft.first, aLeft.second).store();
+    set.address(F::EB).constant(aRight.first, aRight.second).store();
+    set.address(F::EC).constant("0", "1").store();
+    set.address(F::ED).constant("0", "-1").store();
+    return "main:\n    adjust.s " + std::to_string(F::KLocals) + "\n" + set.text()
+           + "loop:\n    ldloc.s -1\n    ldc 3\n    lt\n    jz done\n" + aStatements
+           + "    ldloca.s -1\n    incind\n    jmp loop\ndone:\n    ret 10, 11\n";
+}
+
+}
+
+// The Fixed family's operations in a loop run as register instructions,
+// with and without the fused handlers, and leave the machine as the
+// natives do: every form on every pair of values from the edges of the
+// range (the infinities, the smallest step, halves and values whose
+// product saturates), in both forms of the instructions; budgets that run
+// out at every point of the first turn; a store through a null address
+// and a load from one, which raise the plain store's and load's error; and
+// stacks whose runs after the natives pass the stack's end.
+TEST(RegisterForm, FixedPointOperationsRunAsTheNativesDo)
+{
+    const std::pair<const char*, const char*> KValues[] = {
+        {"0", "0"},           {"0", "1"},          {"0", "-1"},          {"-2147483648", "0"},
+        {"-2147483648", "-1"}, {"-1", "2147483647"}, {"0", "-2147483648"}, {"1", "0"},
+        {"1073741824", "3"},  {"0", "65536"},
+    };
+    const std::string statements = fixedStatements();
+    for (const auto& left : KValues) {
+        for (const auto& right : KValues) {
+            for (const std::string& program :
+                 {fixedLoop(statements, left, right), fixedLoop(fixedStatementsAboveTheTop(), left, right)}) {
+                expectSameEndings(program, {-1});
+                expectSameEndings(widened(program), {-1});
+            }
+        }
+    }
+    std::vector<TInt64> budgets;
+    for (TInt64 budget = 0; budget < 400; budget += budget < 200 ? 1 : 7)
+        budgets.push_back(budget);
+    expectSameEndings(fixedLoop(statements, KValues[8], KValues[2]), budgets);
+    expectSameEndings(fixedLoop(fixedStatementsAboveTheTop(), KValues[8], KValues[2]), budgets);
+
+    using F = FixedCode;
+    for (const char* nullAddress : {"ldc 0", "ldc 4", "ldc -8"}) {
+        FixedCode stored;
+        stored.line(nullAddress, 1).nop().load(F::EA).load(F::EB).operation(9).store();
+        FixedCode storedApart;
+        storedApart.line(nullAddress, 1).nop().load(F::EA).load(F::EB).operation(9).nop().store();
+        FixedCode loaded;
+        loaded.address(F::EC).line(nullAddress, 1).line("load.s 2", 1).store();
+        // A local whose slots lie below the stack's first, in the guard
+        // region before it.
+        FixedCode belowTheStack;
+        belowTheStack.address(F::EC).load(-3).store();
+        for (const FixedCode* code : {&stored, &storedApart, &loaded, &belowTheStack}) {
+            const std::string program = fixedLoop(code->text(), KValues[1], KValues[2]);
+            EXPECT_NE(runRaw(program, ETrue, ETrue).code, ENoError) << program;
+            expectSameEndings(program, {-1, 0, 1, 2, 3, 4});
+        }
+    }
+    // The arithmetic leaves two slots where its operands were four, a
+    // comparison one.
+    for (TInt pushes : {8, 9, 10}) {
+        for (const auto& [operation, topAfter] : {std::pair {"7", 14992}, std::pair {"20", 14991}}) {
+            const std::string fixed = std::string("    ldc 1\n    ldc 2\n    native 11, ") + operation + "\n";
+            expectSameEndings(nearTheLimit(fixed, topAfter, pushes), {-1, 0, 1, 2, 3});
+        }
+    }
+
+    // Each form is made, with the fused handlers and without them, and
+    // the loop is one region.
+    const std::string program = fixedLoop(statements, KValues[1], KValues[3]);
+    for (TBool fusion : {ETrue, EFalse}) {
+        const Translated t = translated(program, fusion);
+        std::vector<TInt> made(RegisterForm::KOperationCount);
+        for (const RegisterForm::Instruction& instruction : t.program.instructions)
+            ++made[instruction.operation];
+        using namespace RegisterForm;
+        for (TOperation operation : {ERegister_local_pair, ERegister_constant_pair, ERegister_load_pair,
+                                     ERegister_store_pair}) {
+            EXPECT_GT(made[operation], 0) << TInt(operation) << " " << fusion;
+        }
+#define ARITHMETIC(name, code, Operation) \
+    for (TOperation operation : {ERegister_##name, ERegister_##name##_store, ERegister_##name##_addressed, \
+                                 ERegister_##name##_store_local, ERegister_##name##_constant, \
+                                 ERegister_##name##_constant_store}) \
+        EXPECT_GT(made[operation], 0) << #name << " " << TInt(operation) << " " << fusion;
+#define COMPARISON(name, code, Operator) \
+    for (TOperation operation : {ERegister_##name, ERegister_##name##_branch, ERegister_##name##_addressed, \
+                                 ERegister_##name##_constant, ERegister_##name##_constant_branch}) \
+        EXPECT_GT(made[operation], 0) << #name << " " << TInt(operation) << " " << fusion;
+        KELVO_FIXED_ARITHMETIC(ARITHMETIC)
+        KELVO_FIXED_COMPARISONS(COMPARISON)
+#undef ARITHMETIC
+#undef COMPARISON
+        EXPECT_GT(regionEntries(t), 0) << fusion;
+    }
 }
 
 // An error inside a region is raised by the plain instruction at its own
