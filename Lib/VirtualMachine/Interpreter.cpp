@@ -1451,11 +1451,12 @@ fused_fixed_load: {
         COUNT_NATIVE(pc + size(EOp_native)); \
         ADVANCE(size(EOp_native)); \
     }
-FIXED_UPDATE(fixed_add_assign, ORaw::add, 2, FIXED_IN_SLOTS(top))
-FIXED_UPDATE(fixed_subtract_assign, ORaw::subtract, 2, FIXED_IN_SLOTS(top))
-FIXED_UPDATE(fixed_multiply_assign, ORaw::multiply, 2, FIXED_IN_SLOTS(top))
-FIXED_UPDATE(fixed_increment, ORaw::add, 0, ORaw::KOne)
-FIXED_UPDATE(fixed_decrement, ORaw::subtract, 0, ORaw::KOne)
+#define FIXED_ASSIGNMENT(name, code, Operation) FIXED_UPDATE(name, Operation, 2, FIXED_IN_SLOTS(top))
+#define FIXED_STEP(name, code, Operation) FIXED_UPDATE(name, Operation, 0, ORaw::KOne)
+KELVO_FIXED_ASSIGNMENTS(FIXED_ASSIGNMENT)
+KELVO_FIXED_STEPS(FIXED_STEP)
+#undef FIXED_ASSIGNMENT
+#undef FIXED_STEP
 #undef FIXED_UPDATE
 #undef FIXED_REFERENCE
 #undef BRANCH_ON_FIXED_RESULT

@@ -56,7 +56,6 @@ using Superinstructions::KReferenceVectors;
 using Superinstructions::KWordVectors;
 using Superinstructions::KFixed;
 const TInt64 KVectorNativeTakes = 2;
-const TInt64 KFixedNativeTakes = 4;
 
 // The register operations of the Fixed family's add, subtract, multiply
 // and comparisons, by the native's code: the operation on the stack, and
@@ -72,6 +71,21 @@ struct FixedForms {
     TOperation constantBranch = KOperationCount;
     TBool compares = EFalse;
 };
+
+// The register operation of the Fixed family's load or update of code
+// aCode, through a reference on the stack or (aOfLocal) through the address
+// of a local pushed before it; KOperationCount for any other code.
+TOperation fixedUpdate(TInt64 aCode, TBool aOfLocal)
+{
+    switch (aCode) {
+    case Superinstructions::KFixedLoad: return aOfLocal ? ERegister_local_fixed_load : ERegister_fixed_load;
+#define UPDATE(name, code, Operation) \
+    case code: return aOfLocal ? ERegister_##name##_local : ERegister_##name;
+        KELVO_FIXED_UPDATES(UPDATE)
+#undef UPDATE
+    default: return KOperationCount;
+    }
+}
 
 FixedForms fixedForms(TInt64 aCode)
 {
@@ -98,6 +112,22 @@ FixedForms fixedForms(TInt64 aCode)
     default: break;
     }
     return forms;
+}
+
+// The slots the Fixed family's operation of code aCode takes and leaves,
+// where the register form does it.
+std::pair<TInt64, TInt64> fixedSlots(TInt64 aCode)
+{
+    switch (aCode) {
+    case Superinstructions::KFixedLoad: return {1, 2};
+#define ASSIGNMENT(name, code, Operation) case code: return {3, 0};
+        KELVO_FIXED_ASSIGNMENTS(ASSIGNMENT)
+#undef ASSIGNMENT
+#define STEP(name, code, Operation) case code: return {1, 0};
+        KELVO_FIXED_STEPS(STEP)
+#undef STEP
+    default: return {4, fixedForms(aCode).compares ? 1 : 2};
+    }
 }
 
 // The register operations that stand for one stack operation of a family,
@@ -331,6 +361,7 @@ private:
     TBool isElementAddress(const Window& aWindow, TInt aIndex) const;
     TBool recogniseVectorNative(const Window& aWindow, Unit& aUnit) const;
     TBool isPairTransfer(const Window& aWindow, TInt aIndex, TUint8 aShort, TUint8 aWide) const;
+    TInt64 fixedCode(const Window& aWindow, TInt aIndex) const;
     FixedForms fixedNative(const Window& aWindow, TInt aIndex) const;
     TBool recogniseFixed(const Window& aWindow, Unit& aUnit) const;
     TBool recognise(TInt32 aStart, Unit& aUnit) const;
@@ -406,8 +437,8 @@ TBool Translator::isVectorNative(const Window& aWindow, TInt aIndex, TInt64 aGro
 // The heights over the first aCount instructions of aWindow, from the
 // operation table's stack effects. A native checks its own slots, so the
 // table gives it none; a vector native takes its two and leaves one or
-// none, a fixed-point one takes four and leaves two or one, and the run
-// after it starts where it returns.
+// none, a fixed-point one takes and leaves what fixedSlots says, and the
+// run after it starts where it returns.
 void Translator::measure(const Window& aWindow, TInt aCount, Unit& aUnit) const
 {
     TInt64 height = 0;
@@ -416,10 +447,9 @@ void Translator::measure(const Window& aWindow, TInt aCount, Unit& aUnit) const
     for (TInt i = 0; i < aCount; ++i) {
         const TInt32 at = aWindow.at[i];
         if (aWindow.op[i] == EOp_native) {
-            const TBool fixed = operand(at, 0) == KFixed;
-            const TInt64 takes = fixed ? KFixedNativeTakes : KVectorNativeTakes;
-            const TInt64 leaves =
-                fixed ? (fixedForms(operand(at, 1)).compares ? 1 : 2) : (operand(at, 1) == KAppend ? 0 : 1);
+            const auto [takes, leaves] = operand(at, 0) == KFixed
+                ? fixedSlots(operand(at, 1))
+                : std::pair<TInt64, TInt64>(KVectorNativeTakes, operand(at, 1) == KAppend ? 0 : 1);
             low = std::min(low, height - takes);
             height += leaves - takes;
             aUnit.nativeEnd = at + size(EOp_native);
@@ -495,16 +525,23 @@ TBool Translator::isPairTransfer(const Window& aWindow, TInt aIndex, TUint8 aSho
         && operand(aWindow.at[aIndex], 0) == 2;
 }
 
-// The register forms of the Fixed family's operation at instruction
-// aIndex of aWindow, with code after it; none for any other instruction.
-FixedForms Translator::fixedNative(const Window& aWindow, TInt aIndex) const
+// The code of the Fixed family's operation at instruction aIndex of
+// aWindow, with code after it; -1 for any other instruction.
+TInt64 Translator::fixedCode(const Window& aWindow, TInt aIndex) const
 {
     if (aIndex >= aWindow.count || aWindow.op[aIndex] != EOp_native)
-        return {};
+        return -1;
     const TInt32 at = aWindow.at[aIndex];
     if (operand(at, 0) != KFixed || at + size(EOp_native) >= iLength)
-        return {};
-    return fixedForms(operand(at, 1));
+        return -1;
+    return operand(at, 1);
+}
+
+// The register forms of the Fixed family's arithmetic or comparison at
+// instruction aIndex of aWindow; none for any other instruction.
+FixedForms Translator::fixedNative(const Window& aWindow, TInt aIndex) const
+{
+    return fixedForms(fixedCode(aWindow, aIndex));
 }
 
 // The fixed-point sequences from the start of aWindow, longest first: an
@@ -599,6 +636,22 @@ TBool Translator::recogniseFixed(const Window& aWindow, Unit& aUnit) const
     forms = fixedNative(aWindow, 0);
     if (forms.onStack != KOperationCount)
         return take(1, forms.onStack, forms.store, forms.branch, forms.compares, -3, -3, -1, 0, KFirstSlot | KSecondSlot, KNoLocal);
+    // The load and the updates: x op= y of two locals pushed just before,
+    // the load or a step of one, or any of them through a reference.
+    auto update = [&](TInt aIndex, TInt64 aTakes) {
+        const TInt64 code = fixedCode(aWindow, aIndex);
+        return fixedSlots(code).first == aTakes ? fixedUpdate(code, ETrue) : KOperationCount;
+    };
+    if (isLocal(aWindow, 0, ETrue) && isLocalPair(1) && update(3, 3) != KOperationCount
+        && below({slotOf(0, 0), slotOf(1, 1)}))
+        return take(4, update(3, 3), KOperationCount, KOperationCount, EFalse, 0, slotOf(0, 0), slotOf(1, 1), 0,
+                    KFirstSlot | KSecondSlot, std::min(slotOf(0, 0), slotOf(1, 1)));
+    if (isLocal(aWindow, 0, ETrue) && update(1, 1) != KOperationCount && below({slotOf(0, 0)}))
+        return take(2, update(1, 1), KOperationCount, KOperationCount, EFalse, 0, slotOf(0, 0), 0, 0, KFirstSlot,
+                    slotOf(0, 0));
+    if (fixedUpdate(fixedCode(aWindow, 0), EFalse) != KOperationCount)
+        return take(1, fixedUpdate(fixedCode(aWindow, 0), EFalse), KOperationCount, KOperationCount, EFalse, 0, 0, 0,
+                    0, 0, KNoLocal);
     if (isLocalPair(0) && below({slotOf(0, 0)}))
         return take(2, ERegister_local_pair, KOperationCount, KOperationCount, EFalse, 0, slotOf(0, 0), 0, 0, KFirstSlot,
                     slotOf(0, 0));

@@ -104,12 +104,17 @@ namespace RegisterForm {
 //   (_addressed) or not. An operation's result may be stored by the
 //   store.s 2 after it, through the address below its operands (_store)
 //   or into the local whose address came first (_store_local), and a
-//   comparison branched on by the jz after it (_branch). Where a
-//   collection is due, the plain code runs the native.
+//   comparison branched on by the jz after it (_branch). The family's
+//   load (fixed_load) and its updates (x op= y, the steps) through a
+//   reference on the stack, and through the address of a local pushed
+//   just before, with the right operand a local pushed after it
+//   (local_fixed_load, <update>_local). Where a collection is due, the
+//   plain code runs the native.
 #define KELVO_REGISTER_FIXED_ARITHMETIC(name, code, Operation) \
     X(name) X(name##_store) X(name##_addressed) X(name##_store_local) X(name##_constant) X(name##_constant_store)
 #define KELVO_REGISTER_FIXED_COMPARISON(name, code, Operator) \
     X(name) X(name##_branch) X(name##_addressed) X(name##_constant) X(name##_constant_branch)
+#define KELVO_REGISTER_FIXED_UPDATE(name, code, Operation) X(name) X(name##_local)
 #define KELVO_REGISTER_ARITHMETIC(onStack, inWord, inByte, Operator) \
     X(stack_##onStack) X(update_##inWord) X(update_local_##inWord) X(update_local_field_##inWord) \
     X(local_constant_##onStack)
@@ -125,6 +130,7 @@ namespace RegisterForm {
     X(word_vector_load) X(word_vector_address) X(reference_vector_element) X(local_word_vector_load) X(add_local_word_vector_element) \
     X(word_vector_append) X(local_pair) X(constant_pair) X(load_pair) X(store_pair) \
     KELVO_FIXED_ARITHMETIC(KELVO_REGISTER_FIXED_ARITHMETIC) KELVO_FIXED_COMPARISONS(KELVO_REGISTER_FIXED_COMPARISON) \
+    X(fixed_load) X(local_fixed_load) KELVO_FIXED_UPDATES(KELVO_REGISTER_FIXED_UPDATE) \
     ARITHMETIC_FAMILY(KELVO_REGISTER_ARITHMETIC) COMPARISON_FAMILY(KELVO_REGISTER_COMPARISON) \
     STEP_FAMILY(KELVO_REGISTER_STEP)
 

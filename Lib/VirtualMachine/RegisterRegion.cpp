@@ -600,6 +600,73 @@ register_store_pair: {
     KELVO_FIXED_COMPARISONS(FIXED_COMPARISON_FORMS)
 #undef FIXED_COMPARISON_FORMS
 #undef FIXED_COMPARISON
+// The family's load and updates, on the value a reference refers to, read
+// and written in the native's order: the right operand, the value, then
+// its low word and its high word. A reference outside the arena goes back
+// to the plain code, whose native raises the error; a local's value is
+// read as the other forms read it.
+register_fixed_load: {
+    const TUint32 reference = T;
+    if (!PAIR_IN_ARENA(reference))
+        RETREAT();
+    FIXED_NATIVE_RUNS();
+    const TUint32 low = LOAD(reference);
+    const TUint32 high = LOAD(reference + 4);
+    T = low;
+    ABOVE(1) = high;
+    NEXT();
+}
+register_local_fixed_load: {
+    FIXED_NATIVE_RUNS();
+    const TInt64 value = PAIR(ins->a);
+    STORE_PAIR(ins->depth + 1, LOW(value), HIGH(value));
+    NEXT();
+}
+#define UPDATE_REFERENCED(reference, Operation, right) \
+    do { \
+        const TInt64 value = Operation(pairIn(mem + (reference)), right); \
+        STORE(reference, LOW(value)); \
+        STORE((reference) + 4, HIGH(value)); \
+    } while (0)
+#define FIXED_ASSIGNMENT_FORMS(name, code, Operation) \
+    register_##name: { \
+        const TUint32 reference = ABOVE(-2); \
+        if (!PAIR_IN_ARENA(reference)) \
+            RETREAT(); \
+        FIXED_NATIVE_RUNS(); \
+        UPDATE_REFERENCED(reference, Operation, PAIR(4 * (TInt64(ins->depth) - 1))); \
+        NEXT(); \
+    } \
+    register_##name##_local: { \
+        FIXED_NATIVE_RUNS(); \
+        const TInt64 right = PAIR(ins->b); \
+        const TInt64 value = Operation(PAIR(ins->a), right); \
+        STORE_PAIR(ins->depth + 1, LOCAL_ADDRESS(), LOW(right)); \
+        ABOVE(3) = HIGH(right); \
+        std::memcpy(frameHost + ins->a, &value, 8); \
+        NEXT(); \
+    }
+    KELVO_FIXED_ASSIGNMENTS(FIXED_ASSIGNMENT_FORMS)
+#undef FIXED_ASSIGNMENT_FORMS
+#define FIXED_STEP_FORMS(name, code, Operation) \
+    register_##name: { \
+        const TUint32 reference = T; \
+        if (!PAIR_IN_ARENA(reference)) \
+            RETREAT(); \
+        FIXED_NATIVE_RUNS(); \
+        UPDATE_REFERENCED(reference, Operation, ORaw::KOne); \
+        NEXT(); \
+    } \
+    register_##name##_local: { \
+        FIXED_NATIVE_RUNS(); \
+        const TInt64 value = Operation(PAIR(ins->a), ORaw::KOne); \
+        ABOVE(1) = LOCAL_ADDRESS(); \
+        std::memcpy(frameHost + ins->a, &value, 8); \
+        NEXT(); \
+    }
+    KELVO_FIXED_STEPS(FIXED_STEP_FORMS)
+#undef FIXED_STEP_FORMS
+#undef UPDATE_REFERENCED
 #undef FIXED_NATIVE_RUNS
 #undef FIXED_OPERANDS
 #undef FIXED_RESULT

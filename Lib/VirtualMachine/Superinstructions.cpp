@@ -86,7 +86,7 @@ THandler fixedHandler(TUint8 aOperation, const TUint8* aNext)
         return branched ? EHandler_fused_##name##_jump : EHandler_fused_##name;
         KELVO_FIXED_COMPARISONS(KELVO_FIXED_COMPARISON_CASE)
 #undef KELVO_FIXED_COMPARISON_CASE
-#define KELVO_FIXED_UPDATE_CASE(name, code) \
+#define KELVO_FIXED_UPDATE_CASE(name, code, Operation) \
     case code: \
         return EHandler_fused_##name;
         KELVO_FIXED_UPDATES(KELVO_FIXED_UPDATE_CASE)

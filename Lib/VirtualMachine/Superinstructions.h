@@ -286,14 +286,17 @@ const TUint8 KFixed = 11;
     X(fixed_greater, 22, >) \
     X(fixed_greater_or_equal, 23, >=)
 // The Fixed family's operations on a value in memory that its fused
-// handlers do: the load, and the updates of x op= y and the steps.
+// handlers and the register form do: the load, and the updates of x op= y
+// and the steps, with their ORaw functions.
 const TUint8 KFixedLoad = 1;
-#define KELVO_FIXED_UPDATES(X) \
-    X(fixed_add_assign, 12) \
-    X(fixed_subtract_assign, 13) \
-    X(fixed_multiply_assign, 14) \
-    X(fixed_increment, 16) \
-    X(fixed_decrement, 17)
+#define KELVO_FIXED_ASSIGNMENTS(X) \
+    X(fixed_add_assign, 12, ORaw::add) \
+    X(fixed_subtract_assign, 13, ORaw::subtract) \
+    X(fixed_multiply_assign, 14, ORaw::multiply)
+#define KELVO_FIXED_STEPS(X) \
+    X(fixed_increment, 16, ORaw::add) \
+    X(fixed_decrement, 17, ORaw::subtract)
+#define KELVO_FIXED_UPDATES(X) KELVO_FIXED_ASSIGNMENTS(X) KELVO_FIXED_STEPS(X)
 
 // What runs at a code position: the handler of each valid operation, in
 // the order of the operation list, then the handler of every invalid

@@ -821,13 +821,21 @@ public:
     {
         return line(std::string("ldc2 ") + aLow + ", " + aHigh, 2);
     }
-    FixedCode& operation(TInt aCode) { return line("native 11, " + std::to_string(aCode), aCode >= 18 ? -3 : -2); }
+    FixedCode& operation(TInt aCode)
+    {
+        // The load pushes a value for its reference; x op= y takes both,
+        // a step its reference; then the arithmetic and the comparisons.
+        const TInt growth = aCode == 1 ? 1 : aCode >= 18 ? -3 : aCode >= 16 ? -1 : aCode >= 12 ? -3 : -2;
+        return line("native 11, " + std::to_string(aCode), growth);
+    }
     FixedCode& store() { return line("store.s 2", -3); }
     FixedCode& nop() { return line("nop", 0); }
     // n += 1 where the comparison on the top holds.
     FixedCode& countIfHolds()
     {
-        const std::string skip = "skip" + std::to_string(iLabels++);
+        // Statements join into one program, so their labels differ.
+        static TInt labels = 0;
+        const std::string skip = "skip" + std::to_string(labels++);
         line("jz.s " + skip, -1);
         address(EN).line("incind", -1);
         iText += skip + ":\n";
@@ -838,7 +846,6 @@ public:
 private:
     std::string iText;
     TInt iHeight = 0;
-    TInt iLabels = 0;
 };
 
 const char* const KHalf[] = {"-2147483648", "0"};
@@ -847,75 +854,115 @@ const TInt KFixedArithmetic[] = {7, 8, 9};
 const TInt KFixedComparisons[] = {18, 19, 20, 21, 22, 23};
 
 // Every form of the Fixed family's operations that the register form
-// does: each arithmetic stored into a local after its address and through
-// an address further down, with a local, a constant, the top or both
-// pushed before it, and left on the stack; each comparison branched on or
-// added to n, in the same forms; pairs pushed, loaded and stored on their
-// own; and operands that name the slots the sequence writes above the top.
-std::string fixedStatements()
+// does, each a statement of its own: each arithmetic stored into a local
+// after its address and through an address further down, with a local, a
+// constant, the top or both pushed before it, and left on the stack; each
+// comparison branched on or added to n, in the same forms; the load and
+// the updates, of locals and through references; and pairs pushed, loaded
+// and stored on their own.
+std::vector<std::string> fixedStatements()
 {
     using F = FixedCode;
-    FixedCode code;
+    std::vector<std::string> statements;
+    auto add = [&](const FixedCode& aCode) { statements.push_back(aCode.text()); };
     for (TInt op : KFixedArithmetic) {
-        code.address(F::ED).load(F::EA).load(F::EB).operation(op).store();
-        code.address(F::EC).nop().load(F::EA).load(F::EB).operation(op).store();
-        code.address(F::EC).nop().load(F::EA).constant(KHalf[0], KHalf[1]).operation(op).store();
-        code.address(F::EC).nop().load(F::EA).load(F::EB).operation(op).load(F::ED).operation(op).store();
-        code.address(F::EC).nop().load(F::EA).load(F::EB).operation(op).constant(KMinusTwo[0], KMinusTwo[1])
-            .operation(op).store();
-        code.address(F::EC).nop().load(F::ED).load(F::EA).operation(op).load(F::EB).load(F::EC).operation(op)
-            .operation(op).store();
-        code.address(F::EB).load(F::EA).load(F::ED).operation(op).nop().store();
-        code.address(F::EC).nop().load(F::EA).load(F::EB).operation(op).nop().load(F::ED).operation(op).nop()
-            .constant(KHalf[0], KHalf[1]).operation(op).nop().load(F::EB).load(F::ED).operation(op).nop()
-            .operation(op).nop().store();
-        code.address(F::EA).load(F::EA).load(F::EC).operation(7).store();
-        code.address(F::EB).load(F::EB).load(F::ED).operation(op).store();
+        add(F().address(F::ED).load(F::EA).load(F::EB).operation(op).store());
+        add(F().address(F::EC).nop().load(F::EA).load(F::EB).operation(op).store());
+        add(F().address(F::EC).nop().load(F::EA).constant(KHalf[0], KHalf[1]).operation(op).store());
+        add(F().address(F::EC).nop().load(F::EA).load(F::EB).operation(op).load(F::ED).operation(op).store());
+        add(F().address(F::EC).nop().load(F::EA).load(F::EB).operation(op).constant(KMinusTwo[0], KMinusTwo[1])
+                .operation(op).store());
+        add(F().address(F::EC).nop().load(F::ED).load(F::EA).operation(op).load(F::EB).load(F::EC).operation(op)
+                .operation(op).store());
+        add(F().address(F::EB).load(F::EA).load(F::ED).operation(op).nop().store());
+        add(F().address(F::EC).nop().load(F::EA).load(F::EB).operation(op).nop().load(F::ED).operation(op).nop()
+                .constant(KHalf[0], KHalf[1]).operation(op).nop().load(F::EB).load(F::ED).operation(op).nop()
+                .operation(op).nop().store());
+        add(F().address(F::EA).load(F::EA).load(F::EC).operation(7).store());
+        add(F().address(F::EB).load(F::EB).load(F::ED).operation(op).store());
     }
     for (TInt op : KFixedComparisons) {
-        code.load(F::EA).load(F::EB).operation(op).countIfHolds();
-        code.load(F::EA).constant(KHalf[0], KHalf[1]).operation(op).countIfHolds();
-        code.load(F::EA).load(F::EB).operation(7).load(F::EC).operation(op).countIfHolds();
-        code.load(F::EA).load(F::EB).operation(7).constant(KMinusTwo[0], KMinusTwo[1]).operation(op).countIfHolds();
-        code.load(F::EA).load(F::EB).operation(8).load(F::EC).load(F::ED).operation(7).operation(op).countIfHolds();
-        code.address(F::EN).load(F::EA).load(F::EB).operation(op).line("addind", -2);
-        code.address(F::EN).nop().load(F::EA).load(F::EB).operation(op).line("addind", -2);
-        code.address(F::EN).nop().load(F::EA).constant(KHalf[0], KHalf[1]).operation(op).line("addind", -2);
-        code.address(F::EN).nop().load(F::EA).load(F::EB).operation(7).load(F::EC).operation(op).line("addind", -2);
-        code.address(F::EN).nop().load(F::EA).load(F::EB).operation(7).constant(KHalf[0], KHalf[1]).operation(op)
-            .line("addind", -2);
-        code.address(F::EN).nop().load(F::EA).load(F::EB).operation(8).load(F::EC).load(F::ED).operation(7)
-            .operation(op).line("addind", -2);
+        add(F().load(F::EA).load(F::EB).operation(op).countIfHolds());
+        add(F().load(F::EA).constant(KHalf[0], KHalf[1]).operation(op).countIfHolds());
+        add(F().load(F::EA).load(F::EB).operation(7).load(F::EC).operation(op).countIfHolds());
+        add(F().load(F::EA).load(F::EB).operation(7).constant(KMinusTwo[0], KMinusTwo[1]).operation(op)
+                .countIfHolds());
+        add(F().load(F::EA).load(F::EB).operation(8).load(F::EC).load(F::ED).operation(7).operation(op)
+                .countIfHolds());
+        add(F().address(F::EN).load(F::EA).load(F::EB).operation(op).line("addind", -2));
+        add(F().address(F::EN).nop().load(F::EA).load(F::EB).operation(op).line("addind", -2));
+        add(F().address(F::EN).nop().load(F::EA).constant(KHalf[0], KHalf[1]).operation(op).line("addind", -2));
+        add(F().address(F::EN).nop().load(F::EA).load(F::EB).operation(7).load(F::EC).operation(op)
+                .line("addind", -2));
+        add(F().address(F::EN).nop().load(F::EA).load(F::EB).operation(7).constant(KHalf[0], KHalf[1])
+                .operation(op).line("addind", -2));
+        add(F().address(F::EN).nop().load(F::EA).load(F::EB).operation(8).load(F::EC).load(F::ED).operation(7)
+                .operation(op).line("addind", -2));
     }
-    code.address(F::EC).load(F::EA).store();
-    code.address(F::ED).constant(KMinusTwo[0], KMinusTwo[1]).store();
-    code.address(F::EC).address(F::ED).nop().line("load.s 2", 1).store();
-    return code.text();
+    for (TInt op : {12, 13, 14}) {
+        add(F().address(F::EC).load(F::EA).operation(op));
+        add(F().address(F::EC).nop().load(F::EB).operation(op));
+        add(F().address(F::ED).load(F::EB).load(F::EA).operation(7).operation(op));
+    }
+    for (TInt op : {16, 17}) {
+        add(F().address(F::EC).operation(op));
+        add(F().address(F::ED).nop().operation(op));
+    }
+    add(F().address(F::ED).address(F::EA).operation(1).store());
+    add(F().address(F::EC).address(F::EB).nop().operation(1).store());
+    add(F().address(F::EC).load(F::EA).store());
+    add(F().address(F::ED).constant(KMinusTwo[0], KMinusTwo[1]).store());
+    add(F().address(F::EC).address(F::ED).nop().line("load.s 2", 1).store());
+    return statements;
 }
 
 // Operands that name the slots the sequence writes above the top: the
 // left one the slot just above (the address pushed before it) and the
-// right one the slots the left was pushed to; and a result stored through
-// the address of its own high slot. The plain order of the writes shows.
+// right one the slots the left was pushed to; a result stored through
+// the address of its own high slot; x op= y, a step and the load of the
+// slot the address is pushed to. The plain order of the writes shows.
 // The register form leaves these to the plain instructions, except for
 // the store, which it does word by word as the plain store does.
-std::string fixedStatementsAboveTheTop()
+std::vector<std::string> fixedStatementsAboveTheTop()
 {
     using F = FixedCode;
-    FixedCode code;
+    std::vector<std::string> statements;
     for (TInt op : KFixedArithmetic) {
-        code.address(F::ED).nop();
-        code.load(code.above()).load(code.above() - 3).operation(op).store();
-        code.address(code.above() + 2).load(F::EA).load(F::EB).operation(op).store();
-        code.address(code.above() + 2).nop().load(F::EA).load(F::EB).operation(op).store();
+        F pushedAbove;
+        pushedAbove.address(F::ED).nop();
+        pushedAbove.load(pushedAbove.above()).load(pushedAbove.above() - 3).operation(op).store();
+        F storedAbove;
+        storedAbove.address(storedAbove.above() + 2).load(F::EA).load(F::EB).operation(op).store();
+        F storedApartAbove;
+        storedApartAbove.address(storedApartAbove.above() + 2).nop().load(F::EA).load(F::EB).operation(op).store();
+        for (const F* code : {&pushedAbove, &storedAbove, &storedApartAbove})
+            statements.push_back(code->text());
     }
-    return code.text();
+    F assigned;
+    assigned.address(assigned.above()).load(F::EA).operation(14);
+    F stepped;
+    stepped.address(stepped.above()).operation(16);
+    F loaded;
+    loaded.address(F::ED).nop();
+    loaded.address(loaded.above()).operation(1).store();
+    for (const F* code : {&assigned, &stepped, &loaded})
+        statements.push_back(code->text());
+    return statements;
+}
+
+std::string joined(const std::vector<std::string>& aStatements)
+{
+    std::string text;
+    for (const std::string& statement : aStatements)
+        text += statement;
+    return text;
 }
 
 // a and b set to aLeft and aRight (low word, high word), c to 1 and d to
-// -1, then three turns of aStatements, then a return.
+// -1, then three turns of aStatements, then aLast and a return: the slots
+// aLast leaves above the top stay there to the end.
 std::string fixedLoop(const std::string& aStatements, const std::pair<const char*, const char*>& aLeft,
-                      const std::pair<const char*, const char*>& aRight)
+                      const std::pair<const char*, const char*>& aRight, const std::string& aLast = "")
 {
     using F = FixedCode;
     FixedCode set;
@@ -925,7 +972,7 @@ std::string fixedLoop(const std::string& aStatements, const std::pair<const char
     set.address(F::ED).constant("0", "-1").store();
     return "main:\n    adjust.s " + std::to_string(F::KLocals) + "\n" + set.text()
            + "loop:\n    ldloc.s -1\n    ldc 3\n    lt\n    jz done\n" + aStatements
-           + "    ldloca.s -1\n    incind\n    jmp loop\ndone:\n    ret 10, 11\n";
+           + "    ldloca.s -1\n    incind\n    jmp loop\ndone:\n" + aLast + "    ret 10, 11\n";
 }
 
 }
@@ -945,11 +992,12 @@ TEST(RegisterForm, FixedPointOperationsRunAsTheNativesDo)
         {"-2147483648", "-1"}, {"-1", "2147483647"}, {"0", "-2147483648"}, {"1", "0"},
         {"1073741824", "3"},  {"0", "65536"},
     };
-    const std::string statements = fixedStatements();
+    const std::string statements = joined(fixedStatements());
+    const std::string statementsAboveTheTop = joined(fixedStatementsAboveTheTop());
     for (const auto& left : KValues) {
         for (const auto& right : KValues) {
             for (const std::string& program :
-                 {fixedLoop(statements, left, right), fixedLoop(fixedStatementsAboveTheTop(), left, right)}) {
+                 {fixedLoop(statements, left, right), fixedLoop(statementsAboveTheTop, left, right)}) {
                 expectSameEndings(program, {-1});
                 expectSameEndings(widened(program), {-1});
             }
@@ -959,7 +1007,19 @@ TEST(RegisterForm, FixedPointOperationsRunAsTheNativesDo)
     for (TInt64 budget = 0; budget < 400; budget += budget < 200 ? 1 : 7)
         budgets.push_back(budget);
     expectSameEndings(fixedLoop(statements, KValues[8], KValues[2]), budgets);
-    expectSameEndings(fixedLoop(fixedStatementsAboveTheTop(), KValues[8], KValues[2]), budgets);
+    expectSameEndings(fixedLoop(statementsAboveTheTop, KValues[8], KValues[2]), budgets);
+    // Each statement on its own, and once more after the loop, so that
+    // the slots it leaves above the top are there at the end; with budgets
+    // that stop the run inside and after each of its instructions.
+    std::vector<std::string> each = fixedStatements();
+    for (const std::string& statement : fixedStatementsAboveTheTop())
+        each.push_back(statement);
+    for (const std::string& statement : each) {
+        std::string last = statement;
+        for (auto label = last.find("skip"); label != std::string::npos; label = last.find("skip"))
+            last.replace(label, 4, "last");
+        expectSameEndings(fixedLoop(statement, KValues[8], KValues[9], last), {-1, 0, 1, 2, 3, 5, 8, 13});
+    }
 
     using F = FixedCode;
     for (const char* nullAddress : {"ldc 0", "ldc 4", "ldc -8"}) {
@@ -973,9 +1033,17 @@ TEST(RegisterForm, FixedPointOperationsRunAsTheNativesDo)
         // region before it.
         FixedCode belowTheStack;
         belowTheStack.address(F::EC).load(-3).store();
-        for (const FixedCode* code : {&stored, &storedApart, &loaded, &belowTheStack}) {
+        // The Fixed family's load and updates through the address, which
+        // they refuse only where it is null.
+        FixedCode native;
+        native.address(F::EC).line(nullAddress, 1).operation(1).store().line(nullAddress, 1).load(F::EA).operation(12);
+        native.line(nullAddress, 1).operation(17);
+        FixedCode updatedBelowTheStack;
+        updatedBelowTheStack.address(-3).operation(16);
+        for (const FixedCode* code : {&stored, &storedApart, &loaded, &belowTheStack, &native, &updatedBelowTheStack}) {
             const std::string program = fixedLoop(code->text(), KValues[1], KValues[2]);
-            EXPECT_NE(runRaw(program, ETrue, ETrue).code, ENoError) << program;
+            const TBool refused = code != &updatedBelowTheStack && (code != &native || nullAddress == std::string("ldc 0"));
+            EXPECT_EQ(runRaw(program, ETrue, ETrue).code != ENoError, refused) << program;
             expectSameEndings(program, {-1, 0, 1, 2, 3, 4});
         }
     }
@@ -998,7 +1066,7 @@ TEST(RegisterForm, FixedPointOperationsRunAsTheNativesDo)
             ++made[instruction.operation];
         using namespace RegisterForm;
         for (TOperation operation : {ERegister_local_pair, ERegister_constant_pair, ERegister_load_pair,
-                                     ERegister_store_pair}) {
+                                     ERegister_store_pair, ERegister_fixed_load, ERegister_local_fixed_load}) {
             EXPECT_GT(made[operation], 0) << TInt(operation) << " " << fusion;
         }
 #define ARITHMETIC(name, code, Operation) \
@@ -1010,10 +1078,15 @@ TEST(RegisterForm, FixedPointOperationsRunAsTheNativesDo)
     for (TOperation operation : {ERegister_##name, ERegister_##name##_branch, ERegister_##name##_addressed, \
                                  ERegister_##name##_constant, ERegister_##name##_constant_branch}) \
         EXPECT_GT(made[operation], 0) << #name << " " << TInt(operation) << " " << fusion;
+#define UPDATE(name, code, Operation) \
+    EXPECT_GT(made[ERegister_##name], 0) << #name << " " << fusion; \
+    EXPECT_GT(made[ERegister_##name##_local], 0) << #name << " " << fusion;
         KELVO_FIXED_ARITHMETIC(ARITHMETIC)
         KELVO_FIXED_COMPARISONS(COMPARISON)
+        KELVO_FIXED_UPDATES(UPDATE)
 #undef ARITHMETIC
 #undef COMPARISON
+#undef UPDATE
         EXPECT_GT(regionEntries(t), 0) << fusion;
     }
 }
