@@ -72,6 +72,19 @@ struct FixedForms {
     TBool compares = EFalse;
 };
 
+// The register operation of the Fixed family's function of code aCode on
+// the stack, or KOperationCount.
+TOperation fixedFunction(TInt64 aCode)
+{
+    switch (aCode) {
+#define FUNCTION(name, code, takes, leaves) \
+    case code: return ERegister_##name;
+        KELVO_REGISTER_FIXED_FUNCTIONS(FUNCTION)
+#undef FUNCTION
+    default: return KOperationCount;
+    }
+}
+
 // The register operation of the Fixed family's load or update of code
 // aCode, through a reference on the stack or (aOfLocal) through the address
 // of a local pushed before it; KOperationCount for any other code.
@@ -126,6 +139,9 @@ std::pair<TInt64, TInt64> fixedSlots(TInt64 aCode)
 #define STEP(name, code, Operation) case code: return {1, 0};
         KELVO_FIXED_STEPS(STEP)
 #undef STEP
+#define FUNCTION(name, code, takes, leaves) case code: return {takes, leaves};
+        KELVO_REGISTER_FIXED_FUNCTIONS(FUNCTION)
+#undef FUNCTION
     default: return {4, fixedForms(aCode).compares ? 1 : 2};
     }
 }
@@ -649,9 +665,10 @@ TBool Translator::recogniseFixed(const Window& aWindow, Unit& aUnit) const
     if (isLocal(aWindow, 0, ETrue) && update(1, 1) != KOperationCount && below({slotOf(0, 0)}))
         return take(2, update(1, 1), KOperationCount, KOperationCount, EFalse, 0, slotOf(0, 0), 0, 0, KFirstSlot,
                     slotOf(0, 0));
-    if (fixedUpdate(fixedCode(aWindow, 0), EFalse) != KOperationCount)
-        return take(1, fixedUpdate(fixedCode(aWindow, 0), EFalse), KOperationCount, KOperationCount, EFalse, 0, 0, 0,
-                    0, 0, KNoLocal);
+    for (TOperation onStack : {fixedUpdate(fixedCode(aWindow, 0), EFalse), fixedFunction(fixedCode(aWindow, 0))}) {
+        if (onStack != KOperationCount)
+            return take(1, onStack, KOperationCount, KOperationCount, EFalse, 0, 0, 0, 0, 0, KNoLocal);
+    }
     if (isLocalPair(0) && below({slotOf(0, 0)}))
         return take(2, ERegister_local_pair, KOperationCount, KOperationCount, EFalse, 0, slotOf(0, 0), 0, 0, KFirstSlot,
                     slotOf(0, 0));

@@ -108,13 +108,22 @@ namespace RegisterForm {
 //   load (fixed_load) and its updates (x op= y, the steps) through a
 //   reference on the stack, and through the address of a local pushed
 //   just before, with the right operand a local pushed after it
-//   (local_fixed_load, <update>_local). Where a collection is due, the
-//   plain code runs the native.
+//   (local_fixed_load, <update>_local). And its conversions and
+//   functions of the value on top (KELVO_REGISTER_FIXED_FUNCTIONS), the
+//   division among them, whose zero divisor the plain code raises. Where a
+//   collection is due, the plain code runs the native.
 #define KELVO_REGISTER_FIXED_ARITHMETIC(name, code, Operation) \
     X(name) X(name##_store) X(name##_addressed) X(name##_store_local) X(name##_constant) X(name##_constant_store)
 #define KELVO_REGISTER_FIXED_COMPARISON(name, code, Operator) \
     X(name) X(name##_branch) X(name##_addressed) X(name##_constant) X(name##_constant_branch)
 #define KELVO_REGISTER_FIXED_UPDATE(name, code, Operation) X(name) X(name##_local)
+// The Fixed family's operations on the stack alone, by code, with the
+// slots each takes and leaves: from a byte or an int, the absolute value
+// and the negation, the division, and the conversions to an int.
+#define KELVO_REGISTER_FIXED_FUNCTIONS(X) \
+    X(fixed_from_byte, 2, 1, 2) X(fixed_from_int, 3, 1, 2) X(fixed_absolute, 5, 2, 2) X(fixed_negate, 6, 2, 2) \
+    X(fixed_divide, 10, 4, 2) X(fixed_round, 26, 2, 1) X(fixed_ceiling, 27, 2, 1) X(fixed_floor, 28, 2, 1)
+#define KELVO_REGISTER_FIXED_FUNCTION(name, code, takes, leaves) X(name)
 #define KELVO_REGISTER_ARITHMETIC(onStack, inWord, inByte, Operator) \
     X(stack_##onStack) X(update_##inWord) X(update_local_##inWord) X(update_local_field_##inWord) \
     X(local_constant_##onStack)
@@ -131,6 +140,7 @@ namespace RegisterForm {
     X(word_vector_append) X(local_pair) X(constant_pair) X(load_pair) X(store_pair) \
     KELVO_FIXED_ARITHMETIC(KELVO_REGISTER_FIXED_ARITHMETIC) KELVO_FIXED_COMPARISONS(KELVO_REGISTER_FIXED_COMPARISON) \
     X(fixed_load) X(local_fixed_load) KELVO_FIXED_UPDATES(KELVO_REGISTER_FIXED_UPDATE) \
+    KELVO_REGISTER_FIXED_FUNCTIONS(KELVO_REGISTER_FIXED_FUNCTION) \
     ARITHMETIC_FAMILY(KELVO_REGISTER_ARITHMETIC) COMPARISON_FAMILY(KELVO_REGISTER_COMPARISON) \
     STEP_FAMILY(KELVO_REGISTER_STEP)
 

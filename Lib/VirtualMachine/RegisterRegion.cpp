@@ -666,6 +666,58 @@ register_local_fixed_load: {
     }
     KELVO_FIXED_STEPS(FIXED_STEP_FORMS)
 #undef FIXED_STEP_FORMS
+// The family's conversions and functions of the value (or int) on top, as
+// the natives leave them: a value in two slots, or an int in the low one's.
+// A zero divisor goes back to the plain code, whose native raises it.
+#define FIXED_VALUE(height) PAIR(4 * (TInt64(ins->depth) + (height)))
+#define FIXED_PUSHED(height, value) STORE_PAIR(TInt64(ins->depth) + (height), LOW(value), HIGH(value))
+register_fixed_from_byte: {
+    FIXED_NATIVE_RUNS();
+    const TInt64 value = ORaw::fromInt(static_cast<TInt8>(T));
+    FIXED_PUSHED(0, value);
+    NEXT();
+}
+register_fixed_from_int: {
+    FIXED_NATIVE_RUNS();
+    const TInt64 value = ORaw::fromInt(static_cast<TInt32>(T));
+    FIXED_PUSHED(0, value);
+    NEXT();
+}
+register_fixed_absolute: {
+    FIXED_NATIVE_RUNS();
+    const TInt64 value = ORaw::abs(FIXED_VALUE(-1));
+    FIXED_PUSHED(-1, value);
+    NEXT();
+}
+register_fixed_negate: {
+    FIXED_NATIVE_RUNS();
+    const TInt64 value = ORaw::negate(FIXED_VALUE(-1));
+    FIXED_PUSHED(-1, value);
+    NEXT();
+}
+register_fixed_divide: {
+    const TInt64 right = FIXED_VALUE(-1);
+    if (right == 0)
+        RETREAT();
+    FIXED_NATIVE_RUNS();
+    const TInt64 value = ORaw::divide(FIXED_VALUE(-3), right);
+    FIXED_PUSHED(-3, value);
+    NEXT();
+}
+register_fixed_round:
+    FIXED_NATIVE_RUNS();
+    N = static_cast<TUint32>(ORaw::round(FIXED_VALUE(-1)));
+    NEXT();
+register_fixed_ceiling:
+    FIXED_NATIVE_RUNS();
+    N = static_cast<TUint32>(ORaw::ceiling(FIXED_VALUE(-1)));
+    NEXT();
+register_fixed_floor:
+    FIXED_NATIVE_RUNS();
+    N = static_cast<TUint32>(ORaw::floor(FIXED_VALUE(-1)));
+    NEXT();
+#undef FIXED_VALUE
+#undef FIXED_PUSHED
 #undef UPDATE_REFERENCED
 #undef FIXED_NATIVE_RUNS
 #undef FIXED_OPERANDS

@@ -823,11 +823,9 @@ public:
     }
     FixedCode& operation(TInt aCode)
     {
-        // The load pushes a value for its reference; x op= y takes both,
-        // a step its reference; then the arithmetic and the comparisons.
-        const TInt growth = aCode == 1 ? 1 : aCode >= 18 ? -3 : aCode >= 16 ? -1 : aCode >= 12 ? -3 : -2;
-        return line("native 11, " + std::to_string(aCode), growth);
+        return line("native 11, " + std::to_string(aCode), growth(aCode));
     }
+    FixedCode& local(TInt aSlot) { return line("ldloc.s " + offset(aSlot), 1); }
     FixedCode& store() { return line("store.s 2", -3); }
     FixedCode& nop() { return line("nop", 0); }
     // n += 1 where the comparison on the top holds.
@@ -844,6 +842,27 @@ public:
     const std::string& text() const { return iText; }
 
 private:
+    // What the operation of aCode does to the height.
+    static TInt growth(TInt aCode)
+    {
+        switch (aCode) {
+        case 1:                                 // a reference, then a value
+        case 2:
+        case 3: return 1;                       // a byte or an int, then a value
+        case 5:
+        case 6: return 0;                       // a value for a value
+        case 12:
+        case 13:
+        case 14: return -3;                     // x op= y: a reference and a value
+        case 16:
+        case 17: return -1;                     // a step: a reference
+        case 26:
+        case 27:
+        case 28: return -1;                     // a value, then an int
+        default: return aCode >= 18 ? -3 : -2;  // comparisons, then arithmetic
+        }
+    }
+
     std::string iText;
     TInt iHeight = 0;
 };
@@ -910,9 +929,18 @@ std::vector<std::string> fixedStatements()
     }
     add(F().address(F::ED).address(F::EA).operation(1).store());
     add(F().address(F::EC).address(F::EB).nop().operation(1).store());
+    // From the low word of a, as a byte and as an int.
+    for (TInt op : {2, 3})
+        add(F().address(F::EC).local(F::EA).operation(op).nop().store());
+    for (TInt op : {5, 6})
+        add(F().address(F::EC).load(F::EB).operation(op).store());
+    for (TInt op : {26, 27, 28})
+        add(F().address(F::EN).load(F::EA).operation(op).line("addind", -2));
     add(F().address(F::EC).load(F::EA).store());
     add(F().address(F::ED).constant(KMinusTwo[0], KMinusTwo[1]).store());
     add(F().address(F::EC).address(F::ED).nop().line("load.s 2", 1).store());
+    // Last, as a divisor of 0 ends the run.
+    add(F().address(F::EC).load(F::EA).load(F::EB).operation(10).store());
     return statements;
 }
 
@@ -1040,7 +1068,11 @@ TEST(RegisterForm, FixedPointOperationsRunAsTheNativesDo)
         native.line(nullAddress, 1).operation(17);
         FixedCode updatedBelowTheStack;
         updatedBelowTheStack.address(-3).operation(16);
-        for (const FixedCode* code : {&stored, &storedApart, &loaded, &belowTheStack, &native, &updatedBelowTheStack}) {
+        // A divisor of 0, which the native raises.
+        FixedCode divided;
+        divided.address(F::EC).load(F::EA).constant("0", "0").operation(10).store();
+        for (const FixedCode* code :
+             {&stored, &storedApart, &loaded, &belowTheStack, &native, &updatedBelowTheStack, &divided}) {
             const std::string program = fixedLoop(code->text(), KValues[1], KValues[2]);
             const TBool refused = code != &updatedBelowTheStack && (code != &native || nullAddress == std::string("ldc 0"));
             EXPECT_EQ(runRaw(program, ETrue, ETrue).code != ENoError, refused) << program;
@@ -1081,9 +1113,12 @@ TEST(RegisterForm, FixedPointOperationsRunAsTheNativesDo)
 #define UPDATE(name, code, Operation) \
     EXPECT_GT(made[ERegister_##name], 0) << #name << " " << fusion; \
     EXPECT_GT(made[ERegister_##name##_local], 0) << #name << " " << fusion;
+#define FUNCTION(name, code, takes, leaves) EXPECT_GT(made[ERegister_##name], 0) << #name << " " << fusion;
         KELVO_FIXED_ARITHMETIC(ARITHMETIC)
         KELVO_FIXED_COMPARISONS(COMPARISON)
         KELVO_FIXED_UPDATES(UPDATE)
+        KELVO_REGISTER_FIXED_FUNCTIONS(FUNCTION)
+#undef FUNCTION
 #undef ARITHMETIC
 #undef COMPARISON
 #undef UPDATE
