@@ -669,6 +669,19 @@ TBool Translator::recogniseFixed(const Window& aWindow, Unit& aUnit) const
         if (onStack != KOperationCount)
             return take(1, onStack, KOperationCount, KOperationCount, EFalse, 0, 0, 0, 0, 0, KNoLocal);
     }
+    // x = y and x = c, and the address of x before a constant.
+    if (isLocal(aWindow, 0, ETrue) && isLocalPair(1) && isPairTransfer(aWindow, 3, EOp_store_s, EOp_store)
+        && below({slotOf(0, 0), slotOf(1, 1)}))
+        return take(4, ERegister_copy_local_pair, KOperationCount, KOperationCount, EFalse, 0, slotOf(0, 0),
+                    slotOf(1, 1), 0, KFirstSlot | KSecondSlot, std::min(slotOf(0, 0), slotOf(1, 1)));
+    if (isLocal(aWindow, 0, ETrue) && isConstantPair(1)) {
+        constantAt(1, low, high);
+        if (isPairTransfer(aWindow, 2, EOp_store_s, EOp_store) && below({slotOf(0, 0)}))
+            return take(3, ERegister_set_local_pair, KOperationCount, KOperationCount, EFalse, 0, slotOf(0, 0), low,
+                        high, KFirstSlot, slotOf(0, 0));
+        return take(2, ERegister_local_address_constant_pair, KOperationCount, KOperationCount, EFalse, 0,
+                    slotOf(0, 0), low, high, KFirstSlot, KNoLocal);
+    }
     if (isLocalPair(0) && below({slotOf(0, 0)}))
         return take(2, ERegister_local_pair, KOperationCount, KOperationCount, EFalse, 0, slotOf(0, 0), 0, 0, KFirstSlot,
                     slotOf(0, 0));

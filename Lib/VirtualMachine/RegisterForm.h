@@ -96,7 +96,10 @@ namespace RegisterForm {
 // - the fixed-point values of the Fixed family, two slots each, low word
 //   first: local_pair (ldloca; load.s 2: a fixed-point local pushed),
 //   constant_pair (ldc2), load_pair and store_pair (load.s 2 and store.s 2
-//   through an address on the stack), and the family's add, subtract,
+//   through an address on the stack), local_address_constant_pair
+//   (ldloca; ldc2), set_local_pair (the same with store.s 2: x = c) and
+//   copy_local_pair (ldloca; ldloca; load.s 2; store.s 2: x = y), and the
+//   family's add, subtract,
 //   multiply and comparisons (native 11, n) done without the call, with
 //   their operands as compilers push them: both on the stack, or the
 //   right one a local or a constant (_constant) pushed just before, or
@@ -137,7 +140,8 @@ namespace RegisterForm {
     X(nothing) X(not) X(negate) X(store) X(load_indirect) X(field_address) X(jump) X(jump_if_zero) X(copy_local) \
     X(set_local) X(local_field_load) X(set_local_field) \
     X(word_vector_load) X(word_vector_address) X(reference_vector_element) X(local_word_vector_load) X(add_local_word_vector_element) \
-    X(word_vector_append) X(local_pair) X(constant_pair) X(load_pair) X(store_pair) \
+    X(word_vector_append) X(local_pair) X(constant_pair) X(load_pair) X(store_pair) X(local_address_constant_pair) \
+    X(set_local_pair) X(copy_local_pair) \
     KELVO_FIXED_ARITHMETIC(KELVO_REGISTER_FIXED_ARITHMETIC) KELVO_FIXED_COMPARISONS(KELVO_REGISTER_FIXED_COMPARISON) \
     X(fixed_load) X(local_fixed_load) KELVO_FIXED_UPDATES(KELVO_REGISTER_FIXED_UPDATE) \
     KELVO_REGISTER_FIXED_FUNCTIONS(KELVO_REGISTER_FIXED_FUNCTION) \

@@ -116,6 +116,8 @@ __attribute__((aligned(64))) TWayOn run(Program& aProgram, const Instruction* aF
     // A fixed-point value in the two slots from offset, low word first,
     // and the two words of one.
 #define PAIR(offset) pairIn(frameHost + (offset))
+    // The constant of b (low word) and c (high word).
+#define CONSTANT_PAIR() static_cast<TInt64>(TUint64(static_cast<TUint32>(ins->c)) << 32 | static_cast<TUint32>(ins->b))
 #define LOW(value) static_cast<TUint32>(value)
 #define HIGH(value) static_cast<TUint32>(static_cast<TUint64>(value) >> 32)
     // Whether a block load or store of two words may touch the block at
@@ -473,6 +475,26 @@ register_local_pair: {
 register_constant_pair:
     STORE_PAIR(ins->depth + 1, static_cast<TUint32>(ins->b), static_cast<TUint32>(ins->c));
     NEXT();
+// The address of local a and a constant above it, then (x = c, x = y)
+// the local set to the constant or to local b.
+register_local_address_constant_pair:
+    ABOVE(1) = LOCAL_ADDRESS();
+    STORE_PAIR(ins->depth + 2, static_cast<TUint32>(ins->b), static_cast<TUint32>(ins->c));
+    NEXT();
+register_set_local_pair: {
+    const TInt64 value = CONSTANT_PAIR();
+    ABOVE(1) = LOCAL_ADDRESS();
+    STORE_PAIR(ins->depth + 2, LOW(value), HIGH(value));
+    std::memcpy(frameHost + ins->a, &value, 8);
+    NEXT();
+}
+register_copy_local_pair: {
+    const TInt64 value = PAIR(ins->b);
+    ABOVE(1) = LOCAL_ADDRESS();
+    STORE_PAIR(ins->depth + 2, LOW(value), HIGH(value));
+    std::memcpy(frameHost + ins->a, &value, 8);
+    NEXT();
+}
 register_load_pair: {
     const TUint32 address = T;
     if (!PAIR_IN_ARENA(address))
@@ -516,9 +538,7 @@ register_store_pair: {
     const TInt64 at = TInt64(ins->depth) + ins->pairAt; \
     FIXED_NATIVE_RUNS(); \
     const TInt64 left = PAIR(ins->a); \
-    const TInt64 right = (rightConstant) \
-        ? static_cast<TInt64>(TUint64(static_cast<TUint32>(ins->c)) << 32 | static_cast<TUint32>(ins->b)) \
-        : PAIR(ins->b)
+    const TInt64 right = (rightConstant) ? CONSTANT_PAIR() : PAIR(ins->b)
 #define FIXED_RESULT(addressed, low, high) \
     if (addressed) \
         AT_HEIGHT(at - 1) = frame + static_cast<TUint32>(ins->c); \
@@ -853,6 +873,7 @@ register_fixed_floor:
 #undef ELEMENT_ADDRESS
 #undef COUNT_NATIVE
 #undef PAIR
+#undef CONSTANT_PAIR
 #undef LOW
 #undef HIGH
 #undef PAIR_IN_ARENA

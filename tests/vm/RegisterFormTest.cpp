@@ -938,6 +938,9 @@ std::vector<std::string> fixedStatements()
         add(F().address(F::EN).load(F::EA).operation(op).line("addind", -2));
     add(F().address(F::EC).load(F::EA).store());
     add(F().address(F::ED).constant(KMinusTwo[0], KMinusTwo[1]).store());
+    add(F().address(F::ED).constant(KHalf[0], KHalf[1]).nop().store());
+    add(F().address(F::ED).nop().constant(KHalf[0], KHalf[1]).store());
+    add(F().address(F::EC).nop().load(F::EA).store());
     add(F().address(F::EC).address(F::ED).nop().line("load.s 2", 1).store());
     // Last, as a divisor of 0 ends the run.
     add(F().address(F::EC).load(F::EA).load(F::EB).operation(10).store());
@@ -973,7 +976,14 @@ std::vector<std::string> fixedStatementsAboveTheTop()
     F loaded;
     loaded.address(F::ED).nop();
     loaded.address(loaded.above()).operation(1).store();
-    for (const F* code : {&assigned, &stepped, &loaded})
+    // x = c and x = y where x is the slots of the constant or of y pushed.
+    F setAbove;
+    setAbove.address(setAbove.above() + 2).constant(KHalf[0], KHalf[1]).store();
+    F copiedAbove;
+    copiedAbove.address(copiedAbove.above() + 2).load(F::EA).store();
+    F copiedFromAbove;
+    copiedFromAbove.address(F::EC).load(copiedFromAbove.above() - 1).store();
+    for (const F* code : {&assigned, &stepped, &loaded, &setAbove, &copiedAbove, &copiedFromAbove})
         statements.push_back(code->text());
     return statements;
 }
@@ -1098,7 +1108,9 @@ TEST(RegisterForm, FixedPointOperationsRunAsTheNativesDo)
             ++made[instruction.operation];
         using namespace RegisterForm;
         for (TOperation operation : {ERegister_local_pair, ERegister_constant_pair, ERegister_load_pair,
-                                     ERegister_store_pair, ERegister_fixed_load, ERegister_local_fixed_load}) {
+                                     ERegister_store_pair, ERegister_fixed_load, ERegister_local_fixed_load,
+                                     ERegister_local_address_constant_pair, ERegister_set_local_pair,
+                                     ERegister_copy_local_pair}) {
             EXPECT_GT(made[operation], 0) << TInt(operation) << " " << fusion;
         }
 #define ARITHMETIC(name, code, Operation) \
