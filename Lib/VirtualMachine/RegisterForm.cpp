@@ -588,17 +588,17 @@ TBool Translator::recogniseFixed(const Window& aWindow, Unit& aUnit) const
         aHigh = operand(aWindow.at[aIndex], 1);
     };
     // The unit of the first aCount instructions, and of the next one where
-    // it is a store of the arithmetic's result or a branch on the
-    // comparison and the operation has a form for it. aLowest is the
-    // lowest local slot it names, if any.
-    auto take = [&](TInt aCount, TOperation aOperation, TOperation aStored, TOperation aBranched, TBool aCompares,
-                    TInt8 aPairAt, TInt64 aFirst, TInt64 aSecond, TInt64 aThird, TUint8 aSlots, TInt64 aLowest) {
+    // it is a store or a jz and the operation has a form for it (an
+    // arithmetic's result stored, a comparison branched on). aLowest is
+    // the lowest local slot it names, if any.
+    auto take = [&](TInt aCount, TOperation aOperation, TOperation aStored, TOperation aBranched, TInt8 aPairAt,
+                    TInt64 aFirst, TInt64 aSecond, TInt64 aThird, TUint8 aSlots, TInt64 aLowest) {
         aUnit.operation = aOperation;
         const TUint8 after = aCount < aWindow.count ? aWindow.op[aCount] : Superinstructions::KInvalidOperation;
-        if (!aCompares && aStored != KOperationCount && isPairTransfer(aWindow, aCount, EOp_store_s, EOp_store)) {
+        if (aStored != KOperationCount && isPairTransfer(aWindow, aCount, EOp_store_s, EOp_store)) {
             aUnit.operation = aStored;
             ++aCount;
-        } else if (aCompares && aBranched != KOperationCount && (after == EOp_jz_s || after == EOp_jz)) {
+        } else if (aBranched != KOperationCount && (after == EOp_jz_s || after == EOp_jz)) {
             aUnit.operation = aBranched;
             ++aCount;
         }
@@ -622,7 +622,7 @@ TBool Translator::recogniseFixed(const Window& aWindow, Unit& aUnit) const
         const TInt64 left = slotOf(1, 1);
         const TInt64 right = slotOf(3, 3);
         if (below({target, left, right}))
-            return take(6, forms.addressed, forms.storeLocal, KOperationCount, forms.compares, 2, left, right, target,
+            return take(6, forms.addressed, forms.storeLocal, KOperationCount, 2, left, right, target,
                         KFirstSlot | KSecondSlot | KThirdSlot, std::min({target, left, right}));
     }
     forms = fixedNative(aWindow, 4);
@@ -630,28 +630,28 @@ TBool Translator::recogniseFixed(const Window& aWindow, Unit& aUnit) const
         const TInt64 left = slotOf(0, 0);
         const TInt64 right = slotOf(2, 2);
         if (below({left, right}))
-            return take(5, forms.onStack, forms.store, forms.branch, forms.compares, 1, left, right, 0,
+            return take(5, forms.onStack, forms.store, forms.branch, 1, left, right, 0,
                         KFirstSlot | KSecondSlot, std::min(left, right));
     }
     forms = fixedNative(aWindow, 3);
     if (forms.onStack != KOperationCount && isLocalPair(0) && isConstantPair(2) && below({slotOf(0, 0)})) {
         constantAt(2, low, high);
-        return take(4, forms.constant, forms.constantStore, forms.constantBranch, forms.compares, 1, slotOf(0, 0), low,
+        return take(4, forms.constant, forms.constantStore, forms.constantBranch, 1, slotOf(0, 0), low,
                     high, KFirstSlot, slotOf(0, 0));
     }
     forms = fixedNative(aWindow, 2);
     if (forms.onStack != KOperationCount && isLocalPair(0) && below({slotOf(0, 0)}))
-        return take(3, forms.onStack, forms.store, forms.branch, forms.compares, -1, -1, slotOf(0, 0), 0,
+        return take(3, forms.onStack, forms.store, forms.branch, -1, -1, slotOf(0, 0), 0,
                     KFirstSlot | KSecondSlot, slotOf(0, 0));
     forms = fixedNative(aWindow, 1);
     if (forms.onStack != KOperationCount && isConstantPair(0)) {
         constantAt(0, low, high);
-        return take(2, forms.constant, forms.constantStore, forms.constantBranch, forms.compares, -1, -1, low, high,
+        return take(2, forms.constant, forms.constantStore, forms.constantBranch, -1, -1, low, high,
                     KFirstSlot, KNoLocal);
     }
     forms = fixedNative(aWindow, 0);
     if (forms.onStack != KOperationCount)
-        return take(1, forms.onStack, forms.store, forms.branch, forms.compares, -3, -3, -1, 0, KFirstSlot | KSecondSlot, KNoLocal);
+        return take(1, forms.onStack, forms.store, forms.branch, -3, -3, -1, 0, KFirstSlot | KSecondSlot, KNoLocal);
     // The load and the updates: x op= y of two locals pushed just before,
     // the load or a step of one, or any of them through a reference.
     auto update = [&](TInt aIndex, TInt64 aTakes) {
@@ -660,39 +660,39 @@ TBool Translator::recogniseFixed(const Window& aWindow, Unit& aUnit) const
     };
     if (isLocal(aWindow, 0, ETrue) && isLocalPair(1) && update(3, 3) != KOperationCount
         && below({slotOf(0, 0), slotOf(1, 1)}))
-        return take(4, update(3, 3), KOperationCount, KOperationCount, EFalse, 0, slotOf(0, 0), slotOf(1, 1), 0,
+        return take(4, update(3, 3), KOperationCount, KOperationCount, 0, slotOf(0, 0), slotOf(1, 1), 0,
                     KFirstSlot | KSecondSlot, std::min(slotOf(0, 0), slotOf(1, 1)));
     if (isLocal(aWindow, 0, ETrue) && update(1, 1) != KOperationCount && below({slotOf(0, 0)}))
-        return take(2, update(1, 1), KOperationCount, KOperationCount, EFalse, 0, slotOf(0, 0), 0, 0, KFirstSlot,
+        return take(2, update(1, 1), KOperationCount, KOperationCount, 0, slotOf(0, 0), 0, 0, KFirstSlot,
                     slotOf(0, 0));
     for (TOperation onStack : {fixedUpdate(fixedCode(aWindow, 0), EFalse), fixedFunction(fixedCode(aWindow, 0))}) {
         if (onStack != KOperationCount)
-            return take(1, onStack, KOperationCount, KOperationCount, EFalse, 0, 0, 0, 0, 0, KNoLocal);
+            return take(1, onStack, KOperationCount, KOperationCount, 0, 0, 0, 0, 0, KNoLocal);
     }
     // x = y and x = c, and the address of x before a constant.
     if (isLocal(aWindow, 0, ETrue) && isLocalPair(1) && isPairTransfer(aWindow, 3, EOp_store_s, EOp_store)
         && below({slotOf(0, 0), slotOf(1, 1)}))
-        return take(4, ERegister_copy_local_pair, KOperationCount, KOperationCount, EFalse, 0, slotOf(0, 0),
+        return take(4, ERegister_copy_local_pair, KOperationCount, KOperationCount, 0, slotOf(0, 0),
                     slotOf(1, 1), 0, KFirstSlot | KSecondSlot, std::min(slotOf(0, 0), slotOf(1, 1)));
     if (isLocal(aWindow, 0, ETrue) && isConstantPair(1)) {
         constantAt(1, low, high);
         if (isPairTransfer(aWindow, 2, EOp_store_s, EOp_store) && below({slotOf(0, 0)}))
-            return take(3, ERegister_set_local_pair, KOperationCount, KOperationCount, EFalse, 0, slotOf(0, 0), low,
+            return take(3, ERegister_set_local_pair, KOperationCount, KOperationCount, 0, slotOf(0, 0), low,
                         high, KFirstSlot, slotOf(0, 0));
-        return take(2, ERegister_local_address_constant_pair, KOperationCount, KOperationCount, EFalse, 0,
+        return take(2, ERegister_local_address_constant_pair, KOperationCount, KOperationCount, 0,
                     slotOf(0, 0), low, high, KFirstSlot, KNoLocal);
     }
     if (isLocalPair(0) && below({slotOf(0, 0)}))
-        return take(2, ERegister_local_pair, KOperationCount, KOperationCount, EFalse, 0, slotOf(0, 0), 0, 0, KFirstSlot,
+        return take(2, ERegister_local_pair, KOperationCount, KOperationCount, 0, slotOf(0, 0), 0, 0, KFirstSlot,
                     slotOf(0, 0));
     if (isConstantPair(0)) {
         constantAt(0, low, high);
-        return take(1, ERegister_constant_pair, KOperationCount, KOperationCount, EFalse, 0, 0, low, high, 0, KNoLocal);
+        return take(1, ERegister_constant_pair, KOperationCount, KOperationCount, 0, 0, low, high, 0, KNoLocal);
     }
     if (isPairTransfer(aWindow, 0, EOp_load_s, EOp_load))
-        return take(1, ERegister_load_pair, KOperationCount, KOperationCount, EFalse, 0, 0, 0, 0, 0, KNoLocal);
+        return take(1, ERegister_load_pair, KOperationCount, KOperationCount, 0, 0, 0, 0, 0, KNoLocal);
     if (isPairTransfer(aWindow, 0, EOp_store_s, EOp_store))
-        return take(1, ERegister_store_pair, KOperationCount, KOperationCount, EFalse, 0, 0, 0, 0, 0, KNoLocal);
+        return take(1, ERegister_store_pair, KOperationCount, KOperationCount, 0, 0, 0, 0, 0, KNoLocal);
     return EFalse;
 }
 
