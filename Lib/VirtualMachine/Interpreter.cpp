@@ -326,6 +326,29 @@ __attribute__((aligned(64))) void VirtualMachine::run()
         ENTER_RUN(); \
         DISPATCH(); \
     } while (0)
+    // The transfer into a called method. Most methods begin with adjust.s
+    // n, the room for their locals, which ends a run of its own: it is
+    // done here, where one check of the run after it covers the adjust's
+    // own (a transfer counts only what it pushes), so that the method's
+    // first dispatch is the instruction after it. With a budget or a
+    // profiler, or where the check fails, the adjust runs as always.
+#define CALL_TRANSFER() \
+    do { \
+        if (static_cast<TUint32>(pc) < static_cast<TUint32>(codeLength) && handlerAt[pc] == &&op_adjust_s) { \
+            const TInt32 locals = operandOf<EOp_adjust_s, 0>(code + pc); \
+            const TInt32 after = pc + size(EOp_adjust_s); \
+            if (locals > 0 && after < codeLength \
+                && TUint64(static_cast<TUint32>(top) + 1u) + TUint32(locals) + dispatch[after].runDepth \
+                       < runThreshold) { \
+                for (TInt32 i = 1; i <= locals; ++i) \
+                    SLOT(top + i) = 0; \
+                top += locals; \
+                pc = after; \
+                DISPATCH(); \
+            } \
+        } \
+        TRANSFER(); \
+    } while (0)
 #define RETURN_TRANSFER() \
     do { \
         if (static_cast<TUint32>(pc) >= static_cast<TUint32>(codeLength) && pc < 0) { \
@@ -904,7 +927,7 @@ HANDLER(call)
         enterCalledFrame(record, top, address);
     }
     pc = address;
-    TRANSFER();
+    CALL_TRANSFER();
 }
 // pc and top are written back only on the ways that fail or that take
 // the frame's rare way, as in call; so the method's index is checked
@@ -934,7 +957,7 @@ HANDLER(callvirt)
         enterCalledFrame(record, top, address);
     }
     pc = address;
-    TRANSFER();
+    CALL_TRANSFER();
 }
 // The return once the frame is left.
 #define RETURN_FROM_FRAME() \

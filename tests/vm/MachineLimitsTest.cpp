@@ -122,3 +122,55 @@ TEST(MachineLimits, LeaveCountsStayWithinTheHandlerRecords)
     EXPECT_EQ(runFromStart(below, "    leave 1\n    leave -2\n    ret 0, 1\n"), EVMError);
     EXPECT_EQ(below.handlerCount(), 1);
 }
+
+// A call does the first adjust.s of the method it enters, the room for the
+// locals, where nothing counts or watches its transfers. A recursion that
+// fills the stack must still stop where the plain transfers stop it,
+// whatever the height it starts at and however far the run after the
+// adjust reaches; so must a method that is nothing but its adjust. A
+// budget takes the plain transfers throughout, so the run with one is the
+// reference.
+TEST(MachineLimits, AMethodsLocalsAreMadeWithTheChecksOfItsCall)
+{
+    struct Outcome {
+        TInt code;
+        TInt pc;
+        TInt top;
+        TInt frames;
+        std::string message;
+        bool operator==(const Outcome&) const = default;
+    };
+    const auto outcome = [](const std::string& aProgram, TBool aBudget) {
+        VirtualMachine machine;
+        if (aBudget)
+            machine.setInstructionBudget(100 * VirtualMachine::KMaxFrames);
+        const TInt code = runFromStart(machine, aProgram);
+        return Outcome {code, machine.pc(), machine.top(), machine.frames().count(),
+                        RecordingServices::text(machine.lastFatalMessage())};
+    };
+    const std::string recursions[] = {
+        "again:\n    adjust.s 3\n    ldc 0\n    call again, -1\n",
+        "again:\n    adjust.s 2\n    dup\n    dup\n    dup\n    adjust.s -3\n    ldc 0\n    call again, -1\n",
+        "again:\n    adjust.s 1\n",
+    };
+    for (const std::string& method : recursions) {
+        for (TInt height = 0; height < 8; ++height) {
+            SCOPED_TRACE(method + " from " + std::to_string(height));
+            const std::string program =
+                "    adjust " + std::to_string(height) + "\n    ldc 0\n    call again, -1\n    ret 0, 1\n" + method;
+            const Outcome plain = outcome(program, ETrue);
+            EXPECT_EQ(plain.code, EFatalError);
+            EXPECT_EQ(outcome(program, EFalse), plain);
+        }
+    }
+
+    // The locals are zeros over whatever the slots held, and nothing
+    // above them is written.
+    VirtualMachine machine;
+    const std::string garbage = repeated("    ldc 9\n", 5) + "    adjust.s -5\n";
+    EXPECT_EQ(runFromStart(machine, garbage + "    call m, -1\n    ret 0, 1\nm:\n    adjust.s 3\n    ret 3, 4\n"),
+              ENoError);
+    EXPECT_EQ(machine.top(), -1);
+    const std::vector<TUint32> words = {machine.slot(2), machine.slot(3), machine.slot(4), machine.slot(5)};
+    EXPECT_EQ(words, (std::vector<TUint32> {0, 0, 0, 9}));
+}
