@@ -429,6 +429,21 @@ Vec<DispatchEntry> dispatchTable(const Vec<TUint8>& aCode, TBool aFuse)
         else if (table[next].handler == handlerOf(load) && next + size(load) <= aCode.count())
             table[p].handler = named(load, EHandler_fused_constant_local);
     }
+    // The address of a local pushed before a field of the object in a
+    // local, or an element of the vector in it, goes with them. A chain
+    // is of one width.
+    for (TInt i = 0; i + 1 < starts.count(); ++i) {
+        const TInt p = starts[i];
+        const TUint8 address = aCode[p];
+        if (table[p].handler != handlerOf(address) || (address != EOp_ldloca_s && address != EOp_ldloca))
+            continue;
+        const TUint8 load = address == EOp_ldloca_s ? EOp_ldloc_s : EOp_ldloc;
+        const THandler follower = static_cast<THandler>(table[starts[i + 1]].handler);
+        if (follower == named(load, EHandler_fused_local_field_load))
+            table[p].handler = named(load, EHandler_fused_address_local_field_load);
+        else if (follower == named(load, EHandler_fused_local_field_element_load))
+            table[p].handler = named(load, EHandler_fused_address_local_field_element_load);
+    }
     // Each return gets a copy of its handler by its position (see
     // KELVO_REPLICATED_HANDLERS). Multiplying by the golden ratio's
     // fraction of 2^32 spreads neighbouring positions, and those a fixed

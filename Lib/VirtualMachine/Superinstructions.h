@@ -102,6 +102,11 @@ namespace Superinstructions {
     /* element of the vector in a field, by a local index */ \
     W(local_field_element_load) \
     W(local_field_element_address) \
+    /* ldloca.s k before the first two: the address of a local, then */ \
+    /* the field or the element, as x = this.f[i] and a result's */ \
+    /* address before return this.f[i] && ... are written */ \
+    W(address_local_field_load) \
+    W(address_local_field_element_load) \
     /* ldloc.s k; fieldaddr.s f followed by anything else: the field's */ \
     /* address, as a store into it needs */ \
     W(local_field_address) \

@@ -126,6 +126,26 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     EXPECT_EQ(elements[0].handler, EHandler_fused_local_index_word_vector_load);
     EXPECT_EQ(elements[6].handler, EHandler_fused_local_index_word_vector_address);
 
+    // The address of a local before a field of the object in a local, and
+    // before an element of the vector in it, in either width; not before
+    // a load of the other width.
+    const TUint8 KAddressBytes[] = {
+        Opcodes::EOp_ldloca_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_fieldaddr_s, 1, Opcodes::EOp_ldind,
+        Opcodes::EOp_nop,
+        Opcodes::EOp_ldloca_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_fieldaddr_s, 1, Opcodes::EOp_ldind,
+        Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_native, 3, 6, Opcodes::EOp_ldind,
+        Opcodes::EOp_ldloca_s, 0xFF, Opcodes::EOp_ldloc, 0xFF, 0xFF, 0xFF, 0xFF, Opcodes::EOp_fieldaddr, 1, 0, 0, 0,
+        Opcodes::EOp_ldind, Opcodes::EOp_nop,
+        Opcodes::EOp_ldloca, 0xFF, 0xFF, 0xFF, 0xFF, Opcodes::EOp_ldloc, 0xFF, 0xFF, 0xFF, 0xFF, Opcodes::EOp_fieldaddr,
+        1, 0, 0, 0, Opcodes::EOp_ldind, Opcodes::EOp_nop};
+    const Vec<DispatchEntry> addresses = dispatchTable(codeOf(KAddressBytes), ETrue);
+    EXPECT_EQ(addresses[0].handler, EHandler_fused_address_local_field_load);
+    EXPECT_EQ(addresses[2].handler, EHandler_fused_local_field_load);
+    EXPECT_EQ(addresses[8].handler, EHandler_fused_address_local_field_element_load);
+    EXPECT_EQ(addresses[21].handler, EHandler_op_ldloca_s);
+    EXPECT_EQ(addresses[23].handler, EHandler_fused_wide_local_field_load);
+    EXPECT_EQ(addresses[35].handler, EHandler_fused_wide_address_local_field_load);
+
     const TUint8 KPairBytes[] = {Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFE, Opcodes::EOp_sub,
                                  Opcodes::EOp_nop};
     EXPECT_EQ(dispatchTable(codeOf(KPairBytes), ETrue)[0].handler, EHandler_fused_local_pair_arithmetic_sub);

@@ -206,6 +206,13 @@ const Shape KShapes[] = {
     {"    ldloca.s -1\n    ldc -4\n    stind\n    ldloca.s K\n    ldloc.s -2\n    fieldaddr.s 1\n    ldind\n"
      "    stind\n",
      ""},
+    // A field of the object in local J after the address of local K,
+    // not stored through: both are logged.
+    {"    ldloca.s K\n    ldloc.s J\n    fieldaddr.s 3\n    ldind\n    nop\n",
+     "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
+    {"    ldloca.s -1\n    ldc 0\n    stind\n    ldloca.s K\n    ldloc.s -2\n    fieldaddr.s 1\n    ldind\n"
+     "    nop\n",
+     "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
     // Simple values stored through an address that is a local's, or the
     // value of one (0 or a slot's address in the sweep of K).
     {"    ldloca.s K\n    ldloc.s J\n    nop\n    stind\n", ""},
@@ -226,6 +233,19 @@ const Shape KShapes[] = {
     {"    ldloca.s -1\n    ldc 0\n    stind\n    ldloc.s -1\n    fieldaddr.s 1\n    ldind\n    ldloc.s K\n"
      "    native 3, 6\n    ldind\n",
      KLogTop},
+    // The same after the address of a local, stored through (into any
+    // slot, the object's and the index's included) or not; then with b
+    // null.
+    {"    ldloca.s -2\n    ldloca.s -5\n    stind\n    ldloca.s -1\n    ldloca.s -3\n    ldc 4\n    sub\n    stind\n"
+     "    ldloca.s J\n    ldloc.s -2\n    fieldaddr.s 1\n    ldind\n    ldloc.s K\n    native 3, 6\n    ldind\n"
+     "    stind\n",
+     ""},
+    {"    ldloca.s -2\n    ldloca.s -5\n    stind\n    ldloca.s -1\n    ldloca.s -3\n    ldc 4\n    sub\n    stind\n"
+     "    ldloca.s J\n    ldloc.s -2\n    fieldaddr.s 1\n    ldind\n    ldloc.s K\n    native 3, 6\n    ldind\n",
+     "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
+    {"    ldloca.s -1\n    ldc 0\n    stind\n    ldloca.s J\n    ldloc.s -2\n    fieldaddr.s 1\n    ldind\n"
+     "    ldloc.s K\n    native 3, 6\n    ldind\n",
+     "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
     // A constant before a single load, a pair or three, as a call's
     // result slot before its arguments.
     {"    ldc 9\n    ldloc.s K\n    nop\n", "    itos\n    native 30, 1\n    itos\n    native 30, 1\n"},
