@@ -481,20 +481,17 @@ register_local_address_constant_pair:
     ABOVE(1) = LOCAL_ADDRESS();
     STORE_PAIR(ins->depth + 2, static_cast<TUint32>(ins->b), static_cast<TUint32>(ins->c));
     NEXT();
-register_set_local_pair: {
-    const TInt64 value = CONSTANT_PAIR();
-    ABOVE(1) = LOCAL_ADDRESS();
-    STORE_PAIR(ins->depth + 2, LOW(value), HIGH(value));
-    std::memcpy(frameHost + ins->a, &value, 8);
-    NEXT();
-}
-register_copy_local_pair: {
-    const TInt64 value = PAIR(ins->b);
-    ABOVE(1) = LOCAL_ADDRESS();
-    STORE_PAIR(ins->depth + 2, LOW(value), HIGH(value));
-    std::memcpy(frameHost + ins->a, &value, 8);
-    NEXT();
-}
+#define SET_LOCAL_PAIR(name, source) \
+    register_##name: { \
+        const TInt64 value = source; \
+        ABOVE(1) = LOCAL_ADDRESS(); \
+        STORE_PAIR(ins->depth + 2, LOW(value), HIGH(value)); \
+        std::memcpy(frameHost + ins->a, &value, 8); \
+        NEXT(); \
+    }
+SET_LOCAL_PAIR(set_local_pair, CONSTANT_PAIR())
+SET_LOCAL_PAIR(copy_local_pair, PAIR(ins->b))
+#undef SET_LOCAL_PAIR
 register_load_pair: {
     const TUint32 address = T;
     if (!PAIR_IN_ARENA(address))
@@ -691,30 +688,26 @@ register_local_fixed_load: {
 // A zero divisor goes back to the plain code, whose native raises it.
 #define FIXED_VALUE(height) PAIR(4 * (TInt64(ins->depth) + (height)))
 #define FIXED_PUSHED(height, value) STORE_PAIR(TInt64(ins->depth) + (height), LOW(value), HIGH(value))
-register_fixed_from_byte: {
-    FIXED_NATIVE_RUNS();
-    const TInt64 value = ORaw::fromInt(static_cast<TInt8>(T));
-    FIXED_PUSHED(0, value);
-    NEXT();
-}
-register_fixed_from_int: {
-    FIXED_NATIVE_RUNS();
-    const TInt64 value = ORaw::fromInt(static_cast<TInt32>(T));
-    FIXED_PUSHED(0, value);
-    NEXT();
-}
-register_fixed_absolute: {
-    FIXED_NATIVE_RUNS();
-    const TInt64 value = ORaw::abs(FIXED_VALUE(-1));
-    FIXED_PUSHED(-1, value);
-    NEXT();
-}
-register_fixed_negate: {
-    FIXED_NATIVE_RUNS();
-    const TInt64 value = ORaw::negate(FIXED_VALUE(-1));
-    FIXED_PUSHED(-1, value);
-    NEXT();
-}
+#define FIXED_OF_INT(name, Int) \
+    register_##name: { \
+        FIXED_NATIVE_RUNS(); \
+        const TInt64 value = ORaw::fromInt(static_cast<Int>(T)); \
+        FIXED_PUSHED(0, value); \
+        NEXT(); \
+    }
+FIXED_OF_INT(fixed_from_byte, TInt8)
+FIXED_OF_INT(fixed_from_int, TInt32)
+#undef FIXED_OF_INT
+#define FIXED_OF_VALUE(name, Function) \
+    register_##name: { \
+        FIXED_NATIVE_RUNS(); \
+        const TInt64 value = Function(FIXED_VALUE(-1)); \
+        FIXED_PUSHED(-1, value); \
+        NEXT(); \
+    }
+FIXED_OF_VALUE(fixed_absolute, ORaw::abs)
+FIXED_OF_VALUE(fixed_negate, ORaw::negate)
+#undef FIXED_OF_VALUE
 register_fixed_divide: {
     const TInt64 right = FIXED_VALUE(-1);
     if (right == 0)
@@ -724,18 +717,15 @@ register_fixed_divide: {
     FIXED_PUSHED(-3, value);
     NEXT();
 }
-register_fixed_round:
-    FIXED_NATIVE_RUNS();
-    N = static_cast<TUint32>(ORaw::round(FIXED_VALUE(-1)));
+#define FIXED_TO_INT(name, Function) \
+    register_##name: \
+    FIXED_NATIVE_RUNS(); \
+    N = static_cast<TUint32>(Function(FIXED_VALUE(-1))); \
     NEXT();
-register_fixed_ceiling:
-    FIXED_NATIVE_RUNS();
-    N = static_cast<TUint32>(ORaw::ceiling(FIXED_VALUE(-1)));
-    NEXT();
-register_fixed_floor:
-    FIXED_NATIVE_RUNS();
-    N = static_cast<TUint32>(ORaw::floor(FIXED_VALUE(-1)));
-    NEXT();
+FIXED_TO_INT(fixed_round, ORaw::round)
+FIXED_TO_INT(fixed_ceiling, ORaw::ceiling)
+FIXED_TO_INT(fixed_floor, ORaw::floor)
+#undef FIXED_TO_INT
 #undef FIXED_VALUE
 #undef FIXED_PUSHED
 #undef UPDATE_REFERENCED
