@@ -1513,23 +1513,17 @@ KELVO_FIXED_STEPS(FIXED_STEP)
 // position's own handler runs instead (and meets the fault where the plain
 // code would). The region runs until it meets something it does not do,
 // with memory as the plain instructions leave it; then the plain code goes
-// on as the region says. Where runs from here turn too few times to pay
-// for entering (a loop that mostly ends at once), the position goes back
-// to its own handler for as long as the code stays the same.
+// on as the region says.
 register_region: {
-    RegisterForm::Entry& entry = iRegisters.entries[iRegisters.entryAt[pc]];
+    const RegisterForm::Entry& entry = iRegisters.entries[iRegisters.entryAt[pc]];
     if (!entry.admits(top))
         goto* KLabels[entry.fallback];
     const TInt64 base = TInt64(top) - entry.depth;
     TInt32 exitPc = 0;
     TInt32 exitTop = 0;
-    TUint64 turns = 0;
-    const TBool counted = iBudget >= 0;
     const RegisterForm::TWayOn way =
         RegisterForm::runRegion(iRegisters, instructions + entry.instruction, *this, static_cast<TInt32>(base),
-                                iBudget, exitPc, exitTop, turns);
-    if (!counted && entry.tooShort(turns)) [[unlikely]]
-        iHandlerAddresses[pc] = KLabels[entry.fallback];
+                                iBudget, exitPc, exitTop);
     pc = exitPc;
     top = exitTop;
     switch (way) {

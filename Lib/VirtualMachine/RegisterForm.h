@@ -196,29 +196,8 @@ struct Entry {
     TInt32 lowestTop;
     TInt32 highestTop;
     TUint16 fallback;
-    // The runs from here since they were last judged, and their turns.
-    TInt32 runs = 0;
-    TUint64 turns = 0;
 
     TBool admits(TInt64 aTop) const { return aTop >= lowestTop && aTop <= highestTop; }
-    // Counts a run from here, without a budget, that turned aTurns times
-    // (jumps, calls and returns that went on inside). Entering and leaving
-    // a region costs about as much as a dozen turns save: true where the
-    // last KRunsJudged runs from here turned fewer times than that on
-    // average, as a loop that mostly ends at once does, so that the plain
-    // code should run here instead.
-    TBool tooShort(TUint64 aTurns)
-    {
-        turns += aTurns;
-        if (++runs < KRunsJudged)
-            return EFalse;
-        const TBool paid = turns >= TUint64(KRunsJudged) * KTurnsThatPay;
-        runs = 0;
-        turns = 0;
-        return !paid;
-    }
-    static const TInt32 KRunsJudged = 256;
-    static const TInt32 KTurnsThatPay = 12;
 };
 
 // The two implementations a virtual call met last, newest first: the
@@ -271,10 +250,9 @@ enum TWayOn : TUint8 {
 // checked (see VirtualMachine::run). A budget of transfers (not negative)
 // counts the jumps inside the region. Virtual calls keep the targets they
 // meet in aProgram. Answers how the plain code goes on, at aPc with the top
-// at aTop, and without a budget how many times the run turned inside
-// (see Entry::tooShort) in aTurns.
+// at aTop.
 TWayOn runRegion(Program& aProgram, const Instruction* aFirst, VirtualMachine& aMachine, TInt32 aBase,
-                 TInt64& aBudget, TInt32& aPc, TInt32& aTop, TUint64& aTurns);
+                 TInt64& aBudget, TInt32& aPc, TInt32& aTop);
 
 // Translates the first aCodeLength bytes of aCode (followed by padding)
 // and points the dispatch entries of the positions that start a region

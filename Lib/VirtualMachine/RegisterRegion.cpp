@@ -68,7 +68,7 @@ inline const Instruction* follow(const Instruction* aFrom, TInt32 aDistance)
 // unrelated code: a shift of 32 bytes cost a counting loop 13%.
 template <bool KCounted>
 __attribute__((aligned(64))) TWayOn run(Program& aProgram, const Instruction* aFirst, VirtualMachine& aMachine,
-                                        TInt32 aBase, TInt64& aBudget, TInt32& aPc, TInt32& aTop, TUint64& aTurns)
+                                        TInt32 aBase, TInt64& aBudget, TInt32& aPc, TInt32& aTop)
 {
     // In the order of TOperation.
     static void* const KLabels[] = {
@@ -82,9 +82,6 @@ __attribute__((aligned(64))) TWayOn run(Program& aProgram, const Instruction* aF
     const TInt32 KSize = sizeof(Instruction);
     const Instruction* ins = aFirst;
     TInt64 budget = aBudget;
-    // Without a budget: the jumps, calls and returns that went on inside,
-    // which tell whether the run paid for entering.
-    TUint64 turns = 0;
     TUint8* const mem = aMachine.arena().host(0);
     // The element operations stand for natives, whose entry is a safe
     // point: where a collection is due they leave it to the native. Nothing
@@ -145,7 +142,6 @@ __attribute__((aligned(64))) TWayOn run(Program& aProgram, const Instruction* aF
         aPc = (position); \
         aTop = base + (height); \
         aBudget = budget; \
-        aTurns = turns; \
         return (way); \
     } while (0)
     // Back to the stack instructions at the instruction's own position,
@@ -163,8 +159,6 @@ __attribute__((aligned(64))) TWayOn run(Program& aProgram, const Instruction* aF
             if (ins->operation == ERegister_transfer || budget == 0) \
                 LEAVE(ins->pc, ins->depth, ETransfer); \
             --budget; \
-        } else { \
-            ++turns; \
         } \
         goto label; \
     } while (0)
@@ -213,7 +207,6 @@ __attribute__((aligned(64))) TWayOn run(Program& aProgram, const Instruction* aF
             frame = VirtualMachine::KStackAddress + 4u * static_cast<TUint32>(base); \
             frameHost = mem + frame; \
             ins = first; \
-            ++turns; \
             DISPATCH(); \
         } \
     } while (0)
@@ -879,11 +872,11 @@ FIXED_TO_INT(fixed_floor, ORaw::floor)
 }
 
 TWayOn runRegion(Program& aProgram, const Instruction* aFirst, VirtualMachine& aMachine, TInt32 aBase,
-                 TInt64& aBudget, TInt32& aPc, TInt32& aTop, TUint64& aTurns)
+                 TInt64& aBudget, TInt32& aPc, TInt32& aTop)
 {
     if (aBudget >= 0)
-        return run<true>(aProgram, aFirst, aMachine, aBase, aBudget, aPc, aTop, aTurns);
-    return run<false>(aProgram, aFirst, aMachine, aBase, aBudget, aPc, aTop, aTurns);
+        return run<true>(aProgram, aFirst, aMachine, aBase, aBudget, aPc, aTop);
+    return run<false>(aProgram, aFirst, aMachine, aBase, aBudget, aPc, aTop);
 }
 
 }

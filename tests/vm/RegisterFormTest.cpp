@@ -335,58 +335,6 @@ done:
     ret 2, 3
 )";
 
-// total += scan(i / 40) for i below 2000, where scan(n) sums j for j
-// below n while j != 30: a loop that at first ends within a turn or two of
-// its entry, so that its entries give way to the plain handlers, and later
-// turns up to thirty times, entered where those handlers meet it.
-const char KShortRunsFirst[] = R"(
-.record scanFrame size1=1 size2=1 size3=2
-main:
-    adjust.s 2
-loop:
-    ldloc.s -1
-    ldc 2000
-    lt
-    jz done
-    ldloca.s -2
-    ldc 0
-    ldloc.s -3
-    ldc 40
-    div
-    call scan, scanFrame
-    addind
-    ldloca.s -1
-    incind
-    jmp loop
-done:
-    ret 2, 3
-scan:
-    adjust.s 2
-test:
-    ldloc.s -2
-    ldloc.s -5
-    lt
-    dup
-    jz.s tested
-    adjust.s -1
-    ldloc.s -2
-    ldc 30
-    ne
-tested:
-    jz.s end
-    ldloca.s -1
-    ldloc.s -3
-    addind
-    ldloca.s -2
-    incind
-    jmp.s test
-end:
-    ldloca.s -5
-    ldloc.s -2
-    stind
-    ret 2, 4
-)";
-
 // The fall-through reaches "join" two slots higher than the jump does.
 const char KUnbalancedJoin[] = R"(
 main:
@@ -809,24 +757,6 @@ TEST(RegisterForm, EndsEveryRunAsThePlainInstructionsDo)
     const Ending oneTurn = runRaw(KTestAboveTheTop, ETrue, ETrue);
     EXPECT_EQ(oneTurn.code, ENoError);
     EXPECT_EQ(oneTurn.stack[4 + 2], 1u);
-}
-
-// Where the runs from a region's entries turn too few times, the plain
-// handlers take those positions back; the machine runs on as the plain
-// instructions run it, into the region from the positions still entered,
-// and gives the same total.
-TEST(RegisterForm, EntriesWhoseRunsEndAtOnceGoBackToThePlainHandlers)
-{
-    TUint32 total = 0;
-    for (TUint32 i = 0; i < 2000; ++i) {
-        for (TUint32 j = 0; j < i / 40 && j != 30; ++j)
-            total += j;
-    }
-    for (TBool fusion : {ETrue, EFalse}) {
-        const Ending plain = runRaw(KShortRunsFirst, EFalse, EFalse);
-        EXPECT_EQ(plain.stack[4 + 1], total);
-        EXPECT_EQ(runRaw(KShortRunsFirst, ETrue, fusion), plain) << fusion;
-    }
 }
 
 // Vector natives inside a region or fused leave the machine as the native
