@@ -760,23 +760,6 @@ TBool Translator::recognise(TInt32 aStart, Unit& aUnit) const
         return ETrue;
     };
     switch (w.op[0]) {
-    // A drop, as && and || and an unused result are written. adjust.s
-    // ends a run, so it goes on as a jump to the next instruction does,
-    // which a budget counts and where leaving the region checks the run
-    // after it; adjust goes on as any instruction. Pushing zeros is left
-    // to the plain code.
-    case EOp_adjust_s:
-        if (operand(w.at[0], 0) > 0)
-            return EFalse;
-        take(1, ERegister_jump, 0, 0);
-        aUnit.jumps = ETrue;
-        aUnit.fallsThrough = EFalse;
-        aUnit.jumpTarget = aUnit.end;
-        return ETrue;
-    case EOp_adjust:
-        if (operand(w.at[0], 0) > 0)
-            return EFalse;
-        return take(1, ERegister_nothing, 0, 0);
     case EOp_call: return takeFlow(ERegister_call, operand(w.at[0], 0), operand(w.at[0], 1));
     case EOp_callvirt: return takeFlow(ERegister_call_virtual, operand(w.at[0], 0), 0);
     case EOp_ret: {
