@@ -244,6 +244,13 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
             return EHandler_fused_local_index_word_vector_load;
         return EHandler_fused_local_index_word_vector_address;
     }
+    if (at({}) == aForms.load && at({aForms.load}) == aForms.load && fits({aForms.load})) {
+        const THandler element = fusedAt(aCode, aForms, aStart + size(aForms.load));
+        if (element == EHandler_fused_local_index_word_vector_load)
+            return EHandler_fused_local_cell_word_vector_load;
+        if (element == EHandler_fused_local_index_word_vector_address)
+            return EHandler_fused_local_cell_word_vector_address;
+    }
     if (at({}) == aForms.load && at({aForms.load}) == EOp_stind && fits({aForms.load, EOp_stind}))
         return EHandler_fused_local_store;
     if (at({}) == aForms.load && at({aForms.load}) == EOp_ldind && at({aForms.load, EOp_ldind}) == EOp_callvirt

@@ -214,6 +214,10 @@ namespace Superinstructions {
     W(local_index_word_vector_load) \
     /* ldloc.s j; native 3, 6 followed by anything else: its address */ \
     W(local_index_word_vector_address) \
+    /* ldloc.s k before either: v[i] where local k holds the vector's */ \
+    /* cell, as a compiler reads an array in a local */ \
+    W(local_cell_word_vector_load) \
+    W(local_cell_word_vector_address) \
     /* ldloca.s k; incind or decind; jmp.s d or jmp d: the end of a */ \
     /* counting loop, up or down */ \
     W(local_increment_jump) \

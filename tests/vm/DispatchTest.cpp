@@ -146,6 +146,22 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     EXPECT_EQ(addresses[23].handler, EHandler_fused_wide_local_field_load);
     EXPECT_EQ(addresses[35].handler, EHandler_fused_wide_address_local_field_load);
 
+    // An element of the vector whose cell a local holds, by a local
+    // index, read and addressed, in either width; not across widths.
+    const TUint8 KCellElementBytes[] = {
+        Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFE, Opcodes::EOp_native, 3, 6, Opcodes::EOp_ldind,
+        Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFE, Opcodes::EOp_native, 3, 6, Opcodes::EOp_nop,
+        Opcodes::EOp_ldloc, 0xFF, 0xFF, 0xFF, 0xFF, Opcodes::EOp_ldloc, 0xFE, 0xFF, 0xFF, 0xFF, Opcodes::EOp_native, 3, 6,
+        Opcodes::EOp_ldind,
+        Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldloc, 0xFE, 0xFF, 0xFF, 0xFF, Opcodes::EOp_native, 3, 6,
+        Opcodes::EOp_ldind, Opcodes::EOp_nop};
+    const Vec<DispatchEntry> cellElements = dispatchTable(codeOf(KCellElementBytes), ETrue);
+    EXPECT_EQ(cellElements[0].handler, EHandler_fused_local_cell_word_vector_load);
+    EXPECT_EQ(cellElements[8].handler, EHandler_fused_local_cell_word_vector_address);
+    EXPECT_EQ(cellElements[16].handler, EHandler_fused_wide_local_cell_word_vector_load);
+    EXPECT_EQ(cellElements[30].handler, EHandler_op_ldloc_s);
+    EXPECT_EQ(cellElements[32].handler, EHandler_fused_wide_local_index_word_vector_load);
+
     const TUint8 KPairBytes[] = {Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFE, Opcodes::EOp_sub,
                                  Opcodes::EOp_nop};
     EXPECT_EQ(dispatchTable(codeOf(KPairBytes), ETrue)[0].handler, EHandler_fused_local_pair_arithmetic_sub);

@@ -233,6 +233,14 @@ const Shape KShapes[] = {
     {"    ldloca.s -1\n    ldc 0\n    stind\n    ldloc.s -1\n    fieldaddr.s 1\n    ldind\n    ldloc.s K\n"
      "    native 3, 6\n    ldind\n",
      KLogTop},
+    // An element of the vector whose cell a local holds, by a local
+    // index, read and written: a is set to v's cell; then a is null.
+    {"    ldloca.s -2\n    ldloca.s -5\n    stind\n    ldloc.s K\n    ldloc.s J\n    native 3, 6\n    ldind\n",
+     KLogTop},
+    {"    ldloca.s -2\n    ldloca.s -5\n    stind\n    ldloc.s K\n    ldloc.s J\n    native 3, 6\n    ldc 9\n"
+     "    stind\n    ldloca.s -4\n    ldc 1\n    native 3, 6\n    ldind\n",
+     KLogTop},
+    {"    ldloca.s -2\n    ldc 0\n    stind\n    ldloc.s K\n    ldloc.s J\n    native 3, 6\n    ldind\n", KLogTop},
     // The same after the address of a local, stored through (into any
     // slot, the object's and the index's included) or not; then with b
     // null.
