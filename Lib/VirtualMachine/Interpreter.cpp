@@ -1110,7 +1110,12 @@ HANDLER(throw)
 #define FUSED_ARITHMETIC(operation, inWord, inByte, Operator) \
     fused_constant_arithmetic_##operation: \
         COMBINE_WITH_CONSTANT(operation, Operator, T, 0)
+#define FUSED_COMPARISON(operation, onBytes, onHalves, Comparison) \
+    fused_constant_comparison_##operation: \
+        COMBINE_WITH_CONSTANT(operation, Compared<Comparison>, T, 0)
 ARITHMETIC_FAMILY(FUSED_ARITHMETIC)
+COMPARISON_FAMILY(FUSED_COMPARISON)
+#undef FUSED_COMPARISON
 #undef FUSED_ARITHMETIC
 
 // A value compared with the constant of the ldc at constantAt and branched

@@ -160,6 +160,17 @@ struct GreaterOrEqual {
     static bool holds(TInt32 aLeft, TInt32 aRight) { return aLeft >= aRight; }
 };
 
+// A comparison as an operator on words, giving its truth word, for the
+// handlers that combine two words either way.
+template <typename Comparison>
+struct Compared {
+    static constexpr TBool KDivides = EFalse;
+    static TUint32 apply(TUint32 aLeft, TUint32 aRight)
+    {
+        return truth(Comparison::holds(static_cast<TInt32>(aLeft), static_cast<TInt32>(aRight)));
+    }
+};
+
 }
 
 // The arithmetic and bit operators in all their forms:

@@ -47,8 +47,9 @@ enum TArithmeticPlace {
 };
 
 // The fused handler of the arithmetic or bit operator aOperation in the
-// place aPlace, or the invalid operation's handler for any other
-// operation.
+// place aPlace, or of the comparison aOperation where a truth value is
+// kept (not before a store), or the invalid operation's handler for any
+// other operation.
 THandler arithmeticHandler(TUint8 aOperation, TArithmeticPlace aPlace)
 {
     switch (aOperation) {
@@ -60,6 +61,14 @@ THandler arithmeticHandler(TUint8 aOperation, TArithmeticPlace aPlace)
                                                 : EHandler_fused_arithmetic_store_##operation;
         ARITHMETIC_FAMILY(ARITHMETIC_CASE)
 #undef ARITHMETIC_CASE
+#define COMPARISON_CASE(operation, onBytes, onHalves, Comparison) \
+    case EOp_##operation: \
+        return aPlace == EAfterLocalAndConstant ? EHandler_fused_local_constant_comparison_##operation \
+               : aPlace == EAfterConstant       ? EHandler_fused_constant_comparison_##operation \
+               : aPlace == EAfterTwoLocals      ? EHandler_fused_local_pair_comparison_##operation \
+                                                : EHandler_op_invalid;
+        COMPARISON_FAMILY(COMPARISON_CASE)
+#undef COMPARISON_CASE
     default:
         return EHandler_op_invalid;
     }
@@ -208,9 +217,14 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
             return arithmetic;
     }
     if (at({}) == aForms.load && at({aForms.load}) == aForms.load) {
+        // Two locals compared and branched on are left to the pair and
+        // the comparison's jump.
         const TUint8 operation = at({aForms.load, aForms.load});
+        const TUint8 after = at({aForms.load, aForms.load, operation});
+        const TBool branched = compareJumpHandler(operation, after, ETopTwo) != EHandler_op_invalid
+                               && (after == EOp_jz_s || after == EOp_jz);
         const THandler arithmetic = arithmeticHandler(operation, EAfterTwoLocals);
-        if (arithmetic != EHandler_op_invalid && fits({aForms.load, aForms.load, operation}))
+        if (arithmetic != EHandler_op_invalid && !branched && fits({aForms.load, aForms.load, operation}))
             return arithmetic;
     }
     if (at({}) == aForms.load && at({aForms.load}) == aForms.field

@@ -37,6 +37,11 @@ namespace Superinstructions {
 //   compare_jump_short: <comparison>; jz.s d (two values just computed
 //     compared and branched on)
 //   compare_jump: <comparison>; jz d
+//   local_constant_comparison, constant_comparison and
+//     local_pair_comparison: a comparison where local_constant_arithmetic,
+//     constant_arithmetic and local_pair_arithmetic have an arithmetic
+//     operator, with no jump after it (a truth value kept, as && and ||
+//     and a boolean result are written)
 #define KELVO_FUSED_COMPARE_JUMP_SHORT(operation, onBytes, onHalves, Comparison) \
     KELVO_FUSED_OPERATOR(local_constant_compare_jump_short, operation, Comparison)
 #define KELVO_FUSED_COMPARE_JUMP(operation, onBytes, onHalves, Comparison) \
@@ -53,6 +58,12 @@ namespace Superinstructions {
     KELVO_FUSED_OPERATOR(arithmetic_store, operation, Operator)
 #define KELVO_FUSED_LOCAL_PAIR_ARITHMETIC(operation, inWord, inByte, Operator) \
     KELVO_FUSED_OPERATOR(local_pair_arithmetic, operation, Operator)
+#define KELVO_FUSED_LOCAL_CONSTANT_COMPARISON(operation, onBytes, onHalves, Comparison) \
+    KELVO_FUSED_OPERATOR(local_constant_comparison, operation, Comparison)
+#define KELVO_FUSED_CONSTANT_COMPARISON(operation, onBytes, onHalves, Comparison) \
+    KELVO_FUSED_OPERATOR(constant_comparison, operation, Comparison)
+#define KELVO_FUSED_LOCAL_PAIR_COMPARISON(operation, onBytes, onHalves, Comparison) \
+    KELVO_FUSED_OPERATOR(local_pair_comparison, operation, Comparison)
 #define KELVO_FUSED_TOP_COMPARE_JUMP_SHORT(operation, onBytes, onHalves, Comparison) \
     KELVO_FUSED_OPERATOR(compare_jump_short, operation, Comparison)
 #define KELVO_FUSED_TOP_COMPARE_JUMP(operation, onBytes, onHalves, Comparison) \
@@ -67,6 +78,10 @@ namespace Superinstructions {
     KELVO_FUSED_OPERATOR(wide_local_constant_arithmetic, operation, Operator)
 #define KELVO_WIDE_FUSED_LOCAL_PAIR_ARITHMETIC(operation, inWord, inByte, Operator) \
     KELVO_FUSED_OPERATOR(wide_local_pair_arithmetic, operation, Operator)
+#define KELVO_WIDE_FUSED_LOCAL_CONSTANT_COMPARISON(operation, onBytes, onHalves, Comparison) \
+    KELVO_FUSED_OPERATOR(wide_local_constant_comparison, operation, Comparison)
+#define KELVO_WIDE_FUSED_LOCAL_PAIR_COMPARISON(operation, onBytes, onHalves, Comparison) \
+    KELVO_FUSED_OPERATOR(wide_local_pair_comparison, operation, Comparison)
 #define KELVO_FUSED_OPERATOR_SEQUENCES \
     COMPARISON_FAMILY(KELVO_FUSED_COMPARE_JUMP_SHORT) \
     COMPARISON_FAMILY(KELVO_FUSED_COMPARE_JUMP) \
@@ -81,7 +96,12 @@ namespace Superinstructions {
     COMPARISON_FAMILY(KELVO_WIDE_FUSED_COMPARE_JUMP_SHORT) \
     COMPARISON_FAMILY(KELVO_WIDE_FUSED_COMPARE_JUMP) \
     ARITHMETIC_FAMILY(KELVO_WIDE_FUSED_ARITHMETIC) \
-    ARITHMETIC_FAMILY(KELVO_WIDE_FUSED_LOCAL_PAIR_ARITHMETIC)
+    ARITHMETIC_FAMILY(KELVO_WIDE_FUSED_LOCAL_PAIR_ARITHMETIC) \
+    COMPARISON_FAMILY(KELVO_FUSED_LOCAL_CONSTANT_COMPARISON) \
+    COMPARISON_FAMILY(KELVO_FUSED_CONSTANT_COMPARISON) \
+    COMPARISON_FAMILY(KELVO_FUSED_LOCAL_PAIR_COMPARISON) \
+    COMPARISON_FAMILY(KELVO_WIDE_FUSED_LOCAL_CONSTANT_COMPARISON) \
+    COMPARISON_FAMILY(KELVO_WIDE_FUSED_LOCAL_PAIR_COMPARISON)
 
 // The other fused sequences, one line each: X(identifier), or
 // W(identifier) for those that have a wide form too. The interpreter's
@@ -374,7 +394,9 @@ constexpr THandler wideOf(THandler aHandler)
         return EHandler_fused_wide_##sequence##_##operation;
 #define KELVO_WIDE_COMPARISON_CASES(operation, onBytes, onHalves, Comparison) \
     KELVO_WIDE_OPERATOR_CASE(local_constant_compare_jump_short, operation) \
-    KELVO_WIDE_OPERATOR_CASE(local_constant_compare_jump, operation)
+    KELVO_WIDE_OPERATOR_CASE(local_constant_compare_jump, operation) \
+    KELVO_WIDE_OPERATOR_CASE(local_constant_comparison, operation) \
+    KELVO_WIDE_OPERATOR_CASE(local_pair_comparison, operation)
 #define KELVO_WIDE_ARITHMETIC_CASES(operation, inWord, inByte, Operator) \
     KELVO_WIDE_OPERATOR_CASE(local_constant_arithmetic, operation) \
     KELVO_WIDE_OPERATOR_CASE(local_pair_arithmetic, operation)

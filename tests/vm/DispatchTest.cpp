@@ -166,6 +166,27 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
                                  Opcodes::EOp_nop};
     EXPECT_EQ(dispatchTable(codeOf(KPairBytes), ETrue)[0].handler, EHandler_fused_local_pair_arithmetic_sub);
 
+    // A comparison whose truth value is kept, as && is written, after a
+    // local and a constant, a constant, or two locals, in either width;
+    // two locals compared and branched on stay a pair and a jump.
+    using Opcodes::EOp_ldloc_s;
+    const TUint8 KKeptBytes[] = {
+        EOp_ldloc_s, 0xFF, Opcodes::EOp_ldc, 1, 0, 0, 0, Opcodes::EOp_lt, Opcodes::EOp_dup,
+        Opcodes::EOp_ldc, 1, 0, 0, 0, Opcodes::EOp_ge, Opcodes::EOp_dup,
+        EOp_ldloc_s, 0xFF, EOp_ldloc_s, 0xFE, Opcodes::EOp_ne, Opcodes::EOp_dup,
+        Opcodes::EOp_ldloc, 0xFF, 0xFF, 0xFF, 0xFF, Opcodes::EOp_ldc, 1, 0, 0, 0, Opcodes::EOp_eq, Opcodes::EOp_dup,
+        Opcodes::EOp_ldloc, 0xFF, 0xFF, 0xFF, 0xFF, Opcodes::EOp_ldloc, 0xFE, 0xFF, 0xFF, 0xFF, Opcodes::EOp_gt,
+        Opcodes::EOp_dup,
+        EOp_ldloc_s, 0xFF, EOp_ldloc_s, 0xFE, Opcodes::EOp_le, Opcodes::EOp_jz_s, 0, 0, Opcodes::EOp_nop};
+    const Vec<DispatchEntry> kept = dispatchTable(codeOf(KKeptBytes), ETrue);
+    EXPECT_EQ(kept[0].handler, EHandler_fused_local_constant_comparison_lt);
+    EXPECT_EQ(kept[9].handler, EHandler_fused_constant_comparison_ge);
+    EXPECT_EQ(kept[16].handler, EHandler_fused_local_pair_comparison_ne);
+    EXPECT_EQ(kept[22].handler, EHandler_fused_wide_local_constant_comparison_eq);
+    EXPECT_EQ(kept[34].handler, EHandler_fused_wide_local_pair_comparison_gt);
+    EXPECT_EQ(kept[46].handler, EHandler_fused_local_pair);
+    EXPECT_EQ(kept[50].handler, EHandler_fused_compare_jump_short_le);
+
     // Fixed-point statements: x = y * z is one handler from the store's
     // address to the store, and so is a test of the top against a local
     // with its branch; a store of another width is left to its own. A

@@ -360,11 +360,12 @@ TEST(Fusion, FusedSequencesDoWhatTheirInstructionsDo)
 
 // Each operator has a fused handler of its own in the sequences that end
 // in one: every comparison under both jumps, of a local or of the top with
-// a constant or of two values, and every arithmetic operator, of a local and a constant or
-// stored through an address (division by 0 and a null address included),
-// of the top and a constant, or of two locals, gives the same log fused as
-// one instruction at a time, for locals below, at and above the top, in
-// the short forms and the wide.
+// a constant or of two values, and every arithmetic operator and every
+// comparison whose value is kept, of a local and a constant or stored
+// through an address (division by 0 and a null address included), of the
+// top and a constant, or of two locals, gives the same log fused as one
+// instruction at a time, for locals below, at and above the top, in the
+// short forms and the wide.
 TEST(Fusion, EachOperatorOfALocalAndAConstantDoesWhatItsInstructionDoes)
 {
     const std::vector<std::string> KComparisons = {"eq", "lt", "le", "ne", "gt", "ge"};
@@ -390,7 +391,12 @@ TEST(Fusion, EachOperatorOfALocalAndAConstantDoesWhatItsInstructionDoes)
                                     + comparison + "\n    " + jump + " over\n    ldstr \"holds\"\n    native 30, 1\nover:\n");
         }
     }
-    for (const std::string& name : KOperators) {
+    // Each operator and each comparison whose truth value is kept: of a
+    // local and a constant, of the top and a constant, stored through an
+    // address, and of two locals.
+    std::vector<std::string> valued = KOperators;
+    valued.insert(valued.end(), KComparisons.begin(), KComparisons.end());
+    for (const std::string& name : valued) {
         sequences.push_back("    ldloc.s K\n    ldc C\n    " + name + "\n" + KLogTop);
         sequences.push_back("    ldloc.s K\n    nop\n    ldc C\n    " + name + "\n" + KLogTop);
         // The address is local K's, or 0 where local K holds 0.
