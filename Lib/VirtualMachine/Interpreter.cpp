@@ -1204,20 +1204,23 @@ ARITHMETIC_FAMILY(FUSED_ARITHMETIC_STORE)
 #undef FIELD_FORM
 #undef BLOCK_LOAD_FORM
 #undef FUSED_NAME
-// dup; jz.s d or dup; jz d: the copy is what the jump tests. Where the
-// adjust.s -1 after it is fused too, the way on for a value that is not
-// zero is checked at the adjust.s as the jump's transfer checks it, and
-// then after it as its own. The wide adjust -1 does not end a run: the
-// way on is checked at it, and it drops the value as its plain handler
-// does, stopping the machine where no slot is left to drop.
-#define DUP_JUMP(name, jump, drop) \
+// dup; jz.s d or dup; jz d: the copy is what the jump tests; with not
+// between them (as || is written) the copy's negation, which is what the
+// not leaves in its slot. Where the adjust.s -1 after it is fused too, the
+// way on for a value that is kept on is checked at the adjust.s as the
+// jump's transfer checks it, and then after it as its own. The wide
+// adjust -1 does not end a run: the way on is checked at it, and it drops
+// the value as its plain handler does, stopping the machine where no slot
+// is left to drop.
+#define DUP_JUMP(name, negated, jump, drop) \
     fused_##name: \
     { \
-        constexpr TInt KJumpAt = sizeOf({EOp_dup}); \
+        constexpr TInt KJumpAt = sizeOf({EOp_dup}) + ((negated) ? sizeOf({EOp_not}) : 0); \
         constexpr TInt KNext = KJumpAt + size(EOp_##jump); \
         const TUint32 value = T; \
-        SLOT(top + 1) = value; \
-        if (value == 0) { \
+        const TUint32 tested = (negated) ? truth(value == 0) : value; \
+        SLOT(top + 1) = tested; \
+        if (tested == 0) { \
             pc = wrapped(TInt64(pc) + KNext - 1 + ARG_AT(KJumpAt, jump, 0)); \
             TRANSFER(); \
         } \
@@ -1235,12 +1238,16 @@ ARITHMETIC_FAMILY(FUSED_ARITHMETIC_STORE)
         } \
         TRANSFER(); \
     }
-DUP_JUMP(dup_jump_short, jz_s, 0)
-DUP_JUMP(dup_jump, jz, 0)
-DUP_JUMP(dup_jump_short_drop, jz_s, EOp_adjust_s)
-DUP_JUMP(dup_jump_drop, jz, EOp_adjust_s)
-DUP_JUMP(dup_jump_short_wide_drop, jz_s, EOp_adjust)
-DUP_JUMP(dup_jump_wide_drop, jz, EOp_adjust)
+#define DUP_JUMPS(prefix, negated) \
+    DUP_JUMP(prefix##_jump_short, negated, jz_s, 0) \
+    DUP_JUMP(prefix##_jump, negated, jz, 0) \
+    DUP_JUMP(prefix##_jump_short_drop, negated, jz_s, EOp_adjust_s) \
+    DUP_JUMP(prefix##_jump_drop, negated, jz, EOp_adjust_s) \
+    DUP_JUMP(prefix##_jump_short_wide_drop, negated, jz_s, EOp_adjust) \
+    DUP_JUMP(prefix##_jump_wide_drop, negated, jz, EOp_adjust)
+DUP_JUMPS(dup, false)
+DUP_JUMPS(dup_not, true)
+#undef DUP_JUMPS
 #undef DUP_JUMP
 // fieldaddrloc k, f; ldind. A null cell or object, or a field address
 // that wraps to 0, goes on with the plain fieldaddrloc, which raises the

@@ -298,19 +298,30 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
         return EHandler_fused_true_store;
     if (at({}) == EOp_ldfalse && at({EOp_ldfalse}) == EOp_stind && fits({EOp_ldfalse, EOp_stind}))
         return EHandler_fused_false_store;
-    if (at({}) == EOp_dup && (at({EOp_dup}) == EOp_jz_s || at({EOp_dup}) == EOp_jz)) {
-        const TUint8 jump = at({EOp_dup});
+    if (at({}) == EOp_dup) {
+        // dup; jz, or dup; not; jz: && and ||.
+        const TBool negated = at({EOp_dup}) == EOp_not;
+        const TInt jumpAt = size(EOp_dup) + (negated ? size(EOp_not) : 0);
+        const TUint8 jump = byteAt(jumpAt);
         const TBool isShort = jump == EOp_jz_s;
-        const TInt dropAt = size(EOp_dup) + size(jump);
-        const TUint8 drop = at({EOp_dup, jump});
-        const TBool dropsOne = (drop == EOp_adjust_s || drop == EOp_adjust) && fits({EOp_dup, jump, drop})
+        const TInt dropAt = jumpAt + size(jump);
+        const TUint8 drop = byteAt(dropAt);
+        const TBool jumpFits = (jump == EOp_jz_s || jump == EOp_jz) && aStart + dropAt <= aCode.count();
+        const TBool dropsOne = jumpFits && (drop == EOp_adjust_s || drop == EOp_adjust)
+                               && aStart + dropAt + size(drop) <= aCode.count()
                                && operandValue(aCode.data() + aStart + dropAt, 0) == -1;
-        if (dropsOne && drop == EOp_adjust_s)
+        if (dropsOne && drop == EOp_adjust_s && !negated)
             return isShort ? EHandler_fused_dup_jump_short_drop : EHandler_fused_dup_jump_drop;
-        if (dropsOne)
+        if (dropsOne && drop == EOp_adjust_s)
+            return isShort ? EHandler_fused_dup_not_jump_short_drop : EHandler_fused_dup_not_jump_drop;
+        if (dropsOne && !negated)
             return isShort ? EHandler_fused_dup_jump_short_wide_drop : EHandler_fused_dup_jump_wide_drop;
-        if (fits({EOp_dup, jump}))
+        if (dropsOne)
+            return isShort ? EHandler_fused_dup_not_jump_short_wide_drop : EHandler_fused_dup_not_jump_wide_drop;
+        if (jumpFits && !negated)
             return isShort ? EHandler_fused_dup_jump_short : EHandler_fused_dup_jump;
+        if (jumpFits)
+            return isShort ? EHandler_fused_dup_not_jump_short : EHandler_fused_dup_not_jump;
     }
     if (at({}) == EOp_stind && at({EOp_stind}) == EOp_ret && fits({EOp_stind, EOp_ret}))
         return EHandler_fused_store_return;

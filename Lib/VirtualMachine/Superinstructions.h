@@ -167,6 +167,14 @@ namespace Superinstructions {
     /* the same with the wide adjust -1 */ \
     X(dup_jump_short_wide_drop) \
     X(dup_jump_wide_drop) \
+    /* each of those six with not after the dup: the value kept where */ \
+    /* it is not zero, as || is written */ \
+    X(dup_not_jump_short) \
+    X(dup_not_jump) \
+    X(dup_not_jump_short_drop) \
+    X(dup_not_jump_drop) \
+    X(dup_not_jump_short_wide_drop) \
+    X(dup_not_jump_wide_drop) \
     /* stind; ret a, b: a result stored before the return */ \
     X(store_return) \
     /* ldloca.s k; ldloc.s j; stind */ \
@@ -389,6 +397,10 @@ constexpr THandler wideOf(THandler aHandler)
         return EHandler_fused_dup_jump_short_wide_drop;
     case EHandler_fused_dup_jump_drop:
         return EHandler_fused_dup_jump_wide_drop;
+    case EHandler_fused_dup_not_jump_short_drop:
+        return EHandler_fused_dup_not_jump_short_wide_drop;
+    case EHandler_fused_dup_not_jump_drop:
+        return EHandler_fused_dup_not_jump_wide_drop;
 #define KELVO_WIDE_OPERATOR_CASE(sequence, operation) \
     case EHandler_fused_##sequence##_##operation: \
         return EHandler_fused_wide_##sequence##_##operation;

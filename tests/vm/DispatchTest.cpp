@@ -120,6 +120,18 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     EXPECT_EQ(ands[8].handler, EHandler_fused_dup_jump_short);
     EXPECT_EQ(ands[14].handler, EHandler_fused_dup_jump_short_drop);
 
+    // || the same way, with not after the dup, and the wide drop; a not
+    // that the jump does not follow is left alone.
+    const TUint8 KOrBytes[] = {Opcodes::EOp_dup, Opcodes::EOp_not, Opcodes::EOp_jz, 0, 0, 0, 0, Opcodes::EOp_adjust_s,
+                               0xFF, Opcodes::EOp_dup, Opcodes::EOp_not, Opcodes::EOp_jz_s, 0, 0, Opcodes::EOp_adjust,
+                               0xFF, 0xFF, 0xFF, 0xFF, Opcodes::EOp_dup, Opcodes::EOp_not, Opcodes::EOp_jz_s, 0, 0,
+                               Opcodes::EOp_dup, Opcodes::EOp_not, Opcodes::EOp_nop};
+    const Vec<DispatchEntry> ors = dispatchTable(codeOf(KOrBytes), ETrue);
+    EXPECT_EQ(ors[0].handler, EHandler_fused_dup_not_jump_drop);
+    EXPECT_EQ(ors[9].handler, EHandler_fused_dup_not_jump_short_wide_drop);
+    EXPECT_EQ(ors[19].handler, EHandler_fused_dup_not_jump_short);
+    EXPECT_EQ(ors[24].handler, EHandler_op_dup);
+
     const TUint8 KElementBytes[] = {Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_native, 3, 6, Opcodes::EOp_ldind,
                                     Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_native, 3, 6, Opcodes::EOp_nop};
     const Vec<DispatchEntry> elements = dispatchTable(codeOf(KElementBytes), ETrue);

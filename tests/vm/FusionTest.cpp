@@ -158,6 +158,12 @@ const Shape KShapes[] = {
     // zero, before the next operand.
     {"    ldloc.s K\n    dup\n    jz.s over\n    adjust.s -1\n    ldloc.s J\nover:\n", KLogTop},
     {"    ldloc.s K\n    dup\n    jz over\n    adjust.s -1\n    ldloc.s J\nover:\n", KLogTop},
+    // The same four with not after the dup, as || is written: the value
+    // kept where it is not zero.
+    {"    ldloc.s K\n    dup\n    not\n    jz.s over\n    ldstr \"zero\"\n    native 30, 1\nover:\n", KLogTop},
+    {"    ldloc.s K\n    dup\n    not\n    jz over\n    ldstr \"zero\"\n    native 30, 1\nover:\n", KLogTop},
+    {"    ldloc.s K\n    dup\n    not\n    jz.s over\n    adjust.s -1\n    ldloc.s J\nover:\n", KLogTop},
+    {"    ldloc.s K\n    dup\n    not\n    jz over\n    adjust.s -1\n    ldloc.s J\nover:\n", KLogTop},
     // A field written through its address, then read back; a null object
     // (b = 0) and a field at address 0 (b = -4) fail at the store.
     {"    ldloc.s K\n    fieldaddr.s 1\n    ldloc.s J\n    stind\n    ldloc.s K\n    fieldaddr.s 1\n    ldind\n",
