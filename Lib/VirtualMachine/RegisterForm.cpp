@@ -387,6 +387,7 @@ private:
     void verifyRegions();
     TBool loops(const std::vector<TInt32>& aUnits) const;
     TBool calls(const std::vector<TInt32>& aUnits) const;
+    std::vector<TBool> enteredUnits() const;
     void emit(Program& aProgram);
     TInt32 distanceTo(Program& aProgram, TInt32 aFrom, TInt32 aTargetUnit, TInt32 aPc, TInt32 aDepth) const;
     void link(Program& aProgram, TInt32 aIndex, const Unit& aUnit) const;
@@ -985,6 +986,55 @@ TBool Translator::calls(const std::vector<TInt32>& aUnits) const
     return EFalse;
 }
 
+// Which units take control from the plain code. A loop that passes
+// through code outside the units (an instruction no unit does, a call or
+// a return) would leave its region and enter it again on every turn,
+// which costs more than the turn saves. So a unit that only such loops
+// hold, and no loop made of units alone, is not an entry: the plain
+// handler runs where the plain code reaches it, and the region runs it
+// only where it goes on into it. A loop is taken as compilers lay it out,
+// from a jump back to its target; a loop is made of units alone where its
+// target and its jump lie in one run of units that follow one another
+// without a call or a return, which is what loops walks. Counted over
+// positions, so that no image makes this take more than linear time.
+std::vector<TBool> Translator::enteredUnits() const
+{
+    std::vector<TInt32> run(iUnits.size(), -1);
+    TInt32 runs = 0;
+    for (size_t u = 0; u < iUnits.size(); ++u) {
+        if (callsOrReturns(iUnits[u]))
+            continue;
+        const TBool follows = u > 0 && run[u - 1] >= 0 && iUnits[u - 1].end == iUnits[u].start;
+        run[u] = follows ? run[u - 1] : runs++;
+    }
+    std::vector<TInt32> whole(static_cast<size_t>(iLength) + 1, 0);
+    std::vector<TInt32> broken(static_cast<size_t>(iLength) + 1, 0);
+    for (size_t u = 0; u < iUnits.size(); ++u) {
+        const Unit& unit = iUnits[u];
+        if (!unit.jumps || unit.jumpTarget > unit.start || unit.jumpTarget < 0)
+            continue;
+        const TInt32 target = unitAt(unit.jumpTarget);
+        const TBool alone = target >= 0 && run[static_cast<size_t>(target)] >= 0
+                            && run[static_cast<size_t>(target)] == run[u];
+        std::vector<TInt32>& cover = alone ? whole : broken;
+        ++cover[static_cast<size_t>(unit.jumpTarget)];
+        --cover[static_cast<size_t>(std::min(unit.end, iLength))];
+    }
+    std::vector<TBool> entered(iUnits.size(), ETrue);
+    TInt32 inWhole = 0;
+    TInt32 inBroken = 0;
+    size_t u = 0;
+    for (TInt32 p = 0; p < iLength && u < iUnits.size(); ++p) {
+        inWhole += whole[static_cast<size_t>(p)];
+        inBroken += broken[static_cast<size_t>(p)];
+        if (iUnits[u].start == p) {
+            entered[u] = inBroken == 0 || inWhole > 0;
+            ++u;
+        }
+    }
+    return entered;
+}
+
 // The instructions of each accepted region in code order, each followed
 // by a leave where the code after it is not in the region, and a jump to
 // a test by a copy of the test, which the jump's threaded form goes on
@@ -998,6 +1048,7 @@ void Translator::emit(Program& aProgram)
     std::vector<std::vector<TInt32>> unitsOfRegion(iRegionRefused.size());
     for (size_t u = 0; u < iUnits.size(); ++u)
         unitsOfRegion[static_cast<size_t>(iRegion[u])].push_back(static_cast<TInt32>(u));
+    const std::vector<TBool> entered = enteredUnits();
     for (size_t region = 0; region < unitsOfRegion.size(); ++region) {
         if (iRegionRefused[region] || !(loops(unitsOfRegion[region]) || (!iFused && calls(unitsOfRegion[region]))))
             continue;
@@ -1044,7 +1095,8 @@ void Translator::emit(Program& aProgram)
             entry.fallback = iDispatch[unit.start].handler;
             aProgram.entryAt[unit.start] = aProgram.entries.count();
             aProgram.entries.append(entry);
-            iDispatch[unit.start].handler = Superinstructions::EHandler_register_region;
+            if (entered[static_cast<size_t>(u)])
+                iDispatch[unit.start].handler = Superinstructions::EHandler_register_region;
         }
     }
     for (size_t u = 0; u < iUnits.size(); ++u) {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -305,6 +306,56 @@ loop:
     jmp.s loop
 done:
     ret 2, 3
+)";
+
+// sum += i for i below 10 in a loop of units alone; then a loop that
+// passes through an instruction no unit does (adjust.s 1) on every turn,
+// around a loop of units alone that adds j for j below 4 each turn.
+const char KLoopThroughPlainCode[] = R"(
+main:
+    adjust.s 3
+first:
+    ldloc.s -1
+    ldc 10
+    lt
+    jz.s outerStart
+    ldloca.s -2
+    ldloc.s -2
+    addind
+    ldloca.s -1
+    incind
+    jmp.s first
+outerStart:
+    ldloca.s -1
+    ldc 0
+    stind
+outer:
+    ldloc.s -1
+    ldc 3
+    le
+    jz.s done
+    adjust.s 1
+    adjust.s -1
+    ldloca.s -3
+    ldc 0
+    stind
+inner:
+    ldloc.s -3
+    ldc 4
+    lt
+    jz.s next
+    ldloca.s -2
+    ldloc.s -4
+    addind
+    ldloca.s -3
+    incind
+    jmp.s inner
+next:
+    ldloca.s -1
+    incind
+    jmp.s outer
+done:
+    ret 3, 4
 )";
 
 // The fall-through reaches "join" two slots higher than the jump does.
@@ -689,6 +740,37 @@ TEST(RegisterForm, EndsEveryRunAsThePlainInstructionsDo)
     const Ending oneTurn = runRaw(KTestAboveTheTop, ETrue, ETrue);
     EXPECT_EQ(oneTurn.code, ENoError);
     EXPECT_EQ(oneTurn.stack[4 + 2], 1u);
+}
+
+// The plain code enters a region where a loop of units alone runs, and
+// not inside a loop that leaves the region on every turn, where it goes
+// on with its own handlers until it reaches such a loop: the first loop's
+// test and the inner loop's are entries, the outer loop's test is not.
+// Either way the machine ends as the plain instructions leave it.
+TEST(RegisterForm, ALoopThatLeavesTheRegionOnEveryTurnIsNotEntered)
+{
+    for (TBool fusion : {ETrue, EFalse}) {
+        const Translated t = translated(KLoopThroughPlainCode, fusion);
+        std::vector<TInt32> tests;
+        for (const RegisterForm::Instruction& instruction : t.program.instructions) {
+            if (instruction.operation == RegisterForm::ERegister_branch_local_constant_lt
+                || instruction.operation == RegisterForm::ERegister_branch_local_constant_le)
+                tests.push_back(instruction.pc);
+        }
+        std::sort(tests.begin(), tests.end());
+        tests.erase(std::unique(tests.begin(), tests.end()), tests.end());
+        ASSERT_EQ(tests.size(), 3u) << fusion;
+        auto entered = [&](TInt32 aPc) {
+            return t.dispatch[aPc].handler == Superinstructions::EHandler_register_region;
+        };
+        EXPECT_TRUE(entered(tests[0])) << fusion;
+        EXPECT_FALSE(entered(tests[1])) << fusion;
+        EXPECT_TRUE(entered(tests[2])) << fusion;
+    }
+    expectSameEndings(KLoopThroughPlainCode, {-1, 0, 5, 30, 60, 100000});
+    const Ending ending = runRaw(KLoopThroughPlainCode, ETrue, ETrue);
+    EXPECT_EQ(ending.code, ENoError);
+    EXPECT_EQ(ending.stack[4 + 2], 45u + 4u * 6u);
 }
 
 // Vector natives inside a region or fused leave the machine as the native
