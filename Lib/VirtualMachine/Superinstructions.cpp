@@ -226,6 +226,12 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
         const THandler arithmetic = arithmeticHandler(operation, EAfterTwoLocals);
         if (arithmetic != EHandler_op_invalid && !branched && fits({aForms.load, aForms.load, operation}))
             return arithmetic;
+        // The cell of a vector before an element at a local index.
+        const THandler element = fusedAt(aCode, aForms, aStart + size(aForms.load));
+        if (element == EHandler_fused_local_index_word_vector_load)
+            return EHandler_fused_local_cell_word_vector_load;
+        if (element == EHandler_fused_local_index_word_vector_address)
+            return EHandler_fused_local_cell_word_vector_address;
     }
     if (at({}) == aForms.load && at({aForms.load}) == aForms.field
         && at({aForms.load, aForms.field}) == EOp_ldind && fits({aForms.load, aForms.field, EOp_ldind})) {
@@ -257,13 +263,6 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
         if (at({aForms.load, EOp_native}) == EOp_ldind && fits({aForms.load, EOp_native, EOp_ldind}))
             return EHandler_fused_local_index_word_vector_load;
         return EHandler_fused_local_index_word_vector_address;
-    }
-    if (at({}) == aForms.load && at({aForms.load}) == aForms.load && fits({aForms.load})) {
-        const THandler element = fusedAt(aCode, aForms, aStart + size(aForms.load));
-        if (element == EHandler_fused_local_index_word_vector_load)
-            return EHandler_fused_local_cell_word_vector_load;
-        if (element == EHandler_fused_local_index_word_vector_address)
-            return EHandler_fused_local_cell_word_vector_address;
     }
     if (at({}) == aForms.load && at({aForms.load}) == EOp_stind && fits({aForms.load, EOp_stind}))
         return EHandler_fused_local_store;
@@ -299,29 +298,27 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
     if (at({}) == EOp_ldfalse && at({EOp_ldfalse}) == EOp_stind && fits({EOp_ldfalse, EOp_stind}))
         return EHandler_fused_false_store;
     if (at({}) == EOp_dup) {
-        // dup; jz, or dup; not; jz: && and ||.
+        // dup; jz, or dup; not; jz (&& and ||), then nothing, adjust.s -1
+        // or adjust -1; each short jump or long.
+        constexpr THandler KDupJumps[2][3][2] = {
+            {{EHandler_fused_dup_jump, EHandler_fused_dup_jump_short},
+             {EHandler_fused_dup_jump_drop, EHandler_fused_dup_jump_short_drop},
+             {EHandler_fused_dup_jump_wide_drop, EHandler_fused_dup_jump_short_wide_drop}},
+            {{EHandler_fused_dup_not_jump, EHandler_fused_dup_not_jump_short},
+             {EHandler_fused_dup_not_jump_drop, EHandler_fused_dup_not_jump_short_drop},
+             {EHandler_fused_dup_not_jump_wide_drop, EHandler_fused_dup_not_jump_short_wide_drop}}};
         const TBool negated = at({EOp_dup}) == EOp_not;
         const TInt jumpAt = size(EOp_dup) + (negated ? size(EOp_not) : 0);
         const TUint8 jump = byteAt(jumpAt);
-        const TBool isShort = jump == EOp_jz_s;
         const TInt dropAt = jumpAt + size(jump);
         const TUint8 drop = byteAt(dropAt);
-        const TBool jumpFits = (jump == EOp_jz_s || jump == EOp_jz) && aStart + dropAt <= aCode.count();
-        const TBool dropsOne = jumpFits && (drop == EOp_adjust_s || drop == EOp_adjust)
-                               && aStart + dropAt + size(drop) <= aCode.count()
-                               && operandValue(aCode.data() + aStart + dropAt, 0) == -1;
-        if (dropsOne && drop == EOp_adjust_s && !negated)
-            return isShort ? EHandler_fused_dup_jump_short_drop : EHandler_fused_dup_jump_drop;
-        if (dropsOne && drop == EOp_adjust_s)
-            return isShort ? EHandler_fused_dup_not_jump_short_drop : EHandler_fused_dup_not_jump_drop;
-        if (dropsOne && !negated)
-            return isShort ? EHandler_fused_dup_jump_short_wide_drop : EHandler_fused_dup_jump_wide_drop;
-        if (dropsOne)
-            return isShort ? EHandler_fused_dup_not_jump_short_wide_drop : EHandler_fused_dup_not_jump_wide_drop;
-        if (jumpFits && !negated)
-            return isShort ? EHandler_fused_dup_jump_short : EHandler_fused_dup_jump;
-        if (jumpFits)
-            return isShort ? EHandler_fused_dup_not_jump_short : EHandler_fused_dup_not_jump;
+        if ((jump == EOp_jz_s || jump == EOp_jz) && aStart + dropAt <= aCode.count()) {
+            const TBool dropsOne = (drop == EOp_adjust_s || drop == EOp_adjust)
+                                   && aStart + dropAt + size(drop) <= aCode.count()
+                                   && operandValue(aCode.data() + aStart + dropAt, 0) == -1;
+            const TInt kind = !dropsOne ? 0 : drop == EOp_adjust_s ? 1 : 2;
+            return KDupJumps[negated][kind][jump == EOp_jz_s];
+        }
     }
     if (at({}) == EOp_stind && at({EOp_stind}) == EOp_ret && fits({EOp_stind, EOp_ret}))
         return EHandler_fused_store_return;

@@ -181,15 +181,14 @@ TEST(Dispatch, ShapesOfAnyMethodStartFusedSequences)
     // A comparison whose truth value is kept, as && is written, after a
     // local and a constant, a constant, or two locals, in either width;
     // two locals compared and branched on stay a pair and a jump.
-    using Opcodes::EOp_ldloc_s;
     const TUint8 KKeptBytes[] = {
-        EOp_ldloc_s, 0xFF, Opcodes::EOp_ldc, 1, 0, 0, 0, Opcodes::EOp_lt, Opcodes::EOp_dup,
+        Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldc, 1, 0, 0, 0, Opcodes::EOp_lt, Opcodes::EOp_dup,
         Opcodes::EOp_ldc, 1, 0, 0, 0, Opcodes::EOp_ge, Opcodes::EOp_dup,
-        EOp_ldloc_s, 0xFF, EOp_ldloc_s, 0xFE, Opcodes::EOp_ne, Opcodes::EOp_dup,
+        Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFE, Opcodes::EOp_ne, Opcodes::EOp_dup,
         Opcodes::EOp_ldloc, 0xFF, 0xFF, 0xFF, 0xFF, Opcodes::EOp_ldc, 1, 0, 0, 0, Opcodes::EOp_eq, Opcodes::EOp_dup,
         Opcodes::EOp_ldloc, 0xFF, 0xFF, 0xFF, 0xFF, Opcodes::EOp_ldloc, 0xFE, 0xFF, 0xFF, 0xFF, Opcodes::EOp_gt,
         Opcodes::EOp_dup,
-        EOp_ldloc_s, 0xFF, EOp_ldloc_s, 0xFE, Opcodes::EOp_le, Opcodes::EOp_jz_s, 0, 0, Opcodes::EOp_nop};
+        Opcodes::EOp_ldloc_s, 0xFF, Opcodes::EOp_ldloc_s, 0xFE, Opcodes::EOp_le, Opcodes::EOp_jz_s, 0, 0, Opcodes::EOp_nop};
     const Vec<DispatchEntry> kept = dispatchTable(codeOf(KKeptBytes), ETrue);
     EXPECT_EQ(kept[0].handler, EHandler_fused_local_constant_comparison_lt);
     EXPECT_EQ(kept[9].handler, EHandler_fused_constant_comparison_ge);
