@@ -1,6 +1,7 @@
 #include "RegisterForm.h"
 
 #include <algorithm>
+#include <span>
 #include <vector>
 
 #include "Opcodes.h"
@@ -385,8 +386,8 @@ private:
     void findUnits();
     void linkUnits();
     void verifyRegions();
-    TBool loops(const std::vector<TInt32>& aUnits) const;
-    TBool calls(const std::vector<TInt32>& aUnits) const;
+    TBool loops(std::span<const TInt32> aUnits) const;
+    TBool calls(std::span<const TInt32> aUnits) const;
     std::vector<TBool> enteredUnits() const;
     void emit(Program& aProgram);
     TInt32 distanceTo(Program& aProgram, TInt32 aFrom, TInt32 aTargetUnit, TInt32 aPc, TInt32 aDepth) const;
@@ -407,8 +408,11 @@ private:
     std::vector<Unit> iUnits;
     std::vector<TInt32> iUnitAt;
     // Each unit's neighbours, with the height at the neighbour minus the
-    // height at the unit.
-    std::vector<std::vector<std::pair<TInt32, TInt32>>> iNeighbours;
+    // height at the unit: those of unit u are from iNeighbourStart[u] up to
+    // iNeighbourStart[u + 1]. One array rather than one per unit: an image
+    // has as many units as instructions, and start-up pays for each.
+    std::vector<std::pair<TInt32, TInt32>> iNeighbours;
+    std::vector<TInt32> iNeighbourStart;
     std::vector<TInt64> iDepth;
     std::vector<TInt32> iRegion;
     std::vector<TBool> iRegionRefused;
@@ -808,21 +812,30 @@ void Translator::findUnits()
 // edge implies.
 void Translator::linkUnits()
 {
-    iNeighbours.assign(iUnits.size(), {});
-    auto link = [&](TInt32 aFrom, TInt32 aTo) {
-        if (aTo < 0)
-            return;
-        const TInt32 growth = iUnits[static_cast<size_t>(aFrom)].growth;
-        iNeighbours[static_cast<size_t>(aFrom)].push_back({aTo, growth});
-        iNeighbours[static_cast<size_t>(aTo)].push_back({aFrom, -growth});
+    // The edges are walked twice, to count each unit's neighbours and then
+    // to fill them in, in the order they are met.
+    auto eachEdge = [&](auto aVisit) {
+        for (size_t u = 0; u < iUnits.size(); ++u) {
+            const Unit& unit = iUnits[u];
+            if (unit.fallsThrough && unitAt(unit.end) >= 0)
+                aVisit(u, static_cast<size_t>(unitAt(unit.end)), unit.growth);
+            if (unit.jumps && unitAt(unit.jumpTarget) >= 0)
+                aVisit(u, static_cast<size_t>(unitAt(unit.jumpTarget)), unit.growth);
+        }
     };
-    for (size_t u = 0; u < iUnits.size(); ++u) {
-        const Unit& unit = iUnits[u];
-        if (unit.fallsThrough)
-            link(static_cast<TInt32>(u), unitAt(unit.end));
-        if (unit.jumps)
-            link(static_cast<TInt32>(u), unitAt(unit.jumpTarget));
-    }
+    iNeighbourStart.assign(iUnits.size() + 1, 0);
+    eachEdge([&](size_t aFrom, size_t aTo, TInt32) {
+        ++iNeighbourStart[aFrom + 1];
+        ++iNeighbourStart[aTo + 1];
+    });
+    for (size_t u = 0; u < iUnits.size(); ++u)
+        iNeighbourStart[u + 1] += iNeighbourStart[u];
+    iNeighbours.resize(static_cast<size_t>(iNeighbourStart.back()));
+    std::vector<TInt32> filled(iNeighbourStart.begin(), iNeighbourStart.end() - 1);
+    eachEdge([&](size_t aFrom, size_t aTo, TInt32 aGrowth) {
+        iNeighbours[static_cast<size_t>(filled[aFrom]++)] = {static_cast<TInt32>(aTo), aGrowth};
+        iNeighbours[static_cast<size_t>(filled[aTo]++)] = {static_cast<TInt32>(aFrom), -aGrowth};
+    });
 }
 
 // Connected units form a region. Each gets its height from its neighbours;
@@ -844,7 +857,8 @@ void Translator::verifyRegions()
         while (!queue.empty()) {
             const size_t u = static_cast<size_t>(queue.back());
             queue.pop_back();
-            for (const auto& [neighbour, difference] : iNeighbours[u]) {
+            for (TInt32 i = iNeighbourStart[u]; i < iNeighbourStart[u + 1]; ++i) {
+                const auto& [neighbour, difference] = iNeighbours[static_cast<size_t>(i)];
                 const TInt64 depth = iDepth[u] + difference;
                 const size_t v = static_cast<size_t>(neighbour);
                 if (iRegion[v] < 0) {
@@ -956,7 +970,7 @@ Instruction Translator::instructionOf(const Unit& aUnit, TInt32 aDepth) const
 // instructions, which only such a loop pays back; a loop that leaves the
 // region for a call or a native on every turn, and code between calls, run
 // faster in the plain dispatch (but see calls below).
-TBool Translator::loops(const std::vector<TInt32>& aUnits) const
+TBool Translator::loops(std::span<const TInt32> aUnits) const
 {
     for (TInt32 u : aUnits) {
         const Unit& unit = iUnits[static_cast<size_t>(u)];
@@ -977,7 +991,7 @@ TBool Translator::loops(const std::vector<TInt32>& aUnits) const
 // where the fused handlers run that code they run it faster than a region
 // does (bench/compare's fib 98 against 111 ms, calls 250 against 300 ms),
 // so then only a loop makes a region.
-TBool Translator::calls(const std::vector<TInt32>& aUnits) const
+TBool Translator::calls(std::span<const TInt32> aUnits) const
 {
     for (TInt32 u : aUnits) {
         if (callsOrReturns(iUnits[static_cast<size_t>(u)]))
@@ -1045,16 +1059,26 @@ void Translator::emit(Program& aProgram)
     iInstructionOfUnit.assign(iUnits.size(), -1);
     // The copies of tests that threaded jumps go on into, with their units.
     std::vector<std::pair<TInt32, TInt32>> copies;
-    std::vector<std::vector<TInt32>> unitsOfRegion(iRegionRefused.size());
+    // The units of each region in code order, in one array: those of
+    // region r from regionStart[r] up to regionStart[r + 1].
+    std::vector<TInt32> regionStart(iRegionRefused.size() + 1, 0);
     for (size_t u = 0; u < iUnits.size(); ++u)
-        unitsOfRegion[static_cast<size_t>(iRegion[u])].push_back(static_cast<TInt32>(u));
+        ++regionStart[static_cast<size_t>(iRegion[u]) + 1];
+    for (size_t region = 0; region < iRegionRefused.size(); ++region)
+        regionStart[region + 1] += regionStart[region];
+    std::vector<TInt32> regionUnits(iUnits.size());
+    std::vector<TInt32> filled(regionStart.begin(), regionStart.end() - 1);
+    for (size_t u = 0; u < iUnits.size(); ++u)
+        regionUnits[static_cast<size_t>(filled[static_cast<size_t>(iRegion[u])]++)] = static_cast<TInt32>(u);
     const std::vector<TBool> entered = enteredUnits();
-    for (size_t region = 0; region < unitsOfRegion.size(); ++region) {
-        if (iRegionRefused[region] || !(loops(unitsOfRegion[region]) || (!iFused && calls(unitsOfRegion[region]))))
+    for (size_t region = 0; region < iRegionRefused.size(); ++region) {
+        const std::span<const TInt32> units(regionUnits.data() + regionStart[region],
+                                            static_cast<size_t>(regionStart[region + 1] - regionStart[region]));
+        if (iRegionRefused[region] || !(loops(units) || (!iFused && calls(units))))
             continue;
         TInt64 lowest = 0;
         TInt64 highest = 0;
-        for (TInt32 u : unitsOfRegion[region]) {
+        for (TInt32 u : units) {
             const Unit& unit = iUnits[static_cast<size_t>(u)];
             const TInt64 depth = iDepth[static_cast<size_t>(u)];
             lowest = std::min(lowest, TInt64(depth) + unit.low);
@@ -1063,7 +1087,7 @@ void Translator::emit(Program& aProgram)
                 highest =
                     std::max(highest, TInt64(depth) + unit.heightAfterNative + iDispatch[unit.nativeEnd].runDepth);
         }
-        for (TInt32 u : unitsOfRegion[region]) {
+        for (TInt32 u : units) {
             const Unit& unit = iUnits[static_cast<size_t>(u)];
             const TInt32 depth = static_cast<TInt32>(iDepth[static_cast<size_t>(u)]);
             iInstructionOfUnit[static_cast<size_t>(u)] = aProgram.instructions.count();

@@ -4,11 +4,6 @@
 
 namespace StackDepths {
 
-TInt64 operandValue(const Vec<TUint8>& aCode, TInt aAt, TInt aIndex)
-{
-    return Opcodes::operandValue(aCode.data() + aAt, aIndex);
-}
-
 // From the end backwards, so that the depth after each instruction is
 // known when the instruction is reached: a run's depth is the greater of
 // nothing and the instruction's growth plus the depth of the rest of the

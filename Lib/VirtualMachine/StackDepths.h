@@ -1,6 +1,7 @@
 #ifndef KELVO_STACKDEPTHS_H
 #define KELVO_STACKDEPTHS_H
 
+#include "Opcodes.h"
 #include "Types.h"
 #include "Vec.h"
 
@@ -24,7 +25,10 @@ Vec<TUint16> runDepths(const Vec<TUint8>& aCode);
 // The value of operand aIndex of the instruction at aAt, as the
 // interpreter reads it; 0 when the instruction has no such operand. The
 // instruction must lie inside aCode.
-TInt64 operandValue(const Vec<TUint8>& aCode, TInt aAt, TInt aIndex);
+inline TInt64 operandValue(const Vec<TUint8>& aCode, TInt aAt, TInt aIndex)
+{
+    return Opcodes::operandValue(aCode.data() + aAt, aIndex);
+}
 
 }
 

@@ -29,30 +29,6 @@ const Reference* reference(TUint8 aOpcode)
     return isValid(aOpcode) ? &KReferences[aOpcode] : nullptr;
 }
 
-TInt64 operandValue(const TUint8* aInstruction, TInt aIndex)
-{
-    const OpcodeInfo& op = info(aInstruction[0]);
-    if (aIndex >= op.operandCount)
-        return 0;
-    const TUint8* bytes = aInstruction + operandOffset(aInstruction[0], aIndex);
-    switch (op.operands[aIndex]) {
-    case EInt8:
-        return static_cast<TInt8>(bytes[0]);
-    case EUint8:
-        return bytes[0];
-    case EJump16: {
-        TInt16 value;
-        std::memcpy(&value, bytes, 2);
-        return value;
-    }
-    default: {
-        TInt32 value;
-        std::memcpy(&value, bytes, 4);
-        return value;
-    }
-    }
-}
-
 TInt find(const char* aMnemonic)
 {
     for (TInt i = 0; i < 256; ++i) {

@@ -2,6 +2,7 @@
 #define KELVO_OPCODES_H
 
 #include <array>
+#include <cstring>
 
 #include "OpcodeList.h"
 #include "Types.h"
@@ -155,8 +156,31 @@ constexpr TInt64 stackGrowth(TUint8 aOpcode, TInt64 aFirst, TInt64 aSecond)
 // aInstruction, as the interpreter reads it: signed bytes and jump
 // distances sign-extended, words as signed 32-bit values; 0 when the
 // operation has no such operand. All of the instruction's bytes must be
-// there.
-TInt64 operandValue(const TUint8* aInstruction, TInt aIndex);
+// there. Inline: the passes that build the dispatch table and the
+// register form read it at every code position.
+inline TInt64 operandValue(const TUint8* aInstruction, TInt aIndex)
+{
+    const OpcodeInfo& op = info(aInstruction[0]);
+    if (aIndex >= op.operandCount)
+        return 0;
+    const TUint8* bytes = aInstruction + operandOffset(aInstruction[0], aIndex);
+    switch (op.operands[aIndex]) {
+    case EInt8:
+        return static_cast<TInt8>(bytes[0]);
+    case EUint8:
+        return bytes[0];
+    case EJump16: {
+        TInt16 value;
+        std::memcpy(&value, bytes, 2);
+        return value;
+    }
+    default: {
+        TInt32 value;
+        std::memcpy(&value, bytes, 4);
+        return value;
+    }
+    }
+}
 
 // The operation number for a mnemonic, or -1 when there is none.
 TInt find(const char* aMnemonic);
