@@ -794,13 +794,6 @@ TBool Translator::recognise(TInt32 aStart, Unit& aUnit) const
 void Translator::findUnits()
 {
     iUnitAt.assign(static_cast<size_t>(iLength), -1);
-    // At most one unit for each instruction, reserved at once: grown by
-    // doubling, the array's copies would touch twice its size in fresh
-    // pages, which cost a large image's start-up more than the walk.
-    size_t instructions = 0;
-    for (TInt32 p = 0; p < iLength; p += size(iCode[p]))
-        ++instructions;
-    iUnits.reserve(instructions);
     for (TInt32 p = 0; p < iLength;) {
         Unit unit;
         const TBool fusedNative =
