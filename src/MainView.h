@@ -119,6 +119,9 @@ public:
 public slots:
     // The device's display state: "off" or anything else for on.
     void displaySignal(const QString& aState);
+    // The screen as the window shows it, the application drawing it
+    // afresh, for a screenshot.
+    QPixmap picture();
 
 signals:
     // The application turned the screen; a host that shapes the window to

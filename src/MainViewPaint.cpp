@@ -34,6 +34,20 @@ void MainView::paintEvent(QPaintEvent* aEvent)
     painter.drawPixmap(0, 0, iBackBuffer);
 }
 
+// Upright, the back buffer is the whole picture: the application draws
+// into it and it is returned as it stands, without a second screenful
+// painted from it. Turned, and before the machine exists, the window
+// paints itself as it would on the screen.
+QPixmap MainView::picture()
+{
+    if (!iMachine || isRotated())
+        return grab();
+    if (iBackBuffer.isNull())
+        replaceBackBuffer(size());
+    drawApplication(QRegion(rect()));
+    return iBackBuffer;
+}
+
 // The canvas is rooted for the length of the call and its drawing ended
 // after it: a canvas the application keeps must not go on painting into a
 // back buffer that the next paint or a resize replaces. A canvas record

@@ -30,7 +30,7 @@ QStringList save(MainView& aView, const QStringList& aPaths)
     QByteArray picture;
     QBuffer buffer(&picture);
     buffer.open(QIODevice::WriteOnly);
-    if (!aView.grab().save(&buffer, "PNG"))
+    if (!aView.picture().save(&buffer, "PNG"))
         return aPaths;
     QStringList unwritten;
     for (const QString& path : aPaths) {

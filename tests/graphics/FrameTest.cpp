@@ -90,6 +90,8 @@ TEST(Frame, TheApplicationDrawsEveryOperationThroughThePaintPath)
         }
     }
     EXPECT_EQ(wrong, 0);
+    // A screenshot is the picture the window shows.
+    EXPECT_EQ(view.picture().toImage().convertToFormat(QImage::Format_RGB32), frame);
 
     // In portrait a window of landscape shape keeps the back buffer and
     // shows it turned a quarter: the application's x runs up from the
@@ -100,6 +102,7 @@ TEST(Frame, TheApplicationDrawsEveryOperationThroughThePaintPath)
     EXPECT_EQ(turned.pixel(30, 479 - 20), expected.pixel(20, 30));
     EXPECT_EQ(turned.pixel(200, 479 - 5), expected.pixel(5, 200));
     EXPECT_EQ(turned.pixel(479, 0), expected.pixel(479, 479));
+    EXPECT_EQ(view.picture().toImage().convertToFormat(QImage::Format_RGB32), turned);
 
     // What a frame made (its bitmap, the bitmap's surface and two fonts)
     // goes with the collection that ends the call; the canvas, kept to the
