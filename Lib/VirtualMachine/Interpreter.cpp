@@ -1396,21 +1396,20 @@ fused_word_vector_count: {
 // Where the dispatch table knows what comes next, the handler does that
 // too, from the values it holds rather than from the slots it has just
 // written. A result stored by store.s 2 or store 2 goes to the address
-// below it, word by word as the store writes it: where the first word
-// lands on the slot of the second, the store reads the second back as the
-// first, and so does this. An address the store refuses goes on with the
-// store's own handler, which raises the error.
+// below it as the store writes it: the first word, then the second read
+// back from its slot, on which the first may have landed in whole or in
+// part. An address the store refuses goes on with the store's own
+// handler, which raises the error.
 #define STORE_FIXED_RESULT \
     { \
         const TUint32 target = top < 2 ? 0 : static_cast<TUint32>(SLOT(top - 2)); \
-        const TUint32 highSlot = stackBase + 4u * static_cast<TUint32>(top); \
         if (!blockInArena(target, 2)) { \
             if (code[pc] == EOp_store_s) \
                 goto op_store_s; \
             goto op_store; \
         } \
         STORE(target, low); \
-        STORE(target + 4, target == highSlot ? low : high); \
+        STORE(target + 4, T); \
         top -= 3; \
         ADVANCE(code[pc] == EOp_store_s ? size(EOp_store_s) : size(EOp_store)); \
     }

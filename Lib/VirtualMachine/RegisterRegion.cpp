@@ -465,8 +465,8 @@ register_word_vector_append: {
     NEXT();
 }
 // Fixed-point values, two slots each, as the block loads and stores and
-// ldc2 push and store them: a word at a time through an address, in the
-// plain order, since the block may be the slots written.
+// ldc2 push and store them: through an address as the plain store
+// writes, since the block may be the slots written.
 register_local_pair: {
     const TInt64 value = PAIR(ins->a);
     STORE_PAIR(ins->depth + 1, LOW(value), HIGH(value));
@@ -504,8 +504,7 @@ register_store_pair: {
     const TUint32 address = ABOVE(-2);
     if (!PAIR_IN_ARENA(address))
         RETREAT();
-    STORE(address, N);
-    STORE(address + 4, T);
+    Arena::setWordPairAt(mem, address, N, T, frame + 4u * static_cast<TUint32>(ins->depth));
     NEXT();
 }
 // The Fixed family's add, subtract, multiply and comparisons. Each first
@@ -518,9 +517,9 @@ register_store_pair: {
 // slots the plain instructions leave above the top: the address of the
 // local stored to, the result where the left operand was (a comparison
 // leaves 1 or 0 in its low word), the right operand above it; and the
-// store, through the address the plain store takes, word by word: where
-// the low word lands on the slot of the high one, the store reads it back
-// as the high one, and so does this.
+// store, through the address the plain store takes, as it writes: where
+// the low word lands on the slot of the high one, or on part of it, the
+// store reads the high one back from that slot, and so does this.
 #define FIXED_NATIVE_RUNS() \
     do { \
         if (collectionDue) \
@@ -546,8 +545,7 @@ register_store_pair: {
     if (!PAIR_IN_ARENA(target)) \
         RETREAT()
 #define STORE_FIXED_RESULT(value) \
-    STORE(target, LOW(value)); \
-    STORE(target + 4, target == frame + 4u * static_cast<TUint32>(at + 1) ? LOW(value) : HIGH(value))
+    Arena::setWordPairAt(mem, target, LOW(value), HIGH(value), frame + 4u * static_cast<TUint32>(at + 1))
 #define FIXED_ARITHMETIC(rightConstant, addressed, Operation) \
     FIXED_OPERANDS(rightConstant); \
     const TInt64 value = Operation(left, right); \
@@ -642,8 +640,7 @@ register_local_fixed_load: {
 #define UPDATE_REFERENCED(reference, Operation, right) \
     do { \
         const TInt64 value = Operation(pairIn(mem + (reference)), right); \
-        STORE(reference, LOW(value)); \
-        STORE((reference) + 4, HIGH(value)); \
+        Arena::setPairAt(mem, reference, static_cast<TUint64>(value)); \
     } while (0)
 #define FIXED_ASSIGNMENT_FORMS(name, code, Operation) \
     register_##name: { \

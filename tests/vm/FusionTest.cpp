@@ -113,6 +113,15 @@ const Shape KShapes[] = {
      "    ldloc.s 3\n    itos\n    native 30, 1\n"},
     {"    ldloca.s K\n    ldloca.s J\n    load 2\n    ldloca.s A\n    load.s 2\n    native 11, 8\n    store 2\n",
      "    ldloc.s 3\n    itos\n    native 30, 1\n"},
+    // The same into a byte beside a local's slot, which may be part of the
+    // result's high slot: the store reads that slot back after its first
+    // word.
+    {"    ldloca.s K\n    ldc 1\n    add\n    ldloca.s J\n    load.s 2\n    ldloca.s A\n    load.s 2\n"
+     "    native 11, 9\n    store.s 2\n",
+     "    ldloc.s 3\n    itos\n    native 30, 1\n"},
+    {"    ldloca.s K\n    ldc -1\n    add\n    ldloca.s J\n    load.s 2\n    ldloca.s A\n    load.s 2\n"
+     "    native 11, 7\n    store 2\n",
+     "    ldloc.s 3\n    itos\n    native 30, 1\n"},
     {"    ldloca.s K\n    load.s 2\n    ldloca.s J\n    load.s 2\n    native 11, 20\n    jz.s over\n"
      "    ldstr \"less\"\n    native 30, 1\nover:\n",
      ""},

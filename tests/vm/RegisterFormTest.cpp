@@ -1032,10 +1032,11 @@ std::vector<std::string> fixedStatements()
 // Operands that name the slots the sequence writes above the top: the
 // left one the slot just above (the address pushed before it) and the
 // right one the slots the left was pushed to; a result stored through
-// the address of its own high slot; x op= y, a step and the load of the
-// slot the address is pushed to. The plain order of the writes shows.
-// The register form leaves these to the plain instructions, except for
-// the store, which it does word by word as the plain store does.
+// the address of its own high slot, or of a byte on either side of it
+// (its low word then lands on part of the high one); x op= y, a step and
+// the load of the slot the address is pushed to. The plain order of the
+// writes shows. The register form leaves these to the plain instructions,
+// except for the store, which writes as the plain store does.
 std::vector<std::string> fixedStatementsAboveTheTop()
 {
     using F = FixedCode;
@@ -1050,6 +1051,12 @@ std::vector<std::string> fixedStatementsAboveTheTop()
         storedApartAbove.address(storedApartAbove.above() + 2).nop().load(F::EA).load(F::EB).operation(op).store();
         for (const F* code : {&pushedAbove, &storedAbove, &storedApartAbove})
             statements.push_back(code->text());
+        for (const char* shift : {"-1", "1", "3"}) {
+            F storedAcross;
+            storedAcross.address(storedAcross.above() + 2).line(std::string("ldc ") + shift, 1).line("add", -1);
+            storedAcross.load(F::EA).load(F::EB).operation(op).store();
+            statements.push_back(storedAcross.text());
+        }
     }
     F assigned;
     assigned.address(assigned.above()).load(F::EA).operation(14);
