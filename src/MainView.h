@@ -58,6 +58,9 @@ public:
     // aDevices (MDeviceSource.h), which it keeps alive as long as the view;
     // set before load(). The device runtime sets none.
     void setDeviceSource(MDeviceSource* aDevices) { iDllRegistry.setDeviceSource(aDevices); }
+    // The screen as the window shows it, the application drawing it
+    // afresh, for a screenshot.
+    QPixmap picture();
     // The application's clocks and timers follow aClock instead of the wall
     // clock and Qt (Clock.h); set before load(). Null, the default, keeps
     // the device's time.
@@ -119,9 +122,6 @@ public:
 public slots:
     // The device's display state: "off" or anything else for on.
     void displaySignal(const QString& aState);
-    // The screen as the window shows it, the application drawing it
-    // afresh, for a screenshot.
-    QPixmap picture();
 
 signals:
     // The application turned the screen; a host that shapes the window to
