@@ -1074,6 +1074,14 @@ std::vector<std::string> fixedStatementsAboveTheTop()
     copiedFromAbove.address(F::EC).load(copiedFromAbove.above() - 1).store();
     for (const F* code : {&assigned, &stepped, &loaded, &setAbove, &copiedAbove, &copiedFromAbove})
         statements.push_back(code->text());
+    // x = y into the bytes from one before to three after the slots of y
+    // pushed, where the low word may land on part of the high one.
+    for (const char* shift : {"-1", "1", "3"}) {
+        F copiedAcross;
+        copiedAcross.address(copiedAcross.above() + 1).line(std::string("ldc ") + shift, 1).line("add", -1);
+        copiedAcross.load(F::EA).store();
+        statements.push_back(copiedAcross.text());
+    }
     return statements;
 }
 
