@@ -383,7 +383,10 @@ private:
     TBool recogniseFixed(const Window& aWindow, Unit& aUnit) const;
     TBool recognise(TInt32 aStart, Unit& aUnit) const;
     void measure(const Window& aWindow, TInt aCount, Unit& aUnit) const;
+    std::vector<std::pair<TInt32, TInt32>> loopStretches() const;
     void findUnits();
+    void findRuns();
+    TBool closesLoopOfUnits(size_t aUnit) const;
     void linkUnits();
     void verifyRegions();
     TBool loops(std::span<const TInt32> aUnits) const;
@@ -395,10 +398,8 @@ private:
     TInt32 testAfter(const Unit& aUnit) const;
     void linkCalls(Program& aProgram) const;
     Instruction instructionOf(const Unit& aUnit, TInt32 aDepth) const;
-    TInt32 unitAt(TInt64 aPosition) const
-    {
-        return aPosition >= 0 && aPosition < iLength ? iUnitAt[static_cast<size_t>(aPosition)] : -1;
-    }
+    size_t firstUnitFrom(TInt64 aPosition) const;
+    TInt32 unitAt(TInt64 aPosition) const;
 
     const Vec<TUint8>& iCode;
     const TInt32 iLength;
@@ -406,7 +407,15 @@ private:
     const TBool iFused;
     const TInt32 iStackLimit;
     std::vector<Unit> iUnits;
-    std::vector<TInt32> iUnitAt;
+    // Where each unit starts, and the first unit that starts at or after
+    // the start of each block of 16 positions: firstUnitFrom looks on
+    // from there.
+    static constexpr TInt32 KBlockShift = 4;
+    std::vector<TInt32> iStarts;
+    std::vector<TInt32> iBlockFirst;
+    // The run of units that follow one another without a call or a
+    // return that each unit is in, or -1 for a call or a return.
+    std::vector<TInt32> iRun;
     // Each unit's neighbours, with the height at the neighbour minus the
     // height at the unit: those of unit u are from iNeighbourStart[u] up to
     // iNeighbourStart[u + 1]. One array rather than one per unit: an image
@@ -787,25 +796,118 @@ TBool Translator::recognise(TInt32 aStart, Unit& aUnit) const
     return EFalse;
 }
 
+// The stretches of code a loop can lie in, from the target of each jump
+// back to the end of that jump, merged and in code order. A loop of units
+// is such a jump over units alone, so no unit outside every stretch can
+// be in one.
+std::vector<std::pair<TInt32, TInt32>> Translator::loopStretches() const
+{
+    std::vector<std::pair<TInt32, TInt32>> jumps;
+    for (TInt32 p = 0; p < iLength; p += size(iCode[p])) {
+        const TUint8 op = iCode[p];
+        if (op != EOp_jz_s && op != EOp_jz && op != EOp_jmp_s && op != EOp_jmp)
+            continue;
+        const TInt64 target = TInt64(p) + size(op) - 1 + operand(p, 0);
+        if (target >= 0 && target <= p)
+            jumps.push_back({static_cast<TInt32>(target), p + size(op)});
+    }
+    std::sort(jumps.begin(), jumps.end());
+    std::vector<std::pair<TInt32, TInt32>> stretches;
+    for (const auto& jump : jumps) {
+        if (!stretches.empty() && jump.first <= stretches.back().second)
+            stretches.back().second = std::max(stretches.back().second, jump.second);
+        else
+            stretches.push_back(jump);
+    }
+    return stretches;
+}
+
 // Units start where the loader's walk puts instructions, one after the
 // other. Where a fused handler does a native's work that no unit there
 // does, the plain dispatch keeps the position: it is faster than leaving a
-// region for the native.
+// region for the native. With the fused handlers only regions that loop
+// are kept, so units are made only where a loop can lie: most of a large
+// image's code loops nowhere, and start-up would pay for its units.
 void Translator::findUnits()
 {
-    iUnitAt.assign(static_cast<size_t>(iLength), -1);
+    const std::vector<std::pair<TInt32, TInt32>> stretches =
+        iFused ? loopStretches() : std::vector<std::pair<TInt32, TInt32>> {{0, iLength}};
+    // At most a unit a byte: reserved at once, the array is touched only
+    // as far as it is filled, where growing it would touch each larger
+    // copy in turn.
+    size_t bytes = 0;
+    for (const auto& [from, to] : stretches)
+        bytes += static_cast<size_t>(to - from);
+    iUnits.reserve(bytes);
+    iStarts.reserve(bytes);
+    size_t stretch = 0;
     for (TInt32 p = 0; p < iLength;) {
+        while (stretch < stretches.size() && stretches[stretch].second <= p)
+            ++stretch;
+        const TBool mayLoop = stretch < stretches.size() && stretches[stretch].first <= p;
         Unit unit;
         const TBool fusedNative =
             Superinstructions::runsNative(static_cast<Superinstructions::THandler>(iDispatch[p].handler));
-        if (recognise(p, unit) && (!fusedNative || unit.nativeEnd >= 0)) {
-            iUnitAt[static_cast<size_t>(p)] = static_cast<TInt32>(iUnits.size());
+        if (mayLoop && recognise(p, unit) && (!fusedNative || unit.nativeEnd >= 0)) {
             iUnits.push_back(unit);
+            iStarts.push_back(p);
             p = unit.end;
         } else {
             p += size(iCode[p]);
         }
     }
+    iBlockFirst.assign(static_cast<size_t>(iLength >> KBlockShift) + 1, 0);
+    size_t first = 0;
+    for (size_t block = 0; block < iBlockFirst.size(); ++block) {
+        while (first < iStarts.size() && iStarts[first] < static_cast<TInt64>(block) << KBlockShift)
+            ++first;
+        iBlockFirst[block] = static_cast<TInt32>(first);
+    }
+}
+
+// Units are in code order and do not overlap, so a position's unit is
+// found from the first unit of its block, a few starts on at most: a table
+// of every position would be four times as large as the code, and start-up
+// would pay to fill it.
+size_t Translator::firstUnitFrom(TInt64 aPosition) const
+{
+    if (aPosition <= 0)
+        return 0;
+    if (aPosition >= iLength)
+        return iStarts.size();
+    size_t u = static_cast<size_t>(iBlockFirst[static_cast<size_t>(aPosition >> KBlockShift)]);
+    while (u < iStarts.size() && iStarts[u] < aPosition)
+        ++u;
+    return u;
+}
+
+TInt32 Translator::unitAt(TInt64 aPosition) const
+{
+    const size_t u = firstUnitFrom(aPosition);
+    return u < iStarts.size() && iStarts[u] == aPosition ? static_cast<TInt32>(u) : -1;
+}
+
+void Translator::findRuns()
+{
+    iRun.assign(iUnits.size(), -1);
+    TInt32 runs = 0;
+    for (size_t u = 0; u < iUnits.size(); ++u) {
+        if (callsOrReturns(iUnits[u]))
+            continue;
+        const TBool follows = u > 0 && iRun[u - 1] >= 0 && iUnits[u - 1].end == iUnits[u].start;
+        iRun[u] = follows ? iRun[u - 1] : runs++;
+    }
+}
+
+// Whether unit aUnit jumps back to a unit of its own run: the loop it
+// closes is made of units alone, none of them a call or a return.
+TBool Translator::closesLoopOfUnits(size_t aUnit) const
+{
+    const Unit& unit = iUnits[aUnit];
+    if (!unit.jumps || unit.jumpTarget > unit.start)
+        return EFalse;
+    const TInt32 target = unitAt(unit.jumpTarget);
+    return target >= 0 && iRun[static_cast<size_t>(target)] >= 0 && iRun[static_cast<size_t>(target)] == iRun[aUnit];
 }
 
 // Fall-through and jumps between units, both ways, with the height each
@@ -973,13 +1075,7 @@ Instruction Translator::instructionOf(const Unit& aUnit, TInt32 aDepth) const
 TBool Translator::loops(std::span<const TInt32> aUnits) const
 {
     for (TInt32 u : aUnits) {
-        const Unit& unit = iUnits[static_cast<size_t>(u)];
-        if (!unit.jumps || unit.jumpTarget > unit.start)
-            continue;
-        TInt32 p = unit.jumpTarget;
-        while (p < unit.end && unitAt(p) >= 0 && !callsOrReturns(iUnits[static_cast<size_t>(unitAt(p))]))
-            p = iUnits[static_cast<size_t>(unitAt(p))].end;
-        if (p == unit.end)
+        if (closesLoopOfUnits(static_cast<size_t>(u)))
             return ETrue;
     }
     return EFalse;
@@ -1009,42 +1105,31 @@ TBool Translator::calls(std::span<const TInt32> aUnits) const
 // only where it goes on into it. A loop is taken as compilers lay it out,
 // from a jump back to its target; a loop is made of units alone where its
 // target and its jump lie in one run of units that follow one another
-// without a call or a return, which is what loops walks. Counted over
-// positions, so that no image makes this take more than linear time.
+// without a call or a return (closesLoopOfUnits). Counted in one
+// pass over the units, with a binary search for where each loop begins
+// and ends, so that no image makes this take more than n log n time.
 std::vector<TBool> Translator::enteredUnits() const
 {
-    std::vector<TInt32> run(iUnits.size(), -1);
-    TInt32 runs = 0;
-    for (size_t u = 0; u < iUnits.size(); ++u) {
-        if (callsOrReturns(iUnits[u]))
-            continue;
-        const TBool follows = u > 0 && run[u - 1] >= 0 && iUnits[u - 1].end == iUnits[u].start;
-        run[u] = follows ? run[u - 1] : runs++;
-    }
-    std::vector<TInt32> whole(static_cast<size_t>(iLength) + 1, 0);
-    std::vector<TInt32> broken(static_cast<size_t>(iLength) + 1, 0);
+    // How many loops of each kind cover each unit, counted where they
+    // begin and end: a loop from position a to b covers the units that
+    // start in between, from the first that starts at a or later.
+    std::vector<TInt32> whole(iUnits.size() + 1, 0);
+    std::vector<TInt32> broken(iUnits.size() + 1, 0);
     for (size_t u = 0; u < iUnits.size(); ++u) {
         const Unit& unit = iUnits[u];
         if (!unit.jumps || unit.jumpTarget > unit.start || unit.jumpTarget < 0)
             continue;
-        const TInt32 target = unitAt(unit.jumpTarget);
-        const TBool alone = target >= 0 && run[static_cast<size_t>(target)] >= 0
-                            && run[static_cast<size_t>(target)] == run[u];
-        std::vector<TInt32>& cover = alone ? whole : broken;
-        ++cover[static_cast<size_t>(unit.jumpTarget)];
-        --cover[static_cast<size_t>(std::min(unit.end, iLength))];
+        std::vector<TInt32>& cover = closesLoopOfUnits(u) ? whole : broken;
+        ++cover[firstUnitFrom(unit.jumpTarget)];
+        --cover[firstUnitFrom(std::min(unit.end, iLength))];
     }
     std::vector<TBool> entered(iUnits.size(), ETrue);
     TInt32 inWhole = 0;
     TInt32 inBroken = 0;
-    size_t u = 0;
-    for (TInt32 p = 0; p < iLength && u < iUnits.size(); ++p) {
-        inWhole += whole[static_cast<size_t>(p)];
-        inBroken += broken[static_cast<size_t>(p)];
-        if (iUnits[u].start == p) {
-            entered[u] = inBroken == 0 || inWhole > 0;
-            ++u;
-        }
+    for (size_t u = 0; u < iUnits.size(); ++u) {
+        inWhole += whole[u];
+        inBroken += broken[u];
+        entered[u] = inBroken == 0 || inWhole > 0;
     }
     return entered;
 }
@@ -1213,6 +1298,7 @@ Program Translator::translate()
     for (TInt i = 0; i < program.entryAt.count(); ++i)
         program.entryAt[i] = -1;
     findUnits();
+    findRuns();
     linkUnits();
     verifyRegions();
     emit(program);

@@ -619,9 +619,9 @@ bool isThreaded(RegisterForm::TOperation aOperation)
 
 // The loop of a counting loop is two register instructions: the update of
 // the sum, and the step that goes on into a copy of the test without a
-// dispatch of its own; the copy goes back to the update, or goes on to the
-// return at "done". A decrementing step and a plain jump back are threaded
-// too.
+// dispatch of its own; the copy goes back to the update, or leaves the
+// region for the return at "done", which lies outside the loop. A
+// decrementing step and a plain jump back are threaded too.
 TEST(RegisterForm, ACountingLoopRunsAsTwoInstructions)
 {
     const Translated t = translated(KCountingLoop);
@@ -637,7 +637,7 @@ TEST(RegisterForm, ACountingLoopRunsAsTwoInstructions)
     const TInt32 KSize = sizeof(RegisterForm::Instruction);
     EXPECT_EQ(test + test->next / KSize, update);
     const RegisterForm::Instruction* done = test + test->taken / KSize;
-    EXPECT_EQ(done->operation, RegisterForm::ERegister_return);
+    EXPECT_EQ(done->operation, RegisterForm::ERegister_transfer);
     EXPECT_EQ(t.code[done->pc], Opcodes::EOp_ret);
 
     for (const char* program : {KCountdown, KJumpBack}) {
@@ -696,13 +696,22 @@ TEST(RegisterForm, AVectorReadLoopIsARegion)
 }
 
 // Heights that disagree where paths join leave the code to the plain
-// handlers; when they agree the same code is translated.
+// handlers; when they agree the same code is translated. With the fused
+// handlers only loops are translated: the loop after the join is, and a
+// loop around the join is not.
 TEST(RegisterForm, AJoinWithTwoHeightsIsNotTranslated)
 {
-    EXPECT_EQ(regionEntries(translated(KUnbalancedJoin)), 0);
+    EXPECT_EQ(regionEntries(translated(KUnbalancedJoin, EFalse)), 0);
+    EXPECT_GT(regionEntries(translated(KUnbalancedJoin, ETrue)), 0);
     std::string balanced = KUnbalancedJoin;
     balanced.replace(balanced.find("    ldc 6\n"), 10, "    adjust.s -2\n    ldc 6\n    adjust.s -1\n");
-    EXPECT_GT(regionEntries(translated(balanced)), 0);
+    std::string around = KUnbalancedJoin;
+    around.replace(around.find("    ldloc.s -1\n"), 0, "again:\n");
+    around.replace(around.find("jmp.s join"), 10, "jmp.s again");
+    for (TBool fusion : {ETrue, EFalse}) {
+        EXPECT_GT(regionEntries(translated(balanced, fusion)), 0) << fusion;
+        EXPECT_EQ(regionEntries(translated(around, fusion)), 0) << fusion;
+    }
 }
 
 // The register form leaves the machine exactly as the plain instructions
@@ -771,6 +780,32 @@ TEST(RegisterForm, ALoopThatLeavesTheRegionOnEveryTurnIsNotEntered)
     const Ending ending = runRaw(KLoopThroughPlainCode, ETrue, ETrue);
     EXPECT_EQ(ending.code, ENoError);
     EXPECT_EQ(ending.stack[4 + 2], 45u + 4u * 6u);
+}
+
+// With the fused handlers only regions that loop are kept, so the code
+// before and after a loop is left out of the translation, and an image
+// whose code mostly loops nowhere does not pay at start-up for units it
+// would not keep. Without them, when regions go from call to call, the
+// same code is translated. Either way the run ends as the plain one does.
+TEST(RegisterForm, OnlyLoopsAreTranslatedWithTheFusedHandlers)
+{
+    for (TBool fusion : {ETrue, EFalse}) {
+        const Translated t = translated(KCountdown, fusion);
+        TInt32 loopStart = -1;
+        TInt32 lowest = t.program.instructions.count() > 0 ? t.program.instructions[0].pc : -1;
+        TBool returns = EFalse;
+        for (const RegisterForm::Instruction& instruction : t.program.instructions) {
+            if (instruction.operation == RegisterForm::ERegister_branch_local_constant_ge && loopStart < 0)
+                loopStart = instruction.pc;
+            lowest = std::min(lowest, instruction.pc);
+            returns = returns || instruction.operation == RegisterForm::ERegister_return;
+        }
+        ASSERT_GT(loopStart, 0) << fusion;
+        EXPECT_EQ(lowest == loopStart, fusion) << fusion;
+        EXPECT_EQ(returns, !fusion) << fusion;
+        EXPECT_EQ(t.dispatch[loopStart].handler, Superinstructions::EHandler_register_region) << fusion;
+    }
+    expectSameEndings(KCountdown, {-1, 0, 1, 3, 10, 100000});
 }
 
 // Vector natives inside a region or fused leave the machine as the native
