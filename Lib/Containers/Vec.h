@@ -174,14 +174,14 @@ public:
             ErrorHandling::raise(EInvalidArgument);
         if (aCapacity < 1)
             aCapacity = 1;
-        T* storage = static_cast<T*>(::operator new(sizeof(T) * static_cast<std::size_t>(aCapacity), std::nothrow));
+        T* storage = allocate(aCapacity);
         if (!storage)
             ErrorHandling::raise(EInvalidArgument);
         for (TInt i = 0; i < iCount; ++i) {
             new (storage + i) T(std::move(iData[i]));
             iData[i].~T();
         }
-        ::operator delete(iData);
+        deallocate(iData);
         iData = storage;
         iCapacity = aCapacity;
     }
@@ -190,12 +190,36 @@ public:
     void clear()
     {
         destroyElements();
-        ::operator delete(iData);
+        deallocate(iData);
         iData = nullptr;
         iCapacity = 0;
     }
 
 private:
+    // A type that asks for more alignment than new gives is laid out for
+    // the cache (a whole number of elements to a line): its storage starts
+    // on a line, so that where an element falls does not depend on where
+    // the allocator happens to put the array.
+    static constexpr bool KOverAligned = alignof(T) > __STDCPP_DEFAULT_NEW_ALIGNMENT__;
+    static constexpr std::align_val_t KCacheLine {64};
+
+    static T* allocate(TInt aCapacity)
+    {
+        const std::size_t bytes = sizeof(T) * static_cast<std::size_t>(aCapacity);
+        if constexpr (KOverAligned)
+            return static_cast<T*>(::operator new(bytes, KCacheLine, std::nothrow));
+        else
+            return static_cast<T*>(::operator new(bytes, std::nothrow));
+    }
+
+    static void deallocate(T* aData)
+    {
+        if constexpr (KOverAligned)
+            ::operator delete(aData, KCacheLine);
+        else
+            ::operator delete(aData);
+    }
+
     void checkIndex(TInt aIndex) const
     {
         if (aIndex < 0 || aIndex >= iCount)

@@ -162,8 +162,10 @@ enum TOperation : TUint8 {
 const TInt32 KLocalReach = 8192;
 
 // One register instruction. Slot operands are byte offsets from the
-// region's base slot, the slot where the region's height 0 is.
-struct Instruction {
+// region's base slot, the slot where the region's height 0 is. Two to a
+// cache line, none across two: a loop's speed would otherwise depend on
+// where its instructions happened to fall (4% on a loop of eleven).
+struct alignas(32) Instruction {
     TOperation operation;
     // For the Fixed family's operations: the height, from the one before
     // the instruction, where the left operand lies once pushed, and the
@@ -184,6 +186,7 @@ struct Instruction {
     TInt32 taken;
     TInt32 next;
 };
+static_assert(sizeof(Instruction) == 32);
 
 // A position where a region can be entered: its first instruction, the
 // height there, and the tops (slot indices) at the entry for which every

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -107,4 +108,27 @@ TEST(VecTest, EveryElementIsDestroyedExactlyOnce)
         EXPECT_EQ(Counted::iLive, 50);
     }
     EXPECT_EQ(Counted::iLive, 0);
+}
+
+// Elements that ask for more alignment than new gives start on a cache
+// line however the storage grows, is copied or is moved.
+TEST(VecTest, OverAlignedElementsStartOnACacheLine)
+{
+    struct alignas(32) Wide {
+        int iValue;
+    };
+    auto onALine = [](const Vec<Wide>& aVec) { return reinterpret_cast<std::uintptr_t>(aVec.data()) % 64 == 0; };
+    Vec<Wide> v;
+    for (int i = 0; i < 100; ++i) {
+        v.append(Wide {i});
+        ASSERT_TRUE(onALine(v)) << i;
+    }
+    Vec<Wide> copy(v);
+    EXPECT_TRUE(onALine(copy));
+    EXPECT_EQ(copy[99].iValue, 99);
+    Vec<Wide> moved(std::move(copy));
+    EXPECT_TRUE(onALine(moved));
+    moved.reserve(1000);
+    EXPECT_TRUE(onALine(moved));
+    EXPECT_EQ(moved[42].iValue, 42);
 }
