@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <limits>
+#include <string>
+#include <unordered_map>
 
 #include "ErrorHandling.h"
 #include "ImageReader.h"
@@ -159,15 +161,6 @@ TInt VirtualMachine::findLoadedImage(const CAppsString& aImageName, const Image&
     return -1;
 }
 
-TInt VirtualMachine::findExportedMethod(const CAppsString& aName) const
-{
-    for (TInt i = 0; i < iExportedMethods.count(); ++i) {
-        if (iExportedMethods[i].name == aName)
-            return i;
-    }
-    return -1;
-}
-
 void VirtualMachine::raiseHighestClassIndex(TInt32 aClassIndex)
 {
     if (aClassIndex > iHighestClassIndex)
@@ -198,23 +191,34 @@ void VirtualMachine::installStaticMethods(const Image& aImage, const LoadContext
 
 // A name that is already exported (by an earlier image, or as a static
 // method) gains the implementations; it keeps its isVirtual so that a
-// static method stays callable by name.
+// static method stays callable by name. The names are looked up in an
+// index of the first method of each name, so that an image of many
+// methods loads in time in proportion to them rather than to their square.
 void VirtualMachine::installVirtualMethods(const Image& aImage, LoadContext& aContext)
 {
+    auto key = [](const CAppsString& aName) {
+        return aName.isEmpty() ? std::u16string()
+                               : std::u16string(reinterpret_cast<const char16_t*>(aName.data()),
+                                                static_cast<size_t>(aName.length()));
+    };
+    std::unordered_map<std::u16string, TInt> firstNamed;
+    for (TInt i = 0; i < iExportedMethods.count(); ++i)
+        firstNamed.emplace(key(iExportedMethods[i].name), i);
     aContext.virtualNames = Vec<TInt32>(static_cast<TInt>(aImage.virtualMethods.size()));
     for (const VirtualMethod& m : aImage.virtualMethods) {
         CAppsString name = toName(m.name);
-        TInt index = findExportedMethod(name);
-        if (index < 0) {
+        const auto [named, added] = firstNamed.emplace(key(name), iExportedMethods.count());
+        const TInt index = named->second;
+        if (added) {
             ExportedMethod method;
             method.imageIndex = aContext.imageIndex;
             method.name = std::move(name);
             method.isVirtual = ETrue;
-            index = iExportedMethods.count();
             iExportedMethods.append(std::move(method));
         }
+        // Grown as appended, not reserved to the count: a name given again
+        // and again would copy its implementations each time.
         Vec<MethodEntry>& implementations = iExportedMethods[index].implementations;
-        implementations.reserve(implementations.count() + static_cast<TInt>(m.implementations.size()));
         for (const Implementation& i : m.implementations) {
             const TInt32 classIndex = rebase(i.classIndex, aContext.classBase);
             raiseHighestClassIndex(classIndex);

@@ -375,7 +375,6 @@ private:
     };
 
     TInt findLoadedImage(const CAppsString& aImageName, const ImageFormat::Image& aImage) const;
-    TInt findExportedMethod(const CAppsString& aName) const;
     void raiseHighestClassIndex(TInt32 aClassIndex);
     static MethodEntry methodEntry(TInt32 aClassIndex, TUint32 aCodeAddress, TUint32 aMethodRecord,
                                    const LoadContext& aContext);

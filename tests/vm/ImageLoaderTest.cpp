@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -99,6 +100,31 @@ TEST(ImageLoaderMethods, StaticAndVirtualNamesBecomeExportedMethods)
     EXPECT_EQ(upper.implementations[0].classIndex, 3);
     EXPECT_EQ(upper.implementations[1].methodRecordIndex, 2);
     EXPECT_EQ(machine.highestClassIndex(), 3);
+}
+
+// A virtual name joins the first method of that name, whether a static
+// one, a virtual one met earlier in the image, or one of an earlier image;
+// the empty name is a name like the others.
+TEST(ImageLoaderMethods, ANameGivenAgainJoinsItsFirstMethod)
+{
+    Image first = withIdentity(1);
+    first.staticMethods = {{text("a"), 0, 0}, {text("a"), 0, 0}};
+    first.virtualMethods = {
+        {text("a"), {{0, 0, 0}}}, {text("b"), {{1, 0, 0}}}, {text(""), {{2, 0, 0}}},
+        {text("b"), {{3, 0, 0}, {4, 0, 0}}}, {text(""), {{5, 0, 0}}},
+    };
+    VirtualMachine machine;
+    install(machine, first);
+    Image second = withIdentity(2);
+    second.virtualMethods = {{text("b"), {{0, 0, 0}}}, {text("c"), {{1, 0, 0}}}, {text("a"), {{2, 0, 0}}}};
+    install(machine, second, "second.mcb");
+
+    const Vec<ExportedMethod>& methods = machine.exportedMethods();
+    std::vector<std::pair<std::string, TInt>> found;
+    for (const ExportedMethod& method : methods)
+        found.push_back({std::string(method.name.narrow().data()), method.implementations.count()});
+    const std::vector<std::pair<std::string, TInt>> expected = {{"a", 3}, {"a", 1}, {"b", 4}, {"", 2}, {"c", 1}};
+    EXPECT_EQ(found, expected);
 }
 
 TEST(ImageLoaderClasses, ClassesStartAfterEveryClassIndexSeen)
