@@ -385,6 +385,7 @@ private:
     void measure(const Window& aWindow, TInt aCount, Unit& aUnit) const;
     std::vector<std::pair<TInt32, TInt32>> loopStretches() const;
     void findUnits();
+    void indexStarts();
     void findRuns();
     TBool closesLoopOfUnits(size_t aUnit) const;
     void linkUnits();
@@ -832,23 +833,26 @@ void Translator::findUnits()
 {
     const std::vector<std::pair<TInt32, TInt32>> stretches =
         iFused ? loopStretches() : std::vector<std::pair<TInt32, TInt32>> {{0, iLength}};
-    // At most a unit a byte: reserved at once, the array is touched only
-    // as far as it is filled, where growing it would touch each larger
-    // copy in turn.
-    size_t bytes = 0;
-    for (const auto& [from, to] : stretches)
-        bytes += static_cast<size_t>(to - from);
-    iUnits.reserve(bytes);
-    iStarts.reserve(bytes);
     size_t stretch = 0;
-    for (TInt32 p = 0; p < iLength;) {
-        while (stretch < stretches.size() && stretches[stretch].second <= p)
+    auto mayLoop = [&](TInt32 aPosition) {
+        while (stretch < stretches.size() && stretches[stretch].second <= aPosition)
             ++stretch;
-        const TBool mayLoop = stretch < stretches.size() && stretches[stretch].first <= p;
+        return stretch < stretches.size() && stretches[stretch].first <= aPosition;
+    };
+    // At most a unit an instruction: reserved at once, the array is
+    // touched only as far as it is filled, where growing it would touch
+    // each larger copy in turn.
+    size_t instructions = 0;
+    for (TInt32 p = 0; p < iLength; p += size(iCode[p]))
+        instructions += mayLoop(p) ? 1 : 0;
+    iUnits.reserve(instructions);
+    iStarts.reserve(instructions);
+    stretch = 0;
+    for (TInt32 p = 0; p < iLength;) {
         Unit unit;
         const TBool fusedNative =
             Superinstructions::runsNative(static_cast<Superinstructions::THandler>(iDispatch[p].handler));
-        if (mayLoop && recognise(p, unit) && (!fusedNative || unit.nativeEnd >= 0)) {
+        if (mayLoop(p) && recognise(p, unit) && (!fusedNative || unit.nativeEnd >= 0)) {
             iUnits.push_back(unit);
             iStarts.push_back(p);
             p = unit.end;
@@ -856,6 +860,11 @@ void Translator::findUnits()
             p += size(iCode[p]);
         }
     }
+    indexStarts();
+}
+
+void Translator::indexStarts()
+{
     iBlockFirst.assign(static_cast<size_t>(iLength >> KBlockShift) + 1, 0);
     size_t first = 0;
     for (size_t block = 0; block < iBlockFirst.size(); ++block) {
@@ -1106,8 +1115,8 @@ TBool Translator::calls(std::span<const TInt32> aUnits) const
 // from a jump back to its target; a loop is made of units alone where its
 // target and its jump lie in one run of units that follow one another
 // without a call or a return (closesLoopOfUnits). Counted in one
-// pass over the units, with a binary search for where each loop begins
-// and ends, so that no image makes this take more than n log n time.
+// pass over the units, each loop where it begins and where it ends, so
+// that no image makes this take more than linear time.
 std::vector<TBool> Translator::enteredUnits() const
 {
     // How many loops of each kind cover each unit, counted where they
