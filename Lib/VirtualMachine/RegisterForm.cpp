@@ -352,6 +352,11 @@ TUint32 stepAmount(TOperation aStep)
     }
 }
 
+TBool isJump(TUint8 aOpcode)
+{
+    return aOpcode == EOp_jz_s || aOpcode == EOp_jz || aOpcode == EOp_jmp_s || aOpcode == EOp_jmp;
+}
+
 // Whether a unit is a call or a return, after which the code goes on
 // wherever the method called or returned to goes.
 TBool callsOrReturns(const Unit& aUnit)
@@ -372,6 +377,8 @@ public:
 
 private:
     TInt64 operand(TInt32 aAt, TInt aIndex) const { return StackDepths::operandValue(iCode, aAt, aIndex); }
+    // Where the jump at aAt goes, before any wrapping.
+    TInt64 jumpTarget(TInt32 aAt) const { return TInt64(aAt) + size(iCode[aAt]) - 1 + operand(aAt, 0); }
     TBool isLocal(const Window& aWindow, TInt aIndex, TBool aAddress) const;
     TBool isConstant(const Window& aWindow, TInt aIndex, TInt64& aValue) const;
     TBool isVectorNative(const Window& aWindow, TInt aIndex, TInt64 aGroup, TInt64 aOperation) const;
@@ -497,10 +504,10 @@ void Translator::measure(const Window& aWindow, TInt aCount, Unit& aUnit) const
     const TInt32 last = aWindow.at[aCount - 1];
     aUnit.end = last + size(aWindow.op[aCount - 1]);
     const TUint8 lastOp = aWindow.op[aCount - 1];
-    if (lastOp == EOp_jz_s || lastOp == EOp_jz || lastOp == EOp_jmp_s || lastOp == EOp_jmp) {
+    if (isJump(lastOp)) {
         aUnit.jumps = ETrue;
         aUnit.fallsThrough = lastOp == EOp_jz_s || lastOp == EOp_jz;
-        aUnit.jumpTarget = static_cast<TInt32>(static_cast<TUint32>(last + size(lastOp) - 1 + operand(last, 0)));
+        aUnit.jumpTarget = static_cast<TInt32>(static_cast<TUint32>(jumpTarget(last)));
     }
 }
 
@@ -805,12 +812,11 @@ std::vector<std::pair<TInt32, TInt32>> Translator::loopStretches() const
 {
     std::vector<std::pair<TInt32, TInt32>> jumps;
     for (TInt32 p = 0; p < iLength; p += size(iCode[p])) {
-        const TUint8 op = iCode[p];
-        if (op != EOp_jz_s && op != EOp_jz && op != EOp_jmp_s && op != EOp_jmp)
+        if (!isJump(iCode[p]))
             continue;
-        const TInt64 target = TInt64(p) + size(op) - 1 + operand(p, 0);
+        const TInt64 target = jumpTarget(p);
         if (target >= 0 && target <= p)
-            jumps.push_back({static_cast<TInt32>(target), p + size(op)});
+            jumps.push_back({static_cast<TInt32>(target), p + size(iCode[p])});
     }
     std::sort(jumps.begin(), jumps.end());
     std::vector<std::pair<TInt32, TInt32>> stretches;
