@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "ErrorHandling.h"
 #include "ImageReader.h"
@@ -183,7 +184,7 @@ void VirtualMachine::installStaticMethods(const Image& aImage, const LoadContext
     for (const StaticMethod& m : aImage.staticMethods) {
         ExportedMethod method;
         method.imageIndex = aContext.imageIndex;
-        method.implementations.append(methodEntry(-1, m.codeAddress, m.methodRecord, aContext));
+        method.addImplementation(methodEntry(-1, m.codeAddress, m.methodRecord, aContext));
         method.name = toName(m.name);
         iExportedMethods.append(std::move(method));
     }
@@ -194,6 +195,7 @@ void VirtualMachine::installStaticMethods(const Image& aImage, const LoadContext
 // static method stays callable by name. The names are looked up in an
 // index of the first method of each name, so that an image of many
 // methods loads in time in proportion to them rather than to their square.
+// The methods are indexed by class after, for the virtual calls.
 void VirtualMachine::installVirtualMethods(const Image& aImage, LoadContext& aContext)
 {
     auto key = [](const CAppsString& aName) {
@@ -218,13 +220,25 @@ void VirtualMachine::installVirtualMethods(const Image& aImage, LoadContext& aCo
         }
         // Grown as appended, not reserved to the count: a name given again
         // and again would copy its implementations each time.
-        Vec<MethodEntry>& implementations = iExportedMethods[index].implementations;
+        ExportedMethod& method = iExportedMethods[index];
         for (const Implementation& i : m.implementations) {
             const TInt32 classIndex = rebase(i.classIndex, aContext.classBase);
             raiseHighestClassIndex(classIndex);
-            implementations.append(methodEntry(classIndex, i.codeAddress, i.methodRecord, aContext));
+            method.addImplementation(methodEntry(classIndex, i.codeAddress, i.methodRecord, aContext));
         }
         aContext.virtualNames.append(index);
+    }
+    indexAddedImplementations(aContext.virtualNames);
+}
+
+// Each method the image added to is indexed once, however often the image
+// named it.
+void VirtualMachine::indexAddedImplementations(const Vec<TInt32>& aMethods)
+{
+    std::unordered_set<TInt32> indexed;
+    for (TInt32 method : aMethods) {
+        if (indexed.insert(method).second)
+            iExportedMethods[method].indexByClass();
     }
 }
 

@@ -943,7 +943,7 @@ HANDLER(callvirt)
     const TInt32 method = ARG(0);
     if (static_cast<TUint32>(method) >= static_cast<TUint32>(iExportedMethods.count())) [[unlikely]]
         FAIL(EInvalidArgument, "");
-    const MethodEntry* entry = implementationIn(iExportedMethods[method], static_cast<TInt32>(T));
+    const MethodEntry* entry = iExportedMethods[method].implementationFor(static_cast<TInt32>(T));
     if (!entry) [[unlikely]] {
         SYNC();
         fatalError(OString("Invalid type in virtual method call"), pc);

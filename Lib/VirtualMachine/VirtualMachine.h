@@ -168,10 +168,10 @@ public:
     // of class aClassIndex (-1 for static methods), or nullptr; an index the
     // machine does not have raises the index error. The virtual call checks
     // its index itself, as code may jump into an instruction's operands and
-    // run them as a virtual call of its own, and looks in implementationIn.
+    // run them as a virtual call of its own, and asks the method itself.
     const MethodEntry* findImplementation(TInt32 aExportedMethod, TInt32 aClassIndex) const
     {
-        return implementationIn(iExportedMethods.at(aExportedMethod), aClassIndex);
+        return iExportedMethods.at(aExportedMethod).implementationFor(aClassIndex);
     }
     // Pushes the frame entries of a call of the method at aCodeAddress whose
     // return-address slot is aReturnSlot: its record (negative: none) and
@@ -359,7 +359,7 @@ public:
     {
         if (static_cast<TUint32>(aMethod) >= static_cast<TUint32>(iExportedMethods.count())) [[unlikely]]
             return nullptr;
-        return implementationIn(iExportedMethods[aMethod], aClassIndex);
+        return iExportedMethods[aMethod].implementationFor(aClassIndex);
     }
 
 private:
@@ -380,6 +380,7 @@ private:
                                    const LoadContext& aContext);
     void installStaticMethods(const ImageFormat::Image& aImage, const LoadContext& aContext);
     void installVirtualMethods(const ImageFormat::Image& aImage, LoadContext& aContext);
+    void indexAddedImplementations(const Vec<TInt32>& aMethods);
     void installClasses(const ImageFormat::Image& aImage, const LoadContext& aContext);
     void installMethodRecords(const ImageFormat::Image& aImage);
     void installStrings(const ImageFormat::Image& aImage);
@@ -419,16 +420,6 @@ private:
         if (index < 0 || index >= KStackSlots) [[unlikely]]
             operandOutsideStack();
         return static_cast<TInt32>(index);
-    }
-    // findImplementation for a method already found, for the virtual call,
-    // which checks the index itself where a failure writes pc and top back.
-    static const MethodEntry* implementationIn(const ExportedMethod& aMethod, TInt32 aClassIndex)
-    {
-        for (const MethodEntry& entry : aMethod.implementations) {
-            if (entry.classIndex == aClassIndex)
-                return &entry;
-        }
-        return nullptr;
     }
     // Reached only on the rare way of a call, which every call takes while
     // anyone watches.

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -125,6 +127,53 @@ TEST(ImageLoaderMethods, ANameGivenAgainJoinsItsFirstMethod)
         found.push_back({std::string(method.name.narrow().data()), method.implementations.count()});
     const std::vector<std::pair<std::string, TInt>> expected = {{"a", 3}, {"a", 1}, {"b", 4}, {"", 2}, {"c", 1}};
     EXPECT_EQ(found, expected);
+}
+
+// A virtual call finds the first implementation of the receiver's class,
+// in the order the images gave them, whether the method's implementations
+// are few, many and close together, many and far apart, or spread over
+// several images. Checked against that order for every class near the
+// ones given, and for some far from them.
+TEST(ImageLoaderMethods, AVirtualCallFindsTheFirstImplementationOfItsClass)
+{
+    std::mt19937 random(7);
+    auto below = [&](TUint32 aBound) { return static_cast<TUint32>(random() % aBound); };
+    for (TInt trial = 0; trial < 300; ++trial) {
+        VirtualMachine machine;
+        const TInt images = 1 + static_cast<TInt>(below(3));
+        for (TInt n = 0; n < images; ++n) {
+            Image image = withIdentity(static_cast<TUint8>(n + 1));
+            image.widths[EClassIndexWidth] = 4;
+            const TUint32 spread = std::vector<TUint32>{4, 40, 400, 0xFFFFFFFF}[below(4)];
+            for (const char* name : {"a", "b", "a"}) {
+                VirtualMethod method {text(name), {}};
+                const TUint32 count = below(40);
+                for (TUint32 i = 0; i < count; ++i)
+                    method.implementations.push_back({below(spread), i, 0});
+                image.virtualMethods.push_back(method);
+            }
+            install(machine, image, n == 0 ? KImageName : n == 1 ? "second.mcb" : "third.mcb");
+        }
+        for (TInt m = 0; m < machine.exportedMethods().count(); ++m) {
+            const Vec<MethodEntry>& implementations = machine.exportedMethods()[m].implementations;
+            std::vector<TInt32> classes = {0, -1, std::numeric_limits<TInt32>::min(), std::numeric_limits<TInt32>::max()};
+            for (const MethodEntry& entry : implementations) {
+                for (TInt32 near = -2; near <= 2; ++near)
+                    classes.push_back(static_cast<TInt32>(static_cast<TUint32>(entry.classIndex) + static_cast<TUint32>(near)));
+            }
+            for (TInt32 classIndex : classes) {
+                const MethodEntry* first = nullptr;
+                for (const MethodEntry& entry : implementations) {
+                    if (entry.classIndex == classIndex) {
+                        first = &entry;
+                        break;
+                    }
+                }
+                ASSERT_EQ(machine.findImplementation(m, classIndex), first)
+                    << "trial " << trial << ", method " << m << ", class " << classIndex;
+            }
+        }
+    }
 }
 
 TEST(ImageLoaderClasses, ClassesStartAfterEveryClassIndexSeen)

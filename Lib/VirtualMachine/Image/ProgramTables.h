@@ -2,6 +2,7 @@
 #define KELVO_PROGRAMTABLES_H
 
 #include "CAppsString.h"
+#include "ImplementationIndex.h"
 #include "Types.h"
 #include "Vec.h"
 
@@ -33,6 +34,49 @@ struct ExportedMethod {
     CAppsString name;
     TBool isVirtual = EFalse;
     TInt32 bindingIndex = -1;        // -1 until bound
+    // The first implementation of each class, for the virtual calls of a
+    // method with many. Implementations are added through
+    // addImplementation, which drops the index until indexByClass builds
+    // it again: a load that fails half-way leaves the search in order,
+    // never an index that misses some.
+    ImplementationIndex byClass;
+
+    void addImplementation(const MethodEntry& aEntry)
+    {
+        byClass.clear();
+        implementations.append(aEntry);
+    }
+    // Fewer implementations than KIndexedFrom are searched in order, which
+    // is as quick.
+    static constexpr TInt KIndexedFrom = 8;
+    void indexByClass()
+    {
+        byClass.clear();
+        if (implementations.count() < KIndexedFrom)
+            return;
+        Vec<TInt32> classes(implementations.count());
+        for (const MethodEntry& entry : implementations)
+            classes.append(entry.classIndex);
+        byClass.build(classes.data(), classes.count());
+    }
+
+    // The first implementation for aClassIndex, or null. Most methods have
+    // one implementation, or are called for their first class most: that
+    // one is tried before the index.
+    const MethodEntry* implementationFor(TInt32 aClassIndex) const
+    {
+        if (!implementations.isEmpty() && implementations[0].classIndex == aClassIndex)
+            return &implementations[0];
+        if (!byClass.isEmpty()) {
+            const TInt32 first = byClass.find(aClassIndex);
+            return first >= 0 ? &implementations[first] : nullptr;
+        }
+        for (const MethodEntry& entry : implementations) {
+            if (entry.classIndex == aClassIndex)
+                return &entry;
+        }
+        return nullptr;
+    }
 };
 
 // The frame layout of one method, for finding frame bases and for the
