@@ -303,14 +303,16 @@ __attribute__((aligned(4096))) void VirtualMachine::run()
     // fit leaves the work to the native, whose transfer raises the fault.
 #define RUN_AFTER_NATIVE_FITS(position, newTop) \
     (TUint64(static_cast<TUint32>(newTop) + 1u) + dispatch[position].runDepth <= TUint64(KStackLimit))
-    // The address of element index of the vector in cell, for a fused
-    // native with its two operands on the stack, or 0 where the native
-    // must run: it raises the error, or collects first where a collection
-    // is due, as its entry is a safe point.
-#define ELEMENT_ADDRESS(cell, index) \
+    // The address of element index of the vector in cell, whose elements
+    // are elementSize bytes, for a fused native with its two operands on
+    // the stack, or 0 where the native must run: it raises the error, or
+    // collects first where a collection is due, as its entry is a safe
+    // point.
+#define ELEMENT_ADDRESS_OF_SIZE(cell, index, elementSize) \
     (top < 1 || (cell) == 0 || iHeap.collectionDue() \
          ? 0 \
-         : wordElementAddress(mem, LOAD(cell), static_cast<TInt32>(index)))
+         : elementAddress(mem, LOAD(cell), static_cast<TInt32>(index), elementSize))
+#define ELEMENT_ADDRESS(cell, index) ELEMENT_ADDRESS_OF_SIZE(cell, index, 4u)
     // Every transfer of control: the target inside the code, the stack
     // enough for the run that starts there, and the budget (when set) not
     // used up. Only a return may leave the code, and only to a negative
@@ -1327,6 +1329,18 @@ fused_word_vector_address: {
     ADVANCE(size(EOp_native));
 }
 #undef WORD_ELEMENT_ADDRESS
+// native g, 6 of the byte and the two-, three- and four-word families: the
+// element's address, for the load or the store after it.
+fused_primitive_vector_address: {
+    const TUint32 elementSize = Superinstructions::primitiveElementSize(static_cast<TUint8>(operandOf<EOp_native, 0>(code + pc)));
+    const TUint32 address = ELEMENT_ADDRESS_OF_SIZE(N, T, elementSize);
+    if (address == 0 || !RUN_AFTER_NATIVE_FITS(pc + size(EOp_native), top - 1))
+        goto op_native;
+    --top;
+    T = address;
+    COUNT_NATIVE(pc + size(EOp_native));
+    ADVANCE(size(EOp_native));
+}
 // native 7, 6 or native 7, 8: the element itself.
 fused_reference_vector_element: {
     const TUint32 address = ELEMENT_ADDRESS(N, T);
@@ -1601,6 +1615,7 @@ stop:
 #undef COUNT_NATIVE
 #undef RUN_AFTER_NATIVE_FITS
 #undef ELEMENT_ADDRESS
+#undef ELEMENT_ADDRESS_OF_SIZE
 #undef ENTER_RUN
 #undef TRANSFER
 #undef RETURN_TRANSFER

@@ -386,6 +386,9 @@ THandler fusedAt(const Vec<TUint8>& aCode, const Forms& aForms, TInt aStart)
         if ((isNative(0, KReferenceVectors, KElement) || isNative(0, KReferenceVectors, KElementValue))
             && codeAfter(0))
             return EHandler_fused_reference_vector_element;
+        if (primitiveElementSize(byteAt(operandOffset(EOp_native, 0))) != 0
+            && byteAt(operandOffset(EOp_native, 1)) == KElement && codeAfter(0))
+            return EHandler_fused_primitive_vector_address;
         if (isWordNative(0, KAppend) && codeAfter(0))
             return EHandler_fused_word_vector_append;
         if (isWordNative(0, KCount) && codeAfter(0))

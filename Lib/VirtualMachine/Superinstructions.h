@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "NativeGroups.h"
 #include "Opcodes.h"
 #include "OperatorFamilies.h"
 #include "Types.h"
@@ -209,6 +210,9 @@ namespace Superinstructions {
     X(word_vector_address) \
     /* native 7, 6 or native 7, 8: a reference vector's element */ \
     X(reference_vector_element) \
+    /* native 1, 6, native 4, 6, native 5, 6 or native 6, 6: the */ \
+    /* address of an element of one byte or of two to four words */ \
+    X(primitive_vector_address) \
     /* native 3, 19 or native 7, 19: append one word */ \
     X(word_vector_append) \
     /* native 3, 11 or native 7, 11: the count */ \
@@ -303,6 +307,19 @@ const TUint8 KElement = 6;
 const TUint8 KElementValue = 8;
 const TUint8 KAppend = 19;
 const TUint8 KCount = 11;
+// The element size, in bytes, of the primitive vector families whose
+// element address (KElement) fused_primitive_vector_address takes: bytes
+// and two to four words; 0 for any other group.
+constexpr TUint32 primitiveElementSize(TUint8 aGroup)
+{
+    switch (aGroup) {
+    case EGroupByteVector: return 1;
+    case EGroupDoubleWordVector: return 8;
+    case EGroupTripleWordVector: return 12;
+    case EGroupQuadWordVector: return 16;
+    default: return 0;
+    }
+}
 // Of a reference vector, what KElement is of an int vector: the element's
 // address. Both families keep one word per element, so the two natives
 // do the same work and share the fused handlers and register operations.
@@ -432,6 +449,7 @@ constexpr TBool runsNative(THandler aHandler)
     case EHandler_fused_word_vector_load:
     case EHandler_fused_word_vector_address:
     case EHandler_fused_reference_vector_element:
+    case EHandler_fused_primitive_vector_address:
     case EHandler_fused_word_vector_append:
     case EHandler_fused_word_vector_count:
     case EHandler_fused_fixed_load:

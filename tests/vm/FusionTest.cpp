@@ -20,12 +20,15 @@ typedef std::vector<std::string> Lines;
 // lines), then the three slots above the top (before anything else is
 // pushed over them), a and b. A failure logs its code and message and
 // ends the application.
-const char KHarness[] = R"(
+const char KHeader[] = R"(
 .class Exception refs=2
 .record mainFrame size3=4 vectors=1
 .record throwFrame size2=2
 .static "main" main, mainFrame
 .static "vminternalthrow<int>,<*string>" internalThrow, throwFrame
+)";
+
+const char KHarness[] = R"(
 main:
     adjust.s 4
     ldloca.s -4
@@ -67,6 +70,11 @@ AFTER
     itos
     native 30, 1
     native 32, 1
+)";
+
+// The hook of the harnesses: logs the error's code and message and ends
+// the application.
+const char KInternalThrow[] = R"(
 internalThrow:
     ldloc.s -3
     itos
@@ -313,10 +321,10 @@ std::string program(const Shape& aShape, TInt aK, TInt aJ, TInt aA, TBool aWide 
     replaceAll(sequence, " K,", " " + std::to_string(aK) + ",");
     replaceAll(sequence, " J\n", " " + std::to_string(aJ) + "\n");
     replaceAll(sequence, " A\n", " " + std::to_string(aA) + "\n");
-    std::string text = KHarness;
+    std::string text = std::string(KHeader) + KHarness;
     replaceAll(text, "SEQUENCE\n", sequence);
     replaceAll(text, "AFTER\n", aShape.after);
-    return text;
+    return text + KInternalThrow;
 }
 
 // The log of a run, and how it ended: by the application's request, or
@@ -490,8 +498,7 @@ RESULT
     ret 0, 2
 )";
     // The harness's hook, which logs the error.
-    const std::string harness = KHarness;
-    const std::string hook = harness.substr(harness.find("internalThrow:"));
+    const std::string hook = KInternalThrow;
     const char* const KPoint = "    ldloc.s -3\n";
     const char* const KResult = "    ldloca.s -3\n";
     const std::pair<const char*, const char*> KCases[] = {
@@ -596,4 +603,55 @@ TEST(Fusion, FixedPointArithmeticAndComparisonsDoWhatTheNativesDo)
                   KStopped);
     }
     EXPECT_EQ(check("    adjust.s -4\n    ldc 1\n    ldc 2\n    native 11, 9\n", KLogTwo), KStopped);
+}
+
+// The element address of every vector family with elements of one word or
+// more or of one byte (native g, 6), with a load and a store through it:
+// every index in and out of range, a null vector, and a vector of another
+// element size given to the family, gives the same log (the address and
+// the values) fused as through the native.
+TEST(Fusion, EveryFamilysElementAddressDoesWhatTheNativeDoes)
+{
+    struct Family {
+        TInt group;
+        TInt elementSize;
+        TInt words;         // slots per element value
+        const char* store;  // through the address
+    };
+    const Family KFamilies[] = {
+        {1, 1, 1, "stind.i8"}, {3, 4, 1, "stind"}, {4, 8, 2, "stind"}, {5, 12, 3, "stind"}, {6, 16, 4, "stind"},
+    };
+    const TInt KSizes[] = {1, 4, 8, 12, 16};
+    const char* const KIndices[] = {"0", "1", "2", "3", "-1", "1000000", "null"};
+    for (const Family& family : KFamilies) {
+        for (TInt madeSize : KSizes) {
+            for (const std::string index : KIndices) {
+                const std::string g = std::to_string(family.group);
+                // The harness's local v (a vector of madeSize-byte
+                // elements, two words), with three elements where the
+                // sizes agree.
+                std::string text = "    ldloca.s -4\n    newvector " + std::to_string(madeSize) + "\n";
+                if (madeSize == family.elementSize) {
+                    for (TInt element = 0; element < 3; ++element) {
+                        text += "    ldloca.s -4\n";
+                        for (TInt word = 0; word < family.words; ++word)
+                            text += "    ldc " + std::to_string(100 * element + word + 300) + "\n";
+                        text += "    native " + g + ", 19\n";
+                    }
+                }
+                const std::string address = index == "null"
+                                                ? "    ldc 0\n    ldc 0\n    native " + g + ", 6\n"
+                                                : "    ldloca.s -4\n    ldc " + index + "\n    native " + g + ", 6\n";
+                text += address + "    dup\n    itos\n    native 30, 1\n    ldc 77\n    " + family.store + "\n";
+                text += address + "    ldind\n" + KLogTop;
+                const std::string program =
+                std::string(KHeader) + "main:\n    adjust.s 4\n" + text + "    native 32, 1\n" + KInternalThrow;
+                const Lines fused = run(program, ETrue);
+                ASSERT_GE(fused.size(), 2u) << program;
+                ASSERT_EQ(fused, run(program, EFalse)) << program;
+                if (madeSize == family.elementSize && (index == "0" || index == "2"))
+                    EXPECT_EQ(fused.size(), 3u) << program;   // the address and the value read back
+            }
+        }
+    }
 }
